@@ -143,16 +143,21 @@ char32_t foldChar(char32_t c) {
   return c;
 }
 
-// The name as folded code points; invalid UTF-8 folds byte by byte.
+// The name as folded code points. In text that is not UTF-8 only ASCII
+// letters fold, and the other bytes are kept apart from every code point so
+// that such a name never equals a decoded one by accident.
 std::u32string foldedCodePoints(const String& s) {
   std::u32string out;
   if (auto decoded = decodeUtf8(s)) {
     out = std::move(*decoded);
-  } else {
-    out.reserve(s.size());
-    for (char ch : s) out.push_back(static_cast<unsigned char>(ch));
+    for (char32_t& c : out) c = foldChar(c);
+    return out;
   }
-  for (char32_t& c : out) c = foldChar(c);
+  out.reserve(s.size());
+  for (char ch : s) {
+    const auto byte = static_cast<unsigned char>(ch);
+    out.push_back(byte < 0x80 ? foldChar(byte) : 0x200000 + byte);
+  }
   return out;
 }
 

@@ -93,8 +93,18 @@ void THandleStream::SetSize(int64_t newSize) {
 namespace {
 
 int openFile(const String& fileName, uint16_t mode, uint32_t rights, int& error) {
+  const bool create = (mode & fmCreate) == fmCreate;
+  // A file without write permission for its owner is read-only: writing is
+  // refused even to a user the system would let through, and the check
+  // comes before fmCreate could empty it.
+  struct stat existing {};
+  if ((create || (mode & 3) != fmOpenRead) && ::stat(fileName.c_str(), &existing) == 0 &&
+      S_ISREG(existing.st_mode) && (existing.st_mode & S_IWUSR) == 0) {
+    error = EACCES;
+    return -1;
+  }
   int flags = O_CLOEXEC;
-  if ((mode & fmCreate) == fmCreate) {
+  if (create) {
     flags |= O_RDWR | O_CREAT | O_TRUNC;
   } else {
     switch (mode & 3) {

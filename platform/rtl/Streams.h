@@ -73,7 +73,9 @@ inline constexpr uint16_t fmShareDenyNone = 0x0040;
 // A file opened by name. fmCreate creates or empties the file and opens it
 // for reading and writing. Share modes are accepted but not enforced: POSIX
 // has no mandatory sharing, and readers of a growing capture file must work.
-// Failures raise EFCreateError / EFOpenError naming the file and the reason.
+// A file without the owner's write permission is read-only and is not opened
+// for writing. Failures raise EFCreateError / EFOpenError naming the file
+// and the reason.
 class TFileStream : public THandleStream {
 public:
   TFileStream(const String& fileName, uint16_t mode, uint32_t rights = 0666);
