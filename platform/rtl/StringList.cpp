@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/StringUtils.h"
 #include "platform/rtl/Text.h"
 
@@ -358,6 +359,22 @@ void TStrings::SaveToFile(const String& fileName) const {
     int e = errno;
     throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(e));
   }
+}
+
+void TStrings::LoadFromStream(TStream& stream) {
+  std::string bytes;
+  char buf[65536];
+  for (;;) {
+    int64_t n = stream.Read(buf, sizeof buf);
+    if (n <= 0) break;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  LoadFromBytes(bytes);
+}
+
+void TStrings::SaveToStream(TStream& stream) const {
+  std::string bytes = SaveToBytes();
+  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 // ------------------------------------------------------------- TStringList

@@ -24,6 +24,7 @@ namespace rtl {
 
 class TStrings;
 class TStringList;
+class TStream;
 
 enum TDuplicates { dupIgnore, dupAccept, dupError };
 
@@ -110,7 +111,7 @@ public:
   void EndUpdate();
   int32_t UpdateCount() const { return updateCount_; }
 
-  // Files are read as text files (UTF-8, or Windows-1252 when
+  // Files and streams are read as text files (UTF-8, or Windows-1252 when
   // the bytes are not UTF-8; a byte-order mark is honoured) and written as
   // UTF-8. A file that cannot be opened raises EFOpenError, one that cannot
   // be written EFCreateError.
@@ -118,6 +119,8 @@ public:
   void SaveToFile(const String& fileName) const;
   void LoadFromBytes(std::string_view bytes);
   std::string SaveToBytes() const;
+  void LoadFromStream(TStream& stream);
+  void SaveToStream(TStream& stream) const;
 
   // < 0, 0 or > 0; ignoring case here, TStringList honours CaseSensitive.
   virtual int CompareStrings(const String& a, const String& b) const;
