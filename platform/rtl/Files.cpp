@@ -197,6 +197,19 @@ bool DeleteFolderTree(const String& path) {
   return true;
 }
 
+bool AppendToFile(const String& fileName, const String& bytes) {
+  Fd file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+  if (!file.ok()) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 int64_t FileSize(const String& fileName) {
   struct stat st {};
   if (!statPath(fileName, st) || S_ISDIR(st.st_mode)) return -1;

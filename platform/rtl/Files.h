@@ -37,6 +37,11 @@ bool CopyFile(const String& existingName, const String& newName, bool failIfExis
 // followed). False when the path did not exist or something stayed.
 bool DeleteFolderTree(const String& path);
 
+// Appends `bytes` at the end of the file, creating it (mode 0666 less the
+// umask) when missing. Each call is one append, so lines written by several
+// threads or processes never interleave within a call.
+bool AppendToFile(const String& fileName, const String& bytes);
+
 // Size in bytes; -1 when the file does not exist or is a folder.
 int64_t FileSize(const String& fileName);
 

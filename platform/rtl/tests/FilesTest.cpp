@@ -216,6 +216,15 @@ TEST_F(FilesTest, CopyFileRules) {
   EXPECT_NEAR(copied, 45359.5, 1e-9);
 }
 
+TEST_F(FilesTest, AppendToFileCreatesThenAppends) {
+  EXPECT_FALSE(AppendToFile(Path("Log/AlarmLogFile.txt"), "")) << "the folder is missing";
+  fs::create_directory(Path("Log"));
+  EXPECT_TRUE(AppendToFile(Path("Log/AlarmLogFile.txt"), "first\r\n"));
+  EXPECT_TRUE(AppendToFile(Path("Log/AlarmLogFile.txt"), "second\r\n"));
+  EXPECT_EQ(Read("Log/AlarmLogFile.txt"), "first\r\nsecond\r\n");
+  EXPECT_FALSE(AppendToFile(Path("Log"), "x"));
+}
+
 TEST_F(FilesTest, CopyFileCopiesLargeContentsExactly) {
   String bytes(3 * 1024 * 1024 + 17, '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131) ^ (i >> 9));
