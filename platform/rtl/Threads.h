@@ -120,6 +120,8 @@ public:
   std::exception_ptr FatalException() const;
 
   // Runs on the main thread, through Synchronize, after Execute has ended.
+  // Set it before the thread starts. A handler must not destroy the thread
+  // object: its thread is still waiting for the handler to return.
   TNotifyEvent OnTerminate;
 
   // Runs `method` on the main thread and waits for it; an exception it
