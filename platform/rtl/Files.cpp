@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -494,21 +495,28 @@ String& programFolderOverride() {
   return folder;
 }
 
-bool statvfsQuery(const String& path, int64_t& freeBytes, int64_t& totalBytes) {
+// Runs `query` on `path` or, while it is missing, on its nearest parent: a
+// folder not made yet counts on the file system that will hold it.
+template <class Query>
+bool queryNearestExisting(const String& path, Query query) {
   if (path.empty()) return false;
-  // A folder not made yet counts on the file system that will hold it.
   String probe = ExpandFileName(path);
   for (;;) {
-    struct statvfs vfs {};
-    if (::statvfs(probe.c_str(), &vfs) == 0) {
-      freeBytes = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
-      totalBytes = static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
-      return true;
-    }
+    if (query(probe)) return true;
     if ((errno != ENOENT && errno != ENOTDIR) || probe == "/") return false;
     probe = ExtractFileDir(ExcludeTrailingPathDelimiter(probe));
     if (probe.empty()) return false;
   }
+}
+
+bool statvfsQuery(const String& path, int64_t& freeBytes, int64_t& totalBytes) {
+  return queryNearestExisting(path, [&](const String& probe) {
+    struct statvfs vfs {};
+    if (::statvfs(probe.c_str(), &vfs) != 0) return false;
+    freeBytes = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    totalBytes = static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
+    return true;
+  });
 }
 
 bool querySpace(const String& path, int64_t& freeBytes, int64_t& totalBytes) {
@@ -535,6 +543,40 @@ int64_t DiskSize(const String& path) {
 void SetDiskSpaceQuery(DiskSpaceQuery query) {
   std::lock_guard lock(settingsMutex());
   diskSpaceQuery() = std::move(query);
+}
+
+TDriveKind DriveKindOfFileSystemType(int64_t fsType) {
+  switch (static_cast<uint32_t>(fsType)) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x5346414F:  // AFS
+    case 0x00C36400:  // Ceph
+    case 0x01021997:  // 9P
+    case 0x47504653:  // GPFS
+    case 0x013111A8:  // IBRIX
+      return TDriveKind::Remote;
+    case 0x9660:      // ISO 9660
+    case 0x15013346:  // UDF
+      return TDriveKind::CDRom;
+    case 0x01021994:  // tmpfs
+    case 0x858458F6:  // ramfs
+      return TDriveKind::RamDisk;
+    default:
+      return TDriveKind::Fixed;
+  }
+}
+
+TDriveKind DriveKindOf(const String& path) {
+  int64_t type = 0;
+  const bool ok = queryNearestExisting(path, [&](const String& probe) {
+    struct statfs fs {};
+    if (::statfs(probe.c_str(), &fs) != 0) return false;
+    type = static_cast<int64_t>(fs.f_type);
+    return true;
+  });
+  return ok ? DriveKindOfFileSystemType(type) : TDriveKind::NoRootDir;
 }
 
 // --- The program's own files ---------------------------------------------

@@ -120,6 +120,24 @@ int64_t DiskSize(const String& path);
 using DiskSpaceQuery = std::function<bool(const String& path, int64_t& freeBytes, int64_t& totalBytes)>;
 void SetDiskSpaceQuery(DiskSpaceQuery query);
 
+// The kind of storage holding a path, numbered as drive types are.
+// Removable media cannot be told from fixed disks by the file system alone
+// and count as fixed.
+enum class TDriveKind : uint32_t {
+  Unknown = 0,
+  NoRootDir = 1,
+  Removable = 2,
+  Fixed = 3,
+  Remote = 4,
+  CDRom = 5,
+  RamDisk = 6,
+};
+// From the file system holding `path` (or its nearest existing parent);
+// NoRootDir for an empty path or a failed query.
+TDriveKind DriveKindOf(const String& path);
+// The kind for a file-system magic number as statfs reports it.
+TDriveKind DriveKindOfFileSystemType(int64_t fsType);
+
 // --- The program's own files ---------------------------------------------
 
 // The folder of the running executable, with a trailing '/'.

@@ -427,6 +427,23 @@ TEST_F(FilesTest, DiskSpaceOfTheFileSystemHoldingAPath) {
   EXPECT_EQ(DiskSize(dir_), DiskSize(dir_ + "/"));
 }
 
+TEST_F(FilesTest, DriveKindFromTheFileSystemType) {
+  struct Case {
+    int64_t type;
+    TDriveKind kind;
+  };
+  const Case cases[] = {{0x6969, TDriveKind::Remote},      {0xFF534D42, TDriveKind::Remote},
+                        {0xFE534D42, TDriveKind::Remote},  {0x9660, TDriveKind::CDRom},
+                        {0x15013346, TDriveKind::CDRom},   {0x01021994, TDriveKind::RamDisk},
+                        {0xEF53 /* ext4 */, TDriveKind::Fixed}, {0x58465342 /* xfs */, TDriveKind::Fixed}};
+  for (const Case& c : cases) EXPECT_EQ(DriveKindOfFileSystemType(c.type), c.kind) << std::hex << c.type;
+  EXPECT_EQ(DriveKindOf(""), TDriveKind::NoRootDir);
+  if (DirectoryExists("/dev/shm")) {
+    EXPECT_EQ(DriveKindOf("/dev/shm/not/made/yet"), TDriveKind::RamDisk);
+  }
+  EXPECT_EQ(DriveKindOf("/proc/self"), TDriveKind::Fixed);
+}
+
 TEST(ProgramFolderTest, TheExecutablesFolderUnlessATestSetsAnother) {
   const String folder = ProgramFolder();
   ASSERT_FALSE(folder.empty());
