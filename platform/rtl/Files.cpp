@@ -362,6 +362,16 @@ int32_t attributesOf(const String& name, const struct stat& st) {
   return attr;
 }
 
+}  // namespace
+
+int32_t FileGetAttr(const String& fileName) {
+  struct stat st {};
+  if (!statPath(fileName, st)) return -1;
+  return attributesOf(ExtractFileName(ExcludeTrailingPathDelimiter(fileName)), st);
+}
+
+namespace {
+
 // Steps to the next entry that still exists and passes the attribute filter.
 int findMatch(TSearchRec& f) {
   detail::FindState& state = *f.FindHandle;

@@ -73,6 +73,10 @@ inline constexpr int32_t faDirectory = 0x10;
 inline constexpr int32_t faArchive = 0x20;    // every regular file
 inline constexpr int32_t faAnyFile = 0x3F;
 
+// The attributes the directory search would report for the file or folder,
+// or -1 when it does not exist.
+int32_t FileGetAttr(const String& fileName);
+
 // FindFirst's results besides 0 (found).
 inline constexpr int kFindNoMatch = 2;        // the folder exists, nothing matches
 inline constexpr int kFindPathNotFound = 3;   // the folder is missing or unreadable

@@ -356,6 +356,10 @@ TEST_F(FindFirstTest, ResultsAndRecordFields) {
   EXPECT_EQ(sr.Attr, faDirectory | faHidden);
   EXPECT_EQ(sr.Size, 0);
   FindClose(sr);
+  EXPECT_EQ(FileGetAttr(Path(".git/")), faDirectory | faHidden);
+  EXPECT_EQ(FileGetAttr(Path("ro.txt")), faReadOnly | faArchive);
+  EXPECT_EQ(FileGetAttr("/dev/null"), faSysFile);
+  EXPECT_EQ(FileGetAttr(Path("missing")), -1);
   EXPECT_EQ(FindNext(sr), kFindNoMoreFiles) << "a closed search finds nothing more";
 }
 
