@@ -301,6 +301,11 @@ TDateTime FileDateToDateTime(int32_t fileDate) {
   const Civil c{static_cast<int>(packed >> 25) + 1980, static_cast<int>((packed >> 21) & 15),
                 static_cast<int>((packed >> 16) & 31), static_cast<int>((packed >> 11) & 31),
                 static_cast<int>((packed >> 5) & 63), static_cast<int>(packed & 31) * 2};
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = c.year % 4 == 0 && (c.year % 100 != 0 || c.year % 400 == 0);
+  if (c.month < 1 || c.month > 12 || c.day < 1 || c.day > kDays[c.month - 1] + (c.month == 2 && leap ? 1 : 0))
+    throw EConvertError("Invalid argument to date encode");
+  if (c.hour > 23 || c.minute > 59 || c.second > 59) throw EConvertError("Invalid argument to time encode");
   return dateTimeFromCivil(c);
 }
 

@@ -49,6 +49,7 @@ int64_t FileSize(const String& fileName);
 // the year from 1980, 21-24 month, 16-20 day, 11-15 hour, 5-10 minute, 0-4
 // seconds / 2. Dates outside 1980-2107 are clamped.
 int32_t DateTimeToFileDate(TDateTime dateTime);
+// Raises EConvertError for a value that is no date, such as -1.
 TDateTime FileDateToDateTime(int32_t fileDate);
 // The file's modification time as a packed date, -1 when it does not exist.
 int32_t FileAge(const String& fileName);

@@ -253,6 +253,11 @@ TEST(FileDatesTest, PackedDatesRoundTripToEvenSeconds) {
     EXPECT_EQ(DateTimeToFileDate(c.in), c.packed) << c.in;
     EXPECT_NEAR(FileDateToDateTime(c.packed), c.out, 1e-9) << c.in;
   }
+  EXPECT_THROW(FileDateToDateTime(-1), EConvertError) << "the missing file's age is no date";
+  EXPECT_THROW(FileDateToDateTime(static_cast<int32_t>((44u << 25) | (2u << 21) | (30u << 16))), EConvertError);
+  EXPECT_NO_THROW(FileDateToDateTime(static_cast<int32_t>((44u << 25) | (2u << 21) | (29u << 16))));
+  EXPECT_THROW(FileDateToDateTime(static_cast<int32_t>((44u << 25) | (2u << 21) | (1u << 16) | (24u << 11))),
+               EConvertError);
 }
 
 TEST_F(FilesTest, SizesAndDatesOfFiles) {
