@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "platform/rtl/Types.h"
 
@@ -118,6 +119,8 @@ public:
   FormatArg(const char* s) : kind_(Kind::Text), s_(s ? s : "") {}
   FormatArg(std::string_view s) : kind_(Kind::Text), s_(s) {}
   FormatArg(const String& s) : kind_(Kind::Text), s_(s) {}
+  // A temporary string is kept, so an argument list may outlive it.
+  FormatArg(String&& s) : kind_(Kind::Text), own_(std::move(s)) { s_ = own_; }
   FormatArg(const void* p) : kind_(Kind::Pointer), p_(p) {}
   FormatArg(bool) = delete;  // the class library has no format for it
   FormatArg(const FormatArg& o) : kind_(o.kind_), i_(o.i_), u_(o.u_), d_(o.d_), s_(o.s_), p_(o.p_), own_(o.own_) {
@@ -139,7 +142,7 @@ private:
   double d_ = 0;
   std::string_view s_;
   const void* p_ = nullptr;
-  String own_;  // a single char's storage
+  String own_;  // the text of a char or a temporary string
 };
 
 // Format("%s has %d files", {name, n}). Specifiers:
