@@ -195,7 +195,16 @@ int AnsiCompareStr(const String& a, const String& b) {
 }
 
 int AnsiCompareText(const String& a, const String& b) {
-  if (IsAscii(a) && IsAscii(b)) return Sign(CompareText(a, b));
+  // Folding to lower case keeps '_' and the other signs between 'Z' and 'a'
+  // before the letters, as they sort in the platform's text order.
+  if (IsAscii(a) && IsAscii(b)) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+      const int d = static_cast<unsigned char>(AsciiLower(a[i])) - static_cast<unsigned char>(AsciiLower(b[i]));
+      if (d) return Sign(d);
+    }
+    return Sign(static_cast<int>(a.size()) - static_cast<int>(b.size()));
+  }
   return Sign(FoldedCodePoints(a).compare(FoldedCodePoints(b)));
 }
 

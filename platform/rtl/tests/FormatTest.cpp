@@ -184,6 +184,8 @@ TEST(FormatFloatTextTest, FormatFloatPatterns) {
       {"0.0#", 1, "1.0"},
       {"0.##", 0.004, "0"},
       {"0", 2.5, "3"},
+      {"0", 534.5, "535"},                 // no banker's rounding here, unlike Round
+      {"#,##0.00", 129809.495, "129,809.49"},  // the double lies just below the half
       {"0", -2.5, "-3"},
       {"000", 7, "007"},
       {"00", 1234, "1234"},

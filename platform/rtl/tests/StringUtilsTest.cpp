@@ -34,6 +34,9 @@ TEST_F(AnsiCodePage, AnsiCaseRoutinesFollowTheCodePage) {
   EXPECT_EQ(AnsiLowerCase("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9");
   EXPECT_TRUE(AnsiSameText("\xC3\xA9T\xC3\xA9", "\xC3\x89t\xC3\x89"));
   EXPECT_EQ(AnsiCompareText("\xC3\xA9", "\xC3\x89"), 0);
+  EXPECT_LT(AnsiCompareText("_x", "Ax"), 0);  // unlike CompareText, signs sort before letters
+  EXPECT_LT(AnsiCompareText("abc", "ABCD"), 0);
+  EXPECT_LT(AnsiCompareText("\xC3\x89" "a", "\xC3\xA9" "B"), 0);
   SetAnsiCodePage(1252);
   EXPECT_EQ(AnsiUpperCase("\xE9t\xE9"), "\xC9T\xC9");
   EXPECT_TRUE(AnsiSameText("\xE9", "\xC9"));
