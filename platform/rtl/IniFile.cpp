@@ -329,22 +329,6 @@ private:
 
 namespace {
 
-// Tells whether the file is still the one a cached copy was read from: a
-// rename over it changes the inode, an edit in place the size or the time.
-struct FileIdentity {
-  bool exists = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  int64_t mtimeNs = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-FileIdentity IdentityOf(const struct stat& st) {
-  return {true, st.st_dev, st.st_ino, st.st_size,
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
-}
-
 [[noreturn]] void WriteError(const String& fileName) {
   throw EIniFileException("Unable to write to " + fileName);
 }
@@ -420,7 +404,8 @@ bool TCustomIniFile::ValueExists(const String& Section, const String& Ident) con
 // ------------------------------------------------------------------ TIniFile
 
 struct TIniFile::Cache {
-  FileIdentity id;
+  std::string bytes;  // what `doc` was parsed from
+  uint32_t codePage = 0;  // and under which ANSI code page
   bool valid = false;
   int readError = 0;  // errno of a file that exists but cannot be read
   detail::IniDocument doc{true};
@@ -431,31 +416,25 @@ TIniFile::TIniFile(const String& fileName, mode_t mode)
 
 TIniFile::~TIniFile() = default;
 
-// The document as the file holds it now: the cached one while the file is
-// the same file, unchanged, else read again.
+// The document as the file holds it now. The file is read on every call and
+// parsed again only when its bytes differ from the copy last parsed, so any
+// change by any writer is seen, however quickly it followed the last one.
 const detail::IniDocument& TIniFile::Current() const {
+  std::string bytes;
   int fd = ::open(FileName().c_str(), O_RDONLY | O_CLOEXEC);
   cache_->readError = fd < 0 && errno != ENOENT ? errno : 0;
-  if (fd < 0) {
-    if (!cache_->valid || cache_->id.exists || cache_->readError != 0) {
-      cache_->doc.Clear();
-      cache_->id = FileIdentity{};
-      cache_->valid = true;
+  if (fd >= 0) {
+    if (!ReadWholeFile(fd, bytes)) {
+      cache_->readError = errno;
+      bytes.clear();
     }
-    return cache_->doc;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && cache_->valid && cache_->id == IdentityOf(st)) {
     ::close(fd);
-    return cache_->doc;
   }
-  std::string bytes;
-  bool ok = ReadWholeFile(fd, bytes);
-  if (!ok) cache_->readError = errno;
-  ::close(fd);
-  cache_->doc.Parse(ok ? TextFileBytesToString(bytes) : String());
-  cache_->id = IdentityOf(st);
-  cache_->valid = ok;
+  if (cache_->valid && cache_->bytes == bytes && cache_->codePage == GetAnsiCodePage()) return cache_->doc;
+  cache_->doc.Parse(TextFileBytesToString(bytes));
+  cache_->bytes = std::move(bytes);
+  cache_->codePage = GetAnsiCodePage();
+  cache_->valid = true;
   return cache_->doc;
 }
 
@@ -466,13 +445,7 @@ void TIniFile::Change(Edit edit) {
   if (cache_->readError != 0) WriteError(FileName());
   if (!edit(doc)) return;
   std::string bytes = StringToTextFileBytes(doc.Compose());
-  if (detail::ReplaceFileContents(FileName(), bytes, mode_) != 0) {
-    cache_->valid = false;
-    WriteError(FileName());
-  }
-  // The next read finds the file changed (a new inode) and reads it back;
-  // keeping our copy would trust that nobody wrote in between.
-  cache_->valid = false;
+  if (detail::ReplaceFileContents(FileName(), bytes, mode_) != 0) WriteError(FileName());
 }
 
 String TIniFile::ReadString(const String& Section, const String& Ident, const String& Default) const {

@@ -461,6 +461,28 @@ std::vector<String> StoredSpelling(const RegKey& root, const std::vector<String>
   return out;
 }
 
+// The user's shell-folder key answers from the XDG folders for every value
+// not stored in it, so the folders the desktop configures are the ones the
+// program finds. The key (and the keys above it) exist even when nothing
+// was ever stored there.
+const std::vector<String>& ShellFoldersKey() {
+  static const std::vector<String> path = {"Software", "Microsoft", "Windows", "CurrentVersion", "Explorer",
+                                           "Shell Folders"};
+  return path;
+}
+
+const char* const kShellFolderValues[] = {"Desktop",   "Personal", "My Pictures",   "My Music", "My Video",
+                                          "Templates", "AppData",  "Local AppData", "Cache"};
+
+// 0: not on the shell-folder path; 1: the key above it; 2: the key itself.
+int ShellFoldersMatch(HKEY root, const std::vector<String>& path) {
+  const auto& key = ShellFoldersKey();
+  if (root != HKEY_CURRENT_USER || path.size() > key.size()) return 0;
+  for (size_t i = 0; i < path.size(); ++i)
+    if (!AnsiSameText(path[i], key[i])) return 0;
+  return path.size() == key.size() ? 2 : 1;
+}
+
 }  // namespace
 
 bool TRegistry::OpenKey(const String& key, bool canCreate) {
@@ -472,6 +494,10 @@ bool TRegistry::OpenKey(const String& key, bool canCreate) {
     spelled = StoredSpelling(root, path);
     return true;
   });
+  if (!ok && !canCreate && ShellFoldersMatch(rootKey_, path) != 0) {
+    ok = true;
+    spelled.assign(ShellFoldersKey().begin(), ShellFoldersKey().begin() + static_cast<std::ptrdiff_t>(path.size()));
+  }
   if (!ok && canCreate && (access_ & KEY_CREATE_SUB_KEY) == KEY_CREATE_SUB_KEY) {
     ok = hive->Modify(!lazyWrite_, [&](RegKey& root) {
       RegKey* k = &root;
@@ -528,7 +554,8 @@ bool TRegistry::DeleteKey(const String& key) {
 
 bool TRegistry::KeyExists(const String& key) const {
   std::vector<String> path = Resolve(key);
-  return HiveOf(rootKey_)->Read([&](const RegKey& root) { return FindKey(root, path) != nullptr; });
+  return ShellFoldersMatch(rootKey_, path) != 0 ||
+         HiveOf(rootKey_)->Read([&](const RegKey& root) { return FindKey(root, path) != nullptr; });
 }
 
 void TRegistry::CloseKey() {
@@ -538,7 +565,7 @@ void TRegistry::CloseKey() {
 
 bool TRegistry::Lookup(const String& name, uint32_t& kind, std::string& data) const {
   if (!open_) return false;
-  return HiveOf(rootKey_)->Read([&](const RegKey& root) {
+  bool found = HiveOf(rootKey_)->Read([&](const RegKey& root) {
     const RegKey* k = FindKey(root, path_);
     const RegValue* v = k ? k->Value(name) : nullptr;
     if (!v) return false;
@@ -546,6 +573,12 @@ bool TRegistry::Lookup(const String& name, uint32_t& kind, std::string& data) co
     data = v->data;
     return true;
   });
+  if (!found && ShellFoldersMatch(rootKey_, path_) == 2) {
+    data = ShellFolderPath(name);
+    kind = REG_SZ;
+    found = !data.empty();
+  }
+  return found;
 }
 
 void TRegistry::SetValue(const String& name, uint32_t kind, std::string data) {
@@ -619,6 +652,13 @@ void TRegistry::GetValueNames(TStrings& strings) const {
         for (const RegValue& v : k->values) names.push_back(v.name);
       return 0;
     });
+    if (ShellFoldersMatch(rootKey_, path_) == 2) {
+      for (const char* n : kShellFolderValues) {
+        bool stored = false;
+        for (const String& have : names) stored = stored || AnsiSameText(have, n);
+        if (!stored && !ShellFolderPath(n).empty()) names.push_back(n);
+      }
+    }
   }
   strings.BeginUpdate();
   strings.Clear();

@@ -18,6 +18,11 @@
 // the spelling it was created with. A path that starts with "\" is taken
 // from the root, any other from the open key (or the root when none is
 // open). Empty names between backslashes are ignored.
+//
+// One key of HKEY_CURRENT_USER always exists, the shell-folder key
+// "Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders": it
+// answers "Personal", "My Video" and the other shell-folder values not
+// stored in it from the XDG user folders.
 #include <cstdint>
 #include <vector>
 

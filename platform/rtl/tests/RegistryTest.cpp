@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/rtl/Exceptions.h"
@@ -255,6 +256,55 @@ TEST_F(RegistryTest, StringsAreUtf8InTheFileWhateverTheCodePage) {
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey("\\CAF\xc3\x89", false));
   EXPECT_EQ(reg.ReadString("na\xc3\xafve"), "\xc3\xa9t\xc3\xa9");
+}
+
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(RegistryTest, ShellFoldersComeFromTheXdgUserFolders) {
+  ScopedEnv home("HOME", (dir_ / "home").string());
+  ScopedEnv config("XDG_CONFIG_HOME", (dir_ / "config").string());
+  fs::create_directories(dir_ / "config");
+  std::ofstream(dir_ / "config" / "user-dirs.dirs") << "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n"
+                                                       "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n";
+  rtl::SetRegistryFolder(rtl::HKEY_CURRENT_USER, "");
+  EXPECT_EQ(rtl::RegistryFileName(rtl::HKEY_CURRENT_USER), (dir_ / "config" / "vorix" / "HKEY_CURRENT_USER.reg").string());
+
+  const String key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  TRegistry reg;
+  EXPECT_TRUE(reg.KeyExists("\\software\\microsoft"));
+  ASSERT_TRUE(reg.OpenKeyReadOnly(key));
+  EXPECT_EQ(reg.ReadString("My Video"), (dir_ / "home" / "Filme").string());
+  EXPECT_EQ(reg.ReadString("personal"), "/srv/docs");
+  EXPECT_EQ(reg.GetDataType("Personal"), rtl::rdString);
+  EXPECT_FALSE(reg.ValueExists("Favorites"));
+  rtl::TStringList names;
+  reg.GetValueNames(names);
+  EXPECT_GE(names.IndexOf("My Video"), 0);
+  EXPECT_FALSE(fs::exists(rtl::RegistryFileName(rtl::HKEY_CURRENT_USER)));  // reading wrote nothing
+
+  TRegistry writer;
+  ASSERT_TRUE(writer.OpenKey(key, true));
+  writer.WriteString("Personal", "/home/me/Docs");
+  EXPECT_EQ(reg.ReadString("Personal"), "/home/me/Docs");  // a stored value wins
+  reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(reg.KeyExists(key));
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNoKeys) {
