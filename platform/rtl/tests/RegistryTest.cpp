@@ -10,6 +10,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/StringList.h"
@@ -244,13 +245,15 @@ TEST_F(RegistryTest, DamagedLinesCostOnlyThemselves) {
 }
 
 TEST_F(RegistryTest, StringsAreUtf8InTheFileWhateverTheCodePage) {
-  rtl::SetAnsiCodePage(1252);
   {
+    struct Cp1252 {
+      Cp1252() { rtl::SetAnsiCodePage(1252); }
+      ~Cp1252() { rtl::SetAnsiCodePage(rtl::CP_UTF8); }
+    } cp;
     TRegistry reg;
     EXPECT_TRUE(reg.OpenKey("\\Caf\xe9", true));
     reg.WriteString("Na\xefve", "\xe9t\xe9");
   }
-  rtl::SetAnsiCodePage(rtl::CP_UTF8);
   std::string text = FileText(rtl::HKEY_CURRENT_USER);
   EXPECT_NE(text.find("[Caf\xc3\xa9]\nNa\xc3\xafve=sz:\xc3\xa9t\xc3\xa9\n"), std::string::npos) << text;
   TRegistry reg;
@@ -305,6 +308,26 @@ TEST_F(RegistryTest, ShellFoldersComeFromTheXdgUserFolders) {
   EXPECT_EQ(reg.ReadString("Personal"), "/home/me/Docs");  // a stored value wins
   reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
   EXPECT_FALSE(reg.KeyExists(key));
+}
+
+TEST_F(RegistryTest, ThreadsWritingAtOnceLoseNoValues) {
+  constexpr int kThreads = 4;
+  constexpr int kValues = 25;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t] {
+      TRegistry reg;
+      if (!reg.OpenKey("\\Software\\TVidCap\\Global", true)) return;
+      for (int v = 0; v < kValues; ++v) reg.WriteInteger("T" + std::to_string(t) + "V" + std::to_string(v), v);
+    });
+  }
+  for (auto& th : threads) th.join();
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\TVidCap\\Global"));
+  rtl::TStringList names;
+  reg.GetValueNames(names);
+  EXPECT_EQ(names.Count(), kThreads * kValues);
+  EXPECT_EQ(reg.ReadInteger("T3V24"), 24);
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNoKeys) {
