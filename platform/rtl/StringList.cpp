@@ -1,11 +1,6 @@
 #include "platform/rtl/StringList.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Streams.h"
@@ -315,50 +310,13 @@ void TStrings::LoadFromBytes(std::string_view bytes) { SetText(TextFileBytesToSt
 std::string TStrings::SaveToBytes() const { return StringToTextFileBytes(Text()); }
 
 void TStrings::LoadFromFile(const String& fileName) {
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    int e = errno;
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(e));
-  }
-  std::string bytes;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int e = errno;
-      ::close(fd);
-      throw EReadError("Cannot read file \"" + fileName + "\". " + std::strerror(e));
-    }
-    if (n == 0) break;
-    bytes.append(buf, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  LoadFromBytes(bytes);
+  TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(stream);
 }
 
 void TStrings::SaveToFile(const String& fileName) const {
-  std::string bytes = SaveToBytes();
-  int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    int e = errno;
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(e));
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int e = errno;
-      ::close(fd);
-      throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(e));
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) {
-    int e = errno;
-    throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(e));
-  }
+  TFileStream stream(fileName, fmCreate);
+  SaveToStream(stream);
 }
 
 void TStrings::LoadFromStream(TStream& stream) {

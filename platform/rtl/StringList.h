@@ -114,7 +114,7 @@ public:
   // Files and streams are read as text files (UTF-8, or Windows-1252 when
   // the bytes are not UTF-8; a byte-order mark is honoured) and written as
   // UTF-8. A file that cannot be opened raises EFOpenError, one that cannot
-  // be written EFCreateError.
+  // be created EFCreateError. A stream is read from its position to its end.
   void LoadFromFile(const String& fileName);
   void SaveToFile(const String& fileName) const;
   void LoadFromBytes(std::string_view bytes);
