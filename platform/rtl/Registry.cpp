@@ -527,7 +527,7 @@ bool TRegistry::OpenKeyReadOnly(const String& key) {
 
 bool TRegistry::CreateKey(const String& key) {
   std::vector<String> path = Resolve(key);
-  bool ok = !path.empty() && HiveOf(rootKey_)->Modify(!lazyWrite_, [&](RegKey& root) {
+  bool ok = path.empty() || HiveOf(rootKey_)->Modify(!lazyWrite_, [&](RegKey& root) {
     RegKey* k = &root;
     bool made = false;
     for (const String& n : path) {

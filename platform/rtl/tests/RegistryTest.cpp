@@ -184,6 +184,16 @@ TEST_F(RegistryTest, ReadOnlyAccessAndSeparateRoots) {
   struct stat st {};
   ASSERT_EQ(::stat(rtl::RegistryFileName(rtl::HKEY_LOCAL_MACHINE).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A root whose file cannot be written refuses every change.
+  std::ofstream(dir_ / "plain-file") << "x";
+  rtl::SetRegistryFolder(rtl::HKEY_LOCAL_MACHINE, (dir_ / "plain-file" / "sub").string());
+  TRegistry blocked;
+  blocked.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(blocked.OpenKey("\\Software\\Microsoft\\TV System Services\\TVAutoTune", true));
+  EXPECT_EQ(ErrorOf([&] { blocked.CreateKey("\\Software\\X"); }), "Failed to create key \\Software\\X");
+  EXPECT_TRUE(blocked.OpenKey("", false));  // the root itself is always there
+  EXPECT_EQ(ErrorOf([&] { blocked.WriteInteger("Freq", 1); }), "Failed to set data for 'Freq'");
 }
 
 TEST_F(RegistryTest, AwkwardNamesAndDataSurviveTheFile) {
