@@ -1,0 +1,104 @@
+#pragma once
+// Who calls the sources. The threaded scheduler gives each source its own
+// streaming thread while the graph runs; the manual one makes samples only
+// when a test pumps it, on the test's thread, stamped from its own clock,
+// so every frame and event is reproducible.
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/mg/Filter.h"
+
+namespace mg {
+
+struct ScheduledSource {
+  std::shared_ptr<BaseFilter> filter;  // keeps the source alive while it streams
+  StreamSource* source = nullptr;
+};
+
+class Scheduler {
+public:
+  virtual ~Scheduler() = default;
+  // The graph started running at clock time `start` (stream time 0).
+  virtual void Start(std::vector<ScheduledSource> sources, std::shared_ptr<ReferenceClock> clock,
+                     REFERENCE_TIME start) = 0;
+  // No source is called after Stop returns, except that a streaming thread
+  // inside user code (a grabber callback) finishes that call first; Stop
+  // does not wait for it, so a callback blocked on a lock the stopping
+  // thread holds cannot deadlock the two.
+  virtual void Stop() = 0;
+  // The clock the graph should use with this scheduler, if it brings one.
+  virtual std::shared_ptr<ReferenceClock> PreferredClock() { return nullptr; }
+};
+
+// Marks a stretch of a streaming thread as user code (see Scheduler::Stop).
+// Harmless on threads no scheduler started.
+class UserCodeScope {
+public:
+  UserCodeScope();
+  ~UserCodeScope();
+  UserCodeScope(const UserCodeScope&) = delete;
+  UserCodeScope& operator=(const UserCodeScope&) = delete;
+
+private:
+  void* worker_;
+};
+
+class ThreadedScheduler : public Scheduler {
+public:
+  ThreadedScheduler();
+  ~ThreadedScheduler() override;
+  void Start(std::vector<ScheduledSource> sources, std::shared_ptr<ReferenceClock> clock,
+             REFERENCE_TIME start) override;
+  void Stop() override;
+  // Threads that were inside user code when Stop returned, not joined yet.
+  size_t LingeringThreads();
+
+  struct Worker;
+  friend class UserCodeScope;
+
+private:
+  void Loop(Worker& w, ScheduledSource src, std::shared_ptr<ReferenceClock> clock, REFERENCE_TIME start);
+  void JoinLingering();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  std::vector<std::unique_ptr<Worker>> lingering_;
+};
+
+class ManualScheduler : public Scheduler {
+public:
+  ManualScheduler();
+  void Start(std::vector<ScheduledSource> sources, std::shared_ptr<ReferenceClock> clock,
+             REFERENCE_TIME start) override;
+  void Stop() override;
+  std::shared_ptr<ReferenceClock> PreferredClock() override { return clock_; }
+
+  // n rounds; in each, every source in the order the graph holds them makes
+  // one sample at its next frame time (frame index x period), with the
+  // clock set to that time first. Returns the samples made.
+  int Pump(int rounds = 1);
+  // Makes every sample due before stream time `t`, earliest first.
+  int AdvanceTo(REFERENCE_TIME t);
+  std::shared_ptr<ManualClock> Clock() const { return clock_; }
+  bool Running() const { return running_; }
+  REFERENCE_TIME StreamTime() const { return clock_->Current() - start_; }
+
+private:
+  struct Entry {
+    ScheduledSource src;
+    int64_t frame = 0;
+    bool ended = false;
+  };
+  bool PushEntry(Entry& e);
+
+  std::shared_ptr<ManualClock> clock_;
+  std::vector<Entry> entries_;
+  REFERENCE_TIME start_ = 0;
+  bool running_ = false;
+};
+
+}  // namespace mg
