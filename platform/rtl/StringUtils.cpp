@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/rtl/Text.h"
@@ -82,20 +83,56 @@ int CompareWide(const WideString& a, const WideString& b) {
   return Sign(r);
 }
 
-std::u32string FoldedCodePoints(const String& s) {
-  std::u32string out;
-  ForEachCodePoint(AnsiToWide(s), [&](char32_t c) { out.push_back(MapCase(MapCase(c, true), false)); });
-  return out;
+char32_t Fold(char32_t c) { return MapCase(MapCase(c, true), false); }
+
+// Text as case-folded code points, with the byte offset in the ANSI text at
+// which each starts (and one past the end), so that a match found among the
+// code points can be cut out of the original bytes.
+struct FoldedText {
+  std::u32string points;
+  std::vector<size_t> offsets;
+};
+
+FoldedText FoldText(std::string_view s) {
+  FoldedText f;
+  f.points.reserve(s.size());
+  f.offsets.reserve(s.size() + 1);
+  if (GetAnsiCodePage() == CP_UTF8) {
+    size_t i = 0;
+    while (i < s.size()) {
+      f.offsets.push_back(i);
+      f.points.push_back(Fold(DecodeUtf8(s, i)));
+    }
+  } else {
+    // Each character converted back alone gives its byte length; undecodable
+    // bytes came in as one U+FFFD each and go back as one '?'.
+    size_t byte = 0;
+    ForEachCodePoint(AnsiToWide(String(s)), [&](char32_t c) {
+      f.offsets.push_back(byte);
+      f.points.push_back(Fold(c));
+      WideString one;
+      PushCodePoint(one, c);
+      byte += std::max<size_t>(WideToAnsi(one).size(), 1);
+    });
+    byte = std::min(byte, s.size());
+    for (size_t& o : f.offsets) o = std::min(o, s.size());
+  }
+  f.offsets.push_back(s.size());
+  return f;
 }
 
-// Byte offsets of the occurrences of `pattern` in `s`, ignoring case when
-// asked, each paired with the length it matched there.
+std::u32string FoldedCodePoints(const String& s) { return FoldText(s).points; }
+
+// A match as a byte range of the searched text.
 struct Match {
   size_t at;
   size_t length;
 };
 
-bool FindIgnoringCase(const String& s, const String& pattern, size_t from, Match& m) {
+// Finds `pattern` ignoring case in `s` at or after byte `from`. `text` is
+// the folded form of `s`, built on first need and kept for later calls.
+bool FindIgnoringCase(const String& s, const String& pattern, size_t from, Match& m,
+                      std::optional<FoldedText>& text) {
   // In UTF-8 no byte of a multibyte character is ASCII, so an ASCII pattern
   // can be searched bytewise; other code pages reuse ASCII as trail bytes.
   if (IsAscii(pattern) && (GetAnsiCodePage() == CP_UTF8 || IsAscii(s))) {
@@ -105,31 +142,20 @@ bool FindIgnoringCase(const String& s, const String& pattern, size_t from, Match
     m = {static_cast<size_t>(it - s.begin()), pattern.size()};
     return true;
   }
-  // Letters may change byte length when their case changes, so compare the
-  // folded code points of each candidate start against the folded pattern.
   const std::u32string folded = FoldedCodePoints(pattern);
-  const WideString wide = AnsiToWide(s.substr(from));
-  // Walk code points of the tail, remembering where each starts in the
-  // ANSI bytes by converting prefixes lazily: cheaper to rebuild ANSI text
-  // of the wide prefix than to track multibyte boundaries per code page.
-  std::u32string text;
-  std::vector<size_t> unitStart;  // UTF-16 index of each code point
-  for (size_t i = 0; i < wide.size(); ++i) {
-    unitStart.push_back(i);
-    char32_t c = wide[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
-      ++i;
-    }
-    text.push_back(MapCase(MapCase(c, true), false));
-  }
-  unitStart.push_back(wide.size());
-  const size_t hit = text.find(folded);
-  if (hit == std::u32string::npos || folded.empty()) return false;
-  const size_t startByte = WideToAnsi(wide.substr(0, unitStart[hit])).size();
-  const size_t endByte = WideToAnsi(wide.substr(0, unitStart[hit + folded.size()])).size();
-  m = {from + startByte, endByte - startByte};
+  if (folded.empty()) return false;
+  if (!text) text = FoldText(s);
+  const auto first = std::lower_bound(text->offsets.begin(), text->offsets.end() - 1, from);
+  const size_t startPoint = static_cast<size_t>(first - text->offsets.begin());
+  const size_t hit = text->points.find(folded, startPoint);
+  if (hit == std::u32string::npos) return false;
+  m = {text->offsets[hit], text->offsets[hit + folded.size()] - text->offsets[hit]};
   return true;
+}
+
+bool FindIgnoringCase(const String& s, const String& pattern, size_t from, Match& m) {
+  std::optional<FoldedText> text;
+  return FindIgnoringCase(s, pattern, from, m, text);
 }
 
 }  // namespace
@@ -249,11 +275,12 @@ String StringReplace(const String& s, const String& oldPattern, const String& ne
   const bool ignoreCase = flags.Contains(rfIgnoreCase);
   String out;
   size_t from = 0;
+  std::optional<FoldedText> folded;
   while (from <= s.size()) {
     Match m{};
     bool found;
     if (ignoreCase) {
-      found = FindIgnoringCase(s, oldPattern, from, m);
+      found = FindIgnoringCase(s, oldPattern, from, m, folded);
     } else {
       const size_t at = s.find(oldPattern, from);
       found = at != String::npos;

@@ -224,6 +224,11 @@ std::string IconvFromWide(uint32_t cp, const WideString& text) {
 
 }  // namespace
 
+char32_t DecodeUtf8(std::string_view s, size_t& pos) {
+  bool ok;
+  return DecodeUtf8At(s, pos, ok);
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = kReplacement;
   if (cp < 0x80) {

@@ -45,6 +45,11 @@ String TextFileBytesToString(std::string_view bytes);
 // The bytes a text file is written with: UTF-8 without a byte-order mark.
 std::string StringToTextFileBytes(const String& text);
 
+// Decodes the code point at `pos` and moves `pos` past it. An ill-formed
+// sequence gives U+FFFD and moves past its longest valid prefix (at least one
+// byte), so one bad byte never swallows the text behind it.
+char32_t DecodeUtf8(std::string_view s, size_t& pos);
+
 // Appends the UTF-8 form of one code point (U+FFFD for a surrogate or a value
 // past U+10FFFF).
 void AppendUtf8(std::string& out, char32_t cp);

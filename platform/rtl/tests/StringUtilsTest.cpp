@@ -104,9 +104,15 @@ TEST_F(AnsiCodePage, StringReplaceFlags) {
       {"%1 and %1", "%1", "%10", rfReplaceAll, "%10 and %10"},
       {"Caf\xC3\x89 caf\xC3\xA9", "CAF\xC3\xA9", "x", rfReplaceAll | rfIgnoreCase, "x x"},
       {"\xC3\xA9t\xC3\xA9", "T", "-", rfIgnoreCase, "\xC3\xA9-\xC3\xA9"},
+      // Bytes that are not UTF-8 stay where they are around the matches.
+      {"\xFF\xC3\x84" "b\xE2\x82\xC3\xA4" "B\x80", "\xC3\xA4" "b", "x", rfReplaceAll | rfIgnoreCase,
+       "\xFF" "x\xE2\x82" "x\x80"},
   };
   for (const auto& c : cases) EXPECT_EQ(StringReplace(c.s, c.from, c.to, c.flags), c.expected) << c.s;
   EXPECT_EQ(ReplaceText("One one", "ONE", "2"), "2 2");
+
+  SetAnsiCodePage(1252);
+  EXPECT_EQ(StringReplace("\xC4" "b-\xE4" "B", "\xE4" "b", "x", rfReplaceAll | rfIgnoreCase), "x-x");
 
   SetAnsiCodePage(936);
   // "中" in GBK is D6 D0 and "文" is CE C4; a search for the bytes "\xD0\xCE"
