@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char* kListIndexError = "List index out of bounds (%d)";
 constexpr const char* kSortedListError = "Operation not allowed on sorted list";
+constexpr const char* kCapacityError = "List capacity out of bounds (%d)";
 constexpr const char* kDuplicateString = "String list does not allow duplicates";
 
 // Reads `quote`-enclosed text starting at s[pos] (which is the quote), with
@@ -364,6 +365,18 @@ void TStringList::PutObject(int32_t index, void* object) {
   Changing();
   items_[static_cast<size_t>(index)].object = object;
   Changed();
+}
+
+void TStringList::SetCapacity(int32_t capacity) {
+  if (capacity < Count()) Error(kCapacityError, capacity);
+  if (static_cast<size_t>(capacity) > items_.capacity()) {
+    items_.reserve(static_cast<size_t>(capacity));
+  } else {
+    std::vector<Item> fitted;
+    fitted.reserve(static_cast<size_t>(capacity));
+    for (Item& item : items_) fitted.push_back(std::move(item));
+    items_.swap(fitted);
+  }
 }
 
 int32_t TStringList::Add(const String& s) { return AddObject(s, nullptr); }

@@ -51,6 +51,10 @@ public:
   virtual void PutObject(int32_t index, void* object);
   // Replaces the string at `index`, keeping its object.
   virtual void Put(int32_t index, const String& s);
+  // Room for items without growing; a list without storage of its own
+  // answers Count() and ignores the request.
+  virtual int32_t Capacity() const { return Count(); }
+  virtual void SetCapacity(int32_t) {}
 
   virtual int32_t Add(const String& s);
   virtual int32_t AddObject(const String& s, void* object);
@@ -155,6 +159,9 @@ public:
   void Put(int32_t index, const String& s) override;
   void* GetObject(int32_t index) const override;
   void PutObject(int32_t index, void* object) override;
+  int32_t Capacity() const override { return static_cast<int32_t>(items_.capacity()); }
+  // Raises EStringListError for a capacity below Count().
+  void SetCapacity(int32_t capacity) override;
   // Sorted lists place the string where it belongs; Duplicates decides what
   // happens to one already there (dupError raises EStringListError).
   int32_t Add(const String& s) override;

@@ -104,6 +104,12 @@ TEST(StringList, RangeAndSortedListErrors) {
   EXPECT_EQ(ErrorOf([&] { l.Exchange(0, 2); }), "List index out of bounds (2)");
   l.Insert(2, "c");  // inserting at Count appends
   EXPECT_EQ(Items(l), (std::vector<String>{"a", "b", "c"}));
+  EXPECT_EQ(ErrorOf([&] { l.SetCapacity(2); }), "List capacity out of bounds (2)");
+  l.SetCapacity(100);
+  EXPECT_GE(l.Capacity(), 100);
+  l.SetCapacity(3);
+  EXPECT_EQ(l.Capacity(), 3);
+  EXPECT_EQ(Items(l), (std::vector<String>{"a", "b", "c"}));
 
   l.SetSorted(true);
   EXPECT_EQ(ErrorOf([&] { l.Insert(0, "z"); }), "Operation not allowed on sorted list");
