@@ -1,0 +1,47 @@
+#pragma once
+// The display: the headless screen that composes the visible top-level
+// windows in z-order (their regions, colour keys and alpha) into one
+// picture, the layered-window calls, and the interface a real backend (X11)
+// implements to show windows instead.
+#include <memory>
+#include <string>
+
+#include "platform/win/Surface.h"
+#include "platform/win/Types.h"
+
+namespace win {
+
+// Told about changes to top-level windows. Calls arrive on the thread that
+// made the change, possibly with the window manager's lock held: a backend
+// must not call back into the window system from them, only note the work.
+class DisplayBackend {
+public:
+  virtual ~DisplayBackend() = default;
+  // Shown, hidden, moved, resized, restacked, reshaped or re-layered.
+  virtual void WindowChanged(HWND topLevel) = 0;
+  // Pixels of a top-level surface changed (surface coordinates).
+  virtual void SurfaceChanged(HWND topLevel, const RECT& rect) = 0;
+  virtual void Beep(UINT type) = 0;
+};
+// Installs a backend (not owned); null returns to the headless display.
+void SetDisplayBackend(DisplayBackend* backend);
+
+// Composes the virtual screen as it stands: the desktop colour, then every
+// visible top-level window from the bottom up. Pixels are opaque 0xFFRRGGBB.
+std::shared_ptr<Surface> ComposeScreen();
+// One composed pixel as a COLORREF.
+COLORREF GetScreenPixel(int x, int y);
+// A copy of a top-level window's pixels (window coordinates), or null.
+std::shared_ptr<Surface> CaptureWindow(HWND hwnd);
+
+// Layered windows (WS_EX_LAYERED).
+BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags);
+BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DWORD* flags);
+// The window shows `source` (premultiplied 0xAARRGGBB pixels with
+// ULW_ALPHA) from `sourceOrigin`, sized `size`, at `screenPos` when given,
+// with a constant alpha and an optional colour key. Drawing through DCs on
+// such a window no longer shows.
+BOOL UpdateLayeredWindowFromSurface(HWND hwnd, const POINT* screenPos, const SIZE* size, const Surface& source,
+                                    POINT sourceOrigin, COLORREF key, BYTE constantAlpha, DWORD flags);
+
+}  // namespace win
