@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "platform/rtl/Clock.h"
+#include "platform/rtl/Threads.h"
 #include "platform/win/Input.h"
 #include "platform/win/WindowInternal.h"
 
@@ -288,8 +289,34 @@ LRESULT sendAcross(const std::shared_ptr<ThreadQueue>& target, HWND hwnd, UINT m
 
 DWORD CurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
 
+// Calls that worker threads queue for the main thread (Synchronize, Queue)
+// wake the main thread's message wait and run from its message retrieval.
+void hookMainThreadCalls() {
+  static const bool installed = [] {
+    rtl::SetWakeMainThread([] {
+      if (auto q = QueueOfThread(rtl::MainThreadID())) Wake(*q);
+    });
+    return true;
+  }();
+  (void)installed;
+}
+
+void runMainThreadCalls() {
+  static thread_local bool running = false;
+  if (running || !rtl::IsMainThread() || !rtl::SynchronizePending()) return;
+  running = true;
+  try {
+    rtl::CheckSynchronize();
+  } catch (...) {
+    running = false;
+    throw;
+  }
+  running = false;
+}
+
 std::shared_ptr<ThreadQueue> CurrentQueue() {
   if (!holder.queue) {
+    hookMainThreadCalls();
     holder.queue = std::make_shared<ThreadQueue>();
     holder.queue->threadId = CurrentThreadId();
     std::lock_guard lock(registryMutex());
@@ -375,6 +402,12 @@ bool fetch(ThreadQueue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) 
     std::unique_lock lock(q.mutex);
     if (!q.incoming.empty()) continue;
     q.changed = false;
+    if (rtl::IsMainThread() && rtl::SynchronizePending()) {
+      // Cleared first: a call queued while these run wakes the next wait.
+      lock.unlock();
+      runMainThreadCalls();
+      lock.lock();
+    }
     for (auto* list : {&q.posted, &q.input}) {
       for (auto it = list->begin(); it != list->end(); ++it) {
         if (!matchesWindow(filter, it->hwnd) || !inRange(it->message, lo, hi)) continue;

@@ -10,7 +10,10 @@ MessageLog& Log() {
 }
 
 static LRESULT recordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  Log().Add({hwnd, msg, wParam, lParam});
+  UINT flags = 0;
+  if ((msg == WM_WINDOWPOSCHANGING || msg == WM_WINDOWPOSCHANGED) && lParam)
+    flags = reinterpret_cast<const WINDOWPOS*>(lParam)->flags;
+  Log().Add({hwnd, msg, wParam, lParam, flags});
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 

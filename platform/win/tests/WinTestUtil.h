@@ -16,6 +16,8 @@ struct Logged {
   win::UINT msg;
   win::WPARAM wParam;
   win::LPARAM lParam;
+  // WINDOWPOS.flags of WM_WINDOWPOSCHANGING/CHANGED, copied while valid.
+  win::UINT posFlags = 0;
 };
 
 class MessageLog {
