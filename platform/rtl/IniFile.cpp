@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <mutex>
 #include <vector>
 
 #include "platform/rtl/Exceptions.h"
@@ -404,6 +404,7 @@ bool TCustomIniFile::ValueExists(const String& Section, const String& Ident) con
 // ------------------------------------------------------------------ TIniFile
 
 struct TIniFile::Cache {
+  std::mutex mutex;  // one object may serve several threads
   std::string bytes;  // what `doc` was parsed from
   uint32_t codePage = 0;  // and under which ANSI code page
   bool valid = false;
@@ -440,6 +441,7 @@ const detail::IniDocument& TIniFile::Current() const {
 
 template <typename Edit>
 void TIniFile::Change(Edit edit) {
+  std::lock_guard<std::mutex> guard(cache_->mutex);
   detail::IniDocument doc = Current();
   // Rewriting a file we could not read would throw its contents away.
   if (cache_->readError != 0) WriteError(FileName());
@@ -449,6 +451,7 @@ void TIniFile::Change(Edit edit) {
 }
 
 String TIniFile::ReadString(const String& Section, const String& Ident, const String& Default) const {
+  std::lock_guard<std::mutex> guard(cache_->mutex);
   String value;
   return Current().Lookup(Section, Ident, value) ? value : Default;
 }
@@ -461,18 +464,33 @@ void TIniFile::WriteString(const String& Section, const String& Ident, const Str
 }
 
 void TIniFile::ReadSection(const String& Section, TStrings& Strings) const {
-  FillStrings(Strings, Current().Keys(Section));
+  std::vector<String> keys;
+  {
+    std::lock_guard<std::mutex> guard(cache_->mutex);
+    keys = Current().Keys(Section);
+  }
+  FillStrings(Strings, keys);
 }
 
-void TIniFile::ReadSections(TStrings& Strings) const { FillStrings(Strings, Current().Sections()); }
+void TIniFile::ReadSections(TStrings& Strings) const {
+  std::vector<String> sections;
+  {
+    std::lock_guard<std::mutex> guard(cache_->mutex);
+    sections = Current().Sections();
+  }
+  FillStrings(Strings, sections);
+}
 
 void TIniFile::ReadSectionValues(const String& Section, TStrings& Strings) const {
-  const detail::IniDocument& doc = Current();
   std::vector<String> lines;
-  for (const String& key : doc.Keys(Section)) {
-    String value;
-    doc.Lookup(Section, key, value);
-    lines.push_back(key + '=' + value);
+  {
+    std::lock_guard<std::mutex> guard(cache_->mutex);
+    const detail::IniDocument& doc = Current();
+    for (const String& key : doc.Keys(Section)) {
+      String value;
+      doc.Lookup(Section, key, value);
+      lines.push_back(key + '=' + value);
+    }
   }
   FillStrings(Strings, lines);
 }
@@ -485,7 +503,10 @@ void TIniFile::DeleteKey(const String& Section, const String& Ident) {
   Change([&](detail::IniDocument& doc) { return doc.DeleteKey(Section, Ident); });
 }
 
-bool TIniFile::SectionExists(const String& Section) const { return !Current().Keys(Section).empty(); }
+bool TIniFile::SectionExists(const String& Section) const {
+  std::lock_guard<std::mutex> guard(cache_->mutex);
+  return !Current().Keys(Section).empty();
+}
 
 // --------------------------------------------------------------- TMemIniFile
 

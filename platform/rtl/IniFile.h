@@ -4,7 +4,8 @@
 //
 // TIniFile works on the file itself, as the platform's profile functions do:
 // every read sees the file as it is now (another writer's change included)
-// and every write lands in the file before the call returns. TMemIniFile
+// and every write lands in the file before the call returns. One TIniFile
+// may be used by several threads at once. TMemIniFile
 // reads the file once, works in memory and writes only on UpdateFile.
 //
 // Both keep the lines they do not change (comments starting with ';', blank

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/StringList.h"
@@ -277,6 +278,25 @@ TEST_F(IniFileTest, ReadsSeeOtherWritersAndLinksAreFollowed) {
   viaLink.WriteInteger("S", "L", 4);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(a.ReadInteger("S", "L", -1), 4);
+}
+
+TEST_F(IniFileTest, OneObjectServesSeveralThreads) {
+  TIniFile ini(path_);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&ini, t] {
+      for (int k = 0; k < 10; ++k) {
+        ini.WriteInteger("T" + std::to_string(t), "K" + std::to_string(k), k);
+        ini.ReadInteger("T0", "K0", 0);
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  TStringList sections, keys;
+  ini.ReadSections(sections);
+  EXPECT_EQ(sections.Count(), 4);
+  ini.ReadSection("T3", keys);
+  EXPECT_EQ(keys.Count(), 10);
 }
 
 TEST_F(IniFileTest, FailedWritesRaiseAndLeaveTheFileAlone) {
