@@ -9,6 +9,7 @@
 //
 // Pixels: GDI writes leave the alpha byte of 32-bit pixels zero; only
 // SRCCOPY-style copies and AlphaBlend carry alpha from a source.
+#include "platform/win/Region.h"
 #include "platform/win/Types.h"
 
 namespace win {
@@ -26,19 +27,6 @@ inline constexpr DWORD DCX_EXCLUDEUPDATE = 0x00000100;
 inline constexpr DWORD DCX_INTERSECTUPDATE = 0x00000200;
 inline constexpr DWORD DCX_LOCKWINDOWUPDATE = 0x00000400;
 inline constexpr DWORD DCX_VALIDATE = 0x00200000;
-
-// Region and clip results.
-inline constexpr int ERROR = 0;
-inline constexpr int NULLREGION = 1;
-inline constexpr int SIMPLEREGION = 2;
-inline constexpr int COMPLEXREGION = 3;
-
-// CombineRgn / ExtSelectClipRgn modes.
-inline constexpr int RGN_AND = 1;
-inline constexpr int RGN_OR = 2;
-inline constexpr int RGN_XOR = 3;
-inline constexpr int RGN_DIFF = 4;
-inline constexpr int RGN_COPY = 5;
 
 // Background modes.
 inline constexpr int TRANSPARENT = 1;
@@ -61,10 +49,6 @@ inline constexpr int R2_COPYPEN = 13;
 inline constexpr int R2_MERGEPENNOT = 14;
 inline constexpr int R2_MERGEPEN = 15;
 inline constexpr int R2_WHITE = 16;
-
-// Polygon fill modes.
-inline constexpr int ALTERNATE = 1;
-inline constexpr int WINDING = 2;
 
 // Stretch modes.
 inline constexpr int BLACKONWHITE = 1;
@@ -177,9 +161,12 @@ int GetArcDirection(HDC hdc);
 COLORREF SetDCBrushColor(HDC hdc, COLORREF color);
 COLORREF SetDCPenColor(HDC hdc, COLORREF color);
 
-// Clipping, in logical coordinates at the time of the call (the clip stays
-// where it was put when the origin moves later). A null region removes the
-// clip. Results are NULLREGION, SIMPLEREGION, COMPLEXREGION or ERROR.
+// Clipping. Regions given to SelectClipRgn and ExtSelectClipRgn are in
+// device coordinates; the rectangles of IntersectClipRect and
+// ExcludeClipRect are logical, converted at the time of the call (the clip
+// stays where it was put when the origin moves later). A null region
+// removes the clip. Results are NULLREGION, SIMPLEREGION, COMPLEXREGION or
+// ERROR.
 int SelectClipRgn(HDC hdc, HRGN region);
 int ExtSelectClipRgn(HDC hdc, HRGN region, int mode);
 int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom);
