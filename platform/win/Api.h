@@ -9,6 +9,7 @@
 #include "platform/win/Display.h"
 #include "platform/win/Font.h"
 #include "platform/win/GdiObject.h"
+#include "platform/win/GdiPlus.h"
 #include "platform/win/Gradient.h"
 #include "platform/win/HandleTable.h"
 #include "platform/win/ImageFiles.h"
