@@ -37,7 +37,8 @@ struct Stamp {
 };
 
 Stamp ToStamp(TDateTime dt) {
-  const double total = std::nearbyint(dt * MSecsPerDay);
+  double total = std::nearbyint(dt * MSecsPerDay);
+  if (!std::isfinite(total)) total = 0;  // NaN or infinity: day 0 rather than an undefined cast
   // Far outside any calendar; clamp rather than overflow the conversion.
   const double limit = 9.0e15;
   const auto ms = static_cast<int64_t>(std::clamp(total, -limit, limit));

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <iterator>
 #include <map>
+#include <mutex>
 #include <utility>
 
 #include "platform/rtl/Exceptions.h"
@@ -40,6 +42,30 @@ std::string IconvName(uint32_t cp) {
   return "CP" + std::to_string(cp);
 }
 
+// glibc loads a code page's converter module on first open and unloads it
+// when its last descriptor closes, so threads that come and go would load
+// and unload modules over and over (and race inside the loader). One
+// descriptor per code page and direction stays open for the process's life.
+void PinConverterModule(uint32_t cp, bool toWide, const std::string& name) {
+  // Plain arrays, never destroyed, so that leak checkers still see the
+  // descriptors as reachable at exit. A process uses a handful of code pages;
+  // past the table's size converters simply go unpinned.
+  struct Pin {
+    uint32_t cp;
+    bool toWide;
+    iconv_t cd;
+  };
+  static std::mutex mutex;
+  static Pin pins[64];
+  static size_t count = 0;
+  std::lock_guard lock(mutex);
+  for (size_t i = 0; i < count; ++i)
+    if (pins[i].cp == cp && pins[i].toWide == toWide) return;
+  if (count == std::size(pins)) return;
+  pins[count++] = {cp, toWide,
+                   toWide ? iconv_open(NativeUtf16Name(), name.c_str()) : iconv_open(name.c_str(), NativeUtf16Name())};
+}
+
 // One converter per direction and code page per thread: iconv descriptors
 // carry state and must not be shared between threads, and opening one per
 // call costs more than the conversion of a short string.
@@ -55,6 +81,7 @@ public:
     auto it = converters_.find(key);
     if (it == converters_.end()) {
       const std::string name = IconvName(cp);
+      PinConverterModule(cp, toWide, name);
       iconv_t cd = toWide ? iconv_open(NativeUtf16Name(), name.c_str())
                           : iconv_open(name.c_str(), NativeUtf16Name());
       it = converters_.emplace(key, cd).first;

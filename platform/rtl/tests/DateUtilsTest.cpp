@@ -124,6 +124,9 @@ TEST(DateUtilsTest, DecodingRoundsToTheMillisecondFirst) {
     EXPECT_EQ(ms, c.msec) << c.halfMs;
   }
   EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", EncodeTime(10, 59, 59, 999) + 0.7 / MSecsPerDay), "11:00:00.000");
+  // Values no calendar holds still decode to something instead of misbehaving.
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd", std::nan("")), "1899-12-30");
+  EXPECT_FALSE(FormatDateTime("yyyy", 1e300).empty());
 }
 
 TEST(DateUtilsTest, FormatDateTimePatterns) {

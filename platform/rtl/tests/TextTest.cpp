@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "platform/rtl/Exceptions.h"
 
@@ -161,4 +163,21 @@ TEST_F(CodePageTest, TextFileBytesHonourBomsAndFallBackTo1252) {
   EXPECT_EQ(TextFileBytesToString("caf\xC3\xA9"), "caf\xE9");
   EXPECT_EQ(TextFileBytesToString("caf\xE9"), "caf\xE9");
   EXPECT_EQ(StringToTextFileBytes("caf\xE9 \x80"), "caf\xC3\xA9 \xE2\x82\xAC");
+}
+
+// Converters are kept per thread; threads converting at once must not share
+// one converter's state.
+TEST(CodePageThreadsTest, ConcurrentConversionsStayCorrect) {
+  const WideString text = u"视频 café 捕获 €";
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      const uint32_t cp = t % 2 ? 936 : 54936;
+      for (int i = 0; i < 500; ++i)
+        if (CodePageToWide(cp, WideToCodePage(cp, text)) != text) ++failures[static_cast<size_t>(t)];
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
