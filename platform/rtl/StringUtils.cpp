@@ -242,6 +242,19 @@ bool AnsiSameText(const String& a, const String& b) {
 
 bool AnsiSameStr(const String& a, const String& b) { return a == b; }
 
+int WideCompareStr(const WideString& a, const WideString& b) { return CompareWide(a, b); }
+
+int WideCompareText(const WideString& a, const WideString& b) {
+  std::u32string fa, fb;
+  ForEachCodePoint(a, [&](char32_t c) { fa.push_back(Fold(c)); });
+  ForEachCodePoint(b, [&](char32_t c) { fb.push_back(Fold(c)); });
+  return Sign(fa.compare(fb));
+}
+
+bool WideSameStr(const WideString& a, const WideString& b) { return a == b; }
+
+bool WideSameText(const WideString& a, const WideString& b) { return a == b || WideCompareText(a, b) == 0; }
+
 int Pos(std::string_view sub, std::string_view s, int offset) {
   if (sub.empty() || offset < 1 || static_cast<size_t>(offset) > s.size()) return 0;
   const size_t at = s.find(sub, static_cast<size_t>(offset - 1));

@@ -33,6 +33,12 @@ int AnsiCompareText(const String& a, const String& b);
 int AnsiCompareStr(const String& a, const String& b);
 bool AnsiSameText(const String& a, const String& b);
 bool AnsiSameStr(const String& a, const String& b);
+// The same for UTF-16 text, in code-point order (surrogate pairs after the
+// rest of the BMP, as in UTF-8).
+int WideCompareStr(const WideString& a, const WideString& b);
+int WideCompareText(const WideString& a, const WideString& b);
+bool WideSameStr(const WideString& a, const WideString& b);
+bool WideSameText(const WideString& a, const WideString& b);
 
 // 1-based position of `sub` in `s` at or after `offset`; 0 when absent, when
 // `sub` is empty or when `offset` is outside 1..Length(s).

@@ -61,6 +61,16 @@ TEST(StringUtilsTest, ComparisonsGiveSignAndOrder) {
   }
 }
 
+TEST(StringUtilsTest, WideComparisons) {
+  EXPECT_TRUE(WideSameText(u"Ärger ΣΊΣΥΦΟΣ", u"ärger σίσυφος"));
+  EXPECT_FALSE(WideSameStr(u"a", u"A"));
+  EXPECT_LT(WideCompareText(u"_", u"A"), 0);
+  EXPECT_GT(WideCompareText(u"b", u"A"), 0);
+  EXPECT_EQ(WideCompareText(u"𐐀", u"𐐨"), 0);  // Deseret letters beyond the BMP fold too
+  // Code-point order: U+1F3A5 (a surrogate pair) sorts after U+FFFD.
+  EXPECT_GT(WideCompareStr(u"🎥", u"\uFFFD"), 0);
+}
+
 TEST(StringUtilsTest, PositionsAreOneBasedAndClamp) {
   EXPECT_EQ(Pos("b", "abcb"), 2);
   EXPECT_EQ(Pos("x", "abc"), 0);
