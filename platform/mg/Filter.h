@@ -14,7 +14,9 @@
 //      buffer lock, the graph's event queue lock
 // User callbacks (the sample grabber's) run with none of 2..5 held, inside
 // a UserCodeScope, so Stop can return while a callback waits for lock 1
-// that the stopping thread holds; see Scheduler.h.
+// that the stopping thread holds; see Scheduler.h. Such a callback still
+// finishes afterwards: the next Run, a RemoveFilter and the graph's release
+// wait for it, so do those without holding the lock it waits for.
 #include <atomic>
 #include <functional>
 #include <mutex>

@@ -18,6 +18,7 @@ FilterGraph::FilterGraph()
 
 FilterGraph::~FilterGraph() {
   Stop();
+  scheduler_->Join();
   std::lock_guard lock(stateMutex_);
   for (auto& f : filters_) {
     for (auto& p : f->Pins()) {
@@ -33,6 +34,7 @@ HRESULT FilterGraph::SetScheduler(std::shared_ptr<Scheduler> scheduler) {
   if (!scheduler) return E_POINTER;
   std::lock_guard lock(stateMutex_);
   if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
+  if (scheduler_) scheduler_->Join();
   scheduler_ = std::move(scheduler);
   if (auto clock = scheduler_->PreferredClock()) SetSyncSource(clock);
   return S_OK;
@@ -97,6 +99,7 @@ HRESULT FilterGraph::RemoveFilter(const std::shared_ptr<BaseFilter>& filter) {
   // Streaming threads read connections without locks, so the graph only
   // rewires itself while stopped.
   if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
+  scheduler_->Join();
   DisconnectFilter(*filter);
   filter->SetSyncSource(nullptr);
   filter->JoinFilterGraph(nullptr, {});

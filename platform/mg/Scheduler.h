@@ -31,6 +31,10 @@ public:
   virtual void Stop() = 0;
   // The clock the graph should use with this scheduler, if it brings one.
   virtual std::shared_ptr<ReferenceClock> PreferredClock() { return nullptr; }
+  // Waits for streaming threads Stop left inside user code. The graph
+  // calls it before it lets go of filters (RemoveFilter, its release, the
+  // next Run): a callback still running must not outlive its filter.
+  virtual void Join() {}
 };
 
 // Marks a stretch of a streaming thread as user code (see Scheduler::Stop).
@@ -53,6 +57,7 @@ public:
   void Start(std::vector<ScheduledSource> sources, std::shared_ptr<ReferenceClock> clock,
              REFERENCE_TIME start) override;
   void Stop() override;
+  void Join() override { JoinLingering(); }
   // Threads that were inside user code when Stop returned, not joined yet.
   size_t LingeringThreads();
 

@@ -62,12 +62,22 @@ HRESULT CallbackSource::PushOne(REFERENCE_TIME t) {
   REFERENCE_TIME start = t, stop = t + (period_ > 0 ? period_ : 1);
   sample->SetTime(&start, &stop);
   sample->SetSyncPoint(true);
-  sample->SetDiscontinuity(index == 0);
+  sample->SetDiscontinuity(fresh_.exchange(false));
   bytes_.fetch_add(used);
   hr = out->Deliver(*sample);
   if (hr == VFW_E_WRONG_STATE) return hr;  // the graph is stopping
   if (FAILED(hr)) dropped_.fetch_add(1);
   return S_OK;
+}
+
+HRESULT CallbackSource::Stop() {
+  fresh_.store(true);
+  return BaseFilter::Stop();
+}
+
+HRESULT CallbackSource::Pause() {
+  fresh_.store(true);
+  return BaseFilter::Pause();
 }
 
 HRESULT CallbackSource::GetNumDropped(LONG* n) {

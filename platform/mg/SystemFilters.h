@@ -33,6 +33,9 @@ public:
 
   HRESULT PushOne(REFERENCE_TIME streamTime) override;
   REFERENCE_TIME FramePeriod() const override { return period_; }
+  // The first sample after a stop or pause is marked as a discontinuity.
+  HRESULT Stop() override;
+  HRESULT Pause() override;
   HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
   std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& pin) const override;
 
@@ -48,6 +51,7 @@ private:
   std::atomic<int64_t> frames_{0};
   std::atomic<int64_t> dropped_{0};
   std::atomic<int64_t> bytes_{0};
+  std::atomic<bool> fresh_{true};
   bool ended_ = false;
 };
 
