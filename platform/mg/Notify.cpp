@@ -1,13 +1,10 @@
 // The graph's notification message, posted to the application's window.
-#include "platform/win/Types.h"
+#include "platform/win/Messages.h"
 
 namespace mg {
 
 void PostWindowMessage(win::HWND hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
-  (void)hwnd;
-  (void)msg;
-  (void)wParam;
-  (void)lParam;
+  win::PostMessage(hwnd, msg, wParam, lParam);
 }
 
 }  // namespace mg

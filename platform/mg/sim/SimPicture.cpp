@@ -378,7 +378,8 @@ struct MjpegEncoder::Impl {
   int64_t pts = 0;
 };
 
-MjpegEncoder::MjpegEncoder(int width, int height) : impl_(std::make_unique<Impl>()) {
+MjpegEncoder::MjpegEncoder(int width, int height)
+    : impl_(std::make_unique<Impl>()), width_(width), height_(height) {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
   if (!codec) return;
   AVCodecContext* ctx = avcodec_alloc_context3(codec);

@@ -134,10 +134,13 @@ public:
   MjpegEncoder& operator=(const MjpegEncoder&) = delete;
   // Encodes one picture; returns the bytes written or 0 when it did not fit or failed.
   uint32_t Encode(const RgbImage& image, uint8_t* out, uint32_t room);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
 
 private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  int width_, height_;
 };
 
 }  // namespace mg::sim

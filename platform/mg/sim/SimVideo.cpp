@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace mg::sim {
 
@@ -267,7 +268,7 @@ HRESULT SimVideoSource::PushOne(REFERENCE_TIME t) {
   const RgbImage img = RenderPicture(index);
   uint32_t used;
   if (mt.subtype == MEDIASUBTYPE_MJPG) {
-    if (!mjpeg_ || !mjpeg_->Encode(RgbImage(img.width, img.height), nullptr, 0))
+    if (!mjpeg_ || mjpeg_->Width() != img.width || mjpeg_->Height() != img.height)
       mjpeg_ = std::make_unique<MjpegEncoder>(img.width, img.height);
     used = mjpeg_->Encode(img, sample->GetPointer(), static_cast<uint32_t>(sample->GetSize()));
   } else {

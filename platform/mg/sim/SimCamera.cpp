@@ -1,0 +1,131 @@
+#include "platform/mg/sim/SimCamera.h"
+
+namespace mg::sim {
+
+namespace {
+
+// IAMCameraControl shares its method names with IAMVideoProcAmp, so the
+// camera answers for it through this companion object.
+class CameraControlFacet : public Object, public IAMCameraControl {
+public:
+  explicit CameraControlFacet(std::weak_ptr<SimCamera> camera) : camera_(std::move(camera)) {}
+  HRESULT GetRange(LONG p, LONG* pMin, LONG* pMax, LONG* pStep, LONG* pDefault, LONG* pCaps) override {
+    auto c = camera_.lock();
+    return c ? c->GetCameraRange(p, pMin, pMax, pStep, pDefault, pCaps) : E_UNEXPECTED;
+  }
+  HRESULT Set(LONG p, LONG value, LONG flags) override {
+    auto c = camera_.lock();
+    return c ? c->SetCamera(p, value, flags) : E_UNEXPECTED;
+  }
+  HRESULT Get(LONG p, LONG* value, LONG* flags) override {
+    auto c = camera_.lock();
+    return c ? c->GetCamera(p, value, flags) : E_UNEXPECTED;
+  }
+
+private:
+  std::weak_ptr<SimCamera> camera_;
+};
+
+constexpr LONG kFlipCaps = VideoControlFlag_FlipHorizontal | VideoControlFlag_FlipVertical;
+
+}  // namespace
+
+std::vector<VideoCapability> CameraCapabilities() {
+  static const GUID kSubtypes[] = {MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32, MEDIASUBTYPE_I420,
+                                   MEDIASUBTYPE_MJPG};
+  static const int kSizes[][2] = {{160, 120}, {176, 144}, {320, 240}, {352, 288}, {640, 480}, {800, 600}, {1280, 720}};
+  std::vector<VideoCapability> caps;
+  for (const GUID& s : kSubtypes)
+    for (auto& sz : kSizes) caps.push_back({s, sz[0], sz[1]});
+  return caps;
+}
+
+SimCamera::SimCamera(std::shared_ptr<DevicePresence> presence, const CameraOptions& o)
+    : SimVideoSource(CLSID_SimCamera, std::move(presence), CameraCapabilities(),
+                     MakeSimVideoType(o.subtype, o.width, o.height, o.interval), o.previewOnly ? "Preview" : "Capture",
+                     o.previewOnly ? PIN_CATEGORY_PREVIEW : PIN_CATEGORY_CAPTURE) {
+  for (int i = 0; i < 7; ++i) {
+    cameraValues_[i] = CameraControlRange(i)->def;
+    cameraFlags_[i] = CameraControl_Flags_Manual;
+  }
+}
+
+void SimCamera::DrawScene(int64_t, const PictureSettings& settings, RgbImage& image) {
+  DrawColourBars(image, settings);
+}
+
+std::shared_ptr<Object> SimCamera::QueryDelegate(const std::type_info& type) {
+  if (type == typeid(IAMCameraControl))
+    return std::make_shared<CameraControlFacet>(std::static_pointer_cast<SimCamera>(shared_from_this()));
+  return nullptr;
+}
+
+bool SimCamera::IsOurPin(const Pin* pin) const { return pin && pin == Output().get(); }
+
+HRESULT SimCamera::GetCaps(Pin* pin, LONG* caps) {
+  if (!caps) return E_POINTER;
+  if (!IsOurPin(pin)) return E_INVALIDARG;
+  *caps = kFlipCaps;
+  return S_OK;
+}
+
+HRESULT SimCamera::SetMode(Pin* pin, LONG mode) {
+  if (!IsOurPin(pin)) return E_INVALIDARG;
+  if (mode & ~kFlipCaps) return E_INVALIDARG;
+  std::lock_guard lock(settingsMutex_);
+  videoMode_ = mode;
+  settings_.flipHorizontal = (mode & VideoControlFlag_FlipHorizontal) != 0;
+  settings_.flipVertical = (mode & VideoControlFlag_FlipVertical) != 0;
+  return S_OK;
+}
+
+HRESULT SimCamera::GetMode(Pin* pin, LONG* mode) {
+  if (!mode) return E_POINTER;
+  if (!IsOurPin(pin)) return E_INVALIDARG;
+  std::lock_guard lock(settingsMutex_);
+  *mode = videoMode_;
+  return S_OK;
+}
+
+HRESULT SimCamera::GetCurrentActualFrameRate(Pin* pin, int64_t* rate) {
+  if (!rate) return E_POINTER;
+  if (!IsOurPin(pin)) return E_INVALIDARG;
+  if (State() == State_Stopped) return VFW_E_NOT_RUNNING;
+  *rate = FramePeriod();
+  return S_OK;
+}
+
+HRESULT SimCamera::GetCameraRange(LONG p, LONG* pMin, LONG* pMax, LONG* pStep, LONG* pDefault, LONG* pCaps) {
+  const ControlRange* r = CameraControlRange(p);
+  if (!r) return E_PROP_ID_UNSUPPORTED;
+  if (!pMin || !pMax || !pStep || !pDefault || !pCaps) return E_POINTER;
+  *pMin = r->min, *pMax = r->max, *pStep = r->step, *pDefault = r->def, *pCaps = r->caps;
+  return S_OK;
+}
+
+HRESULT SimCamera::SetCamera(LONG p, LONG value, LONG flags) {
+  const ControlRange* r = CameraControlRange(p);
+  if (!r) return E_PROP_ID_UNSUPPORTED;
+  if ((flags != CameraControl_Flags_Auto && flags != CameraControl_Flags_Manual) || (r->caps & flags) == 0)
+    return E_INVALIDARG;
+  if (flags == CameraControl_Flags_Manual && (value < r->min || value > r->max)) return E_INVALIDARG;
+  std::lock_guard lock(settingsMutex_);
+  cameraFlags_[p] = flags;
+  cameraValues_[p] = flags == CameraControl_Flags_Auto ? r->def : value;
+  settings_.pan = cameraValues_[CameraControl_Pan];
+  settings_.tilt = cameraValues_[CameraControl_Tilt];
+  settings_.zoom = cameraValues_[CameraControl_Zoom];
+  settings_.exposure = cameraValues_[CameraControl_Exposure];
+  return S_OK;
+}
+
+HRESULT SimCamera::GetCamera(LONG p, LONG* value, LONG* flags) {
+  if (!CameraControlRange(p)) return E_PROP_ID_UNSUPPORTED;
+  if (!value || !flags) return E_POINTER;
+  std::lock_guard lock(settingsMutex_);
+  *value = cameraValues_[p];
+  *flags = cameraFlags_[p];
+  return S_OK;
+}
+
+}  // namespace mg::sim
