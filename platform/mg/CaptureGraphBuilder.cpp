@@ -124,14 +124,34 @@ HRESULT CaptureGraphBuilder::FindObject(const GUID* category, const GUID* type, 
     }
     return any ? E_NOINTERFACE : E_FAIL;
   }
-  if (check(pf)) return S_OK;
-  for (auto& p : pf->Pins())
-    if ((!type || type->IsNull() || PinHasMajorType(*p, *type)) && check(p)) return S_OK;
   const bool up = !category || category->IsNull() || *category == LOOK_UPSTREAM_ONLY;
   const bool down = !category || category->IsNull() || *category == LOOK_DOWNSTREAM_ONLY;
+  if (up && down) {
+    if (check(pf)) return S_OK;
+    for (auto& p : pf->Pins())
+      if ((!type || type->IsNull() || PinHasMajorType(*p, *type)) && check(p)) return S_OK;
+  }
+  if (up) AddCompanions(pf);
   if (up && walk(pinsOf(PINDIR_INPUT), PINDIR_INPUT)) return S_OK;
   if (down && walk(pinsOf(PINDIR_OUTPUT), PINDIR_OUTPUT)) return S_OK;
   return E_NOINTERFACE;
+}
+
+void CaptureGraphBuilder::AddCompanions(const std::shared_ptr<BaseFilter>& filter) {
+  auto companions = mg::QueryInterface<IUpstreamCompanions>(filter);
+  if (!companions || !filter->Graph()) return;
+  for (auto& p : filter->Pins())
+    if (p->Direction() == PINDIR_INPUT && !p->IsConnected()) {
+      companions->AddUpstreamFilters(*Graph());
+      return;
+    }
+}
+
+HRESULT CaptureGraphBuilder::ConnectToFree(const std::shared_ptr<Pin>& out, BaseFilter& to) {
+  HRESULT hr = VFW_E_NO_ACCEPTABLE_TYPES;
+  for (auto& in : to.Pins())
+    if (in->Direction() == PINDIR_INPUT && !in->IsConnected() && (hr = Graph()->Connect(out, in)) == S_OK) return S_OK;
+  return hr;
 }
 
 std::shared_ptr<Pin> CaptureGraphBuilder::SourcePin(const GUID* category, const GUID* type,
@@ -150,6 +170,7 @@ std::shared_ptr<Pin> CaptureGraphBuilder::SourcePin(const GUID* category, const 
     *hr = E_NOINTERFACE;
     return nullptr;
   }
+  AddCompanions(filter);
   std::shared_ptr<Pin> pin;
   const bool preview = category && *category == PIN_CATEGORY_PREVIEW;
   const bool capture = category && *category == PIN_CATEGORY_CAPTURE;
@@ -201,16 +222,12 @@ HRESULT CaptureGraphBuilder::RenderStream(const GUID* category, const GUID* type
   std::shared_ptr<Pin> pin = SourcePin(category, type, source, &viaTee, &hr);
   if (!pin) return FAILED(hr) ? hr : E_FAIL;
   if (intermediate) {
-    auto in = FirstFree(*intermediate, PINDIR_INPUT);
-    if (!in) return VFW_E_NO_ACCEPTABLE_TYPES;
-    if (FAILED(hr = graph->Connect(pin, in))) return hr;
+    if (FAILED(hr = ConnectToFree(pin, *intermediate))) return hr;
     pin = FirstFree(*intermediate, PINDIR_OUTPUT);
     if (!pin) return sink ? E_FAIL : S_OK;  // the intermediate ends the stream (a writer)
   }
   if (sink) {
-    auto in = FirstFree(*sink, PINDIR_INPUT);
-    if (!in) return VFW_E_NO_ACCEPTABLE_TYPES;
-    hr = graph->Connect(pin, in);
+    hr = ConnectToFree(pin, *sink);
   } else {
     hr = graph->Render(pin);
   }

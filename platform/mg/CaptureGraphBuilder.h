@@ -10,6 +10,16 @@
 
 namespace mg {
 
+// A device whose analog inputs come from companion filters (crossbars,
+// tuner, TV audio), as a capture card's driver provides them. The builder
+// asks it to add and connect them before it renders the device or looks
+// upstream of it; the device adds them once.
+class IUpstreamCompanions {
+public:
+  virtual ~IUpstreamCompanions() = default;
+  virtual HRESULT AddUpstreamFilters(FilterGraph& graph) = 0;
+};
+
 class CaptureGraphBuilder : public Object {
 public:
   static std::shared_ptr<CaptureGraphBuilder> Create() { return std::make_shared<CaptureGraphBuilder>(); }
@@ -23,9 +33,11 @@ public:
   HRESULT SetOutputFileName(const GUID* pType, const std::string& fileName, std::shared_ptr<BaseFilter>* ppf,
                             std::shared_ptr<IFileSinkFilter>* ppSink);
 
-  // Searches `pf` itself and its pins, then (by category) the pin of that
-  // category and downstream of it, or upstream (LOOK_UPSTREAM_ONLY),
-  // downstream (LOOK_DOWNSTREAM_ONLY), or upstream then downstream (null).
+  // With a pin category: the output pin of that category, then downstream
+  // of it. Without a category: `pf`, its pins, then upstream, then
+  // downstream. LOOK_UPSTREAM_ONLY / LOOK_DOWNSTREAM_ONLY search only the
+  // filters on that side, not `pf` itself (so a second crossbar is found
+  // upstream of the first).
   template <class I>
   HRESULT FindInterface(const GUID* pCategory, const GUID* pType, const std::shared_ptr<BaseFilter>& pf,
                         std::shared_ptr<I>* out) {
@@ -60,6 +72,8 @@ public:
 
 private:
   std::shared_ptr<FilterGraph> Graph();
+  void AddCompanions(const std::shared_ptr<BaseFilter>& filter);
+  HRESULT ConnectToFree(const std::shared_ptr<Pin>& out, BaseFilter& to);
   std::shared_ptr<Pin> SourcePin(const GUID* pCategory, const GUID* pType, const std::shared_ptr<Object>& source,
                                  bool* viaTee, HRESULT* hr);
 

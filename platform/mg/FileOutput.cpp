@@ -162,6 +162,11 @@ AsfWriterStandIn::AsfWriterStandIn() : BaseFilter(CLSID_WMAsfWriter) {
   AddPin(std::make_shared<ControlledInputPin>(this, "Video Input 01"));
 }
 
+HRESULT AsfWriterStandIn::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const {
+  const bool audio = pin.Name().rfind("Audio", 0) == 0;
+  return mt.majortype == (audio ? MEDIATYPE_Audio : MEDIATYPE_Video) ? S_OK : S_FALSE;
+}
+
 HRESULT AsfWriterStandIn::SetFileName(const std::string& name, const AM_MEDIA_TYPE*) {
   if (name.empty()) return E_INVALIDARG;
   std::lock_guard lock(fileMutex_);

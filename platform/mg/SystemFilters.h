@@ -362,6 +362,7 @@ private:
 class AsfWriterStandIn : public BaseFilter, public IFileSinkFilter {
 public:
   AsfWriterStandIn();
+  HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
   HRESULT SetFileName(const std::string& pszFileName, const AM_MEDIA_TYPE* pmt) override;
   HRESULT GetCurFile(std::string* ppszFileName, AM_MEDIA_TYPE* pmt) override;
 

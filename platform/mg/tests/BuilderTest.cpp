@@ -112,9 +112,19 @@ TEST(Builder, FindInterfaceSearchesPinsUpstreamAndDownstream) {
   ASSERT_EQ(b.graph->ConnectDirect(xbar->Pins()[1], grab->Input(), nullptr), S_OK);
   ASSERT_EQ(b.graph->ConnectDirect(grab->Output(), vr->Input(), nullptr), S_OK);
 
+  // A second crossbar upstream of the first.
+  auto xbar2 = std::make_shared<Passthrough>();
+  b.graph->AddFilter(xbar2, "xbar2");
+  ASSERT_EQ(b.graph->ConnectDirect(xbar2->Pins()[1], xbar->Pins()[0], nullptr), S_OK);
+
   std::shared_ptr<IAMCrossbar> crossbar;
   EXPECT_EQ(b.builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, grab, &crossbar), S_OK);
   EXPECT_EQ(crossbar, std::dynamic_pointer_cast<IAMCrossbar>(xbar));
+  EXPECT_EQ(b.builder->FindInterface(nullptr, nullptr, xbar, &crossbar), S_OK);
+  EXPECT_EQ(crossbar, std::dynamic_pointer_cast<IAMCrossbar>(xbar));
+  EXPECT_EQ(b.builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, xbar, &crossbar), S_OK);
+  EXPECT_EQ(crossbar, std::dynamic_pointer_cast<IAMCrossbar>(xbar2));
+  EXPECT_EQ(b.builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, xbar2, &crossbar), E_NOINTERFACE);
   EXPECT_EQ(b.builder->FindInterface(&LOOK_DOWNSTREAM_ONLY, nullptr, grab, &crossbar), E_NOINTERFACE);
   std::shared_ptr<IVideoWindow> window;
   EXPECT_EQ(b.builder->FindInterface(nullptr, nullptr, grab, &window), S_OK);
@@ -126,6 +136,51 @@ TEST(Builder, FindInterfaceSearchesPinsUpstreamAndDownstream) {
   EXPECT_EQ(b.builder->FindInterface(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, b.src, &control), E_FAIL);
   std::shared_ptr<IAMDroppedFrames> dropped;
   EXPECT_EQ(b.builder->FindInterface(nullptr, nullptr, b.src, &dropped), S_OK);
+}
+
+namespace {
+// A capture device whose analog input is fed by a crossbar it brings along.
+struct AnalogCard : BaseFilter, StreamSource, IUpstreamCompanions {
+  std::shared_ptr<Passthrough> xbar = std::make_shared<Passthrough>();
+  int added = 0;
+  AnalogCard() : BaseFilter(GUID_NULL) {
+    AddPin(std::make_shared<Pin>(this, "Analog Video In", PINDIR_INPUT));
+    auto out = std::make_shared<ControlledOutputPin>(this, "Capture");
+    out->SetCategory(PIN_CATEGORY_CAPTURE);
+    AddPin(out);
+  }
+  HRESULT AddUpstreamFilters(FilterGraph& graph) override {
+    ++added;
+    graph.AddFilter(xbar, "Analog Crossbar");
+    return graph.ConnectDirect(xbar->Pins()[1], Pins()[0], nullptr);
+  }
+  std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& p) const override {
+    return p.Direction() == PINDIR_OUTPUT ? std::vector<AM_MEDIA_TYPE>{MakeVideoType(MEDIASUBTYPE_RGB32, 16, 8, kPeriod)}
+                                          : std::vector<AM_MEDIA_TYPE>{};
+  }
+  HRESULT PushOne(REFERENCE_TIME) override { return S_OK; }
+  REFERENCE_TIME FramePeriod() const override { return kPeriod; }
+};
+}  // namespace
+
+TEST(Builder, DevicesBringTheirUpstreamCrossbars) {
+  BuilderFixture b;
+  auto card = std::make_shared<AnalogCard>();
+  b.graph->AddFilter(card, "Analog Capture");
+  std::shared_ptr<IAMCrossbar> crossbar;
+  ASSERT_EQ(b.builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, card, &crossbar), S_OK);
+  EXPECT_EQ(crossbar, std::dynamic_pointer_cast<IAMCrossbar>(card->xbar));
+  EXPECT_EQ(b.builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, card, nullptr, nullptr), VFW_S_NOPREVIEWPIN);
+  EXPECT_EQ(card->added, 1);
+}
+
+TEST(Builder, RenderStreamFromAPinIntoTheMatchingInput) {
+  BuilderFixture b;
+  std::shared_ptr<BaseFilter> asf;
+  std::shared_ptr<IFileSinkFilter> sink;
+  ASSERT_EQ(b.builder->SetOutputFileName(&MEDIASUBTYPE_Asf, ::testing::TempDir() + "/mg_stream.asf", &asf, &sink), S_OK);
+  ASSERT_EQ(b.builder->RenderStream(nullptr, &MEDIATYPE_Video, b.src->Output(), nullptr, asf), S_OK);
+  EXPECT_EQ(b.src->Output()->ConnectedTo()->Name(), "Video Input 01");
 }
 
 TEST(Builder, FindPinByCategoryTypeAndConnection) {
