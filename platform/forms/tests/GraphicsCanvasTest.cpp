@@ -12,6 +12,10 @@
 #include "platform/win/PenBrush.h"
 #include "platform/win/Shapes.h"
 
+// fontconfig keeps parts of its parsed configuration for the life of the
+// process, which the leak checker of sanitizer builds reports at exit.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace forms {
 namespace {
 
