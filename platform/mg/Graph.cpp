@@ -149,6 +149,8 @@ HRESULT FilterGraph::Disconnect(const std::shared_ptr<Pin>& pin) {
 HRESULT FilterGraph::ReconnectEx(const std::shared_ptr<Pin>& pin, const AM_MEDIA_TYPE* mt) {
   if (!pin) return E_POINTER;
   std::lock_guard lock(stateMutex_);
+  if (!InGraph(pin)) return VFW_E_NOT_IN_GRAPH;
+  if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
   auto other = pin->ConnectedTo();
   if (!other) return VFW_E_NOT_CONNECTED;
   auto out = pin->Direction() == PINDIR_OUTPUT ? pin : other;

@@ -648,3 +648,108 @@ public:
 };
 
 }  // namespace mg
+
+namespace mg {
+
+// ---- DV -----------------------------------------------------------------------
+
+inline constexpr int DVRESOLUTION_FULL = 1000;
+inline constexpr int DVRESOLUTION_HALF = 1001;
+inline constexpr int DVRESOLUTION_QUARTER = 1002;
+inline constexpr int DVRESOLUTION_DC = 1003;
+
+class IDVSplitter {
+public:
+  virtual ~IDVSplitter() = default;
+  virtual HRESULT DiscardAlternateVideoFrames(int nDiscard) = 0;
+};
+
+class IIPDVDec {
+public:
+  virtual ~IIPDVDec() = default;
+  virtual HRESULT get_IPDisplay(int* displayPix) = 0;
+  virtual HRESULT put_IPDisplay(int displayPix) = 0;  // DVRESOLUTION_*
+};
+
+class IDVRGB219 {
+public:
+  virtual ~IDVRGB219() = default;
+  virtual HRESULT SetRGB219(BOOL bState) = 0;
+};
+
+// ---- MPEG-2 demultiplexing ------------------------------------------------------
+
+inline constexpr DWORD MPEG2_PROGRAM_STREAM_MAP = 0;
+inline constexpr DWORD MPEG2_PROGRAM_ELEMENTARY_STREAM = 1;
+inline constexpr DWORD MPEG2_PROGRAM_DIRECTORY_PES_PACKET = 2;
+inline constexpr DWORD MPEG2_PROGRAM_PACK_HEADER = 3;
+inline constexpr DWORD MPEG2_PROGRAM_PES_STREAM = 4;
+inline constexpr DWORD MPEG2_PROGRAM_SYSTEM_HEADER = 5;
+inline constexpr ULONG SUBSTREAM_FILTER_VAL_NONE = 0x10000000;
+enum MEDIA_SAMPLE_CONTENT : DWORD {
+  MEDIA_TRANSPORT_PACKET = 0,
+  MEDIA_ELEMENTARY_STREAM = 1,
+  MEDIA_MPEG2_PSI = 2,
+  MEDIA_TRANSPORT_PAYLOAD = 3,
+};
+
+class IMpeg2Demultiplexer {
+public:
+  virtual ~IMpeg2Demultiplexer() = default;
+  virtual HRESULT CreateOutputPin(const AM_MEDIA_TYPE* pMediaType, const std::string& pszPinName,
+                                  std::shared_ptr<Pin>* ppIPin) = 0;
+  virtual HRESULT SetOutputPinMediaType(const std::string& pszPinName, const AM_MEDIA_TYPE* pMediaType) = 0;
+  virtual HRESULT DeleteOutputPin(const std::string& pszPinName) = 0;
+};
+
+class IMPEG2StreamIdMap {
+public:
+  virtual ~IMPEG2StreamIdMap() = default;
+  virtual HRESULT MapStreamId(ULONG ulStreamId, DWORD MediaSampleContent, ULONG ulSubstreamFilterValue,
+                              int iDataOffset) = 0;
+  virtual HRESULT UnmapStreamId(ULONG culStreamId, const ULONG* pulStreamId) = 0;
+};
+
+class IMPEG2PIDMap {
+public:
+  virtual ~IMPEG2PIDMap() = default;
+  virtual HRESULT MapPID(ULONG culPID, const ULONG* pulPID, MEDIA_SAMPLE_CONTENT MediaSampleContent) = 0;
+  virtual HRESULT UnmapPID(ULONG culPID, const ULONG* pulPID) = 0;
+};
+
+// ---- the ASF writer's advanced side ------------------------------------------------
+
+// Another object this one offers as a service (the ASF writer's advanced writer).
+class IServiceProvider {
+public:
+  virtual ~IServiceProvider() = default;
+  virtual HRESULT QueryService(const GUID& guidService, std::shared_ptr<Object>* service) = 0;
+};
+
+enum WMT_ATTR_DATATYPE : int32_t {
+  WMT_TYPE_DWORD = 0,
+  WMT_TYPE_STRING = 1,
+  WMT_TYPE_BINARY = 2,
+  WMT_TYPE_BOOL = 3,
+  WMT_TYPE_QWORD = 4,
+  WMT_TYPE_WORD = 5,
+  WMT_TYPE_GUID = 6,
+};
+
+// Sinks are objects (file, network, push); settings are typed byte values.
+class IWMWriterAdvanced2 {
+public:
+  virtual ~IWMWriterAdvanced2() = default;
+  virtual HRESULT GetSinkCount(DWORD* pcSinks) = 0;
+  virtual HRESULT GetSink(DWORD dwSinkNum, std::shared_ptr<Object>* ppSink) = 0;
+  virtual HRESULT AddSink(const std::shared_ptr<Object>& pSink) = 0;
+  virtual HRESULT RemoveSink(const std::shared_ptr<Object>& pSink) = 0;
+  virtual HRESULT SetLiveSource(BOOL fIsLiveSource) = 0;
+  virtual HRESULT IsRealTime(BOOL* pfRealTime) = 0;
+  virtual HRESULT SetInputSetting(DWORD dwInputNum, const std::string& pszName, WMT_ATTR_DATATYPE Type,
+                                  const uint8_t* pValue, uint16_t cbLength) = 0;
+  virtual HRESULT GetInputSetting(DWORD dwInputNum, const std::string& pszName, WMT_ATTR_DATATYPE* pType,
+                                  uint8_t* pValue, uint16_t* pcbLength) = 0;
+};
+
+}  // namespace mg

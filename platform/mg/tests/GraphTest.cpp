@@ -229,3 +229,46 @@ TEST(Graph, FrameStepLetsTheAskedFramesThroughThenPauses) {
   m.scheduler->Pump(3);
   EXPECT_EQ(vr->FramesDrawn(), 5);
 }
+
+TEST(Graph, ReconnectExChangesTheConnectionType) {
+  ManualGraph m;
+  auto src = MakeSource(MEDIASUBTYPE_YUY2, 8, 4);
+  auto csc = std::make_shared<ColorSpaceConverter>();
+  auto vr = std::make_shared<VideoRenderer>();
+  m.graph->AddFilter(src, "src");
+  m.graph->AddFilter(csc, "csc");
+  m.graph->AddFilter(vr, "vr");
+  ASSERT_EQ(m.graph->ConnectDirect(src->Output(), csc->Input(), nullptr), S_OK);
+  ASSERT_EQ(m.graph->ConnectDirect(csc->Output(), vr->Input(), nullptr), S_OK);
+  EXPECT_EQ(vr->Input()->CurrentType().subtype, MEDIASUBTYPE_RGB32);
+  AM_MEDIA_TYPE rgb565 = MakeVideoType(MEDIASUBTYPE_RGB565, 8, 4, kPeriod);
+  ASSERT_EQ(m.graph->ReconnectEx(vr->Input(), &rgb565), S_OK);
+  EXPECT_EQ(vr->Input()->CurrentType().subtype, MEDIASUBTYPE_RGB565);
+  // A type the peer refuses leaves the old connection in place.
+  AM_MEDIA_TYPE big = MakeVideoType(MEDIASUBTYPE_RGB24, 16, 4, kPeriod);
+  EXPECT_EQ(m.graph->ReconnectEx(csc->Output(), &big), VFW_E_TYPE_NOT_ACCEPTED);
+  EXPECT_EQ(vr->Input()->CurrentType().subtype, MEDIASUBTYPE_RGB565);
+  m.graph->Run();
+  m.scheduler->Pump(1);
+  EXPECT_EQ(vr->LastFrame().size(), 8u * 4u * 2u);
+  EXPECT_EQ(m.graph->Reconnect(vr->Input()), VFW_E_NOT_STOPPED);
+}
+
+TEST(Graph, SyncSourceReachesTheFiltersAndARateClockScalesTime) {
+  auto g = FilterGraph::Create();
+  auto base = std::make_shared<ManualClock>();
+  base->Set(1000);
+  auto fast = std::make_shared<RateClock>(base, 2.0);
+  auto r = std::make_shared<NullRenderer>();
+  g->AddFilter(r, "r");
+  ASSERT_EQ(g->SetSyncSource(fast), S_OK);
+  std::shared_ptr<ReferenceClock> got;
+  r->GetSyncSource(&got);
+  EXPECT_EQ(got, fast);
+  base->Advance(500);
+  EXPECT_EQ(fast->Now(), 2000);
+  ASSERT_EQ(g->SetSyncSource(nullptr), S_OK);
+  EXPECT_EQ(g->GetSyncSource(&got), S_FALSE);
+  r->GetSyncSource(&got);
+  EXPECT_FALSE(got);
+}
