@@ -33,15 +33,24 @@ std::string LowerExtension(const std::string& path) {
 
 // ---- ClassFactory -----------------------------------------------------------------------
 
-void ClassFactory::Register(FilterRegistration registration) {
+namespace {
+// `onlyIfAbsent` keeps a backend's registration when the system filters
+// are registered after it.
+void RegisterInternal(FilterRegistration registration, bool onlyIfAbsent) {
   Registry& r = TheRegistry();
   std::lock_guard lock(r.mutex);
   for (auto& f : r.filters)
     if (f.clsid == registration.clsid) {
-      f = std::move(registration);
+      if (!onlyIfAbsent) f = std::move(registration);
       return;
     }
   r.filters.push_back(std::move(registration));
+}
+}  // namespace
+
+void ClassFactory::Register(FilterRegistration registration) {
+  RegisterSystemFilters();
+  RegisterInternal(std::move(registration), false);
 }
 
 void ClassFactory::Unregister(const CLSID& clsid) {
@@ -108,7 +117,7 @@ void RegisterSystemFilters() {
       reg.role = role;
       reg.create = std::move(create);
       reg.inputTypes = std::move(inputs);
-      ClassFactory::Register(std::move(reg));
+      RegisterInternal(std::move(reg), true);
     };
     add(CLSID_SmartTee, "Smart Tee", MERIT_DO_NOT_USE, FilterRole::Other, [] { return std::make_shared<SmartTee>(); });
     add(CLSID_InfTee, "Infinite Pin Tee Filter", MERIT_DO_NOT_USE, FilterRole::Other,

@@ -303,14 +303,22 @@ HRESULT FilterGraph::SetDefaultSyncSource() {
   return SetSyncSource(clock);
 }
 
-void FilterGraph::PauseFilters() {
-  for (auto it = filters_.rbegin(); it != filters_.rend(); ++it) (*it)->Pause();
+HRESULT FilterGraph::PauseFilters() {
+  HRESULT result = S_OK;
+  for (auto it = filters_.rbegin(); it != filters_.rend(); ++it) {
+    const HRESULT hr = (*it)->Pause();
+    if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+  }
+  if (FAILED(result))  // one filter cannot run (a writer without a file): none does
+    for (auto& f : filters_) f->Stop();
+  return result;
 }
 
 HRESULT FilterGraph::Run() {
   std::lock_guard lock(stateMutex_);
   if (state_.load() == State_Running) return S_OK;
-  if (state_.load() == State_Stopped) PauseFilters();
+  if (state_.load() == State_Stopped)
+    if (const HRESULT hr = PauseFilters(); FAILED(hr)) return hr;
   {
     std::lock_guard ev(eventMutex_);
     completed_ = 0;
@@ -335,7 +343,12 @@ HRESULT FilterGraph::Pause() {
   std::lock_guard lock(stateMutex_);
   if (state_.load() == State_Paused) return S_OK;
   if (state_.load() == State_Running) scheduler_->Stop();
-  PauseFilters();
+  const bool wasStopped = state_.load() == State_Stopped;
+  if (const HRESULT hr = PauseFilters(); FAILED(hr)) {
+    if (!wasStopped) scheduler_->Join();
+    state_.store(State_Stopped);
+    return hr;
+  }
   state_.store(State_Paused);
   return S_OK;
 }
@@ -693,7 +706,8 @@ HRESULT FilterGraph::Step(DWORD frames, Object*) {
   for (auto& f : filters_)
     if ((target = dynamic_cast<FrameStepTarget*>(f.get()))) break;
   if (!target) return E_FAIL;
-  if (state_.load() == State_Stopped) PauseFilters();
+  if (state_.load() == State_Stopped)
+    if (const HRESULT hr = PauseFilters(); FAILED(hr)) return hr;
   stepping_.store(true);
   target->BeginStep(frames);
   if (state_.load() != State_Running) {

@@ -243,7 +243,7 @@ private:
   bool InGraph(const std::shared_ptr<Pin>& pin) const;
   std::vector<std::shared_ptr<IMediaSeeking>> Seekers() const;
   void Queue(long code, intptr_t p1, intptr_t p2);
-  void PauseFilters();
+  HRESULT PauseFilters();
 
   mutable std::recursive_mutex stateMutex_;
   std::vector<std::shared_ptr<BaseFilter>> filters_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/mg/tests/TestSupport.h"
 
 using namespace mg;
@@ -271,4 +273,31 @@ TEST(Graph, SyncSourceReachesTheFiltersAndARateClockScalesTime) {
   EXPECT_EQ(g->GetSyncSource(&got), S_FALSE);
   r->GetSyncSource(&got);
   EXPECT_FALSE(got);
+}
+
+TEST(Graph, RunFailsWhenAFilterCannotPause) {
+  ManualGraph m;
+  auto src = MakeSource();
+  auto mux = std::make_shared<AviMuxStandIn>();
+  auto writer = std::make_shared<FileWriter>();
+  m.graph->AddFilter(src, "src");
+  m.graph->AddFilter(mux, "mux");
+  m.graph->AddFilter(writer, "writer");
+  ASSERT_EQ(m.graph->ConnectDirect(src->Output(), mux->Pins()[1], nullptr), S_OK);
+  ASSERT_EQ(m.graph->ConnectDirect(mux->Output(), writer->Pins()[0], nullptr), S_OK);
+  EXPECT_EQ(m.graph->Run(), E_FAIL);  // the writer has no file
+  FILTER_STATE state;
+  m.graph->GetState(0, &state);
+  EXPECT_EQ(state, State_Stopped);
+  EXPECT_EQ(src->State(), State_Stopped);
+  m.scheduler->Pump(2);
+  EXPECT_EQ(mux->SamplesIn(), 0);
+
+  const std::string path = ::testing::TempDir() + "/mg_writer_target.bin";
+  ASSERT_EQ(writer->SetFileName(path, nullptr), S_OK);
+  ASSERT_EQ(m.graph->Run(), S_OK);
+  m.scheduler->Pump(2);
+  EXPECT_EQ(mux->SamplesIn(), 2);
+  m.graph->Stop();
+  EXPECT_TRUE(std::filesystem::exists(path));
 }
