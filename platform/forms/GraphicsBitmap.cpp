@@ -450,8 +450,19 @@ void TBitmap::Assign(TPersistent* source) {
 // ---- BMP streams ----
 
 void TBitmap::LoadFromStream(rtl::TStream* stream) {
-  std::vector<uint8_t> data(static_cast<size_t>(std::max<int64_t>(stream->Size() - stream->Position(), 0)));
+  const int64_t start = stream->Position();
+  std::vector<uint8_t> data(static_cast<size_t>(std::max<int64_t>(stream->Size() - start, 0)));
   if (!data.empty()) data.resize(static_cast<size_t>(stream->Read(data.data(), static_cast<int64_t>(data.size()))));
+  // A bitmap stored inside a larger stream ends where its header says, and
+  // the stream is left there for whatever follows.
+  if (data.size() >= sizeof(BITMAPFILEHEADER)) {
+    BITMAPFILEHEADER fh;
+    std::memcpy(&fh, data.data(), sizeof(fh));
+    if (fh.bfType == 0x4D42 && fh.bfSize > sizeof(fh) && fh.bfSize < data.size()) {
+      data.resize(fh.bfSize);
+      stream->SetPosition(start + fh.bfSize);
+    }
+  }
   BmpFile file;
   DibFormat f;
   if (!ParseBmp(data.data(), data.size(), &file) || !f.Parse(file.info.data(), file.info.size()))

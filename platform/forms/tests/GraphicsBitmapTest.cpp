@@ -219,6 +219,26 @@ TEST(BitmapTest, StreamsKeepFormatTableAndPixels) {
     EXPECT_EQ(b.Canvas()->Pixels(6, 2), f == pf1bit ? clWhite : clBlue);
     EXPECT_EQ(b.Canvas()->Pixels(3, 1), clWhite);
   }
+  // Two bitmaps one after the other in one stream.
+  rtl::TMemoryStream both;
+  TBitmap red, blue;
+  red.SetPixelFormat(pf24bit);
+  red.SetSize(2, 2);
+  red.Canvas()->SetPixel(0, 0, clRed);
+  blue.SetPixelFormat(pf8bit);
+  blue.SetSize(3, 1);
+  blue.Canvas()->SetPixel(0, 0, clBlue);
+  red.SaveToStream(&both);
+  blue.SaveToStream(&both);
+  both.SetPosition(0);
+  TBitmap first, second;
+  first.LoadFromStream(&both);
+  second.LoadFromStream(&both);
+  EXPECT_EQ(first.Canvas()->Pixels(0, 0), clRed);
+  EXPECT_EQ(second.Width(), 3);
+  EXPECT_EQ(second.Canvas()->Pixels(0, 0), clBlue);
+  EXPECT_EQ(both.Position(), both.Size());
+
   rtl::TMemoryStream junk;
   junk.WriteBuffer("BMnonsense", 10);
   junk.SetPosition(0);

@@ -280,6 +280,34 @@ TEST(CanvasTest, CopyRectUsesTheCopyMode) {
   EXPECT_EQ(dst->Canvas()->Pixels(3, 0), clBlack);
 }
 
+TEST(CanvasTest, BrushCopyReplacesOneColourWithTheBrush) {
+  auto src = WhiteBitmap(4, 2);
+  src->Canvas()->SetPixel(1, 0, clRed);
+  src->Canvas()->SetPixel(2, 1, clBlue);
+  auto dst = WhiteBitmap(4, 2);
+  dst->Canvas()->Brush()->SetColor(clLime);
+  dst->Canvas()->BrushCopy(Rect(0, 0, 4, 2), src.get(), Rect(0, 0, 4, 2), clWhite);
+  EXPECT_EQ(dst->Canvas()->Pixels(0, 0), clLime);
+  EXPECT_EQ(dst->Canvas()->Pixels(1, 0), clRed);
+  EXPECT_EQ(dst->Canvas()->Pixels(2, 1), clBlue);
+  EXPECT_EQ(dst->Canvas()->Pixels(3, 1), clLime);
+}
+
+TEST(CanvasTest, PolygonFillsWithTheBrushInsideThePen) {
+  auto bmp = WhiteBitmap(12, 12);
+  TCanvas* c = bmp->Canvas();
+  c->Pen()->SetColor(clBlack);
+  c->Brush()->SetColor(clRed);
+  c->Polygon({Point(1, 1), Point(10, 1), Point(10, 10), Point(1, 10)});
+  EXPECT_EQ(c->Pixels(1, 1), clBlack);
+  EXPECT_EQ(c->Pixels(5, 5), clRed);
+  EXPECT_EQ(c->Pixels(10, 10), clBlack);
+  EXPECT_EQ(c->Pixels(11, 11), clWhite);
+  c->Brush()->SetStyle(bsClear);
+  c->Ellipse(0, 0, 12, 12);
+  EXPECT_EQ(c->Pixels(5, 5), clRed);
+}
+
 TEST(CanvasTest, ClipRectIsTheDrawableArea) {
   auto bmp = WhiteBitmap(30, 20);
   EXPECT_EQ(bmp->Canvas()->ClipRect(), Rect(0, 0, 30, 20));
