@@ -134,10 +134,36 @@ void TPNGObject::SetPixel(int x, int y, TColor color) {
   Changed();
 }
 
+namespace {
+
+// The bytes up to and including the IEND chunk, or 0 when the chunks run
+// past the data.
+size_t PngLength(const std::vector<uint8_t>& data) {
+  size_t at = 8;
+  while (at + 12 <= data.size()) {
+    const size_t length = static_cast<size_t>(data[at]) << 24 | static_cast<size_t>(data[at + 1]) << 16 |
+                          static_cast<size_t>(data[at + 2]) << 8 | data[at + 3];
+    if (length > data.size() - at - 12) return 0;
+    const bool end = std::memcmp(&data[at + 4], "IEND", 4) == 0;
+    at += 12 + length;
+    if (end) return at;
+  }
+  return 0;
+}
+
+}  // namespace
+
 void TPNGObject::LoadFromStream(rtl::TStream* stream) {
-  std::vector<uint8_t> data(static_cast<size_t>(std::max<int64_t>(stream->Size() - stream->Position(), 0)));
+  const int64_t start = stream->Position();
+  std::vector<uint8_t> data(static_cast<size_t>(std::max<int64_t>(stream->Size() - start, 0)));
   if (!data.empty()) data.resize(static_cast<size_t>(stream->Read(data.data(), static_cast<int64_t>(data.size()))));
   if (!win::IsPngData(data.data(), data.size())) throw EPNGError("This is not a valid PNG image");
+  // A picture inside a larger stream ends with its IEND chunk; the stream
+  // is left just after it.
+  if (const size_t length = PngLength(data); length && length < data.size()) {
+    data.resize(length);
+    stream->SetPosition(start + static_cast<int64_t>(length));
+  }
   std::unique_ptr<win::Surface> s = win::LoadPngFromMemory(data.data(), data.size());
   if (!s) throw EPNGError("This PNG image is corrupt");
   const int w = s->Width(), h = s->Height();

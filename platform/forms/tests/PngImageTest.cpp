@@ -86,6 +86,19 @@ TEST_F(PngTest, SavedFilesReadBackWithTheirAlpha) {
   p.RemoveTransparency();
   p.SaveToFile(out);
   EXPECT_EQ(Output("identify -format '%[channels]' " + out), "srgb");
+  // Two pictures in one stream read one after the other.
+  rtl::TMemoryStream both;
+  TPNGObject first, second;
+  first.LoadFromFile(dir_ / "alpha.png");
+  first.SaveToStream(&both);
+  p.SaveToStream(&both);
+  both.SetPosition(0);
+  first.LoadFromStream(&both);
+  second.LoadFromStream(&both);
+  EXPECT_EQ(first.TransparencyMode(), ptmPartial);
+  EXPECT_EQ(second.TransparencyMode(), ptmNone);
+  EXPECT_EQ(both.Position(), both.Size());
+
   TPNGObject empty;
   rtl::TMemoryStream s;
   EXPECT_THROW(empty.SaveToStream(&s), EInvalidGraphic);
