@@ -294,7 +294,14 @@ BOOL Transfer(HDC destDc, int xd, int yd, int wd, int hd, HDC srcDc, int xs, int
         if (identityX) s = source->Run(s0.x + off, sy, n);
         if (!s) {
           sbuf.resize(static_cast<size_t>(n));
-          for (int i = 0; i < n; ++i) sbuf[static_cast<size_t>(i)] = source->At(s0.x + mapX[static_cast<size_t>(off + i)], sy);
+          const int* mx = mapX.data() + off;
+          // The whole source row is readable when the map's ends are.
+          const uint32_t* row = source->Run(s0.x, sy, ws);
+          if (row) {
+            for (int i = 0; i < n; ++i) sbuf[static_cast<size_t>(i)] = row[mx[i]];
+          } else {
+            for (int i = 0; i < n; ++i) sbuf[static_cast<size_t>(i)] = source->At(s0.x + mx[i], sy);
+          }
           s = sbuf.data();
         }
       }
@@ -423,29 +430,46 @@ BOOL AlphaBlend(HDC destDc, int x, int y, int width, int height, HDC srcDc, int 
   const std::vector<int> mapX = AxisMap(width, srcWidth, false), mapY = AxisMap(height, srcHeight, false);
   const uint32_t sca = blend.SourceConstantAlpha;
   const bool perPixel = blend.AlphaFormat & AC_SRC_ALPHA;
-  auto mul = [](uint32_t v, uint32_t a) { return (v * a + 127) / 255; };
+  // v * a / 255, rounded, without a division.
+  auto mul = [](uint32_t v, uint32_t a) {
+    const uint32_t t = v * a + 128;
+    return (t + (t >> 8)) >> 8;
+  };
   Raster raster(scope);
   const POINT d0 = dest->ToDevice(x, y);
+  std::vector<uint32_t> sbuf;
   for (int row = 0; row < height; ++row) {
     const int sy = s0.y + mapY[static_cast<size_t>(row)];
     raster.ForEachSpan(d0.y + row, d0.x, d0.x + width, [&](uint32_t* d, int n, int dx, int) {
       const int off = dx - d0.x;
-      for (int i = 0; i < n; ++i) {
-        const uint32_t s = source.At(s0.x + mapX[static_cast<size_t>(off + i)], sy);
-        const uint32_t dv = d[i];
-        uint32_t out = 0;
-        if (perPixel) {
-          const uint32_t sa = mul(s >> 24, sca);
-          const uint32_t keep = 255 - sa;
-          for (int c = 0; c < 32; c += 8) {
-            const uint32_t sc = c == 24 ? sa : mul((s >> c) & 0xFF, sca);
-            out |= std::min<uint32_t>(255, sc + mul((dv >> c) & 0xFF, keep)) << c;
+      const uint32_t* srow = srcWidth == width ? source.Run(s0.x + off, sy, n) : nullptr;
+      if (!srow) {
+        sbuf.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) sbuf[static_cast<size_t>(i)] = source.At(s0.x + mapX[static_cast<size_t>(off + i)], sy);
+        srow = sbuf.data();
+      }
+      if (perPixel) {
+        for (int i = 0; i < n; ++i) {
+          uint32_t s = srow[i];
+          if (sca != 255) s = (mul(s >> 24, sca) << 24) | (mul((s >> 16) & 0xFF, sca) << 16) | (mul((s >> 8) & 0xFF, sca) << 8) | mul(s & 0xFF, sca);
+          const uint32_t sa = s >> 24;
+          if (sa == 255) {
+            d[i] = s;
+            continue;
           }
-        } else {
+          const uint32_t keep = 255 - sa, dv = d[i];
+          uint32_t out = 0;
           for (int c = 0; c < 32; c += 8)
-            out |= (mul((s >> c) & 0xFF, sca) + mul((dv >> c) & 0xFF, 255 - sca)) << c;
+            out |= std::min<uint32_t>(255, ((s >> c) & 0xFF) + mul((dv >> c) & 0xFF, keep)) << c;
+          d[i] = out;
         }
-        d[i] = out;
+      } else {
+        for (int i = 0; i < n; ++i) {
+          const uint32_t s = srow[i], dv = d[i];
+          uint32_t out = 0;
+          for (int c = 0; c < 32; c += 8) out |= (mul((s >> c) & 0xFF, sca) + mul((dv >> c) & 0xFF, 255 - sca)) << c;
+          d[i] = out;
+        }
       }
     });
   }
