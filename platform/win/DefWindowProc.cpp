@@ -116,7 +116,7 @@ LRESULT defProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
     case WM_SYSCOMMAND:
       switch (wParam & 0xFFF0) {
         case SC_MOVE:
-        case SC_SIZE: RunMoveSizeLoop(hwnd, wParam); return 0;
+        case SC_SIZE: RunMoveSizeLoop(hwnd, wParam, lParam); return 0;
         case SC_MINIMIZE: ShowWindow(hwnd, SW_MINIMIZE); return 0;
         case SC_MAXIMIZE: ShowWindow(hwnd, SW_MAXIMIZE); return 0;
         case SC_RESTORE: ShowWindow(hwnd, SW_RESTORE); return 0;

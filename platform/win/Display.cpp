@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/win/ImageFiles.h"
 #include "platform/win/Metrics.h"
 #include "platform/win/WindowInternal.h"
 
@@ -117,6 +118,13 @@ std::shared_ptr<Surface> CaptureWindow(HWND hwnd) {
   auto copy = std::make_shared<Surface>(src->Width(), src->Height());
   for (int32_t y = 0; y < src->Height(); ++y) std::copy_n(src->Row(y), src->Width(), copy->Row(y));
   return copy;
+}
+
+bool SaveScreenPng(const std::string& path) { return SavePng(*ComposeScreen(), path); }
+
+bool SaveWindowPng(HWND hwnd, const std::string& path) {
+  auto s = CaptureWindow(hwnd);
+  return s && SavePng(*s, path);
 }
 
 BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags) {

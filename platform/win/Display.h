@@ -34,6 +34,10 @@ COLORREF GetScreenPixel(int x, int y);
 // A copy of a top-level window's pixels (window coordinates), or null.
 std::shared_ptr<Surface> CaptureWindow(HWND hwnd);
 
+// PNG pictures of the composed screen and of one top-level window.
+bool SaveScreenPng(const std::string& path);
+bool SaveWindowPng(HWND hwnd, const std::string& path);
+
 // Layered windows (WS_EX_LAYERED).
 BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags);
 BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DWORD* flags);

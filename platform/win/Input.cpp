@@ -26,8 +26,18 @@ struct ClickRecord {
 struct InputState {
   std::mutex mutex;
   POINT cursor{0, 0};
+  // What the hardware says now, and what the messages retrieved so far
+  // say: GetKeyState and TranslateMessage read the second, so a message is
+  // interpreted with the keys as they were when it was made.
   std::array<BYTE, 256> keys{};
+  std::array<BYTE, 256> syncKeys{};
   HWND focus{}, active{}, capture{};
+  // The window that took the last press while a button is held. Input is
+  // routed as it is injected, possibly before the pressed window had the
+  // chance to capture the mouse (a move loop starts only when the press is
+  // dispatched); pointer events that find no window go to it, as the mouse
+  // would have been captured by then.
+  HWND pressed{};
   HCURSOR shape{};
   // TrackMouseEvent
   HWND tracked{};
@@ -187,7 +197,16 @@ void routeMouse(UINT clientMsg, UINT ncMsg, int button, bool isDown, LPARAM whee
     target = capture;
   } else {
     target = WindowAtPoint(pt, true, &hit);
-    if (!target) return;
+    if (!target) {
+      HWND pressed;
+      {
+        std::lock_guard lock(s.mutex);
+        pressed = s.pressed;
+      }
+      if (!pressed || !IsWindow(pressed) || clientMsg == WM_MOUSEWHEEL) return;
+      target = pressed;
+      capture = pressed;  // delivered as to a captured window
+    }
   }
   const bool client = capture || hit == HTCLIENT;
   UINT msg = client ? clientMsg : ncMsg;
@@ -233,13 +252,19 @@ void routeMouse(UINT clientMsg, UINT ncMsg, int button, bool isDown, LPARAM whee
   } else {
     postTo(target, msg, static_cast<WPARAM>(hit), packPoint(pt));
   }
+  if (button >= 0) {
+    std::lock_guard lock(s.mutex);
+    if (isDown) {
+      s.pressed = target;
+    } else if (!down(s, VK_LBUTTON) && !down(s, VK_RBUTTON) && !down(s, VK_MBUTTON)) {
+      s.pressed = nullptr;
+    }
+  }
 }
 
-void setKey(UINT vk, bool isDown) {
-  auto& s = state();
-  std::lock_guard lock(s.mutex);
+void setKeyIn(std::array<BYTE, 256>& keys, UINT vk, bool isDown) {
   auto set = [&](UINT k) {
-    BYTE& b = s.keys[k & 0xFF];
+    BYTE& b = keys[k & 0xFF];
     if (isDown && !(b & 0x80)) b ^= 0x01;  // toggle on each press
     b = static_cast<BYTE>(isDown ? (b | 0x80) : (b & ~0x80));
   };
@@ -250,6 +275,12 @@ void setKey(UINT vk, bool isDown) {
     case VK_LMENU: case VK_RMENU: set(VK_MENU); break;
     default: break;
   }
+}
+
+void setKey(UINT vk, bool isDown) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  setKeyIn(s.keys, vk, isDown);
 }
 
 // The character a key gives on a US keyboard, or 0.
@@ -369,8 +400,28 @@ void ForgetWindowInput(HWND hwnd) {
     if (s.active == hwnd) s.active = nullptr;
     if (within(s.tracked)) trackedGone = s.tracked, s.tracked = nullptr, s.trackFlags = 0;
     if (within(s.lastClick.hwnd)) s.lastClick = {};
+    if (within(s.pressed)) s.pressed = nullptr;
   }
   (void)trackedGone;
+}
+
+void NoteInputRetrieved(const MSG& m) {
+  auto& s = state();
+  std::lock_guard lock(s.mutex);
+  switch (m.message) {
+    case WM_KEYDOWN: case WM_SYSKEYDOWN: setKeyIn(s.syncKeys, static_cast<UINT>(m.wParam), true); break;
+    case WM_KEYUP: case WM_SYSKEYUP: setKeyIn(s.syncKeys, static_cast<UINT>(m.wParam), false); break;
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_NCLBUTTONDOWN: case WM_NCLBUTTONDBLCLK:
+      setKeyIn(s.syncKeys, VK_LBUTTON, true); break;
+    case WM_LBUTTONUP: case WM_NCLBUTTONUP: setKeyIn(s.syncKeys, VK_LBUTTON, false); break;
+    case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: case WM_NCRBUTTONDOWN: case WM_NCRBUTTONDBLCLK:
+      setKeyIn(s.syncKeys, VK_RBUTTON, true); break;
+    case WM_RBUTTONUP: case WM_NCRBUTTONUP: setKeyIn(s.syncKeys, VK_RBUTTON, false); break;
+    case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: case WM_NCMBUTTONDOWN: case WM_NCMBUTTONDBLCLK:
+      setKeyIn(s.syncKeys, VK_MBUTTON, true); break;
+    case WM_MBUTTONUP: case WM_NCMBUTTONUP: setKeyIn(s.syncKeys, VK_MBUTTON, false); break;
+    default: break;
+  }
 }
 
 void SetActiveOnShow(HWND hwnd) {
@@ -599,7 +650,7 @@ HCURSOR GetCursor() {
 int16_t GetKeyState(int vk) {
   auto& s = state();
   std::lock_guard lock(s.mutex);
-  const BYTE b = s.keys[static_cast<size_t>(vk) & 0xFF];
+  const BYTE b = s.syncKeys[static_cast<size_t>(vk) & 0xFF];
   return static_cast<int16_t>(((b & 0x80) ? 0x8000 : 0) | (b & 0x01));
 }
 
@@ -613,7 +664,7 @@ BOOL GetKeyboardState(BYTE* out) {
   if (!out) return FALSE;
   auto& s = state();
   std::lock_guard lock(s.mutex);
-  std::copy(s.keys.begin(), s.keys.end(), out);
+  std::copy(s.syncKeys.begin(), s.syncKeys.end(), out);
   return TRUE;
 }
 
@@ -631,8 +682,9 @@ BOOL TranslateMessage(const MSG* msg) {
     bool shift, ctrl, caps, alt;
     {
       std::lock_guard lock(s.mutex);
-      shift = down(s, VK_SHIFT), ctrl = down(s, VK_CONTROL), alt = down(s, VK_MENU);
-      caps = (s.keys[VK_CAPITAL] & 0x01) != 0;
+      auto d = [&](UINT k) { return (s.syncKeys[k] & 0x80) != 0; };
+      shift = d(VK_SHIFT), ctrl = d(VK_CONTROL), alt = d(VK_MENU);
+      caps = (s.syncKeys[VK_CAPITAL] & 0x01) != 0;
     }
     c = charForKey(vk, shift, ctrl && !alt, caps);
   }
@@ -704,7 +756,8 @@ void ResetInputState() {
   std::lock_guard lock(s.mutex);
   s.cursor = {0, 0};
   s.keys.fill(0);
-  s.focus = s.active = s.capture = nullptr;
+  s.syncKeys.fill(0);
+  s.focus = s.active = s.capture = s.pressed = nullptr;
   s.tracked = nullptr;
   s.trackFlags = 0;
   s.lastClick = {};

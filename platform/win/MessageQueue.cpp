@@ -412,7 +412,13 @@ bool fetch(ThreadQueue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) 
       for (auto it = list->begin(); it != list->end(); ++it) {
         if (!matchesWindow(filter, it->hwnd) || !inRange(it->message, lo, hi)) continue;
         *out = *it;
-        if (remove) list->erase(it);
+        if (remove) {
+          list->erase(it);
+          if (list == &q.input) {
+            lock.unlock();
+            NoteInputRetrieved(*out);
+          }
+        }
         return true;
       }
     }

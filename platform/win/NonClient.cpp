@@ -252,7 +252,7 @@ void PaintDefaultFrame(HWND hwnd, bool active) {
   }
 }
 
-void RunMoveSizeLoop(HWND hwnd, WPARAM command) {
+void RunMoveSizeLoop(HWND hwnd, WPARAM command, LPARAM where) {
   const WPARAM kind = command & 0xFFF0;
   const int edge = static_cast<int>(command & 0x000F);
   if (!(GetKeyState(VK_LBUTTON) & 0x8000)) return;  // only mouse-driven moves and sizes
@@ -266,8 +266,13 @@ void RunMoveSizeLoop(HWND hwnd, WPARAM command) {
     style = w->style;
   }
   if (style & (WS_MAXIMIZE | WS_MINIMIZE)) return;
-  POINT origin;
-  GetCursorPos(&origin);
+  // Where the button went down: the command's point when it came from a
+  // click, else the last message's.
+  POINT origin{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (!where) {
+    const DWORD pos = GetMessagePos();
+    origin = {static_cast<int16_t>(LOWORD(pos)), static_cast<int16_t>(HIWORD(pos))};
+  }
   MINMAXINFO mmi{};
   if (kind == SC_SIZE) QueryMinMax(hwnd, &mmi);
   SetCapture(hwnd);

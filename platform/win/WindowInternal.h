@@ -173,7 +173,7 @@ std::u16string AtomName(ATOM atom);
 RECT DefaultClientRect(DWORD style, DWORD exStyle, const RECT& window);
 LRESULT DefaultHitTest(HWND hwnd, POINT screen);
 void PaintDefaultFrame(HWND hwnd, bool active);
-void RunMoveSizeLoop(HWND hwnd, WPARAM command);
+void RunMoveSizeLoop(HWND hwnd, WPARAM command, LPARAM where);
 
 // The display backend hears about surfaces and windows changing.
 void DisplayWindowChanged(HWND topLevel);
@@ -209,4 +209,10 @@ namespace win::detail {
 bool EraseWithClassBrush(HWND hwnd, HDC hdc);
 // WM_CTLCOLOR*'s default brush (and text colours set on `hdc`).
 HBRUSH DefaultControlColor(HDC hdc, UINT msg);
+}  // namespace win::detail
+
+namespace win::detail {
+// Keeps the key state GetKeyState reports in step with the input messages
+// taken from the queue.
+void NoteInputRetrieved(const MSG& m);
 }  // namespace win::detail

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "WinTestUtil.h"
+#include "platform/rtl/Threads.h"
 #include "platform/win/Api.h"
 
 namespace {
@@ -230,6 +231,21 @@ TEST_F(Messages, TextMessagesConvertBetweenAnsiAndUnicodeWindows) {
   EXPECT_EQ(std::u16string(w), u"caf\u00e9");
   DestroyWindow(wide);
   UnregisterClassW(u"VorixWide", nullptr);
+}
+
+TEST_F(Messages, WorkerCallsForTheMainThreadRunFromItsMessageWait) {
+  ASSERT_TRUE(rtl::IsMainThread());
+  std::atomic<bool> ranOnMain{false};
+  std::thread worker([&] {
+    rtl::TThread::Synchronize(nullptr, [&] {
+      ranOnMain = rtl::IsMainThread();
+      PostQuitMessage(0);
+    });
+  });
+  MSG m;
+  while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+  worker.join();
+  EXPECT_TRUE(ranOnMain.load());
 }
 
 }  // namespace

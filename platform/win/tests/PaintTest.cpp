@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "WinTestUtil.h"
+#include "platform/win/Api.h"
+
+namespace {
+
+using namespace win;
+using wintest::Log;
+
+class Painting : public ::testing::Test {
+protected:
+  void TearDown() override { wintest::Cleanup(); }
+};
+
+// Dispatches what is waiting and returns the WM_PAINTs, per window.
+std::vector<HWND> paints() {
+  Log().Clear();
+  PumpMessages();
+  std::vector<HWND> out;
+  for (const auto& m : Log().Of(WM_PAINT)) out.push_back(m.hwnd);
+  return out;
+}
+
+TEST_F(Painting, PaintArrivesOnlyForInvalidWindows) {
+  HWND top = wintest::MakeTopLevel(0, 0, 100, 100, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
+  HWND child = wintest::MakeChild(top, 10, 10, 30, 30);
+  EXPECT_EQ(paints(), (std::vector<HWND>{top, child}));  // shown: both invalid once
+  EXPECT_TRUE(paints().empty());
+  // With WS_CLIPCHILDREN the parent's invalidation stays its own.
+  RECT r{0, 0, 20, 20};
+  InvalidateRect(top, &r, FALSE);
+  EXPECT_EQ(paints(), (std::vector<HWND>{top}));
+  EXPECT_TRUE(Log().Of(WM_ERASEBKGND).empty());
+  InvalidateRect(child, nullptr, TRUE);
+  ValidateRect(child, nullptr);
+  EXPECT_TRUE(paints().empty());
+  // Invalidating twice still paints once, the union.
+  RECT a{1, 1, 5, 5}, b{10, 10, 12, 12};
+  InvalidateRect(child, &a, TRUE);
+  InvalidateRect(child, &b, FALSE);
+  static RECT painted;
+  static BOOL erased;
+  static WNDPROC base;
+  base = reinterpret_cast<WNDPROC>(SetWindowLongA(child, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(
+      +[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m != WM_PAINT) return CallWindowProcA(base, h, m, w, l);
+        Log().Add({h, m, w, l});
+        PAINTSTRUCT ps;
+        BeginPaint(h, &ps);
+        painted = ps.rcPaint;
+        erased = ps.fErase;
+        EndPaint(h, &ps);
+        return 0;
+      })));
+  EXPECT_EQ(paints(), (std::vector<HWND>{child}));
+  EXPECT_EQ(painted, (RECT{1, 1, 12, 12}));
+  EXPECT_EQ(Log().Of(WM_ERASEBKGND).size(), 1u);
+  EXPECT_TRUE(erased);  // the class has no brush, so the erase is left to the painter
+  // Hidden windows are not painted; showing them invalidates them.
+  ShowWindow(child, SW_HIDE);
+  InvalidateRect(child, nullptr, TRUE);
+  const auto afterHide = paints();
+  EXPECT_EQ(std::count(afterHide.begin(), afterHide.end(), child), 0);
+  ShowWindow(child, SW_SHOW);
+  EXPECT_EQ(paints(), (std::vector<HWND>{child}));
+}
+
+TEST_F(Painting, ParentsWithoutClipChildrenShareTheirInvalidation) {
+  HWND top = wintest::MakeTopLevel(0, 0, 100, 100);
+  HWND inside = wintest::MakeChild(top, 10, 10, 30, 30);
+  HWND outside = wintest::MakeChild(top, 60, 60, 30, 30);
+  paints();
+  RECT r{0, 0, 50, 50};
+  InvalidateRect(top, &r, TRUE);
+  const auto shared = paints();
+  EXPECT_EQ(shared, (std::vector<HWND>{top, inside}));
+  EXPECT_EQ(std::count(shared.begin(), shared.end(), outside), 0);
+  RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+  EXPECT_EQ(paints(), (std::vector<HWND>{top}));
+  Log().Clear();
+  RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // Painted during the call, so nothing is left for the queue.
+  EXPECT_EQ(Log().Of(WM_PAINT).size(), 3u);
+  EXPECT_TRUE(paints().empty());
+}
+
+TEST_F(Painting, UpdateWindowPaintsAtOnceAndFramesRepaintOnRequest) {
+  HWND h = wintest::MakeTopLevel(0, 0, 100, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  paints();
+  InvalidateRect(h, nullptr, FALSE);
+  Log().Clear();
+  UpdateWindow(h);
+  EXPECT_EQ(Log().Msgs(h, {WM_PAINT}).size(), 1u);
+  UpdateWindow(h);
+  EXPECT_EQ(Log().Msgs(h, {WM_PAINT}).size(), 1u);
+  RedrawWindow(h, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+  Log().Clear();
+  PumpMessages();
+  EXPECT_EQ(Log().Msgs(h, {WM_NCPAINT, WM_PAINT}), (std::vector<UINT>{WM_PAINT, WM_NCPAINT}));
+  // The frame alone comes as WM_NCPAINT without WM_PAINT.
+  SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  Log().Clear();
+  PumpMessages();
+  EXPECT_EQ(Log().Msgs(h, {WM_NCPAINT, WM_PAINT}), (std::vector<UINT>{WM_NCPAINT}));
+}
+
+TEST_F(Painting, LockedWindowsDrawNothingAndRepaintWhenUnlocked) {
+  HWND h = wintest::MakeTopLevel(0, 0, 50, 50);
+  paints();
+  EXPECT_TRUE(LockWindowUpdate(h));
+  EXPECT_FALSE(LockWindowUpdate(wintest::MakeTopLevel(0, 0, 5, 5)));
+  WindowDrawTarget t;
+  ASSERT_TRUE(GetWindowDrawTarget(h, true, &t));
+  EXPECT_TRUE(t.visible.empty());
+  paints();
+  EXPECT_TRUE(LockWindowUpdate(nullptr));
+  ASSERT_TRUE(GetWindowDrawTarget(h, true, &t));
+  EXPECT_FALSE(t.visible.empty());
+  const auto after = paints();
+  EXPECT_EQ(std::count(after.begin(), after.end(), h), 1);
+}
+
+TEST_F(Painting, DrawTargetsClipToAncestorsSiblingsChildrenAndRegions) {
+  HWND top = wintest::MakeTopLevel(100, 100, 200, 200, WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN);
+  // Client origin inside the top-level surface: (4, 23).
+  HWND panel = wintest::MakeChild(top, 10, 10, 100, 100, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN);
+  HWND lower = wintest::MakeChild(panel, 50, 0, 80, 40, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS);
+  HWND upper = wintest::MakeChild(panel, 0, 0, 60, 20, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS);
+  (void)upper;
+  WindowDrawTarget t;
+  ASSERT_TRUE(GetWindowDrawTarget(lower, true, &t));
+  RECT wr;
+  GetWindowRect(top, &wr);
+  EXPECT_EQ(t.origin, (POINT{4 + 10 + 50, 23 + 10}));
+  // Cut by the panel's right edge (x < 14 + 100) and by the sibling above it.
+  EXPECT_EQ(Region::FromRects(t.visible),
+            Region::FromRect(4 + 10 + 60, 23 + 10, 4 + 10 + 100, 23 + 10 + 20)
+                .Union(Region::FromRect(4 + 10 + 50, 23 + 10 + 20, 4 + 10 + 100, 23 + 10 + 40)));
+  // The panel's own DC leaves its children out.
+  ASSERT_TRUE(GetWindowDrawTarget(panel, true, &t));
+  const Region panelVis = Region::FromRects(t.visible);
+  EXPECT_FALSE(panelVis.Contains(4 + 10 + 55, 23 + 10 + 5));
+  EXPECT_TRUE(panelVis.Contains(4 + 10 + 5, 23 + 10 + 50));
+  // A window DC of the top level covers the frame; a shape cuts it.
+  SetWindowRgn(top, CreateEllipticRgn(0, 0, 200, 200), FALSE);
+  ASSERT_TRUE(GetWindowDrawTarget(top, false, &t));
+  EXPECT_EQ(t.origin, (POINT{0, 0}));
+  const Region topVis = Region::FromRects(t.visible);
+  EXPECT_FALSE(topVis.Contains(1, 1));
+  EXPECT_TRUE(topVis.Contains(100, 2));
+  // Stale handles answer false.
+  DestroyWindow(lower);
+  EXPECT_FALSE(GetWindowDrawTarget(lower, true, &t));
+  // The screen pieces: top-level surfaces, topmost first, with what shows of each.
+  HWND cover = wintest::MakeTopLevel(0, 0, 150, 150);
+  const auto pieces = GetScreenPieces();
+  ASSERT_GE(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0].hwnd, cover);
+  EXPECT_EQ(pieces[1].hwnd, top);
+  EXPECT_EQ(pieces[1].screenOrigin, (POINT{100, 100}));
+  EXPECT_FALSE(Region::FromRects(pieces[1].visible).Contains(10, 10));   // under `cover`
+  EXPECT_TRUE(Region::FromRects(pieces[1].visible).Contains(100, 100));
+}
+
+}  // namespace
