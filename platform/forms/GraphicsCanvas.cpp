@@ -168,10 +168,11 @@ void TCanvas::Unlock() {
 
 bool TCanvas::TryLock() {
   std::lock_guard<std::mutex> g(countLock_);
-  if (lockCount_ != 0) return false;
-  // Nobody holds or waits for the lock, and new lockers queue on
-  // countLock_ first, so this cannot block.
-  lock_.lock();
+  // A zero count means nobody holds or waits for the lock, and new lockers
+  // count themselves in under countLock_ first, so the attempt succeeds;
+  // it is only an attempt so the two locks are never waited for in the
+  // opposite order to Lock's.
+  if (lockCount_ != 0 || !lock_.try_lock()) return false;
   ++lockCount_;
   return true;
 }
