@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -77,7 +78,13 @@ constexpr const char* kDefaultFamily = "DejaVu Sans";
 
 // Asks fontconfig for a family; empty when it only offers something else.
 std::string MatchFile(const std::string& family, bool bold, bool italic, bool exactFamily) {
-  static bool ready = FcInit();
+  static bool ready = [] {
+    const bool ok = FcInit();
+    // Fontconfig's configuration lives until it is told to go; this is
+    // its only user in the process.
+    if (ok) std::atexit(FcFini);
+    return ok;
+  }();
   if (!ready) return {};
   FcPattern* pattern = FcPatternCreate();
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
