@@ -341,22 +341,21 @@ HRESULT FfMux::OnReceive(Pin& pin, MediaSample& sample) {
   if (av_new_packet(pkt, length) < 0) return E_OUTOFMEMORY;
   std::memcpy(pkt->data, sample.GetPointer(), static_cast<size_t>(length));
   pkt->stream_index = it->st->index;
-  int64_t dts;
+  // Times count from the first sample of the file, in the stream's units
+  // (the muxer settles those when it writes the header).
+  const REFERENCE_TIME t = sample.HasTime() ? std::max<REFERENCE_TIME>(sample.StartTime() - mx.base, 0) : 0;
+  int64_t dts = sample.HasTime() ? av_rescale_q_rnd(t, kHundredNs, it->st->time_base,
+                                                    static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX))
+                                 : std::max<int64_t>(it->lastDts + 1, 0);
+  if (dts <= it->lastDts) dts = it->lastDts + 1;
   if (it->video) {
-    const REFERENCE_TIME t = sample.HasTime() ? std::max<REFERENCE_TIME>(sample.StartTime() - mx.base, 0) : 0;
-    dts = av_rescale_q_rnd(t, kHundredNs, it->st->time_base,
-                           static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-    if (dts <= it->lastDts) dts = it->lastDts + 1;
     pkt->duration = 1;
     if (sample.IsSyncPoint() == S_OK || !pin.CurrentType().bTemporalCompression) pkt->flags |= AV_PKT_FLAG_KEY;
   } else {
-    // Audio in AVI is a byte stream; its position follows from the bytes.
-    dts = it->lastDts == INT64_MIN ? 0 : it->lastDts + 1;
     pkt->flags |= AV_PKT_FLAG_KEY;
   }
   it->lastDts = dts;
-  pkt->dts = pkt->pts = it->video ? dts : AV_NOPTS_VALUE;
-  if (!it->video) pkt->dts = AV_NOPTS_VALUE;
+  pkt->dts = pkt->pts = dts;
   const int r = mx.interleave ? av_interleaved_write_frame(mx.fmt, pkt) : av_write_frame(mx.fmt, pkt);
   av_packet_unref(pkt);
   if (r < 0 || mx.failed) {

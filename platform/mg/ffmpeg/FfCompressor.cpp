@@ -108,6 +108,13 @@ struct VideoCompressor::Encoder {
     if (src == AV_PIX_FMT_NONE) return false;
     if (fmt == AV_PIX_FMT_NONE) {
       fmt = codec->pix_fmts ? avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, src, 0, nullptr) : src;
+      // Lossy codecs get 4:2:0 where they take it: what players expect, and half the work.
+      if (codec->pix_fmts && !Lossless(entry.encoder))
+        for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
+          if (*f == AV_PIX_FMT_YUVJ420P || *f == AV_PIX_FMT_YUV420P) {
+            fmt = *f;
+            break;
+          }
     }
     ctx->pix_fmt = fmt;
     ctx->max_b_frames = 0;  // AVI keeps frames in decoding order; no reordering
@@ -450,6 +457,7 @@ HRESULT VideoCompressor::OnReceive(Pin& pin, MediaSample& sample) {
   if (pts <= e->lastPts) pts = e->lastPts + 1;
   e->lastPts = pts;
   e->frame->pts = pts;
+  e->frame->quality = e->ctx->global_quality;
   {
     std::lock_guard s(settingsMutex_);
     const bool force = forceKeyFrame_ >= 0 && forceKeyFrame_ == e->frameIndex;
@@ -538,7 +546,10 @@ struct AudioCompressor::Encoder {
     info->bitsPerCodedSample = ctx->bits_per_coded_sample > 0 ? ctx->bits_per_coded_sample
                                : codec->id == AV_CODEC_ID_PCM_S16LE ? 16
                                                                      : 0;
-    info->bitRate = ctx->bit_rate > 0 ? ctx->bit_rate : static_cast<int64_t>(rate) * channels * 16;
+    info->bitRate = ctx->bit_rate;
+    if (info->bitRate <= 0 && ctx->frame_size > 0 && ctx->block_align > 0)
+      info->bitRate = static_cast<int64_t>(ctx->block_align) * 8 * rate / ctx->frame_size;
+    if (info->bitRate <= 0) info->bitRate = static_cast<int64_t>(rate) * channels * 16;
     if (ctx->extradata && ctx->extradata_size > 0)
       info->extradata.assign(ctx->extradata, ctx->extradata + ctx->extradata_size);
     return true;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -25,6 +26,7 @@ struct TempDir {
     path = ::mkdtemp(tmpl);
   }
   ~TempDir() {
+    if (std::getenv("MGFF_KEEP")) return;  // for a look at the files after a failure
     std::error_code ec;
     std::filesystem::remove_all(path, ec);
   }
@@ -67,6 +69,13 @@ inline std::map<std::string, std::string> Probe(const std::string& file, const s
   return m;
 }
 
+// Seconds of audio in the first audio stream, decoded by ffmpeg.
+inline double AudioSeconds(const std::string& file, int rate = 44100) {
+  const std::string bytes = Run("ffmpeg -v error -i '" + file + "' -map 0:a:0 -f s16le -ac 1 -ar " +
+                                std::to_string(rate) + " - | wc -c");
+  return bytes.empty() ? 0.0 : std::stod(bytes) / 2.0 / rate;
+}
+
 // Makes a clip with ffmpeg's own test source; false when ffmpeg fails.
 inline bool MakeClip(const std::string& file, const std::string& args) {
   bool ok = false;
@@ -101,8 +110,10 @@ inline FillFunction PictureFill(int w, int h) {
 // 16-bit mono PCM sine at 440 Hz, 40 ms per buffer.
 inline std::shared_ptr<CallbackSource> MakeToneSource(uint32_t rate = 44100) {
   const long samples = static_cast<long>(rate / 25);
+  AM_MEDIA_TYPE mt = MakePcmAudioType(rate, 1, 16);
+  mt.lSampleSize = static_cast<uint32_t>(samples * 2);  // one buffer per period
   return std::make_shared<CallbackSource>(
-      MakePcmAudioType(rate, 1, 16), test::kPeriod,
+      mt, test::kPeriod,
       [samples, rate](uint8_t* buf, long size, int64_t k) {
         if (size < samples * 2) return -1L;
         auto* s = reinterpret_cast<int16_t*>(buf);

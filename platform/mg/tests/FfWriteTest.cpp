@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/mg/ffmpeg/FfCodecs.h"
+#include "platform/mg/ffmpeg/FfAviMux.h"
 #include "platform/mg/ffmpeg/FfCompressor.h"
 #include "platform/mg/tests/FfTestSupport.h"
 
@@ -35,7 +36,9 @@ protected:
     ASSERT_EQ(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, file, &mux, &sink), S_OK);
     auto cam = test::MakeSource(MEDIASUBTYPE_RGB24, w, h, fftest::PictureFill(w, h));
     ASSERT_EQ(g.graph->AddFilter(cam, "Camera"), S_OK);
-    if (compressor) ASSERT_EQ(g.graph->AddFilter(compressor, "Compressor"), S_OK);
+    if (compressor) {
+      ASSERT_EQ(g.graph->AddFilter(compressor, "Compressor"), S_OK);
+    }
     ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, cam, compressor, mux), S_OK);
     if (audio) {
       auto mic = fftest::MakeToneSource();
@@ -150,7 +153,7 @@ TEST_F(FfWrite, HundredFramesThroughEachCompressorWithPcmBesideThemReadBackByFfp
     auto a = Probe(file, "a:0");
     EXPECT_EQ(a["codec_name"], "pcm_s16le");
     EXPECT_EQ(a["sample_rate"], "44100");
-    EXPECT_NEAR(std::stod(a["duration"].empty() ? "0" : a["duration"]), 4.0, 0.05);
+    EXPECT_NEAR(fftest::AudioSeconds(file), 4.0, 0.001);
   }
 }
 
@@ -168,7 +171,7 @@ TEST_F(FfWrite, KeyFrameRateAndQualityReachTheEncoder) {
   QueryInterface<IAMVideoCompression>(high)->put_Quality(0.95);
   Record(dir / "low.avi", low, 10, false, 160, 120);
   Record(dir / "high.avi", high, 10, false, 160, 120);
-  EXPECT_LT(std::filesystem::file_size(dir / "low.avi") * 2, std::filesystem::file_size(dir / "high.avi"));
+  EXPECT_LT(std::filesystem::file_size(dir / "low.avi") * 5, std::filesystem::file_size(dir / "high.avi") * 4);
 }
 
 TEST_F(FfWrite, AudioCompressorsEncodeTheToneIntoAvi) {
@@ -189,9 +192,12 @@ TEST_F(FfWrite, AudioCompressorsEncodeTheToneIntoAvi) {
     g.graph->Run();
     g.scheduler->Pump(50);
     g.graph->Stop();
+    for (auto& e : test::DrainEvents(*g.graph)) EXPECT_NE(e.code, EC_ERRORABORT) << std::hex << e.p1;
+    EXPECT_GT(std::dynamic_pointer_cast<ff::FfMux>(mux)->PacketsWritten(), 0);
+    EXPECT_EQ(mic->Frames(), 50);
     auto a = Probe(file, "a:0");
     EXPECT_EQ(a["codec_name"], enc);
-    EXPECT_NEAR(std::stod(a["duration"].empty() ? "0" : a["duration"]), 2.0, 0.1);
+    EXPECT_NEAR(fftest::AudioSeconds(file), 2.0, 0.06);
   }
 }
 
