@@ -115,6 +115,10 @@ public:
   HRESULT CreateClassEnumerator(const GUID& category, IEnumMoniker* e, DWORD flags);
 };
 
+using ICreateDevEnum = SystemDeviceEnum;
+using IMoniker = Moniker;
+using IPropertyBag = PropertyBag;
+
 // A moniker with FriendlyName and CLSID for a filter registration.
 std::shared_ptr<Moniker> MakeFilterMoniker(const GUID& category, const FilterRegistration& reg);
 

@@ -339,6 +339,15 @@ public:
   virtual REFERENCE_TIME FramePeriod() const = 0;
 };
 
+// The platform's interface names for these classes.
+using IBaseFilter = BaseFilter;
+using IPin = Pin;
+using IMediaSample = MediaSample;
+using IMemAllocator = MemAllocator;
+using IEnumPins = Enumerator<std::shared_ptr<Pin>>;
+using IEnumMediaTypes = Enumerator<AM_MEDIA_TYPE>;
+using IEnumFilters = Enumerator<std::shared_ptr<BaseFilter>>;
+
 // The interfaces a graph implements for its filters.
 class IMediaEventSink {
 public:
