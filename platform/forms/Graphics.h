@@ -440,6 +440,7 @@ public:
   void SetHeight(int height) override { SetSize(width_, height); }
   void SetSize(int width, int height);
 
+  // pfDevice for any device bitmap, monochrome ones included.
   TPixelFormat PixelFormat() const;
   // Converts the pixels to the new depth (depths of 8 bits and less map
   // each pixel to the nearest entry of the format's colour table).
@@ -468,6 +469,8 @@ public:
   bool HandleAllocated() const { return handle_ != nullptr; }
   // Gives the handle to the caller, who frees it; the bitmap becomes empty.
   win::HBITMAP ReleaseHandle();
+  // The picture is always held as a live bitmap; there is no separate
+  // stored form to fall back to or free.
   void Dormant() {}
   void FreeImage() {}
 

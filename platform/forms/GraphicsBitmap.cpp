@@ -136,8 +136,7 @@ HBITMAP TBitmap::Handle() {
 }
 
 TPixelFormat TBitmap::PixelFormat() const {
-  if (ddb_) return monoDdb_ ? pf1bit : pfDevice;
-  return format_;
+  return ddb_ ? pfDevice : format_;
 }
 
 bool TBitmap::Monochrome() const {
@@ -207,7 +206,7 @@ void TBitmap::SetSize(int width, int height) {
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
-  if (format == PixelFormat() && !(format == pf1bit && ddb_)) return;
+  if (format == PixelFormat()) return;
   if (format == pfDevice)
     Rebuild(width_, height_, pfDevice, true, false, true);
   else

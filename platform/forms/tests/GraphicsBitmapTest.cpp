@@ -113,7 +113,10 @@ TEST(BitmapTest, DeviceBitmapsTurnIntoDibsForScanLine) {
   m.SetMonochrome(true);
   EXPECT_TRUE(m.Monochrome());
   EXPECT_EQ(m.HandleType(), bmDDB);
-  EXPECT_EQ(m.PixelFormat(), pf1bit);
+  EXPECT_EQ(m.PixelFormat(), pfDevice);
+  m.SetPixelFormat(pf1bit);
+  EXPECT_EQ(m.HandleType(), bmDIB);
+  EXPECT_TRUE(m.Monochrome());
 }
 
 TEST(BitmapTest, AutomaticTransparentColourIsTheBottomLeftPixel) {
