@@ -141,3 +141,39 @@ TEST(Devices, AddSourceFilterNeedsAFileAndAHandler) {
   EXPECT_EQ(g->AddSourceFilter(VORIX_SOURCE_DIR "/CMakeLists.txt", "", &f), VFW_E_UNKNOWN_FILE_TYPE);
   EXPECT_EQ(g->RenderFile("/nonexistent/clip.avi", ""), HRESULT_FILE_NOT_FOUND);
 }
+
+namespace {
+struct Tunable : BaseFilter, ISpecifyPropertyPages {
+  int brightness = 5;
+  Tunable() : BaseFilter(GUID_NULL) {}
+  HRESULT GetPages(std::vector<PropertyPage>* pages) override {
+    PropertyDescriptor d;
+    d.name = "Brightness";
+    d.min = 0;
+    d.max = 10;
+    d.def = 5;
+    d.get = [this] { return brightness; };
+    d.set = [this](int v) { brightness = v; };
+    pages->push_back({"Video Proc Amp", {d}});
+    return S_OK;
+  }
+};
+}  // namespace
+
+TEST(Devices, PropertyFramesGoThroughTheInstalledPresenter) {
+  auto f = std::make_shared<Tunable>();
+  auto plain = std::make_shared<NullRenderer>();
+  EXPECT_EQ(OleCreatePropertyFrame(nullptr, "Camera", {plain}), E_NOINTERFACE);
+  EXPECT_EQ(OleCreatePropertyFrame(nullptr, "Camera", {f, plain}), S_FALSE);  // nobody to show them
+  std::string caption;
+  SetPropertyFramePresenter([&](win::HWND, const std::string& c, std::vector<PropertyPage>& pages) {
+    caption = c;
+    if (pages.size() != 1 || pages[0].properties.size() != 1) return E_FAIL;
+    pages[0].properties[0].set(pages[0].properties[0].get() + 3);  // the user moves the slider
+    return S_OK;
+  });
+  EXPECT_EQ(OleCreatePropertyFrame(nullptr, "Camera", {f}), S_OK);
+  SetPropertyFramePresenter(nullptr);
+  EXPECT_EQ(caption, "Camera");
+  EXPECT_EQ(f->brightness, 8);
+}
