@@ -12,6 +12,7 @@
 #include "platform/win/GdiPlus.h"
 #include "platform/win/Gradient.h"
 #include "platform/win/HandleTable.h"
+#include "platform/win/Icons.h"
 #include "platform/win/ImageFiles.h"
 #include "platform/win/Input.h"
 #include "platform/win/MessageIds.h"
