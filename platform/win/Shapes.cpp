@@ -96,9 +96,18 @@ private:
     // its end pixels.
     const PointF pa{a.x + 0.5, a.y + 0.5}, pb{b.x + 0.5, b.y + 0.5};
     std::vector<std::vector<PointF>> polys;
+    const DWORD cap = dc_.s.pen ? (dc_.s.pen->fullStyle & 0xF00) : 0;
     if (len > 0) {
       const double nx = -dy / len * r, ny = dx / len * r;
-      polys.push_back({{pa.x + nx, pa.y + ny}, {pb.x + nx, pb.y + ny}, {pb.x - nx, pb.y - ny}, {pa.x - nx, pa.y - ny}});
+      // Square ends reach half the width past the end points.
+      const double ex = cap == static_cast<DWORD>(PS_ENDCAP_SQUARE) ? dx / len * r : 0;
+      const double ey = cap == static_cast<DWORD>(PS_ENDCAP_SQUARE) ? dy / len * r : 0;
+      polys.push_back({{pa.x - ex + nx, pa.y - ey + ny}, {pb.x + ex + nx, pb.y + ey + ny},
+                       {pb.x + ex - nx, pb.y + ey - ny}, {pa.x - ex - nx, pa.y - ey - ny}});
+    }
+    if (cap != 0 && len > 0) {
+      ScanPolygons(polys, WINDING, [&](int y, int x0, int x1) { raster_.Span(y, x0, x1, *paint_); });
+      return;
     }
     for (const PointF& c : {pa, pb}) {
       std::vector<PointF> disc;

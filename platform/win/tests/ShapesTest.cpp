@@ -102,6 +102,27 @@ TEST(Shapes, WidePenIsCentredAndInsideFrameStaysInside) {
   DeleteObject(inside);
 }
 
+TEST(Lines, WidePenEndCaps) {
+  struct Case {
+    DWORD cap;
+    const char* art;
+  } cases[] = {
+      {PS_ENDCAP_FLAT, "........\n..###...\n..###...\n..###...\n........\n"},
+      {PS_ENDCAP_SQUARE, "........\n.######.\n.######.\n.######.\n........\n"},  // half the width past each end
+  };
+  for (const auto& c : cases) {
+    Canvas canvas(8, 5);
+    LOGBRUSH lb{BS_SOLID, RGB(0, 0, 0), 0};
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | c.cap, 3, &lb, 0, nullptr);
+    HGDIOBJ old = SelectObject(canvas.dc(), pen);
+    MoveToEx(canvas.dc(), 2, 2, nullptr);
+    LineTo(canvas.dc(), 5, 2);
+    EXPECT_EQ(canvas.Art(), c.art) << c.cap;
+    SelectObject(canvas.dc(), old);
+    DeleteObject(pen);
+  }
+}
+
 TEST(Shapes, EllipseTouchesEverySideAndIsSymmetric) {
   for (auto [w, h] : std::vector<std::pair<int, int>>{{7, 5}, {8, 8}, {11, 6}, {2, 2}, {1, 4}}) {
     Canvas canvas(w + 2, h + 2);
