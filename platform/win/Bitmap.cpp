@@ -1,5 +1,6 @@
 #include "platform/win/Bitmap.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win/Dc.h"
@@ -20,6 +21,37 @@ void Bitmap::PullBits() {
 void Bitmap::PushBits() {
   if (!NeedsSync()) return;
   SurfaceToDib(*surface, format, bits.get());
+}
+
+void Bitmap::BeginSync() {
+  if (!NeedsSync()) return;
+  if (syncDepth_++ == 0) rowState_.assign(static_cast<size_t>(format.height), 0);
+}
+
+void Bitmap::EnsureRow(int32_t y) {
+  if (!NeedsSync() || syncDepth_ == 0 || y < 0 || y >= format.height) return;
+  uint8_t& state = rowState_[static_cast<size_t>(y)];
+  if (state) return;
+  DibRowTo32(format, bits.get() + format.stride * static_cast<size_t>(format.MemoryRow(y)), surface->Row(y), format.width);
+  state = 1;
+}
+
+void Bitmap::EnsureRows(int32_t top, int32_t bottom) {
+  for (int32_t y = std::max(top, 0); y < std::min(bottom, format.height); ++y) EnsureRow(y);
+}
+
+void Bitmap::MarkDirty(int32_t y) {
+  if (!NeedsSync() || syncDepth_ == 0 || y < 0 || y >= format.height) return;
+  rowState_[static_cast<size_t>(y)] = 2;
+}
+
+void Bitmap::EndSync() {
+  if (!NeedsSync() || syncDepth_ == 0 || --syncDepth_ > 0) return;
+  for (int32_t y = 0; y < format.height; ++y)
+    if (rowState_[static_cast<size_t>(y)] == 2)
+      DibRowFrom32(format, surface->Row(y), bits.get() + format.stride * static_cast<size_t>(format.MemoryRow(y)),
+                   format.width);
+  rowState_.clear();
 }
 
 std::shared_ptr<Bitmap> NewDeviceBitmap(int32_t width, int32_t height, bool mono) {

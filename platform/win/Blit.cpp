@@ -95,6 +95,9 @@ public:
       for (const Piece& p : pieces) shared |= d.surface == p.surface;
     // Memory DCs read their whole bitmap; window DCs read what their
     // surface holds under the DC's own area.
+    // Section rows the transfer reads come in from the caller's bits.
+    for (const Piece& p : pieces)
+      if (p.sync) p.sync->EnsureRows(area.top + p.origin.y, area.bottom + p.origin.y);
     if (pieces.size() == 1 && !shared && convert_ == Convert::None) {
       surface_ = pieces[0].surface.get();
       ox_ = pieces[0].origin.x;

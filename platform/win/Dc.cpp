@@ -35,6 +35,7 @@ std::vector<Piece> DeviceContext::Pieces() const {
     if (s.bitmap) {
       Piece p;
       p.surface = s.bitmap->surface;
+      if (s.bitmap->NeedsSync()) p.sync = s.bitmap.get();
       p.visible = {RECT{0, 0, s.bitmap->Width(), s.bitmap->Height()}};
       pieces.push_back(std::move(p));
     }

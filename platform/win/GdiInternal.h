@@ -49,6 +49,14 @@ public:
   void PullBits();
   void PushBits();
   bool NeedsSync() const { return dib && bitCount != 32; }
+  // Row-wise syncing for drawing calls, so one SetPixel on a large 24-bit
+  // section converts one row rather than the whole picture: rows are read
+  // from the bits when first touched and written back at the end.
+  void BeginSync();
+  void EnsureRow(int32_t y);
+  void EnsureRows(int32_t top, int32_t bottom);
+  void MarkDirty(int32_t y);
+  void EndSync();
 
   std::shared_ptr<Surface> surface;
   int bitCount = 32;
@@ -56,6 +64,10 @@ public:
   DibFormat format;                 // DIB sections only
   std::unique_ptr<uint8_t[]> bits;  // DIB sections only
   uintptr_t selectedInto = 0;       // the memory DC holding it
+
+private:
+  std::vector<uint8_t> rowState_;  // 0 stale, 1 read, 2 written
+  int syncDepth_ = 0;
 };
 
 class Pen : public GdiObject {
@@ -95,6 +107,7 @@ class Font;  // Font.cpp
 // part of its top-level surface, or one top-level window for the screen.
 struct Piece {
   std::shared_ptr<Surface> surface;
+  Bitmap* sync = nullptr;  // a DIB section whose rows need syncing
   POINT origin;      // where device (0, 0) falls on the surface
   RectList visible;  // surface coordinates
   HWND topLevel = nullptr;
@@ -184,6 +197,8 @@ public:
 private:
   DeviceContext& dc_;
   bool writes_;
+  // Held so a bitmap swapped out mid-call still gets its rows written back.
+  std::shared_ptr<Bitmap> bitmap_;
   std::vector<Piece> pieces_;
   std::vector<RECT> touched_;  // per piece, surface coordinates
 };
@@ -237,6 +252,10 @@ void Raster::ForEachSpan(int y, int x0, int x1, F&& f) {
       const int a = sx0 > r.left ? sx0 : r.left;
       const int b = sx1 < r.right ? sx1 : r.right;
       if (a >= b) continue;
+      if (p.sync) {
+        p.sync->EnsureRow(sy);
+        p.sync->MarkDirty(sy);
+      }
       f(p.surface->Row(sy) + a, b - a, a - p.origin.x, y);
       scope_.Touch(i, RECT{a, sy, b, sy + 1});
     }

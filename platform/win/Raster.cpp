@@ -11,16 +11,16 @@ namespace win::gdi {
 void (*g_surfaceChanged)(HWND, const RECT&) = nullptr;
 
 DrawScope::DrawScope(DeviceContext& dc, bool writes) : dc_(dc), writes_(writes), pieces_(dc.Pieces()) {
-  if (dc_.type == DeviceContext::Type::Memory && dc_.s.bitmap) dc_.s.bitmap->PullBits();
+  if (dc_.type == DeviceContext::Type::Memory && dc_.s.bitmap) {
+    bitmap_ = dc_.s.bitmap;
+    bitmap_->BeginSync();
+  }
   touched_.assign(pieces_.size(), RECT{});
 }
 
 DrawScope::~DrawScope() {
-  if (!writes_) return;
-  if (dc_.type == DeviceContext::Type::Memory) {
-    if (dc_.s.bitmap) dc_.s.bitmap->PushBits();
-    return;
-  }
+  if (bitmap_) bitmap_->EndSync();
+  if (!writes_ || dc_.type == DeviceContext::Type::Memory) return;
   for (size_t i = 0; i < pieces_.size(); ++i)
     if (!IsEmpty(touched_[i]) && pieces_[i].topLevel && g_surfaceChanged)
       g_surfaceChanged(pieces_[i].topLevel, touched_[i]);
@@ -156,6 +156,7 @@ bool ReadDevicePixel(const DeviceContext& dc, int x, int y, uint32_t* pixel) {
     const int sx = x + p.origin.x, sy = y + p.origin.y;
     for (const RECT& r : p.visible)
       if (sx >= r.left && sx < r.right && sy >= r.top && sy < r.bottom) {
+        if (p.sync) p.sync->EnsureRow(sy);
         *pixel = p.surface->Row(sy)[sx];
         return true;
       }

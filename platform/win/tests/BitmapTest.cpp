@@ -83,6 +83,30 @@ TEST(DibSection, LowDepthsDrawThroughTheirFormat) {
   }
 }
 
+// Drawing converts only the rows it touches: the caller's writes to other
+// rows between calls survive, and rows drawn on read the latest bits.
+TEST(DibSection, DrawingKeepsTheCallersOtherRows) {
+  Info info = MakeInfo(4, -4, 24);
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  SelectObject(dc, bmp);
+  auto* b = static_cast<uint8_t*>(bits);
+  const size_t stride = DibStride(4, 24);
+  SetPixel(dc, 0, 0, RGB(1, 2, 3));
+  b[stride * 3] = 0x77;         // row 3, pixel 0, blue
+  b[stride * 0 + 3 + 1] = 0x55; // row 0, pixel 1, green: next to the drawn pixel
+  SetPixel(dc, 2, 0, RGB(4, 5, 6));
+  EXPECT_EQ(b[stride * 3], 0x77);
+  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(0, 0x55, 0));
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(1, 2, 3));
+  const RECT all{0, 0, 4, 4};
+  InvertRect(dc, &all);
+  EXPECT_EQ(b[stride * 3], 0x88);
+  DeleteDC(dc);
+  DeleteObject(bmp);
+}
+
 TEST(DibTransfers, GetAndSetDIBitsRoundTripAtEveryDepth) {
   gditest::Canvas canvas(5, 3);
   const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), 0, RGB(255, 255, 255)};
