@@ -94,6 +94,7 @@ void TComponent::DestroyComponents() {
   while (!components_.empty()) {
     TComponent* last = components_.back();
     Remove(last);
+    last->BeforeDestruction();
     delete last;
   }
 }
@@ -169,6 +170,11 @@ void TComponent::Destroying() {
   for (TComponent* c : components_) c->Destroying();
 }
 
-void TComponent::Free() { delete this; }
+void TComponent::BeforeDestruction() { Destroying(); }
+
+void TComponent::Free() {
+  BeforeDestruction();
+  delete this;
+}
 
 }  // namespace forms

@@ -107,6 +107,9 @@ public:
   void Destroying();
   // Frees the component (components without an owner and forms).
   void Free();
+  // Runs before the destructors, while the whole object is alive, when the
+  // component is freed through Free or by its owner.
+  virtual void BeforeDestruction();
 
 protected:
   virtual void Notification(TComponent* component, TOperation operation);
