@@ -391,18 +391,21 @@ void postKey(UINT vk, bool isDown, char16_t packet) {
 
 void ForgetWindowInput(HWND hwnd) {
   auto& s = state();
-  HWND trackedGone{};
+  HWND focus, capture, tracked, clicked, pressed;
   {
     std::lock_guard lock(s.mutex);
-    auto within = [&](HWND h) { return h && (h == hwnd || IsDescendant(hwnd, h)); };
-    if (within(s.focus)) s.focus = nullptr;
-    if (within(s.capture)) s.capture = nullptr;
-    if (s.active == hwnd) s.active = nullptr;
-    if (within(s.tracked)) trackedGone = s.tracked, s.tracked = nullptr, s.trackFlags = 0;
-    if (within(s.lastClick.hwnd)) s.lastClick = {};
-    if (within(s.pressed)) s.pressed = nullptr;
+    focus = s.focus, capture = s.capture, tracked = s.tracked, clicked = s.lastClick.hwnd, pressed = s.pressed;
   }
-  (void)trackedGone;
+  // Decided without the input lock: the tree lock is never taken under it.
+  auto within = [&](HWND h) { return h && (h == hwnd || IsDescendant(hwnd, h)); };
+  const bool f = within(focus), c = within(capture), t = within(tracked), k = within(clicked), p = within(pressed);
+  std::lock_guard lock(s.mutex);
+  if (f && s.focus == focus) s.focus = nullptr;
+  if (c && s.capture == capture) s.capture = nullptr;
+  if (s.active == hwnd) s.active = nullptr;
+  if (t && s.tracked == tracked) s.tracked = nullptr, s.trackFlags = 0;
+  if (k && s.lastClick.hwnd == clicked) s.lastClick = {};
+  if (p && s.pressed == pressed) s.pressed = nullptr;
 }
 
 void NoteInputRetrieved(const MSG& m) {

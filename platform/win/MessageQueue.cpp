@@ -80,11 +80,25 @@ struct QueueHolder {
 
 thread_local QueueHolder holder;
 
-bool matchesWindow(HWND filter, HWND hwnd) {
-  if (!filter) return true;
-  if (filter == ValueToHandle<HWND>(static_cast<uintptr_t>(-1))) return hwnd == nullptr;
-  return hwnd == filter || IsDescendant(filter, hwnd);
-}
+// A window filter resolved up front (the window and its descendants), so
+// matching needs no tree lock while a queue's mutex is held.
+struct WindowFilter {
+  HWND filter{};
+  std::vector<HWND> family;
+  explicit WindowFilter(HWND f) : filter(f) {
+    if (!f || f == ValueToHandle<HWND>(static_cast<uintptr_t>(-1))) return;
+    family.push_back(f);
+    EnumChildWindows(f, [](HWND h, LPARAM p) {
+      reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&family));
+  }
+  bool Matches(HWND hwnd) const {
+    if (!filter) return true;
+    if (filter == ValueToHandle<HWND>(static_cast<uintptr_t>(-1))) return hwnd == nullptr;
+    return std::find(family.begin(), family.end(), hwnd) != family.end();
+  }
+};
 
 bool inRange(UINT msg, UINT lo, UINT hi) { return (lo == 0 && hi == 0) || (msg >= lo && msg <= hi); }
 
@@ -396,6 +410,7 @@ namespace {
 // sent, posted, input, quit, paint, timer.
 bool fetch(ThreadQueue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
   const bool remove = (flags & PM_REMOVE) != 0;
+  const WindowFilter windows(filter);
   for (;;) {
     while (processOneIncoming(q)) {
     }
@@ -410,7 +425,7 @@ bool fetch(ThreadQueue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) 
     }
     for (auto* list : {&q.posted, &q.input}) {
       for (auto it = list->begin(); it != list->end(); ++it) {
-        if (!matchesWindow(filter, it->hwnd) || !inRange(it->message, lo, hi)) continue;
+        if (!windows.Matches(it->hwnd) || !inRange(it->message, lo, hi)) continue;
         *out = *it;
         if (remove) {
           list->erase(it);

@@ -84,6 +84,15 @@ Timers& timers() {
 }  // namespace
 
 std::optional<DueTimer> TakeDueTimer(ThreadQueue& q, HWND filter, bool remove) {
+  // Resolved before the timer lock: the tree lock is never taken under it.
+  std::vector<HWND> family;
+  if (filter && filter != ValueToHandle<HWND>(static_cast<uintptr_t>(-1))) {
+    family.push_back(filter);
+    EnumChildWindows(filter, [](HWND h, LPARAM p) {
+      reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&family));
+  }
   auto& t = timers();
   const uint64_t now = rtl::GetTickCount64();
   std::lock_guard lock(t.mutex);
@@ -93,7 +102,7 @@ std::optional<DueTimer> TakeDueTimer(ThreadQueue& q, HWND filter, bool remove) {
     if (filter) {
       if (filter == ValueToHandle<HWND>(static_cast<uintptr_t>(-1))) {
         if (timer.hwnd) continue;
-      } else if (timer.hwnd != filter && !IsDescendant(filter, timer.hwnd)) {
+      } else if (std::find(family.begin(), family.end(), timer.hwnd) == family.end()) {
         continue;
       }
     }
