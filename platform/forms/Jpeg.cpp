@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace forms {
 
@@ -91,6 +92,12 @@ int DecodeJpeg(const uint8_t* data, size_t size, const DecodeOptions& o, Decoded
   jpeg_start_decompress(&cinfo);
   out->outComponents = cinfo.output_components;
   const size_t stride = static_cast<size_t>(cinfo.output_width) * static_cast<size_t>(cinfo.output_components);
+  // A header may claim up to 65500 x 65500 pixels; refuse what no bitmap
+  // here could hold rather than fail to allocate it.
+  if (stride * cinfo.output_height > (size_t{1} << 31)) {
+    jpeg_destroy_decompress(&cinfo);
+    return JERR_IMAGE_TOO_BIG;
+  }
   out->pixels.resize(stride * cinfo.output_height);
   while (cinfo.output_scanline < cinfo.output_height) {
     JSAMPROW row = out->pixels.data() + stride * cinfo.output_scanline;

@@ -172,6 +172,26 @@ TEST(BitmapTest, TransparentDrawLeavesKeyPixelsAlone) {
   EXPECT_EQ(back.Canvas()->Pixels(0, 0), clFuchsia);
 }
 
+TEST(BitmapTest, TransparentMonochromeDrawsInTheCanvasColours) {
+  // Black pixels take the font colour, white ones (the automatic key) are
+  // left alone.
+  TBitmap mono;
+  mono.SetSize(3, 1);
+  mono.SetMonochrome(true);
+  mono.Canvas()->SetPixel(1, 0, clBlack);
+  mono.SetTransparent(true);
+  TBitmap back;
+  back.SetPixelFormat(pf24bit);
+  back.SetSize(3, 1);
+  back.Canvas()->Brush()->SetColor(clYellow);
+  back.Canvas()->FillRect(Rect(0, 0, 3, 1));
+  back.Canvas()->Font()->SetColor(clRed);
+  back.Canvas()->Draw(0, 0, &mono);
+  EXPECT_EQ(back.Canvas()->Pixels(0, 0), clYellow);
+  EXPECT_EQ(back.Canvas()->Pixels(1, 0), clRed);
+  EXPECT_EQ(back.Canvas()->Pixels(2, 0), clYellow);
+}
+
 TEST(BitmapTest, AssignCopiesPixelsFormatAndTransparency) {
   TBitmap a;
   a.SetPixelFormat(pf8bit);

@@ -212,6 +212,22 @@ TEST_F(JpegTest, BadDataRaisesEJpegAndQualityStaysInRange) {
   EXPECT_EQ(truncated.Width(), 70);
   EXPECT_NO_THROW(truncated.DIBNeeded());  // the library pads a short file and warns
 
+  // A header claiming a picture too large to hold is refused, not
+  // allocated.
+  for (size_t i = 0; i + 9 < data.size(); ++i)
+    if (data[i] == 0xFF && data[i + 1] == 0xC0) {
+      data[i + 5] = data[i + 7] = 0xFD;
+      data[i + 6] = data[i + 8] = 0xE8;
+      break;
+    }
+  rtl::TMemoryStream huge;
+  huge.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  huge.SetPosition(0);
+  TJPEGImage big;
+  big.LoadFromStream(&huge);
+  EXPECT_EQ(big.Width(), 65000);
+  EXPECT_THROW(big.DIBNeeded(), EJPEG);
+
   rtl::TMemoryStream empty;
   EXPECT_THROW(j.LoadFromStream(&empty), EJPEG);
   EXPECT_THROW(j.SaveToStream(&empty), EInvalidGraphic);
