@@ -33,7 +33,7 @@ private:
 // Runs a shell command, true when it exits with 0.
 inline bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-// The first line a command prints.
+// What a command prints, without the final line break.
 inline std::string Output(const std::string& command) {
   std::string out;
   if (FILE* p = ::popen(command.c_str(), "r")) {
