@@ -40,6 +40,10 @@ using namespace detail;
 
 void SetDisplayBackend(DisplayBackend* b) { backend.store(b); }
 
+void SurfaceChanged(HWND topLevel, const RECT& surfaceRect) {
+  if (auto* b = backend.load()) b->SurfaceChanged(topLevel, surfaceRect);
+}
+
 std::shared_ptr<Surface> ComposeScreen() {
   const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
   const int vw = GetSystemMetrics(SM_CXVIRTUALSCREEN), vh = GetSystemMetrics(SM_CYVIRTUALSCREEN);

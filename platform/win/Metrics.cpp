@@ -137,9 +137,38 @@ int GetSystemMetrics(int index) {
   }
 }
 
+namespace {
+LOGFONTA classicFont(LONG weight) {
+  LOGFONTA f;
+  f.lfHeight = -11;  // 8 points at 96 DPI
+  f.lfWeight = weight;
+  std::copy_n("Tahoma", 7, f.lfFaceName);
+  return f;
+}
+}  // namespace
+
 BOOL SystemParametersInfo(UINT action, UINT, void* pvParam, UINT) {
   if (action == SPI_GETWORKAREA && pvParam) {
     *static_cast<RECT*>(pvParam) = GetMonitorLayout().front().work;
+    return TRUE;
+  }
+  if (action == SPI_GETNONCLIENTMETRICS && pvParam) {
+    auto* m = static_cast<NONCLIENTMETRICSA*>(pvParam);
+    if (m->cbSize != sizeof(NONCLIENTMETRICSA)) return FALSE;
+    m->iBorderWidth = 1;
+    m->iScrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+    m->iScrollHeight = GetSystemMetrics(SM_CYHSCROLL);
+    m->iCaptionWidth = GetSystemMetrics(SM_CXSIZE);
+    m->iCaptionHeight = GetSystemMetrics(SM_CYCAPTION) - 1;
+    m->lfCaptionFont = classicFont(FW_BOLD);
+    m->iSmCaptionWidth = GetSystemMetrics(SM_CXSMSIZE);
+    m->iSmCaptionHeight = GetSystemMetrics(SM_CYSMCAPTION) - 1;
+    m->lfSmCaptionFont = classicFont(FW_BOLD);
+    m->iMenuWidth = GetSystemMetrics(SM_CXMENUSIZE);
+    m->iMenuHeight = GetSystemMetrics(SM_CYMENU) - 1;
+    m->lfMenuFont = classicFont(FW_NORMAL);
+    m->lfStatusFont = classicFont(FW_NORMAL);
+    m->lfMessageFont = classicFont(FW_NORMAL);
     return TRUE;
   }
   return FALSE;

@@ -2,6 +2,7 @@
 // System metrics and colours with the classic (unthemed) values. Frame
 // painters, skin providers and layout code derive geometry from these, so
 // the layer's own non-client painter uses exactly the same numbers.
+#include "platform/win/Font.h"
 #include "platform/win/Types.h"
 
 namespace win {
@@ -35,6 +36,7 @@ inline constexpr int COLOR_SCROLLBAR = 0, COLOR_BACKGROUND = 1, COLOR_DESKTOP = 
     COLOR_INFOBK = 24, COLOR_HOTLIGHT = 26, COLOR_GRADIENTACTIVECAPTION = 27,
     COLOR_GRADIENTINACTIVECAPTION = 28, COLOR_MENUHILIGHT = 29, COLOR_MENUBAR = 30;
 
+inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
 inline constexpr UINT SPI_GETWORKAREA = 0x0030;
 // clang-format on
 
@@ -46,7 +48,29 @@ COLORREF GetSysColor(int index);
 BOOL SetSysColors(int count, const int* indexes, const COLORREF* colours);
 void ResetSysColors();
 
-// SPI_GETWORKAREA fills a RECT (the primary monitor's work area); other
+// The classic frame sizes and fonts; 340 bytes in the ANSI form.
+struct NONCLIENTMETRICSA {
+  UINT cbSize = sizeof(NONCLIENTMETRICSA);
+  int iBorderWidth = 0;
+  int iScrollWidth = 0;
+  int iScrollHeight = 0;
+  int iCaptionWidth = 0;
+  int iCaptionHeight = 0;
+  LOGFONTA lfCaptionFont;
+  int iSmCaptionWidth = 0;
+  int iSmCaptionHeight = 0;
+  LOGFONTA lfSmCaptionFont;
+  int iMenuWidth = 0;
+  int iMenuHeight = 0;
+  LOGFONTA lfMenuFont;
+  LOGFONTA lfStatusFont;
+  LOGFONTA lfMessageFont;
+};
+static_assert(sizeof(NONCLIENTMETRICSA) == 340);
+using NONCLIENTMETRICS = NONCLIENTMETRICSA;
+
+// SPI_GETWORKAREA fills a RECT (the primary monitor's work area);
+// SPI_GETNONCLIENTMETRICS a NONCLIENTMETRICSA whose cbSize is set; other
 // actions answer FALSE.
 BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni);
 

@@ -211,6 +211,7 @@ void PaintDefaultFrame(HWND hwnd, bool active) {
   if (p.clip.Empty()) return;
   const bool child = (style & WS_CHILD) != 0;
   RECT r = win;
+  RECT captionText{};
   if ((!child && (style & WS_THICKFRAME)) || (style & WS_DLGFRAME) || (exStyle & WS_EX_DLGMODALFRAME)) {
     const int n = (!child && (style & WS_THICKFRAME)) ? GetSystemMetrics(SM_CXSIZEFRAME)
                                                       : GetSystemMetrics(SM_CXFIXEDFRAME);
@@ -231,6 +232,11 @@ void PaintDefaultFrame(HWND hwnd, bool active) {
     p.button(l.maxBox, 1);
     p.button(l.minBox, 2);
     r.top = band.bottom + 1;
+    captionText = band;
+    captionText.left = (l.sysMenu.right > l.sysMenu.left ? l.sysMenu.right : band.left) + 2;
+    const LONG firstButton = l.minBox.right > l.minBox.left ? l.minBox.left
+                             : l.close.right > l.close.left ? l.close.left : band.right;
+    captionText.right = firstButton - 2;
   }
   if (exStyle & WS_EX_CLIENTEDGE) {
     p.sunken(r);
@@ -245,6 +251,8 @@ void PaintDefaultFrame(HWND hwnd, bool active) {
   if (style & WS_HSCROLL) p.fill({client.left, client.bottom, client.right, r.bottom}, GetSysColor(COLOR_SCROLLBAR));
   if ((style & WS_VSCROLL) && (style & WS_HSCROLL))
     p.fill({client.right, client.bottom, r.right, r.bottom}, GetSysColor(COLOR_BTNFACE));
+  if (captionText.right > captionText.left)
+    DrawCaptionText(hwnd, captionText, active, (exStyle & WS_EX_TOOLWINDOW) != 0);
   {
     TreeGuard lock(TreeLock());
     auto w = FindWnd(hwnd);

@@ -216,3 +216,8 @@ namespace win::detail {
 // taken from the queue.
 void NoteInputRetrieved(const MSG& m);
 }  // namespace win::detail
+
+namespace win::detail {
+// Writes the window text into a caption band (window coordinates).
+void DrawCaptionText(HWND hwnd, const RECT& band, bool active, bool small);
+}  // namespace win::detail

@@ -2,6 +2,9 @@
 
 #include "WinTestUtil.h"
 #include "platform/win/Api.h"
+#include "platform/win/Dc.h"
+#include "platform/win/PenBrush.h"
+#include "platform/win/Shapes.h"
 
 namespace {
 
@@ -161,6 +164,90 @@ TEST_F(Painting, DrawTargetsClipToAncestorsSiblingsChildrenAndRegions) {
   EXPECT_EQ(pieces[1].screenOrigin, (POINT{100, 100}));
   EXPECT_FALSE(Region::FromRects(pieces[1].visible).Contains(10, 10));   // under `cover`
   EXPECT_TRUE(Region::FromRects(pieces[1].visible).Contains(100, 100));
+}
+
+const char* brushedClass() {
+  static const bool once = [] {
+    WNDCLASSA wc;
+    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+      if (m == WM_PAINT) {
+        // Paints everything it is given green; the DC keeps it to the update region.
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        RECT all;
+        GetClientRect(h, &all);
+        HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+        FillRect(dc, &all, green);
+        DeleteObject(green);
+        EndPaint(h, &ps);
+        return 0;
+      }
+      return DefWindowProcA(h, m, w, l);
+    };
+    wc.hbrBackground = ValueToHandle<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = "VorixBrushed";
+    return RegisterClassA(&wc) != 0;
+  }();
+  (void)once;
+  return "VorixBrushed";
+}
+
+TEST_F(Painting, TheFrameCaptionAndClassBrushAreDrawnAndPaintingStaysInTheUpdateRegion) {
+  SetScreenSize(400, 300);
+  HWND h = CreateWindowExA(0, brushedClass(), "Title", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 150, nullptr,
+                           nullptr, nullptr, nullptr);
+  ASSERT_TRUE(IsWindow(h));
+  PumpMessages();
+  auto px = [](int x, int y) { return GetScreenPixel(x, y); };
+  // Frame (raised edge, then the border colour), caption gradient from the
+  // active caption colour, and the client painted green.
+  EXPECT_EQ(px(10, 10), GetSysColor(COLOR_3DLIGHT));
+  EXPECT_EQ(px(11, 11), GetSysColor(COLOR_BTNHIGHLIGHT));
+  EXPECT_EQ(px(12, 80), GetSysColor(COLOR_ACTIVEBORDER));
+  EXPECT_EQ(px(209, 159), GetSysColor(COLOR_3DDKSHADOW));
+  EXPECT_EQ(px(14, 14), GetSysColor(COLOR_ACTIVECAPTION));
+  EXPECT_EQ(px(100, 100), RGB(0, 255, 0));
+  // The caption text is drawn in the caption text colour somewhere after the icon place.
+  int textPixels = 0;
+  for (int x = 32; x < 90; ++x)
+    for (int y = 15; y < 31; ++y) textPixels += px(x, y) == GetSysColor(COLOR_CAPTIONTEXT);
+  EXPECT_GT(textPixels, 10);
+  // Deactivated, the caption turns grey.
+  HWND other = wintest::MakeTopLevel(300, 200, 20, 20);
+  EXPECT_EQ(GetActiveWindow(), other);
+  PumpMessages();
+  EXPECT_EQ(px(14, 14), GetSysColor(COLOR_INACTIVECAPTION));
+  // A partial invalidation: the class brush erases it, and the paint stays inside it.
+  WindowDrawTarget t;
+  ASSERT_TRUE(GetWindowDrawTarget(h, true, &t));
+  for (const RECT& r : t.visible)
+    for (LONG y = r.top; y < r.bottom; ++y)
+      for (LONG x = r.left; x < r.right; ++x) t.surface->SetPixel(x, y, 0xFF0000FF);
+  RECT part{0, 0, 20, 10};
+  InvalidateRect(h, &part, TRUE);
+  PumpMessages();
+  // Client origin on the screen: (14, 33).
+  EXPECT_EQ(px(14 + 5, 33 + 5), RGB(0, 255, 0));
+  EXPECT_EQ(px(14 + 25, 33 + 5), RGB(0, 0, 255));
+  EXPECT_EQ(px(14 + 5, 33 + 15), RGB(0, 0, 255));
+  // WM_ERASEBKGND with the class brush answers that it erased.
+  HDC dc = GetDC(h);
+  EXPECT_EQ(SendMessageA(h, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+  ReleaseDC(h, dc);
+  EXPECT_EQ(px(14 + 25, 33 + 5), GetSysColor(COLOR_WINDOW));
+}
+
+TEST_F(Painting, NonClientMetricsCarryTheClassicFonts) {
+  NONCLIENTMETRICSA m;
+  m.cbSize = 0;
+  EXPECT_FALSE(SystemParametersInfo(SPI_GETNONCLIENTMETRICS, 0, &m, 0));
+  m.cbSize = sizeof m;
+  ASSERT_TRUE(SystemParametersInfo(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0));
+  EXPECT_EQ(m.iCaptionHeight + 1, GetSystemMetrics(SM_CYCAPTION));
+  EXPECT_EQ(m.iMenuHeight + 1, GetSystemMetrics(SM_CYMENU));
+  EXPECT_EQ(m.lfStatusFont.lfHeight, -11);
+  EXPECT_STREQ(m.lfMessageFont.lfFaceName, "Tahoma");
+  EXPECT_EQ(m.lfCaptionFont.lfWeight, FW_BOLD);
 }
 
 }  // namespace
