@@ -279,6 +279,9 @@ HRESULT Pin::Receive(MediaSample& sample) {
   BaseFilter* owner = owner_;
   if (!owner) return VFW_E_NOT_CONNECTED;
   if (owner->State() == State_Stopped) return VFW_E_WRONG_STATE;
+  // Keeps the filter alive while the sample is in it, should a callback
+  // further down let the graph go.
+  const std::shared_ptr<Object> keep = owner->weak_from_this().lock();
   return owner->OnReceive(*this, sample);
 }
 

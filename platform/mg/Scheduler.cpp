@@ -5,12 +5,18 @@
 
 namespace mg {
 
+struct ThreadedScheduler::Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+};
+
 struct ThreadedScheduler::Worker {
   std::thread thread;
-  bool finished = false;  // guarded by the scheduler's mutex
-  int inUserCode = 0;     // guarded by the scheduler's mutex
-  bool stop = false;      // guarded by the scheduler's mutex
-  ThreadedScheduler* owner = nullptr;
+  std::thread::id id;     // set before the thread starts
+  Shared* shared = nullptr;
+  bool finished = false;  // guarded by shared->mutex
+  int inUserCode = 0;     // guarded by shared->mutex
+  bool stop = false;      // guarded by shared->mutex
 };
 
 namespace {
@@ -21,22 +27,22 @@ thread_local ThreadedScheduler::Worker* tlsWorker = nullptr;
 
 UserCodeScope::UserCodeScope() : worker_(tlsWorker) {
   if (auto* w = static_cast<ThreadedScheduler::Worker*>(worker_)) {
-    std::lock_guard lock(w->owner->mutex_);
+    std::lock_guard lock(w->shared->mutex);
     ++w->inUserCode;
-    w->owner->changed_.notify_all();
+    w->shared->changed.notify_all();
   }
 }
 
 UserCodeScope::~UserCodeScope() {
   if (auto* w = static_cast<ThreadedScheduler::Worker*>(worker_)) {
-    std::lock_guard lock(w->owner->mutex_);
+    std::lock_guard lock(w->shared->mutex);
     --w->inUserCode;
   }
 }
 
 // ---- ThreadedScheduler ----------------------------------------------------------------
 
-ThreadedScheduler::ThreadedScheduler() = default;
+ThreadedScheduler::ThreadedScheduler() : shared_(std::make_shared<Shared>()) {}
 
 ThreadedScheduler::~ThreadedScheduler() {
   Stop();
@@ -48,61 +54,64 @@ void ThreadedScheduler::Start(std::vector<ScheduledSource> sources, std::shared_
   Stop();
   JoinLingering();
   if (!clock) clock = std::make_shared<SystemReferenceClock>();
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(shared_->mutex);
   for (auto& s : sources) {
-    auto w = std::make_unique<Worker>();
-    w->owner = this;
-    Worker* raw = w.get();
-    w->thread = std::thread([this, raw, s, clock, start] { Loop(*raw, s, clock, start); });
+    auto w = std::make_shared<Worker>();
+    w->shared = shared_.get();
+    // The thread waits for the lock we hold, so it sees its id set.
+    w->thread = std::thread(&ThreadedScheduler::Loop, shared_, w, s, clock, start);
+    w->id = w->thread.get_id();
     workers_.push_back(std::move(w));
   }
 }
 
-void ThreadedScheduler::Loop(Worker& w, ScheduledSource src, std::shared_ptr<ReferenceClock> clock,
-                             REFERENCE_TIME start) {
-  tlsWorker = &w;
+void ThreadedScheduler::Loop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> w, ScheduledSource src,
+                             std::shared_ptr<ReferenceClock> clock, REFERENCE_TIME start) {
+  tlsWorker = w.get();
   const REFERENCE_TIME period = src.source->FramePeriod();
   int64_t frame = 0;
   for (;;) {
     REFERENCE_TIME t = 0;
     {
-      std::unique_lock lock(mutex_);
+      std::unique_lock lock(shared->mutex);
       if (period > 0) {
         t = frame * period;
         // Paced on the graph clock; re-read it often, since a test's
         // virtual clock moves without waking anyone.
         for (;;) {
-          if (w.stop) break;
+          if (w->stop) break;
           const REFERENCE_TIME now = clock->Now() - start;
           if (now >= t) break;
           const auto wait = std::chrono::milliseconds(std::clamp<REFERENCE_TIME>((t - now) / MILLISECONDS, 1, 10));
-          changed_.wait_for(lock, wait);
+          shared->changed.wait_for(lock, wait);
         }
       } else {
         t = clock->Now() - start;
       }
-      if (w.stop) break;
+      if (w->stop) break;
     }
     const HRESULT hr = src.source->PushOne(t);
     ++frame;
     if (hr != S_OK) break;
   }
   tlsWorker = nullptr;
-  std::lock_guard lock(mutex_);
-  w.finished = true;
-  changed_.notify_all();
+  src = ScheduledSource{};  // let the source go before saying we are done
+  std::lock_guard lock(shared->mutex);
+  w->finished = true;
+  shared->changed.notify_all();
 }
 
 void ThreadedScheduler::Stop() {
-  std::vector<std::unique_ptr<Worker>> done;
+  std::vector<std::shared_ptr<Worker>> done;
   {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(shared_->mutex);
     for (auto& w : workers_) w->stop = true;
-    changed_.notify_all();
+    shared_->changed.notify_all();
+    const auto self = std::this_thread::get_id();
     for (auto& w : workers_) {
       // Wait for the thread to end, unless it sits in user code, which may
-      // be waiting for a lock our caller holds.
-      changed_.wait(lock, [&] { return w->finished || w->inUserCode > 0; });
+      // be waiting for a lock our caller holds, or it is our caller.
+      shared_->changed.wait(lock, [&] { return w->finished || w->inUserCode > 0 || w->id == self; });
       if (w->finished)
         done.push_back(std::move(w));
       else
@@ -114,16 +123,21 @@ void ThreadedScheduler::Stop() {
 }
 
 void ThreadedScheduler::JoinLingering() {
-  std::vector<std::unique_ptr<Worker>> list;
+  std::vector<std::shared_ptr<Worker>> list;
   {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(shared_->mutex);
     list.swap(lingering_);
   }
-  for (auto& w : list) w->thread.join();
+  for (auto& w : list) {
+    if (w->id == std::this_thread::get_id())
+      w->thread.detach();  // its own record and the lock stay alive with it
+    else
+      w->thread.join();
+  }
 }
 
 size_t ThreadedScheduler::LingeringThreads() {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(shared_->mutex);
   size_t n = 0;
   for (auto& w : lingering_)
     if (!w->finished) ++n;

@@ -50,6 +50,9 @@ private:
   void* worker_;
 };
 
+// A streaming thread may itself stop the graph or let it go (from a
+// callback): it never waits for itself, and what it still runs on (the
+// scheduler's lock, its own record) lives as long as the thread.
 class ThreadedScheduler : public Scheduler {
 public:
   ThreadedScheduler();
@@ -61,17 +64,17 @@ public:
   // Threads that were inside user code when Stop returned, not joined yet.
   size_t LingeringThreads();
 
+  struct Shared;
   struct Worker;
-  friend class UserCodeScope;
 
 private:
-  void Loop(Worker& w, ScheduledSource src, std::shared_ptr<ReferenceClock> clock, REFERENCE_TIME start);
+  static void Loop(std::shared_ptr<Shared> shared, std::shared_ptr<Worker> w, ScheduledSource src,
+                   std::shared_ptr<ReferenceClock> clock, REFERENCE_TIME start);
   void JoinLingering();
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::unique_ptr<Worker>> workers_;
-  std::vector<std::unique_ptr<Worker>> lingering_;
+  std::shared_ptr<Shared> shared_;
+  std::vector<std::shared_ptr<Worker>> workers_;    // guarded by shared_->mutex
+  std::vector<std::shared_ptr<Worker>> lingering_;  // guarded by shared_->mutex
 };
 
 class ManualScheduler : public Scheduler {

@@ -135,3 +135,49 @@ TEST(Threaded, RunPauseStopCyclesDeliverInOrder) {
   // A sample may pass the grabber as the renderer stops.
   EXPECT_GE(p.grab->Samples(), p.captured->Samples());
 }
+
+namespace {
+struct SignallingSource : CallbackSource {
+  Progress& progress;
+  bool& gone;
+  SignallingSource(Progress& p, bool& g)
+      : CallbackSource(MakeVideoType(MEDIASUBTYPE_RGB24, 8, 4, kPeriod), 0, IndexFill()), progress(p), gone(g) {}
+  ~SignallingSource() override {
+    std::lock_guard l(progress.m);
+    gone = true;
+    progress.cv.notify_all();
+  }
+};
+
+// Stops the graph from its first callback and lets go of the last reference.
+struct StoppingCallback : ISampleGrabberCB {
+  std::shared_ptr<FilterGraph> graph;
+  HRESULT SampleCB(double, MediaSample*) override {
+    if (graph) {
+      EXPECT_EQ(graph->Stop(), S_OK);
+      graph.reset();
+    }
+    return S_OK;
+  }
+  HRESULT BufferCB(double, uint8_t*, LONG) override { return S_OK; }
+};
+}  // namespace
+
+TEST(Threaded, ACallbackMayStopTheGraphAndReleaseIt) {
+  Progress progress;
+  bool sourceGone = false;
+  {
+    auto graph = FilterGraph::Create();
+    auto src = std::make_shared<SignallingSource>(progress, sourceGone);
+    auto grab = std::make_shared<SampleGrabber>();
+    auto cb = std::make_shared<StoppingCallback>();
+    cb->graph = graph;
+    grab->SetCallback(cb, 0);
+    graph->AddFilter(src, "src");
+    graph->AddFilter(grab, "grab");
+    ASSERT_EQ(graph->ConnectDirect(src->Output(), grab->Input(), nullptr), S_OK);
+    ASSERT_EQ(graph->Run(), S_OK);
+  }
+  // The streaming thread tears everything down; the source goes last.
+  progress.WaitFor([&] { return sourceGone; });
+}
