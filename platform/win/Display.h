@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/win/Blit.h"
 #include "platform/win/Surface.h"
 #include "platform/win/Types.h"
 
@@ -45,6 +46,12 @@ BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DWORD* fl
 // ULW_ALPHA) from `sourceOrigin`, sized `size`, at `screenPos` when given,
 // with a constant alpha and an optional colour key. Drawing through DCs on
 // such a window no longer shows.
+// The platform's form: the picture comes from a memory DC's bitmap
+// (`hdcDst` is not used); with ULW_ALPHA and AC_SRC_ALPHA the bitmap's
+// pixels are premultiplied BGRA. Without a source DC only the placement
+// changes.
+BOOL UpdateLayeredWindow(HWND hwnd, HDC hdcDst, const POINT* pptDst, const SIZE* psize, HDC hdcSrc,
+                         const POINT* pptSrc, COLORREF crKey, const BLENDFUNCTION* pblend, DWORD flags);
 BOOL UpdateLayeredWindowFromSurface(HWND hwnd, const POINT* screenPos, const SIZE* size, const Surface& source,
                                     POINT sourceOrigin, COLORREF key, BYTE constantAlpha, DWORD flags);
 

@@ -6,6 +6,8 @@
 
 #include "WinTestUtil.h"
 #include "platform/win/Api.h"
+#include "platform/win/Bitmap.h"
+#include "platform/win/Dc.h"
 #include "platform/win/ImageFiles.h"
 
 namespace {
@@ -153,6 +155,48 @@ TEST_F(Display, ColourKeysAndPerPixelAlpha) {
   EXPECT_EQ(GetScreenPixel(60, 60), desk);
   ShowWindow(keyed, SW_SHOWMINNOACTIVE);
   EXPECT_EQ(GetScreenPixel(60, 60), desk);
+}
+
+TEST_F(Display, UpdateLayeredWindowTakesAPremultipliedDibSection) {
+  SetScreenSize(320, 240);
+  const COLORREF desk = GetSysColor(COLOR_DESKTOP);
+  HWND splash = wintest::MakeTopLevel(0, 0, 10, 10, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biWidth = 3;
+  bi.bmiHeader.biHeight = -1;  // top-down
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(dib, nullptr);
+  auto* px = static_cast<uint32_t*>(bits);
+  px[0] = 0xFF00FF00;  // opaque green
+  px[1] = 0x80008000;  // half-transparent green, premultiplied
+  px[2] = 0x00000000;  // transparent
+  HGDIOBJ old = SelectObject(mem, dib);
+  POINT at{50, 60}, from{0, 0};
+  SIZE size{3, 1};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  ASSERT_TRUE(UpdateLayeredWindow(splash, nullptr, &at, &size, mem, &from, 0, &blend, ULW_ALPHA));
+  EXPECT_EQ(GetScreenPixel(50, 60), RGB(0, 255, 0));
+  EXPECT_EQ(GetScreenPixel(51, 60), RGB(static_cast<BYTE>((GetRValue(desk) * 127 + 127) / 255),
+                                       static_cast<BYTE>(128 + (GetGValue(desk) * 127 + 127) / 255),
+                                       static_cast<BYTE>((GetBValue(desk) * 127 + 127) / 255)));
+  EXPECT_EQ(GetScreenPixel(52, 60), desk);
+  // Without AC_SRC_ALPHA the picture is opaque and the constant alpha rules.
+  blend.AlphaFormat = 0;
+  blend.SourceConstantAlpha = 0;
+  ASSERT_TRUE(UpdateLayeredWindow(splash, nullptr, nullptr, nullptr, mem, &from, 0, &blend, ULW_ALPHA));
+  EXPECT_EQ(GetScreenPixel(50, 60), desk);
+  // No source: a move only.
+  POINT moved{100, 100};
+  ASSERT_TRUE(UpdateLayeredWindow(splash, nullptr, &moved, nullptr, nullptr, nullptr, 0, nullptr, 0));
+  RECT r;
+  GetWindowRect(splash, &r);
+  EXPECT_EQ(r, (RECT{100, 100, 103, 101}));
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
 }
 
 }  // namespace
