@@ -46,8 +46,10 @@ bool IsOutputSubtype(const GUID& s) {
 
 int Abs(int v) { return v < 0 ? -v : v; }
 
-// Plane pointers and strides of a frame as swscale wants them, top row first.
-void Planes(const FormatRow& row, uint8_t* base, int width, int height, int bits, uint8_t* data[4], int stride[4]) {
+// Plane pointers and strides of a frame as swscale wants them; with
+// `flip`, the last row in memory comes first.
+void Planes(const FormatRow& row, uint8_t* base, int width, int height, int bits, bool flip, uint8_t* data[4],
+            int stride[4]) {
   for (int i = 0; i < 4; ++i) {
     data[i] = nullptr;
     stride[i] = 0;
@@ -55,7 +57,7 @@ void Planes(const FormatRow& row, uint8_t* base, int width, int height, int bits
   const int h = Abs(height);
   if (row.rgb) {
     const int s = (width * bits + 31) / 32 * 4;
-    if (height > 0) {  // bottom-up: start at the last row and walk back
+    if (flip) {
       data[0] = base + static_cast<ptrdiff_t>(s) * (h - 1);
       stride[0] = -s;
     } else {
@@ -167,8 +169,14 @@ HRESULT ColorSpaceConverter::OnReceive(Pin&, MediaSample& sample) {
   int srcStride[4];
   uint8_t* dst[4];
   int dstStride[4];
-  Planes(*c.in, sample.GetPointer(), w, c.inHeader.biHeight, c.inHeader.biBitCount, src, srcStride);
-  Planes(*c.out, target->GetPointer(), w, c.outHeader.biHeight, c.outHeader.biBitCount, dst, dstStride);
+  // A bottom-up bitmap's first row in memory is the picture's last. When
+  // both sides agree, rows go across in memory order; otherwise the
+  // output is walked backwards.
+  const bool inBottomUp = c.in->rgb && c.inHeader.biHeight > 0;
+  const bool outBottomUp = c.out->rgb && c.outHeader.biHeight > 0;
+  Planes(*c.in, sample.GetPointer(), w, c.inHeader.biHeight, c.inHeader.biBitCount, false, src, srcStride);
+  Planes(*c.out, target->GetPointer(), w, c.outHeader.biHeight, c.outHeader.biBitCount, inBottomUp != outBottomUp,
+         dst, dstStride);
   sws_scale(c.ctx, src, srcStride, 0, h, dst, dstStride);
   target->CopyPropertiesFrom(sample);
   target->SetMediaType(nullptr);
