@@ -106,6 +106,32 @@ TEST(ColorSpaceConverter, RgbToRgbKeepsRowOrderAndPadding) {
             << row << "," << x;
 }
 
+TEST(ColorSpaceConverter, TopDownRgbIsTurnedBottomUp) {
+  const int w = 4, h = 3;
+  const auto in = Pattern(static_cast<size_t>(w * h * 4), 2);
+  ManualGraph m;
+  AM_MEDIA_TYPE topDown = MakeVideoType(MEDIASUBTYPE_RGB32, w, -h, kPeriod);
+  auto src = std::make_shared<CallbackSource>(topDown, kPeriod, [&](uint8_t* buf, long, int64_t) {
+    std::memcpy(buf, in.data(), in.size());
+    return static_cast<long>(in.size());
+  });
+  auto csc = std::make_shared<ColorSpaceConverter>();
+  auto vr = std::make_shared<VideoRenderer>();
+  m.graph->AddFilter(src, "src");
+  m.graph->AddFilter(csc, "csc");
+  m.graph->AddFilter(vr, "vr");
+  ASSERT_EQ(m.graph->ConnectDirect(src->Output(), csc->Input(), nullptr), S_OK);
+  AM_MEDIA_TYPE want = MakeVideoType(MEDIASUBTYPE_RGB24, w, h, kPeriod);
+  ASSERT_EQ(m.graph->ConnectDirect(csc->Output(), vr->Input(), &want), S_OK);
+  m.graph->Run();
+  m.scheduler->Pump(1);
+  const auto out = vr->LastFrame();
+  ASSERT_EQ(out.size(), 12u * 3u);
+  for (int row = 0; row < h; ++row)
+    for (int x = 0; x < w; ++x)
+      EXPECT_EQ(out[static_cast<size_t>(row * 12 + x * 3)], in[static_cast<size_t>((h - 1 - row) * w * 4 + x * 4)]);
+}
+
 TEST(ColorSpaceConverter, RefusesSizeChangesAndCompressedInput) {
   ColorSpaceConverter csc;
   EXPECT_EQ(csc.Input()->QueryAccept(MakeVideoType(MEDIASUBTYPE_MJPG, 8, 8, 0)), S_FALSE);
