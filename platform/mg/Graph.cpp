@@ -286,7 +286,7 @@ HRESULT FilterGraph::SetSyncSource(std::shared_ptr<ReferenceClock> clock) {
   if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
   clock_ = std::move(clock);
   for (auto& f : filters_) f->SetSyncSource(clock_);
-  Queue(EC_CLOCK_CHANGED, 0, 0);
+  Notify(EC_CLOCK_CHANGED, 0, 0);
   return S_OK;
 }
 
@@ -430,7 +430,9 @@ HRESULT FilterGraph::Notify(long code, intptr_t param1, intptr_t param2) {
       param2 = 0;
     }
   }
-  if (!cancelled && code == EC_REPAINT) return S_OK;  // renderers repaint themselves
+  // Handled by the graph unless the application asked for them: renderers
+  // repaint themselves, and the graph already uses the new clock.
+  if (!cancelled && (code == EC_REPAINT || code == EC_CLOCK_CHANGED)) return S_OK;
   if (code == EC_STEP_COMPLETE && stepping_.exchange(false)) {
     // The step is over: the graph reads as paused again. No graph lock
     // here, this runs on a streaming thread.
