@@ -6,6 +6,7 @@
 #include "platform/win/ClassicLook.h"
 #include "platform/win/Dc.h"
 #include "platform/win/Dib.h"
+#include "platform/win/Clipboard.h"
 #include "platform/win/Display.h"
 #include "platform/win/Font.h"
 #include "platform/win/GdiObject.h"
