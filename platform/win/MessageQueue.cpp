@@ -484,8 +484,9 @@ BOOL peek(MSG* msg, HWND hwnd, UINT lo, UINT hi, UINT flags) {
   auto q = CurrentQueue();
   MSG m;
   if (!fetch(*q, &m, hwnd, lo, hi, flags)) return FALSE;
-  *msg = m;
   if (flags & PM_REMOVE) q->last = m;
+  RunGetMessageHooks(&m, (flags & PM_REMOVE) != 0);
+  *msg = m;
   return TRUE;
 }
 
@@ -496,8 +497,9 @@ BOOL get(MSG* msg, HWND hwnd, UINT lo, UINT hi) {
   for (;;) {
     MSG m;
     if (fetch(*q, &m, hwnd, lo, hi, PM_REMOVE)) {
-      *msg = m;
       q->last = m;
+      RunGetMessageHooks(&m, true);
+      *msg = m;
       return m.message == WM_QUIT ? FALSE : TRUE;
     }
     waitForChange(*q);

@@ -118,6 +118,23 @@ inline LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
+// Hooks. Only WH_GETMESSAGE is carried: its procedure sees each message
+// GetMessage or PeekMessage hands out (wParam PM_REMOVE or PM_NOREMOVE,
+// lParam the MSG, which it may change, for example to WM_NULL).
+struct HHOOK__;
+using HHOOK = HHOOK__*;
+using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
+inline constexpr int WH_GETMESSAGE = 3;
+inline constexpr int HC_ACTION = 0;
+// threadId 0 hooks every thread. The newest hook runs first.
+HHOOK SetWindowsHookExA(int idHook, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+HHOOK SetWindowsHookExW(int idHook, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+inline HHOOK SetWindowsHookEx(int idHook, HOOKPROC proc, HINSTANCE module, DWORD threadId) {
+  return SetWindowsHookExA(idHook, proc, module, threadId);
+}
+BOOL UnhookWindowsHookEx(HHOOK hook);
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
+
 // Runs every message waiting for the calling thread, the way a loop of
 // PeekMessage(PM_REMOVE), TranslateMessage and DispatchMessage would, and
 // returns how many it dispatched. A WM_QUIT found is put back.

@@ -221,3 +221,8 @@ namespace win::detail {
 // Writes the window text into a caption band (window coordinates).
 void DrawCaptionText(HWND hwnd, const RECT& band, bool active, bool small);
 }  // namespace win::detail
+
+namespace win::detail {
+// Lets the WH_GETMESSAGE hooks see (and change) a message being handed out.
+void RunGetMessageHooks(MSG* msg, bool removed);
+}  // namespace win::detail

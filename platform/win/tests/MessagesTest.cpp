@@ -248,4 +248,39 @@ TEST_F(Messages, WorkerCallsForTheMainThreadRunFromItsMessageWait) {
   EXPECT_TRUE(ranOnMain.load());
 }
 
+HHOOK firstHook = nullptr, secondHook = nullptr;
+std::vector<std::string> hookCalls;
+
+TEST_F(Messages, GetMessageHooksSeeAndMayNullMessages) {
+  HWND h = makeWorkerWindow();
+  hookCalls.clear();
+  firstHook = SetWindowsHookExA(WH_GETMESSAGE, [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
+    auto* m = reinterpret_cast<MSG*>(lp);
+    const std::string what = m->message >= WM_USER ? std::to_string(m->message - WM_USER) : "null";
+    hookCalls.push_back("first:" + what + (wp == PM_REMOVE ? "r" : "n"));
+    return CallNextHookEx(firstHook, code, wp, lp);
+  }, nullptr, GetCurrentThreadId());
+  secondHook = SetWindowsHookExA(WH_GETMESSAGE, [](int code, WPARAM wp, LPARAM lp) -> LRESULT {
+    auto* m = reinterpret_cast<MSG*>(lp);
+    hookCalls.push_back("second:" + std::to_string(m->message - WM_USER));
+    if (m->message == WM_USER + 2) m->message = WM_NULL;  // swallowed
+    return CallNextHookEx(secondHook, code, wp, lp);
+  }, nullptr, 0);
+  ASSERT_NE(firstHook, nullptr);
+  PostMessageA(h, WM_USER + 1, 0, 0);
+  PostMessageA(h, WM_USER + 2, 0, 0);
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+  ASSERT_EQ(GetMessageA(&m, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(m.message, WM_USER + 1);
+  ASSERT_EQ(GetMessageA(&m, nullptr, 0, 0), TRUE);
+  EXPECT_EQ(m.message, WM_NULL);
+  EXPECT_EQ(hookCalls, (std::vector<std::string>{"second:1", "first:1n", "second:1", "first:1r", "second:2",
+                                                 "first:nullr"}));
+  EXPECT_TRUE(UnhookWindowsHookEx(secondHook));
+  EXPECT_FALSE(UnhookWindowsHookEx(secondHook));
+  EXPECT_TRUE(UnhookWindowsHookEx(firstHook));
+  EXPECT_EQ(SetWindowsHookExA(99, [](int, WPARAM, LPARAM) -> LRESULT { return 0; }, nullptr, 0), nullptr);
+}
+
 }  // namespace
