@@ -193,6 +193,39 @@ public:
     area_ = {0, 0, w, h};
   }
 
+  // Shrinks by combining every source pixel a destination pixel covers
+  // with AND (keeping black: BLACKONWHITE) or OR (keeping white:
+  // WHITEONBLACK); enlarged axes repeat pixels. Addressed from (0, 0).
+  void Combine(int w, int h, bool useAnd) {
+    const int sw = area_.right - area_.left, sh = area_.bottom - area_.top;
+    auto ranges = [](int dstSize, int srcSize) {
+      std::vector<std::pair<int, int>> r(static_cast<size_t>(dstSize));
+      for (int i = 0; i < dstSize; ++i) {
+        int a = static_cast<int>(static_cast<int64_t>(i) * srcSize / dstSize);
+        int b = static_cast<int>(static_cast<int64_t>(i + 1) * srcSize / dstSize);
+        if (b <= a) b = a + 1;
+        r[static_cast<size_t>(i)] = {a, std::min(b, srcSize)};
+      }
+      return r;
+    };
+    const auto rx = ranges(w, sw), ry = ranges(h, sh);
+    auto out = std::make_unique<Surface>(w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint32_t v = useAnd ? 0xFFFFFFFFu : 0u;
+        for (int sy = ry[static_cast<size_t>(y)].first; sy < ry[static_cast<size_t>(y)].second; ++sy)
+          for (int sx = rx[static_cast<size_t>(x)].first; sx < rx[static_cast<size_t>(x)].second; ++sx) {
+            const uint32_t p = At(area_.left + sx, area_.top + sy);
+            v = useAnd ? (v & p) : (v | p);
+          }
+        out->Row(y)[x] = v;
+      }
+    owned_ = std::move(out);
+    surface_ = owned_.get();
+    ox_ = oy_ = 0;
+    area_ = {0, 0, w, h};
+  }
+
 private:
   enum class Convert { None, MonoToColour, ColourToMono };
   void ConvertRow(uint32_t* row, int n) const {
@@ -270,8 +303,15 @@ BOOL Transfer(HDC destDc, int xd, int yd, int wd, int hd, HDC srcDc, int xs, int
     s0 = src->ToDevice(xs, ys);
     source.emplace(*src, RECT{s0.x, s0.y, s0.x + ws, s0.y + hs}, scope.Pieces(), destMono, *dest);
     const bool stretched = ws != wd || hs != hd;
-    if (stretched && dest->s.stretchMode == HALFTONE && !destMono) {
+    const int mode = dest->s.stretchMode;
+    const bool shrinks = ws > wd || hs > hd;
+    if (stretched && mode == HALFTONE && !destMono) {
       source->Resample(wd, hd);
+      s0 = {0, 0};
+      ws = wd;
+      hs = hd;
+    } else if (shrinks && (mode == BLACKONWHITE || mode == WHITEONBLACK)) {
+      source->Combine(wd, hd, mode == BLACKONWHITE);
       s0 = {0, 0};
       ws = wd;
       hs = hd;

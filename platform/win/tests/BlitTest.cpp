@@ -108,6 +108,25 @@ TEST(Stretch, NearestMirrorAndHalftone) {
   EXPECT_TRUE(one.bits()[0] == 0 || one.bits()[0] == 0xFFFFFF);
 }
 
+// The default mode keeps black when shrinking; WHITEONBLACK keeps white.
+TEST(Stretch, MonoModesCombineTheDroppedPixels) {
+  Canvas src(4, 1);
+  src.bits()[0] = src.bits()[3] = 0x00FFFFFF;
+  src.bits()[1] = 0;
+  src.bits()[2] = 0x00FFFFFF;
+  Canvas dst(2, 1);
+  EXPECT_EQ(GetStretchBltMode(dst.dc()), BLACKONWHITE);
+  StretchBlt(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 4, 1, SRCCOPY);
+  EXPECT_EQ(dst.Art(), "#.\n");
+  src.bits()[1] = 0x00FFFFFF;
+  src.bits()[3] = 0;
+  src.bits()[2] = 0;
+  src.bits()[0] = 0;
+  SetStretchBltMode(dst.dc(), WHITEONBLACK);
+  StretchBlt(dst.dc(), 0, 0, 2, 1, src.dc(), 0, 0, 4, 1, SRCCOPY);
+  EXPECT_EQ(dst.Art(), ".#\n");
+}
+
 TEST(Transfers, TransparentBltSkipsTheKeyColour) {
   Canvas src(3, 1), dst(3, 1, RGB(0, 0, 255));
   src.bits()[0] = 0x00FF00FF;  // fuchsia key
