@@ -159,6 +159,19 @@ TEST(Transfers, BitBltThroughOriginsClipAndOverlap) {
   EXPECT_EQ(dst.Art(), ".#.#.\n");
 }
 
+// A quarter turn: the source's top-left lands at (2, 0), its top-right at
+// (2, 2) and its bottom-left at (0, 0).
+TEST(Transfers, PlgBltMapsThroughTheParallelogram) {
+  Canvas src(2, 2), dst(2, 2);
+  src.bits()[0] = 0x00FF0000;  // top-left red
+  src.bits()[1] = 0x0000FF00;  // top-right green
+  src.bits()[2] = 0x000000FF;  // bottom-left blue
+  src.bits()[3] = 0;
+  const POINT corners[3] = {{2, 0}, {2, 2}, {0, 0}};
+  ASSERT_TRUE(PlgBlt(dst.dc(), corners, src.dc(), 0, 0, 2, 2, nullptr, 0, 0));
+  EXPECT_EQ(dst.Art({{RGB(255, 0, 0), 'r'}, {RGB(0, 255, 0), 'g'}, {RGB(0, 0, 255), 'b'}}), "br\n#g\n");
+}
+
 // The blend formula, premultiplied and constant, with rounding.
 TEST(AlphaBlend, FormulaTable) {
   struct Case {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "platform/win/Font.h"
 #include "platform/win/PenBrush.h"
@@ -177,6 +178,25 @@ TEST(Text, EscapementRotatesTheRun) {
   EXPECT_GE(ink.top, 10);
   EXPECT_LE(ink.right, 40);  // the ascent lies left of the reference point
   SelectObject(canvas.dc(), GetStockObject(SYSTEM_FONT));
+  DeleteObject(f);
+}
+
+// One font drawn from two threads at once, each into its own DC: the
+// shared glyph cache gives both the same pixels.
+TEST(Text, SharedFontFromTwoThreads) {
+  HFONT f = MakeFont("Arial", -15);
+  auto draw = [&](Canvas* c) {
+    SelectObject(c->dc(), f);
+    for (int i = 0; i < 20; ++i) TextOutA(c->dc(), 0, 0, "Threads share glyphs 0123456789", 31);
+  };
+  Canvas a(260, 20), b(260, 20);
+  std::thread t1(draw, &a), t2(draw, &b);
+  t1.join();
+  t2.join();
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 260; ++x) ASSERT_EQ(a.At(x, y), b.At(x, y)) << x << "," << y;
+  SelectObject(a.dc(), GetStockObject(SYSTEM_FONT));
+  SelectObject(b.dc(), GetStockObject(SYSTEM_FONT));
   DeleteObject(f);
 }
 
