@@ -23,6 +23,7 @@
 #include "platform/win/Paint.h"
 #include "platform/win/PenBrush.h"
 #include "platform/win/Region.h"
+#include "platform/win/ScrollBars.h"
 #include "platform/win/Shapes.h"
 #include "platform/win/Sound.h"
 #include "platform/win/Styles.h"

@@ -99,6 +99,8 @@ LRESULT defProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
         SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, lParam);
       } else if (hit >= HTLEFT && hit <= HTBOTTOMRIGHT) {
         SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE | static_cast<WPARAM>(hit - HTLEFT + 1), lParam);
+      } else if (hit == HTVSCROLL || hit == HTHSCROLL) {
+        TrackScrollBar(hwnd, hit == HTVSCROLL ? SB_VERT : SB_HORZ, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
       } else if (hit == HTCLOSE || hit == HTMINBUTTON || hit == HTMAXBUTTON) {
         if (TrackCaptionButton(hwnd, hit)) {
           WPARAM cmd = SC_CLOSE;

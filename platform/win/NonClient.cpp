@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/win/Input.h"
+#include "platform/win/MessageIds.h"
 #include "platform/win/Metrics.h"
 #include "platform/win/WindowInternal.h"
 #include "platform/win/WindowSurface.h"
@@ -107,8 +108,18 @@ struct Painter {
         fill({cx + 4, cy - 4, cx + 5, cy + 4}, ink);
         fill({cx - 4, cy + 3, cx + 5, cy + 4}, ink);
         break;
-      default:  // minimise: a bar
+      case 2:  // minimise: a bar
         fill({cx - 4, cy + 2, cx + 2, cy + 4}, ink);
+        break;
+      default:  // arrows: 3 up, 4 down, 5 left, 6 right
+        for (int i = 0; i < 4; ++i) {
+          switch (glyph) {
+            case 3: fill({cx - i, cy - 2 + i, cx + i + 1, cy - 1 + i}, ink); break;
+            case 4: fill({cx - 3 + i, cy - 1 + i, cx + 4 - i, cy + i}, ink); break;
+            case 5: fill({cx - 2 + i, cy - i, cx - 1 + i, cy + i + 1}, ink); break;
+            default: fill({cx - 1 + i, cy - 3 + i, cx + i, cy + 4 - i}, ink); break;
+          }
+        }
         break;
     }
   }
@@ -246,9 +257,20 @@ void PaintDefaultFrame(HWND hwnd, bool active) {
     p.bevel(r, GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_BTNHIGHLIGHT));
     r = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
   }
-  // Scroll-bar places: the bars themselves belong to the controls.
-  if (style & WS_VSCROLL) p.fill({client.right, client.top, r.right, client.bottom}, GetSysColor(COLOR_SCROLLBAR));
-  if (style & WS_HSCROLL) p.fill({client.left, client.bottom, client.right, r.bottom}, GetSysColor(COLOR_SCROLLBAR));
+  for (int bar : {SB_HORZ, SB_VERT}) {
+    const ScrollLayout l = LayoutScrollBar(hwnd, bar);
+    if (l.bar.right <= l.bar.left) continue;
+    // The track: the classic half-tone of face and highlight.
+    for (LONG y = l.bar.top; y < l.bar.bottom; ++y)
+      for (LONG x = l.bar.left; x < l.bar.right; ++x)
+        p.fill({x, y, x + 1, y + 1}, GetSysColor(((x + y) & 1) ? COLOR_BTNHIGHLIGHT : COLOR_SCROLLBAR));
+    p.button(l.lineUp, l.vertical ? 3 : 5);
+    p.button(l.lineDown, l.vertical ? 4 : 6);
+    if (l.thumb.right > l.thumb.left) {
+      p.fill(l.thumb, GetSysColor(COLOR_BTNFACE));
+      p.raised(l.thumb);
+    }
+  }
   if ((style & WS_VSCROLL) && (style & WS_HSCROLL))
     p.fill({client.right, client.bottom, r.right, r.bottom}, GetSysColor(COLOR_BTNFACE));
   if (captionText.right > captionText.left)

@@ -80,6 +80,14 @@ struct Wnd {
 
   std::shared_ptr<Surface> surface;  // top-level windows only
 
+  // The window's own scroll bars: [0] horizontal, [1] vertical.
+  struct ScrollBar {
+    int min = 0, max = 100, pos = 0, track = 0;
+    UINT page = 0;
+    UINT disabled = 0;  // ESB_* arrows
+  };
+  ScrollBar scroll[2];
+
   bool destroying = false;
   bool destroyed = false;
 };
@@ -225,4 +233,17 @@ void DrawCaptionText(HWND hwnd, const RECT& band, bool active, bool small);
 namespace win::detail {
 // Lets the WH_GETMESSAGE hooks see (and change) a message being handed out.
 void RunGetMessageHooks(MSG* msg, bool removed);
+}  // namespace win::detail
+
+namespace win::detail {
+// Where the parts of a window scroll bar lie (window coordinates).
+struct ScrollLayout {
+  RECT bar;  // empty when the bar is not shown
+  RECT lineUp, lineDown, thumb;
+  bool vertical;
+};
+ScrollLayout LayoutScrollBar(HWND hwnd, int bar);
+void PaintScrollBars(HWND hwnd);
+// WM_NCLBUTTONDOWN on HTHSCROLL/HTVSCROLL: sends the scroll messages.
+void TrackScrollBar(HWND hwnd, int bar, POINT screen);
 }  // namespace win::detail
