@@ -526,13 +526,25 @@ public:
   // The picture with straight alpha (0 where the mask is set).
   TBitmap* Image() const { return image_.get(); }
 
+  // An icon handle made on demand from the picture; setting one takes it
+  // over (the icon destroys it later) and reads its picture.
+  win::HICON Handle();
+  void SetHandle(win::HICON icon);
+  bool HandleAllocated() const { return handle_ != nullptr; }
+  // Gives the handle to the caller, who destroys it; the icon keeps its
+  // picture.
+  win::HICON ReleaseHandle();
+
 protected:
   void Draw(TCanvas* canvas, const TRect& rect) override;
   void AssignTo(TPersistent* dest) override;
+  void Changed() override;
 
 private:
+  void FreeHandle();
   std::unique_ptr<TBitmap> image_;  // pf32bit, alpha from the mask
   std::vector<uint8_t> data_;       // the .ico bytes as loaded
+  win::HICON handle_ = nullptr;
 };
 
 // Holds one picture of any class; Bitmap asks for (and makes) a TBitmap.

@@ -13,6 +13,7 @@
 #include "platform/win/Dc.h"
 #include "platform/win/Dib.h"
 #include "platform/win/GdiObject.h"
+#include "platform/win/Icons.h"
 #include "platform/win/ImageFiles.h"
 
 namespace forms {
@@ -150,7 +151,100 @@ bool DecodeIconImage(const uint8_t* data, size_t size, int* width, int* height, 
 }  // namespace
 
 TIcon::TIcon() = default;
-TIcon::~TIcon() = default;
+TIcon::~TIcon() { FreeHandle(); }
+
+void TIcon::FreeHandle() {
+  if (handle_) DestroyIcon(handle_);
+  handle_ = nullptr;
+}
+
+void TIcon::Changed() {
+  // The handle shows the picture as it was; the next use makes a new one.
+  FreeHandle();
+  TGraphic::Changed();
+}
+
+HICON TIcon::Handle() {
+  if (!handle_ && !Empty()) {
+    const int w = Width(), h = Height();
+    // A mask of the clear pixels, and the colours black where clear so
+    // the masked drawing leaves the destination as it is.
+    TBitmap colour, mask;
+    colour.SetPixelFormat(pf32bit);
+    colour.SetSize(w, h);
+    mask.SetPixelFormat(pf1bit);
+    mask.SetSize(w, h);
+    for (int y = 0; y < h; ++y) {
+      const auto* in = static_cast<const uint32_t*>(image_->ScanLine(y));
+      auto* out = static_cast<uint32_t*>(colour.ScanLine(y));
+      auto* m = static_cast<uint8_t*>(mask.ScanLine(y));
+      std::memset(m, 0, DibStride(w, 1));
+      for (int x = 0; x < w; ++x) {
+        const bool clear = (in[x] >> 24) == 0;
+        out[x] = clear ? 0u : in[x];
+        if (clear) m[x / 8] = static_cast<uint8_t>(m[x / 8] | (0x80 >> (x % 8)));
+      }
+    }
+    ICONINFO info;
+    info.hbmColor = colour.Handle();
+    info.hbmMask = mask.Handle();
+    handle_ = CreateIconIndirect(&info);
+  }
+  return handle_;
+}
+
+HICON TIcon::ReleaseHandle() {
+  HICON h = Handle();
+  handle_ = nullptr;
+  return h;
+}
+
+void TIcon::SetHandle(HICON icon) {
+  ICONINFO info;
+  if (!icon || !GetIconInfo(icon, &info)) {
+    FreeHandle();
+    image_.reset();
+    data_.clear();
+    TGraphic::Changed();
+    return;
+  }
+  // The icon's own bitmaps, read as 32 bits; a monochrome icon keeps its
+  // AND mask over its XOR image in one bitmap of twice the height.
+  TBitmap colour, mask;
+  mask.SetHandle(info.hbmMask);
+  mask.SetPixelFormat(pf32bit);
+  const int w = mask.Width();
+  const int h = info.hbmColor ? mask.Height() : mask.Height() / 2;
+  if (info.hbmColor) {
+    colour.SetHandle(info.hbmColor);
+    colour.SetPixelFormat(pf32bit);
+  }
+  bool anyAlpha = false;
+  if (info.hbmColor)
+    for (int y = 0; y < h && !anyAlpha; ++y)
+      for (int x = 0; x < w; ++x)
+        if (static_cast<const uint32_t*>(colour.ScanLine(y))[x] >> 24) {
+          anyAlpha = true;
+          break;
+        }
+  auto image = std::make_unique<TBitmap>();
+  image->SetPixelFormat(pf32bit);
+  image->SetSize(w, h);
+  for (int y = 0; y < h; ++y) {
+    const auto* m = static_cast<const uint32_t*>(mask.ScanLine(y));
+    const auto* c = static_cast<const uint32_t*>(info.hbmColor ? colour.ScanLine(y) : mask.ScanLine(y + h));
+    auto* out = static_cast<uint32_t*>(image->ScanLine(y));
+    for (int x = 0; x < w; ++x) {
+      const bool clear = (m[x] & 0xFFFFFF) != 0;
+      out[x] = anyAlpha ? c[x] : ((c[x] & 0xFFFFFF) | (clear ? 0u : 0xFF000000u));
+    }
+  }
+  FreeHandle();
+  image_ = std::move(image);
+  data_.clear();
+  TGraphic::Changed();
+  handle_ = icon;
+}
 
 int TIcon::Width() const { return image_ ? image_->Width() : 0; }
 int TIcon::Height() const { return image_ ? image_->Height() : 0; }
@@ -196,7 +290,38 @@ void TIcon::LoadFromStream(rtl::TStream* stream) {
 }
 
 void TIcon::SaveToStream(rtl::TStream* stream) {
-  if (!data_.empty()) stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+  if (!data_.empty()) {
+    stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+    return;
+  }
+  if (Empty()) return;
+  // An icon made from a handle goes out as one 32-bit entry with its mask.
+  const int w = Width(), h = Height();
+  const size_t maskStride = DibStride(w, 1);
+  const uint32_t bytes = static_cast<uint32_t>(40 + static_cast<size_t>(w) * static_cast<size_t>(h) * 4 +
+                                               maskStride * static_cast<size_t>(h));
+  std::vector<uint8_t> out = {0, 0, 1, 0, 1, 0, static_cast<uint8_t>(w < 256 ? w : 0),
+                              static_cast<uint8_t>(h < 256 ? h : 0), 0, 0, 1, 0, 32, 0};
+  for (uint32_t v : {bytes, uint32_t{22}})
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  BITMAPINFOHEADER bh;
+  bh.biWidth = w;
+  bh.biHeight = h * 2;
+  bh.biBitCount = 32;
+  const auto* hp = reinterpret_cast<const uint8_t*>(&bh);
+  out.insert(out.end(), hp, hp + sizeof(bh));
+  std::vector<uint8_t> mask(maskStride * static_cast<size_t>(h), 0);
+  for (int y = h - 1; y >= 0; --y) {
+    const auto* row = static_cast<const uint32_t*>(image_->ScanLine(y));
+    uint8_t* m = &mask[static_cast<size_t>(h - 1 - y) * maskStride];
+    for (int x = 0; x < w; ++x) {
+      const uint32_t p = row[x];
+      for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(p >> (8 * i)));
+      if ((p >> 24) == 0) m[x / 8] = static_cast<uint8_t>(m[x / 8] | (0x80 >> (x % 8)));
+    }
+  }
+  out.insert(out.end(), mask.begin(), mask.end());
+  stream->WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
 }
 
 void TIcon::Assign(TPersistent* source) {

@@ -8,6 +8,7 @@
 #include "platform/forms/PngImage.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
 #include "platform/rtl/Streams.h"
+#include "platform/win/Icons.h"
 
 namespace forms {
 namespace {
@@ -196,6 +197,52 @@ TEST_F(PngTest, IconsLoadTheBestEntryAndDrawThroughTheirMask) {
   EXPECT_EQ(flat.Width(), 32);
   EXPECT_EQ(flat.Canvas()->Pixels(0, 0), clWhite);
   EXPECT_EQ(flat.Canvas()->Pixels(10, 10), clRed);
+}
+
+TEST_F(PngTest, IconHandlesGoBothWays) {
+  const std::string ico = dir_ / "app.ico";
+  ASSERT_TRUE(Shell("convert -size 8x8 xc:red -alpha set \\( -size 2x2 xc:none \\) -compose copy -composite " + ico));
+  TIcon icon;
+  icon.LoadFromFile(ico);
+  win::HICON h = icon.Handle();
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(icon.Handle(), h);
+
+  // Drawn through the handle, it shows what drawing the picture shows.
+  TBitmap back;
+  back.SetPixelFormat(pf24bit);
+  back.SetSize(8, 8);
+  back.Canvas()->Brush()->SetColor(clYellow);
+  back.Canvas()->FillRect(Rect(0, 0, 8, 8));
+  win::DrawIconEx(back.Canvas()->Handle(), 0, 0, h, 0, 0, 0, nullptr, win::DI_NORMAL);
+  EXPECT_EQ(back.Canvas()->Pixels(0, 0), clYellow);
+  EXPECT_EQ(back.Canvas()->Pixels(4, 4), clRed);
+
+  // A handle taken over gives the picture back, and saves as an icon file
+  // ImageMagick reads.
+  TIcon other;
+  other.SetHandle(icon.ReleaseHandle());
+  EXPECT_EQ(other.Width(), 8);
+  EXPECT_EQ(other.Image()->Canvas()->Pixels(5, 5), clRed);
+  EXPECT_EQ(static_cast<const uint32_t*>(other.Image()->ScanLine(0))[0] >> 24, 0u);
+  const std::string saved = dir_ / "saved.ico";
+  other.SaveToFile(saved);
+  EXPECT_EQ(Output("identify -format '%w %h' " + saved), "8 8");
+  TIcon reread;
+  reread.LoadFromFile(saved);
+  TBitmap again;
+  again.SetPixelFormat(pf24bit);
+  again.SetSize(8, 8);
+  again.Canvas()->Brush()->SetColor(clYellow);
+  again.Canvas()->FillRect(Rect(0, 0, 8, 8));
+  again.Canvas()->Draw(0, 0, &reread);
+  EXPECT_EQ(again.Canvas()->Pixels(1, 1), clYellow);
+  EXPECT_EQ(again.Canvas()->Pixels(6, 6), clRed);
+
+  TIcon stock;
+  stock.SetHandle(win::CopyIcon(win::LoadIconA(nullptr, reinterpret_cast<const char*>(win::IDI_APPLICATION))));
+  EXPECT_FALSE(stock.Empty());
+  EXPECT_EQ(stock.Width(), 32);
 }
 
 TEST(IconTest, TwentyFourBitIconsTakeTheirAndMask) {
