@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win/Metrics.h"
 #include "platform/win/PenBrush.h"
 #include "platform/win/tests/GdiTestUtil.h"
 
@@ -222,6 +223,13 @@ TEST(Fills, FillRectFrameRectInvertRectAndSystemColourBrushes) {
   const RECT empty{4, 4, 2, 2};
   EXPECT_TRUE(FillRect(canvas.dc(), &empty, blue));
   EXPECT_EQ(canvas.Art(), Rows({"##....", "#.###.", ".#..#.", ".####."}));
+  // A system colour index + 1 stands for that colour's brush.
+  const RECT one{0, 0, 1, 1};
+  FillRect(canvas.dc(), &one, reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(COLOR_BTNSHADOW + 1)));
+  EXPECT_EQ(GetPixel(canvas.dc(), 0, 0), GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(GetSysColorBrush(COLOR_BTNSHADOW), GetSysColorBrush(COLOR_BTNSHADOW));
+  EXPECT_TRUE(DeleteObject(GetSysColorBrush(COLOR_BTNSHADOW)));  // ignored: still usable
+  EXPECT_TRUE(FillRect(canvas.dc(), &one, GetSysColorBrush(COLOR_BTNSHADOW)));
   DeleteObject(blue);
 }
 
