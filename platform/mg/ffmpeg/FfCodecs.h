@@ -14,6 +14,11 @@
 
 namespace mg::ff {
 
+// Class ids of the filters that have no published one.
+inline constexpr CLSID CLSID_FfFileSource = MakeGuid(0x6A1F3C10, 0x4D47, 0x4646, 0x80, 0x3A, 0x56, 0x6F, 0x72, 0x69, 0x78, 0x01);
+inline constexpr CLSID CLSID_FfVideoDecoder = MakeGuid(0x6A1F3C11, 0x4D47, 0x4646, 0x80, 0x3A, 0x56, 0x6F, 0x72, 0x69, 0x78, 0x02);
+inline constexpr CLSID CLSID_FfAudioDecoder = MakeGuid(0x6A1F3C12, 0x4D47, 0x4646, 0x80, 0x3A, 0x56, 0x6F, 0x72, 0x69, 0x78, 0x03);
+
 // A compressed stream's description, as the decoder needs it to open the
 // codec. It rides in the media type's pUnk so that a splitter's output
 // carries everything its container said (extradata included).

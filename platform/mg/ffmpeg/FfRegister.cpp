@@ -2,8 +2,11 @@
 
 #include <mutex>
 
+#include "platform/mg/ffmpeg/FfAudioRenderer.h"
 #include "platform/mg/ffmpeg/FfAviMux.h"
 #include "platform/mg/ffmpeg/FfCompressor.h"
+#include "platform/mg/ffmpeg/FfDecoder.h"
+#include "platform/mg/ffmpeg/FfSource.h"
 
 namespace mg::ff {
 
@@ -39,6 +42,19 @@ void RegisterFfmpegFilters() {
         [] { return std::make_shared<FfMux>(CLSID_AviDest, "avi"); });
     add(CLSID_FileWriter, "File writer", MERIT_DO_NOT_USE, FilterRole::Other,
         [] { return std::make_shared<FfFileWriter>(); });
+    add(CLSID_FfFileSource, "Media File Source", MERIT_NORMAL, FilterRole::Source,
+        [] { return std::make_shared<FfSource>(CLSID_FfFileSource); }, {},
+        {".avi", ".asf", ".wmv", ".wma", ".dv", ".dif", ".mpg", ".mpeg", ".m1v", ".m2v", ".vob", ".ts", ".mp4",
+         ".m4v", ".mov", ".3gp", ".mkv", ".webm", ".flv", ".wav", ".mp3", ".mp2", ".ogg", ".ogv"});
+    add(CLSID_DVVideoCodec, "DV Video Decoder", MERIT_NORMAL + 1, FilterRole::Transform,
+        [] { return std::make_shared<FfVideoDecoder>(CLSID_DVVideoCodec, true); },
+        {{MEDIATYPE_Video, GUID_NULL}, {MEDIATYPE_Interleaved, GUID_NULL}});
+    add(CLSID_FfVideoDecoder, "Video Decoder", MERIT_NORMAL, FilterRole::Transform,
+        [] { return std::make_shared<FfVideoDecoder>(CLSID_FfVideoDecoder, false); }, {{MEDIATYPE_Video, GUID_NULL}});
+    add(CLSID_FfAudioDecoder, "Audio Decoder", MERIT_NORMAL, FilterRole::Transform,
+        [] { return std::make_shared<FfAudioDecoder>(); }, {{MEDIATYPE_Audio, GUID_NULL}});
+    add(CLSID_AudioRender, "Audio Renderer", MERIT_PREFERRED, FilterRole::Renderer,
+        [] { return std::make_shared<AudioRenderer>(); });
     SystemDeviceEnum::AddProvider(std::make_shared<CompressorProvider>());
   });
 }

@@ -30,6 +30,7 @@ struct FfSource::Demuxer {
     AM_MEDIA_TYPE mt;
     bool discontinuity = true;
     int64_t packets = 0;
+    REFERENCE_TIME last = MAX_TIME;  // time of the last packet read
   };
   std::vector<Out> outs;
   REFERENCE_TIME fileStart = 0;
@@ -75,7 +76,10 @@ struct FfSource::Demuxer {
     int r = avformat_seek_file(fmt, -1, INT64_MIN, ts, ts, 0);
     if (r < 0) r = av_seek_frame(fmt, -1, ts, AVSEEK_FLAG_BACKWARD);
     if (r < 0) r = av_seek_frame(fmt, -1, ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
-    for (auto& o : outs) o.discontinuity = true;
+    for (auto& o : outs) {
+      o.discontinuity = true;
+      o.last = MAX_TIME;
+    }
     seekedOrBackwards = true;
     return r < 0 ? HResultFromAv(r) : S_OK;
   }
@@ -130,6 +134,8 @@ HRESULT FfSource::Load(const std::string& file, const AM_MEDIA_TYPE*) {
       }
       REFERENCE_TIME period = fps.num > 0 ? av_rescale(UNITS, fps.den, fps.num) : UNITS / 25;
       if (!periodSet) {
+        // Time 0 is the first picture, whatever the container counts from.
+        if (st->start_time != AV_NOPTS_VALUE) d->fileStart = av_rescale_q(st->start_time, st->time_base, kHundredNs);
         d->period = period;
         d->frames = st->nb_frames;
         periodSet = true;
@@ -274,9 +280,12 @@ HRESULT FfSource::PushForward() {
       av_packet_unref(p);
       continue;
     }
-    REFERENCE_TIME t = d.TimeOf(p);
-    if (t == MAX_TIME) t = o == master ? current_ + d.period : current_;
     const REFERENCE_TIME len = d.DurationOf(p, *o);
+    // Packets without a presentation time follow the one before; their
+    // decoding time would be a frame early in streams that reorder.
+    REFERENCE_TIME t = p->pts == AV_NOPTS_VALUE && o->last != MAX_TIME ? o->last + len : d.TimeOf(p);
+    if (t == MAX_TIME) t = o == master ? current_ + d.period : current_;
+    o->last = t;
     const bool key = (p->flags & AV_PKT_FLAG_KEY) != 0;
     ++o->packets;
     if (o == master && stop_ != MAX_TIME && t >= stop_) {
