@@ -8,15 +8,18 @@
 // later one):
 //   1. a caller's own locks (the application's, a test's)
 //   2. FilterGraph::stateMutex_   (Run/Pause/Stop, AddFilter, Connect)
-//   3. Scheduler::mutex_          (worker bookkeeping)
+//   3. ThreadedScheduler's shared mutex (worker bookkeeping)
 //   4. BaseFilter::filterMutex_   (pins list, clock, per-filter settings)
 //   5. per-object data locks: a pin's stream-control lock, a grabber's
 //      buffer lock, the graph's event queue lock
-// User callbacks (the sample grabber's) run with none of 2..5 held, inside
-// a UserCodeScope, so Stop can return while a callback waits for lock 1
-// that the stopping thread holds; see Scheduler.h. Such a callback still
-// finishes afterwards: the next Run, a RemoveFilter and the graph's release
-// wait for it, so do those without holding the lock it waits for.
+// A streaming thread holds none of 2..4 while a sample travels, and takes
+// the locks of 5 only briefly. User callbacks (the sample grabber's, and
+// any filter's that calls out to the application) run with none of 2..5
+// held, inside a UserCodeScope, so Stop can return while a callback waits
+// for lock 1 that the stopping thread holds; see Scheduler.h. Such a
+// callback still finishes afterwards: the next Run, a RemoveFilter and the
+// graph's release wait for it, so do those without holding the lock it
+// waits for.
 #include <atomic>
 #include <functional>
 #include <mutex>
