@@ -4,58 +4,17 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/rtl/Text.h"
 #include "platform/win/WindowInternal.h"
 
 namespace win {
 namespace detail {
 
-// The process's ANSI code page is UTF-8; text is converted here and nowhere
-// else in the window system.
+// Text crosses between the process's ANSI code page and UTF-16 here and
+// nowhere else in the window system.
 std::u16string AnsiToWide(const char* text, size_t n) {
-  std::u16string out;
-  if (!text) return out;
-  out.reserve(n);
-  const auto* s = reinterpret_cast<const unsigned char*>(text);
-  size_t i = 0;
-  while (i < n) {
-    uint32_t c = s[i];
-    int extra = 0;
-    if (c < 0x80) {
-      extra = 0;
-    } else if ((c & 0xE0) == 0xC0) {
-      c &= 0x1F, extra = 1;
-    } else if ((c & 0xF0) == 0xE0) {
-      c &= 0x0F, extra = 2;
-    } else if ((c & 0xF8) == 0xF0) {
-      c &= 0x07, extra = 3;
-    } else {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    bool bad = false;
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= n || (s[i + k] & 0xC0) != 0x80) {
-        bad = true;
-        break;
-      }
-      c = (c << 6) | (s[i + k] & 0x3F);
-    }
-    if (bad) {
-      out.push_back(0xFFFD);
-      ++i;
-      continue;
-    }
-    i += static_cast<size_t>(extra) + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(c));
-    }
-  }
-  return out;
+  if (!text) return {};
+  return rtl::AnsiToWide(std::string(text, n));
 }
 
 std::u16string AnsiToWide(const char* text) {
@@ -63,34 +22,14 @@ std::u16string AnsiToWide(const char* text) {
   return AnsiToWide(text, std::char_traits<char>::length(text));
 }
 
-std::string WideToAnsi(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
+std::string WideToAnsi(const std::u16string& text) { return rtl::WideToAnsi(text); }
+
+size_t AnsiCut(const std::string& text, size_t n) {
+  // Only UTF-8 has continuation bytes to keep together; single-byte code
+  // pages cut anywhere.
+  if (rtl::GetAnsiCodePage() != 65001) return n;
+  while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return n;
 }
 
 bool IsAtomPointer(const void* name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }

@@ -46,8 +46,7 @@ LRESULT getText(HWND hwnd, WPARAM size, LPARAM buffer, bool unicode) {
   }
   const std::string a = WideToAnsi(text);
   auto* out = reinterpret_cast<char*>(buffer);
-  size_t n = std::min(a.size(), static_cast<size_t>(size) - 1);
-  while (n > 0 && n < a.size() && (static_cast<unsigned char>(a[n]) & 0xC0) == 0x80) --n;
+  const size_t n = AnsiCut(a, std::min(a.size(), static_cast<size_t>(size) - 1));
   std::memcpy(out, a.data(), n);
   out[n] = 0;
   return static_cast<LRESULT>(n);

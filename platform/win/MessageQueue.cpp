@@ -140,8 +140,7 @@ std::mutex& procKindsMutex() {
 // cutting at a character boundary; answers the units copied.
 LRESULT copyOut(const std::string& text, char* buffer, size_t size) {
   if (!buffer || size == 0) return 0;
-  size_t n = std::min(text.size(), size - 1);
-  while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  const size_t n = AnsiCut(text, std::min(text.size(), size - 1));
   std::memcpy(buffer, text.data(), n);
   buffer[n] = 0;
   return static_cast<LRESULT>(n);

@@ -172,6 +172,8 @@ void SetActiveOnShow(HWND hwnd);
 std::u16string AnsiToWide(const char* text);
 std::u16string AnsiToWide(const char* text, size_t length);
 std::string WideToAnsi(const std::u16string& text);
+// The longest prefix of at most `n` bytes that ends on a character boundary.
+size_t AnsiCut(const std::string& text, size_t n);
 bool IsAtomPointer(const void* name);
 ATOM AddAtomW(const std::u16string& name);
 ATOM FindAtomW(const std::u16string& name);

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "WinTestUtil.h"
+#include "platform/rtl/Text.h"
 #include "platform/rtl/Threads.h"
 #include "platform/win/Api.h"
 
@@ -229,6 +230,14 @@ TEST_F(Messages, TextMessagesConvertBetweenAnsiAndUnicodeWindows) {
   EXPECT_FALSE(IsWindowUnicode(wide));
   EXPECT_EQ(GetWindowTextW(wide, w, 8), 4);
   EXPECT_EQ(std::u16string(w), u"caf\u00e9");
+  // The ANSI side follows the process's code page.
+  rtl::SetAnsiCodePage(1252);
+  EXPECT_TRUE(SetWindowTextA(narrow, "caf\xe9 \x80"));
+  EXPECT_EQ(InternalGetWindowText(narrow), u"caf\u00e9 \u20ac");
+  EXPECT_EQ(GetWindowTextLengthA(wide), 4);
+  EXPECT_EQ(GetWindowTextA(wide, a, sizeof a), 4);
+  EXPECT_STREQ(a, "caf\xe9");
+  rtl::SetAnsiCodePage(65001);
   DestroyWindow(wide);
   UnregisterClassW(u"VorixWide", nullptr);
 }
