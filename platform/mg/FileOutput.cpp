@@ -145,14 +145,16 @@ HRESULT FileWriter::Stop() {
 }
 
 HRESULT FileWriter::OnReceive(Pin&, MediaSample& sample) {
-  std::lock_guard lock(fileMutex_);
-  if (!file_) return VFW_E_WRONG_STATE;
-  const size_t n = static_cast<size_t>(sample.GetActualDataLength());
-  if (std::fwrite(sample.GetPointer(), 1, n, file_) != n) {
-    NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
-    return E_FAIL;
+  bool written = false;
+  {
+    std::lock_guard lock(fileMutex_);
+    if (!file_) return VFW_E_WRONG_STATE;
+    const size_t n = static_cast<size_t>(sample.GetActualDataLength());
+    written = std::fwrite(sample.GetPointer(), 1, n, file_) == n;
   }
-  return S_OK;
+  if (written) return S_OK;
+  NotifyEvent(EC_ERRORABORT, E_FAIL, 0);  // outside the file lock, as the lock order asks
+  return E_FAIL;
 }
 
 // ---- AsfWriterStandIn --------------------------------------------------------------------------
