@@ -498,9 +498,10 @@ int DrawTextW(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format) {
     }
   };
   if (format & DT_SINGLELINE) {
-    std::u32string one;
-    for (char32_t c : all)
-      if (c != U'\r' && c != U'\n') one.push_back(c);
+    // A single line shows each line-break character as a space.
+    std::u32string one = all;
+    for (char32_t& c : one)
+      if (c == U'\r' || c == U'\n') c = U' ';
     addParagraph(one);
   } else {
     std::u32string para;
@@ -508,7 +509,8 @@ int DrawTextW(HDC hdc, const WCHAR* text, int length, RECT* rect, UINT format) {
       if (all[i] == U'\r' || all[i] == U'\n') {
         addParagraph(para);
         para.clear();
-        if (all[i] == U'\r' && i + 1 < all.size() && all[i + 1] == U'\n') ++i;
+        // CR LF and LF CR are one break; CR CR and LF LF are two.
+        if (i + 1 < all.size() && (all[i + 1] == U'\r' || all[i + 1] == U'\n') && all[i + 1] != all[i]) ++i;
       } else {
         para.push_back(all[i]);
       }

@@ -245,6 +245,19 @@ TEST_F(DrawTextTest, LineBreaksAlignmentAndVerticalCentre) {
   GetTextMetricsW(canvas.dc(), &tm);
   RECT r{0, 0, 100, 60};
   EXPECT_EQ(DrawTextA(canvas.dc(), "a\r\nb\nc", -1, &r, DT_LEFT), 3 * tm.tmHeight);
+  struct Breaks {
+    const char* text;
+    int lines;
+  } breaks[] = {{"a\n\rb", 2}, {"a\n\nb", 3}, {"a\r\rb", 3}, {"a\n", 2}};
+  for (const auto& b : breaks) {
+    RECT calc{0, 0, 100, 0};
+    EXPECT_EQ(DrawTextA(canvas.dc(), b.text, -1, &calc, DT_CALCRECT), b.lines * tm.tmHeight) << b.text;
+  }
+  // On one line the breaks show as spaces.
+  RECT one{0, 0, 0, 0}, spaced{0, 0, 0, 0};
+  DrawTextA(canvas.dc(), "a\r\nb", -1, &one, DT_SINGLELINE | DT_CALCRECT);
+  DrawTextA(canvas.dc(), "a  b", -1, &spaced, DT_SINGLELINE | DT_CALCRECT);
+  EXPECT_EQ(one, spaced);
   canvas.Fill(RGB(255, 255, 255));
   SIZE size;
   GetTextExtentPoint32A(canvas.dc(), "Mid", 3, &size);
