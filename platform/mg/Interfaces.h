@@ -283,12 +283,11 @@ inline constexpr LONG ED_MODE_STEP = ED_BASE + 208;           // 4304
 inline constexpr LONG ED_MODE_STEP_FWD = ED_MODE_STEP;
 inline constexpr LONG ED_MODE_STEP_REV = ED_BASE + 809;       // 4905
 inline constexpr LONG ED_MODE_SHUTTLE = ED_BASE + 209;        // 4305
-inline constexpr LONG ED_MODE_LINK_ON = ED_BASE + 280;
-inline constexpr LONG ED_MODE_LINK_OFF = ED_BASE + 281;
 inline constexpr LONG ED_MODE_REW_FASTEST = ED_BASE + 933;    // 5029
 inline constexpr LONG ED_MODE_PLAY_FASTEST_FWD = ED_BASE + 934;
 inline constexpr LONG ED_MODE_PLAY_SLOWEST_FWD = ED_BASE + 935;
 inline constexpr LONG ED_MODE_PLAY_FASTEST_REV = ED_BASE + 936;  // 5032
+inline constexpr LONG ED_MODE_PLAY_SLOWEST_REV = ED_BASE + 937;
 inline constexpr LONG ED_TRANSBASIC_INPUT_SIGNAL = ED_BASE + 940;  // 5036
 inline constexpr LONG ED_TRANSBASIC_SIGNAL_525_60_SD = ED_BASE + 942;  // 5038
 inline constexpr LONG ED_TRANSBASIC_SIGNAL_525_60_SDL = ED_BASE + 943;
@@ -325,9 +324,8 @@ public:
   virtual HRESULT get_Rate(double* pdblRate) = 0;
 };
 
-inline constexpr LONG ED_DEVCAP_TIMECODE_READ = ED_BASE + 5;
-inline constexpr uint16_t ED_FORMAT_SMPTE_30 = 0x1000 + 3;
-inline constexpr DWORD TIMECODE_SAMPLE_TIMECODE = 0x1;  // kind asked of GetTimecode (with the flags the caller packs)
+// The kind of time code GetTimecode is asked for, in TIMECODE_SAMPLE.dwFlags.
+inline constexpr DWORD ED_DEVCAP_TIMECODE_READ = ED_BASE + 25;  // 4121
 
 class IAMTimecodeReader {
 public:
