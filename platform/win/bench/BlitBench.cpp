@@ -67,6 +67,15 @@ void StretchBltHalfToFull(benchmark::State& state) {
   }
 }
 
+void StretchBltHalftoneFullToHalf(benchmark::State& state) {
+  Dib src(kWidth, kHeight), dst(kWidth / 2, kHeight / 2);
+  SetStretchBltMode(dst.dc, HALFTONE);
+  for (auto _ : state) {
+    StretchBlt(dst.dc, 0, 0, kWidth / 2, kHeight / 2, src.dc, 0, 0, kWidth, kHeight, SRCCOPY);
+    benchmark::ClobberMemory();
+  }
+}
+
 void AlphaBlendPerPixel(benchmark::State& state) {
   Dib src(kWidth, kHeight), dst(kWidth, kHeight);
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -79,6 +88,7 @@ void AlphaBlendPerPixel(benchmark::State& state) {
 BENCHMARK(Memcpy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BitBltSrcCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(StretchBltHalfToFull)->Unit(benchmark::kMillisecond);
+BENCHMARK(StretchBltHalftoneFullToHalf)->Unit(benchmark::kMillisecond);
 BENCHMARK(AlphaBlendPerPixel)->Unit(benchmark::kMillisecond);
 
 // Keeps each run's time per iteration to print the ratios at the end.
