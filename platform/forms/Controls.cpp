@@ -83,6 +83,17 @@ void UpdateMouseControl(TPoint screenPos) {
   g_mouseControl = target;
   if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
   if (target && g_mouseControl == target) target->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(target));
+  if (g_mouseControl == target) Application->MouseControlChanged(target);
+}
+
+String GetShortHint(const String& hint) {
+  const auto bar = hint.find('|');
+  return bar == String::npos ? hint : hint.substr(0, bar);
+}
+
+String GetLongHint(const String& hint) {
+  const auto bar = hint.find('|');
+  return bar == String::npos ? hint : hint.substr(bar + 1);
 }
 
 // ---- TControl ----
@@ -95,7 +106,10 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
   BeginDestruction();
-  if (g_mouseControl == this) g_mouseControl = nullptr;
+  if (g_mouseControl == this) {
+    g_mouseControl = nullptr;
+    Application->MouseControlChanged(nullptr);
+  }
   if (g_captureControl == this) SetMouseCapture(false);
   if (parent_) parent_->RemoveControl(this);
   font_->OnChange = nullptr;
@@ -193,7 +207,8 @@ void TControl::SetAnchors(TAnchors anchors) {
 }
 
 void TControl::RequestAlign() {
-  if (parent_ && align_ != alNone) parent_->AlignFor(this);
+  // Even an unaligned control counts: the parent may size itself to it.
+  if (parent_) parent_->AlignFor(this);
 }
 
 void TControl::Resize() {
@@ -205,7 +220,7 @@ void TControl::SetVisible(bool visible) {
   visible_ = visible;
   InvalidateControl(true);
   Perform(CM_VISIBLECHANGED, visible ? 1 : 0, 0);
-  if (parent_ && align_ != alNone) parent_->Realign();
+  if (parent_) parent_->AlignFor(this);
 }
 
 void TControl::SetEnabled(bool enabled) {

@@ -434,6 +434,7 @@ private:
   bool doubleBuffered_ = false;
   bool tabStop_ = false;
   bool recreating_ = false;
+  bool beginPainting_ = false;
 };
 
 // A canvas drawing on a control: its own window's DC, or the parent's
@@ -486,6 +487,11 @@ protected:
 private:
   std::unique_ptr<TControlCanvas> canvas_;
 };
+
+// A hint's two parts are split by '|': the short one shows in the hint
+// window, the long one goes to Application->Hint (a status bar).
+String GetShortHint(const String& hint);
+String GetLongHint(const String& hint);
 
 // The control of a window made by the class library, or null.
 TWinControl* FindControl(win::HWND hwnd);

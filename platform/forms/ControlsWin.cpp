@@ -206,6 +206,9 @@ void TWinControl::CreateWnd() {
   }
   t_creationControl = nullptr;
   if (!handle_) throw EInvalidOperation("Error creating window for " + ClassName());
+  // A child made without an id is known by its handle.
+  if ((p.Style & WS_CHILD) && GetWindowLongA(handle_, GWL_ID) == 0)
+    SetWindowLongA(handle_, GWL_ID, static_cast<LONG_PTR>(HandleToValue(handle_)));
   UpdateBounds();
 }
 
@@ -642,8 +645,14 @@ void TWinControl::WndProc(TMessage& m) {
       UpdateMouseControl(p);
       break;
     }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      Application->CancelHint();
+      break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
+      Application->CancelHint();
       if (IsMenuKey(m)) return;
       if (DoKeyDown(m)) return;
       const WPARAM key = m.WParam;
@@ -840,9 +849,9 @@ void TWinControl::WMSetCursor(TMessage& m) {
 
 void TWinControl::WMEraseBkgnd(TMessage& m) {
   HDC dc = reinterpret_cast<HDC>(m.WParam);
-  // With double buffering the erase happens in the buffer (where the
-  // painter passes the DC in both parameters).
-  if (doubleBuffered_ && m.WParam != static_cast<WPARAM>(m.LParam)) {
+  // With double buffering the erase BeginPaint asks for is left out: it
+  // happens in the buffer. Erasing into a DC someone else passes goes on.
+  if (doubleBuffered_ && beginPainting_) {
     m.Result = 1;
     return;
   }
@@ -865,14 +874,16 @@ void TWinControl::WMPaint(TMessage& m) {
   }
   if (!handle_) return;
   PAINTSTRUCT ps;
+  beginPainting_ = true;
   HDC dc = BeginPaint(handle_, &ps);
+  beginPainting_ = false;
   if (doubleBuffered_) {
     RECT cr;
     GetClientRect(handle_, &cr);
     HDC mem = CreateCompatibleDC(dc);
     HBITMAP bmp = CreateCompatibleBitmap(dc, std::max(1, static_cast<int>(cr.right)), std::max(1, static_cast<int>(cr.bottom)));
     HGDIOBJ old = SelectObject(mem, bmp);
-    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem), reinterpret_cast<LPARAM>(mem));
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem), 0);
     PaintHandler(mem);
     BitBlt(dc, 0, 0, cr.right, cr.bottom, mem, 0, 0, SRCCOPY);
     SelectObject(mem, old);

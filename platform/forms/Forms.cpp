@@ -506,6 +506,10 @@ void TCustomForm::Dispatch(TMessage& m) {
         Deactivate();
       }
       return;
+    case WM_ACTIVATEAPP:
+      TWinControl::Dispatch(m);
+      Application->ActivateChanged(m.WParam != 0);
+      return;
     case WM_SIZE:
       switch (m.WParam) {
         case SIZE_MINIMIZED: windowState_ = wsMinimized; break;

@@ -255,19 +255,41 @@ public:
   void SetHintHidePause(int ms) { hintHidePause_ = ms; }
   TColor HintColor() const { return hintColor_; }
   void SetHintColor(TColor c) { hintColor_ = c; }
+  // The long part of the hint of the control under the mouse.
   const String& Hint() const { return hint_; }
   void SetHint(const String& hint);
   TNotifyEvent OnHint;
-  void CancelHint() {}
+  // Hints: HintPause after the mouse settles on a control with ShowHint
+  // and a hint, the control gets CM_HINTSHOW (non-zero refuses), then
+  // OnShowHint, then the hint window shows for the HideTimeout.
+  using TShowHintEvent = std::function<void(String& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+  TShowHintEvent OnShowHint;
+  // Where the hint window plugs in: shown with the final hint record,
+  // hidden when the time is up or the mouse moves on.
+  std::function<void(const THintInfo& info)> ShowHintWindow;
+  std::function<void()> HideHintWindow;
+  bool HintShowing() const { return hintShowing_; }
+  // Hides the hint; none comes back until the mouse moves to another
+  // control.
+  void CancelHint();
+  // Told by the controls when the mouse moves to another control.
+  void MouseControlChanged(TControl* control);
 
 private:
+  friend class TCustomForm;
   bool ProcessMessage(win::MSG& msg);
   void Idle();
+  void ActivateChanged(bool active);
+  void ActivateHint();
+  void HideHint();
+  void StartHintTimer(int ms);
+  void StopHintTimer();
   static win::LRESULT AppWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam);
 
   TCustomForm* mainForm_ = nullptr;
   bool showMainForm_ = true;
   bool terminated_ = false;
+  bool appActive_ = false;
   win::HWND handle_ = nullptr;
   String title_;
   String exeName_;
@@ -281,6 +303,9 @@ private:
   int hintHidePause_ = 2500;
   TColor hintColor_ = clInfoBk;
   String hint_;
+  TControl* hintControl_ = nullptr;
+  bool hintShowing_ = false;
+  bool hintTimer_ = false;
 };
 
 class TMonitor {

@@ -3,6 +3,7 @@
 // minimising and restoring the program.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "platform/forms/Forms.h"
 #include "platform/rtl/Threads.h"
 #include "platform/win/Input.h"
+#include "platform/win/Metrics.h"
 #include "platform/win/Styles.h"
 
 namespace forms {
@@ -21,6 +23,8 @@ TApplication* Application = new TApplication(nullptr);
 TScreen* Screen = new TScreen(nullptr);
 
 namespace {
+
+constexpr UINT_PTR kHintTimer = 1;
 
 String ProgramName() {
   char buf[PATH_MAX];
@@ -58,6 +62,16 @@ LRESULT TApplication::AppWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       case WM_CLOSE:
         if (app->mainForm_) app->mainForm_->Close();
         return 0;
+      case WM_TIMER:
+        if (wParam == kHintTimer) {
+          app->StopHintTimer();
+          if (app->hintShowing_)
+            app->HideHint();
+          else
+            app->ActivateHint();
+          return 0;
+        }
+        break;
       case WM_NULL: {
         std::function<void()> runner;
         {
@@ -243,6 +257,64 @@ void TApplication::BringToFront() {
   if (!form || !form->HandleAllocated() || !form->Visible()) return;
   SetForegroundWindow(form->Handle());
   BringWindowToTop(form->Handle());
+}
+
+void TApplication::ActivateChanged(bool active) {
+  // Every top-level window hears of it; the program is told once.
+  if (appActive_ == active) return;
+  appActive_ = active;
+  if (active && OnActivate) OnActivate(this);
+  if (!active && OnDeactivate) OnDeactivate(this);
+}
+
+void TApplication::StartHintTimer(int ms) {
+  StopHintTimer();
+  hintTimer_ = SetTimer(Handle(), kHintTimer, static_cast<UINT>(std::max(1, ms)), nullptr) != 0;
+}
+
+void TApplication::StopHintTimer() {
+  if (hintTimer_ && handle_) KillTimer(handle_, kHintTimer);
+  hintTimer_ = false;
+}
+
+void TApplication::MouseControlChanged(TControl* control) {
+  if (hintShowing_) HideHint();
+  StopHintTimer();
+  hintControl_ = control;
+  SetHint(control ? GetLongHint(control->Hint()) : String());
+  if (control && showHint_ && control->ShowHint() && !control->Hint().empty()) StartHintTimer(hintPause_);
+}
+
+void TApplication::CancelHint() {
+  if (hintShowing_) HideHint();
+  StopHintTimer();
+}
+
+void TApplication::ActivateHint() {
+  TControl* control = hintControl_;
+  if (!control) return;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  THintInfo info;
+  info.HintControl = control;
+  info.CursorPos = control->ScreenToClient(cursor);
+  info.CursorRect = control->ClientRect();
+  info.HintPos = Point(cursor.x, cursor.y + GetSystemMetrics(SM_CYCURSOR) / 2 + 4);
+  info.HintMaxWidth = Screen->Width();
+  info.HintColor = hintColor_;
+  info.HintStr = GetShortHint(control->Hint());
+  info.HideTimeout = hintHidePause_;
+  bool canShow = control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) == 0;
+  if (canShow && OnShowHint) OnShowHint(info.HintStr, canShow, info);
+  if (!canShow || info.HintStr.empty()) return;
+  hintShowing_ = true;
+  if (ShowHintWindow) ShowHintWindow(info);
+  if (info.HideTimeout > 0) StartHintTimer(info.HideTimeout);
+}
+
+void TApplication::HideHint() {
+  hintShowing_ = false;
+  if (HideHintWindow) HideHintWindow();
 }
 
 void TApplication::SetHint(const String& hint) {

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/rtl/Clock.h"
+#include "platform/rtl/Threads.h"
 #include "platform/win/Display.h"
 #include "platform/win/Input.h"
 #include "platform/win/Monitors.h"
@@ -479,5 +483,128 @@ TEST_F(FormsTest, ScreenCursorMonitorsAndWorkArea) {
   Screen->SetCursor(crHourGlass);
   MoveTo(f, 11, 11);
   EXPECT_EQ(win::StandardCursorId(win::GetCursor()), win::IDC_WAIT);
+  delete f;
+}
+
+namespace {
+// A control that edits its hint record, or refuses the hint.
+class HintedControl : public TGraphicControl {
+public:
+  using TGraphicControl::TGraphicControl;
+  bool refuse = false;
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == CM_HINTSHOW) {
+      auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+      info->HintStr += "!";
+      m.Result = refuse ? 1 : 0;
+      return;
+    }
+    TGraphicControl::Dispatch(m);
+  }
+};
+}  // namespace
+
+TEST_F(FormsTest, HintsShowAfterThePauseAndHideAfterTheirTime) {
+  rtl::ScopedVirtualClock clock;
+  auto* f = new TForm(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetBounds(0, 0, 200, 100);
+  auto* a = new HintedControl(f);
+  a->SetBounds(10, 10, 40, 40);
+  a->SetParent(f);
+  a->SetHint("Snapshot|Takes a picture now");
+  a->SetShowHint(true);
+  auto* b = new HintedControl(f);
+  b->SetBounds(100, 10, 40, 40);
+  b->SetParent(f);
+  f->Show();
+  Pump();
+  std::vector<std::string> shown;
+  Application->ShowHintWindow = [&](const THintInfo& info) {
+    shown.push_back(info.HintStr + (info.HintControl == a ? " on a" : ""));
+  };
+  Application->HideHintWindow = [&] { shown.push_back("hide"); };
+
+  MoveTo(a, 5, 5);
+  EXPECT_EQ(Application->Hint(), "Takes a picture now");
+  clock.Advance(Application->HintPause() - 1);
+  EXPECT_TRUE(shown.empty());
+  clock.Advance(1);
+  EXPECT_EQ(shown, (std::vector<std::string>{"Snapshot! on a"}));
+  clock.Advance(Application->HintHidePause());
+  EXPECT_EQ(shown, (std::vector<std::string>{"Snapshot! on a", "hide"}));
+
+  // Moving on hides at once; a control without a hint shows none.
+  shown.clear();
+  MoveTo(b, 5, 5);
+  MoveTo(a, 6, 6);
+  clock.Advance(Application->HintPause());
+  MoveTo(b, 6, 6);
+  EXPECT_EQ(shown, (std::vector<std::string>{"Snapshot! on a", "hide"}));
+  EXPECT_EQ(Application->Hint(), "");
+  clock.Advance(5000);
+  EXPECT_EQ(shown.size(), 2u);
+
+  // Refused by the control, or cancelled by a click before the pause.
+  shown.clear();
+  a->refuse = true;
+  MoveTo(a, 5, 5);
+  clock.Advance(Application->HintPause());
+  a->refuse = false;
+  MoveTo(b, 5, 5);
+  MoveTo(a, 5, 5);
+  Click(a, 5, 5);
+  clock.Advance(Application->HintPause());
+  EXPECT_TRUE(shown.empty());
+  Application->ShowHintWindow = nullptr;
+  Application->HideHintWindow = nullptr;
+  delete f;
+}
+
+TEST_F(FormsTest, WorkerThreadsReachTheGuiThreadThroughTheMessageLoop) {
+  Application->Initialize();
+  std::atomic<bool> done{false};
+  uint32_t ranOn = 0;
+  std::thread worker([&] {
+    rtl::TThread::Synchronize(nullptr, [&] { ranOn = rtl::GetCurrentThreadId(); });
+    done = true;
+    win::PostMessageA(Application->Handle(), win::WM_NULL, 0, 0);  // wakes the loop to see it
+  });
+  while (!done) Application->HandleMessage();
+  worker.join();
+  EXPECT_EQ(ranOn, rtl::GetCurrentThreadId());
+}
+
+TEST_F(FormsTest, AutoSizeMinimizeRestoreAndFocusLeavingADisabledControl) {
+  auto* f = new TDialogForm(nullptr);
+  f->SetBorderStyle(bsNone);
+  f->SetAutoSize(true);
+  EXPECT_EQ(f->ClientWidth(), 150);
+  EXPECT_EQ(f->ClientHeight(), 84);
+  f->ok->SetTop(100);
+  EXPECT_EQ(f->ClientHeight(), 124);
+
+  Application->SetMainForm(f);
+  f->Show();
+  Pump();
+  ASSERT_TRUE(f->edit->Focused());
+  f->edit->SetEnabled(false);
+  EXPECT_FALSE(f->edit->Focused());
+  EXPECT_FALSE(f->edit->CanFocus());
+  EXPECT_THROW(f->edit->SetFocus(), EInvalidOperation);
+
+  int minimized = 0, restored = 0;
+  Application->OnMinimize = [&](TObject*) { ++minimized; };
+  Application->OnRestore = [&](TObject*) { ++restored; };
+  Application->Minimize();
+  EXPECT_TRUE(win::IsIconic(f->Handle()));
+  EXPECT_EQ(f->WindowState(), wsMinimized);
+  Application->Restore();
+  EXPECT_FALSE(win::IsIconic(f->Handle()));
+  EXPECT_EQ(f->WindowState(), wsNormal);
+  EXPECT_EQ(minimized, 1);
+  EXPECT_EQ(restored, 1);
+  Application->OnMinimize = nullptr;
+  Application->OnRestore = nullptr;
   delete f;
 }

@@ -153,3 +153,36 @@ TEST_F(PaintFixture, PaintWithACallersDCDrawsTheWindowAndGraphicChildrenOnly) {
   EXPECT_EQ(memDC.Origin(), Point(0, 0));
   delete form;
 }
+
+TEST_F(PaintFixture, OnScreenTheBoxShowsThePanelAndTheFormBehindIt) {
+  const win::COLORREF red = ColorToRGB(kShapeColour), blue = ColorToRGB(kFormColour);
+  EXPECT_EQ(At(30, 30), red) << "the graphic control";
+  EXPECT_EQ(At(10, 10), blue) << "clipped to its bounds";
+  EXPECT_EQ(At(130, 130), blue) << "the panel shows the form";
+  EXPECT_EQ(At(80, 65), red) << "the panel shows the form's graphic control";
+  EXPECT_EQ(At(74, 74), win::RGB(0, 0, 0)) << "the box's own drawing";
+  EXPECT_EQ(At(119, 85), red) << "the box shows the graphic control through the panel";
+  EXPECT_EQ(At(130, 85), blue) << "the box shows the form through the panel";
+
+  // Moving the graphic control shows through both levels once the tree
+  // is painted again.
+  shape->SetLeft(140);
+  win::RedrawWindow(form->Handle(), nullptr, nullptr,
+                    win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN | win::RDW_UPDATENOW);
+  Pump();
+  EXPECT_EQ(At(80, 65), blue);
+  EXPECT_EQ(At(145, 85), red);
+  delete form;
+}
+
+TEST_F(PaintFixture, DoubleBufferedControlsPaintTheSame) {
+  panel->SetDoubleBuffered(true);
+  box->SetDoubleBuffered(true);
+  win::RedrawWindow(form->Handle(), nullptr, nullptr,
+                    win::RDW_INVALIDATE | win::RDW_ERASE | win::RDW_ALLCHILDREN | win::RDW_UPDATENOW);
+  Pump();
+  EXPECT_EQ(At(80, 65), ColorToRGB(kShapeColour));
+  EXPECT_EQ(At(74, 74), win::RGB(0, 0, 0));
+  EXPECT_EQ(At(130, 85), ColorToRGB(kFormColour));
+  delete form;
+}
