@@ -6,6 +6,7 @@
 #include "platform/mg/ffmpeg/FfAviMux.h"
 #include "platform/mg/ffmpeg/FfCompressor.h"
 #include "platform/mg/ffmpeg/FfDecoder.h"
+#include "platform/mg/ffmpeg/FfDvSplitter.h"
 #include "platform/mg/ffmpeg/FfSource.h"
 
 namespace mg::ff {
@@ -53,6 +54,8 @@ void RegisterFfmpegFilters() {
         [] { return std::make_shared<FfVideoDecoder>(CLSID_FfVideoDecoder, false); }, {{MEDIATYPE_Video, GUID_NULL}});
     add(CLSID_FfAudioDecoder, "Audio Decoder", MERIT_NORMAL, FilterRole::Transform,
         [] { return std::make_shared<FfAudioDecoder>(); }, {{MEDIATYPE_Audio, GUID_NULL}});
+    add(CLSID_DVSplitter, "DV Splitter", MERIT_NORMAL, FilterRole::Transform,
+        [] { return std::make_shared<FfDvSplitter>(); }, {{MEDIATYPE_Interleaved, GUID_NULL}});
     add(CLSID_AudioRender, "Audio Renderer", MERIT_PREFERRED, FilterRole::Renderer,
         [] { return std::make_shared<AudioRenderer>(); });
     SystemDeviceEnum::AddProvider(std::make_shared<CompressorProvider>());
