@@ -155,7 +155,7 @@ TEST(SimDv, ModeIsReportedAfterTheSettlingPolls) {
   auto dv = MakeDv();
   for (LONG m : DvTransportModes()) EXPECT_EQ(dv->put_Mode(m), S_OK) << m;
   EXPECT_EQ(DvTransportModes().size(), 16u);
-  EXPECT_EQ(dv->put_Mode(ED_MODE_LINK_ON), E_INVALIDARG);
+  EXPECT_EQ(dv->put_Mode(ED_BASE + 280), E_INVALIDARG);  // link on: not a tape mode
   ASSERT_EQ(dv->put_Mode(ED_MODE_STOP), S_OK);
   dv->SetSettlingPolls(3);
   ASSERT_EQ(dv->put_Mode(ED_MODE_PLAY), S_OK);
