@@ -34,6 +34,10 @@ void BackendBeep(UINT type) {
   if (auto* b = backend.load()) b->Beep(type);
 }
 
+void BackendCursor(HCURSOR cursor) {
+  if (auto* b = backend.load()) b->CursorChanged(cursor);
+}
+
 }  // namespace detail
 
 using namespace detail;

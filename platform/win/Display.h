@@ -19,10 +19,12 @@ class DisplayBackend {
 public:
   virtual ~DisplayBackend() = default;
   // Shown, hidden, moved, resized, restacked, reshaped or re-layered.
-  virtual void WindowChanged(HWND topLevel) = 0;
+  virtual void WindowChanged(HWND /*topLevel*/) {}
   // Pixels of a top-level surface changed (surface coordinates).
-  virtual void SurfaceChanged(HWND topLevel, const RECT& rect) = 0;
-  virtual void Beep(UINT type) = 0;
+  virtual void SurfaceChanged(HWND /*topLevel*/, const RECT& /*rect*/) {}
+  virtual void Beep(UINT /*type*/) {}
+  // SetCursor chose another pointer shape.
+  virtual void CursorChanged(HCURSOR /*cursor*/) {}
 };
 // Installs a backend (not owned); null returns to the headless display.
 void SetDisplayBackend(DisplayBackend* backend);

@@ -389,6 +389,28 @@ void postKey(UINT vk, bool isDown, char16_t packet) {
 
 }  // namespace
 
+void ActivateOtherWindow(HWND hwnd) {
+  if (GetActiveWindow() != hwnd) return;
+  // The owner takes over, else the topmost window of the same thread that
+  // can be active.
+  HWND next = GetWindow(hwnd, GW_OWNER);
+  auto usable = [&](HWND h) {
+    if (!h || h == hwnd || !IsWindowVisible(h) || !IsWindowEnabled(h) || IsIconic(h)) return false;
+    const DWORD ex = static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE));
+    return !(ex & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW)) &&
+           GetWindowThreadProcessId(h, nullptr) == GetWindowThreadProcessId(hwnd, nullptr);
+  };
+  if (!usable(next)) {
+    next = nullptr;
+    for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT))
+      if (usable(h)) {
+        next = h;
+        break;
+      }
+  }
+  SetActiveWindow(next);
+}
+
 void ForgetWindowInput(HWND hwnd) {
   auto& s = state();
   HWND focus, capture, tracked, clicked, pressed;
@@ -638,9 +660,13 @@ uintptr_t StandardCursorId(HCURSOR cursor) {
 
 HCURSOR SetCursor(HCURSOR cursor) {
   auto& s = state();
-  std::lock_guard lock(s.mutex);
-  HCURSOR old = s.shape;
-  s.shape = cursor;
+  HCURSOR old;
+  {
+    std::lock_guard lock(s.mutex);
+    old = s.shape;
+    s.shape = cursor;
+  }
+  if (old != cursor) BackendCursor(cursor);
   return old;
 }
 

@@ -166,6 +166,8 @@ void NoteSurfaceChange(const Wnd& topLevel, const RECT& rect);
 
 // Focus, activation and capture lose a window that goes away.
 void ForgetWindowInput(HWND hwnd);
+// When `hwnd` is the active window, hands activation on (it is hiding).
+void ActivateOtherWindow(HWND hwnd);
 void SetActiveOnShow(HWND hwnd);
 
 // Text.
@@ -248,4 +250,8 @@ ScrollLayout LayoutScrollBar(HWND hwnd, int bar);
 void PaintScrollBars(HWND hwnd);
 // WM_NCLBUTTONDOWN on HTHSCROLL/HTVSCROLL: sends the scroll messages.
 void TrackScrollBar(HWND hwnd, int bar, POINT screen);
+}  // namespace win::detail
+
+namespace win::detail {
+void BackendCursor(HCURSOR cursor);
 }  // namespace win::detail

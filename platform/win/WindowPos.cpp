@@ -223,8 +223,14 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     wp.x = newWindow.left, wp.y = newWindow.top, wp.cx = newWindow.Width(), wp.cy = newWindow.Height();
   }
   (void)exStyle;
-  if (wp.flags & SWP_HIDEWINDOW) ForgetWindowInput(hwnd);
   SendMessageA(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
+  if (wp.flags & SWP_HIDEWINDOW) {
+    ActivateOtherWindow(hwnd);
+    // A hidden window keeps no focus or capture.
+    const HWND focus = GetFocus();
+    if (focus && (focus == hwnd || IsChild(hwnd, focus))) SetFocus(nullptr);
+    if (GetCapture() == hwnd) ReleaseCapture();
+  }
   if (activate) SetActiveOnShow(hwnd);
   return TRUE;
 }

@@ -200,3 +200,38 @@ TEST_F(Display, UpdateLayeredWindowTakesAPremultipliedDibSection) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace win;
+
+struct RecordingBackend : DisplayBackend {
+  std::vector<HWND> changed;
+  std::vector<HWND> drawn;
+  std::vector<UINT> beeps;
+  std::vector<HCURSOR> cursors;
+  void WindowChanged(HWND h) override { changed.push_back(h); }
+  void SurfaceChanged(HWND h, const RECT&) override { drawn.push_back(h); }
+  void Beep(UINT type) override { beeps.push_back(type); }
+  void CursorChanged(HCURSOR c) override { cursors.push_back(c); }
+};
+
+TEST(DisplayBackendTest, HearsAboutWindowsPixelsBeepsAndCursors) {
+  RecordingBackend rec;
+  SetDisplayBackend(&rec);
+  HWND h = wintest::MakeTopLevel(0, 0, 100, 100, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  PumpMessages();  // the frame is drawn
+  MoveWindow(h, 10, 10, 100, 100, TRUE);
+  SetWindowRgn(h, CreateRectRgn(0, 0, 50, 50), TRUE);
+  MessageBeep(MB_ICONHAND);
+  SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_WAIT)));
+  SetDisplayBackend(nullptr);
+  EXPECT_GE(std::count(rec.changed.begin(), rec.changed.end(), h), 3);
+  EXPECT_GE(std::count(rec.drawn.begin(), rec.drawn.end(), h), 1);
+  EXPECT_EQ(rec.beeps, (std::vector<UINT>{MB_ICONHAND}));
+  ASSERT_FALSE(rec.cursors.empty());
+  EXPECT_EQ(StandardCursorId(rec.cursors.back()), IDC_WAIT);
+  wintest::Cleanup();
+}
+
+}  // namespace

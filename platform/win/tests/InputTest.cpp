@@ -271,4 +271,30 @@ TEST_F(Input, TheDefaultFrameAnswersHitTestsAndDragsByItsCaption) {
   EXPECT_FALSE(IsWindow(h));
 }
 
+TEST_F(Input, ClosingAnOwnedDialogGivesActivationBackToItsOwner) {
+  HWND main = wintest::MakeTopLevel(0, 0, 300, 300, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  HWND other = wintest::MakeTopLevel(400, 0, 100, 100);
+  SetActiveWindow(main);
+  HWND dialog = CreateWindowExA(WS_EX_DLGMODALFRAME, wintest::TestClass(), "Settings",
+                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 50, 50, 200, 150, main, nullptr,
+                                nullptr, nullptr);
+  EXPECT_EQ(GetActiveWindow(), dialog);
+  // A modal loop disables the owner while the dialog runs.
+  EnableWindow(main, FALSE);
+  EnableWindow(main, TRUE);
+  Log().Clear();
+  DestroyWindow(dialog);
+  EXPECT_EQ(GetActiveWindow(), main);
+  EXPECT_EQ(GetFocus(), main);
+  const auto acts = Log().Of(WM_ACTIVATE);
+  ASSERT_EQ(acts.size(), 2u);
+  EXPECT_EQ(acts[0].hwnd, dialog);
+  EXPECT_EQ(LOWORD(acts[0].wParam), WA_INACTIVE);
+  EXPECT_EQ(acts[1].hwnd, main);
+  EXPECT_EQ(LOWORD(acts[1].wParam), WA_ACTIVE);
+  // Hiding the active window hands activation to the next one.
+  ShowWindow(main, SW_HIDE);
+  EXPECT_EQ(GetActiveWindow(), other);
+}
+
 }  // namespace
