@@ -8,6 +8,7 @@
 #include "platform/win/Bitmap.h"
 #include "platform/win/FontInternal.h"
 #include "platform/win/GdiInternal.h"
+#include "platform/win/Metrics.h"
 #include "platform/win/PenBrush.h"
 
 namespace win {
@@ -363,15 +364,15 @@ BOOL PtVisible(HDC hdc, int x, int y) {
 int GetDeviceCaps(HDC hdc, int index) {
   auto dc = FindDC(hdc);
   if (!dc) return 0;
-  const RECT b = dc->type == DeviceContext::Type::Memory && dc->s.bitmap
-                     ? RECT{0, 0, dc->s.bitmap->Width(), dc->s.bitmap->Height()}
-                     : dc->DeviceBounds();
+  // Memory DCs answer for the display they are compatible with, whatever
+  // bitmap they hold; window DCs too, as they are on the display.
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   switch (index) {
-    case HORZRES: return b.Width();
-    case VERTRES: return b.Height();
-    case HORZSIZE: return b.Width() * 254 / 960;
-    case VERTSIZE: return b.Height() * 254 / 960;
-    case BITSPIXEL: return dc->Monochrome() ? 1 : 32;
+    case HORZRES: return width;
+    case VERTRES: return height;
+    case HORZSIZE: return width * 254 / 960;
+    case VERTSIZE: return height * 254 / 960;
+    case BITSPIXEL: return 32;
     case PLANES: return 1;
     case NUMCOLORS: return -1;
     case LOGPIXELSX:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win/Blit.h"
+#include "platform/win/Metrics.h"
 #include "platform/win/PenBrush.h"
 #include "platform/win/Region.h"
 #include "platform/win/tests/GdiTestUtil.h"
@@ -19,7 +20,9 @@ TEST(MemoryDc, StartsWithAMonochromeBitmapAndStockObjects) {
   EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), GetStockObject(BLACK_PEN));
   EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
   EXPECT_EQ(GetCurrentObject(dc, OBJ_BITMAP), GetStockObject(VORIX_DEFAULT_BITMAP));
-  EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 1);
+  // Device capabilities are the display's, not the selected bitmap's.
+  EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 32);
+  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), GetSystemMetrics(SM_CXSCREEN));
   EXPECT_EQ(GetDeviceCaps(dc, NUMCOLORS), -1);
   EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
   // A compatible bitmap of a fresh memory DC is monochrome.
