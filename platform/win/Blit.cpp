@@ -140,7 +140,6 @@ public:
   void Resample(int w, int h) {
     const int sw = area_.right - area_.left, sh = area_.bottom - area_.top;
     auto out = std::make_unique<Surface>(w, h);
-    std::vector<double> acc(static_cast<size_t>(w) * 4);
     // Area averaging: each destination pixel covers a rectangle of the
     // source; every source pixel counts by the area it shares.
     auto weights = [](int dstSize, int srcSize) {
@@ -160,30 +159,50 @@ public:
       return w;
     };
     const auto wx = weights(w, sw), wy = weights(h, sh);
-    for (int y = 0; y < h; ++y) {
-      std::fill(acc.begin(), acc.end(), 0.0);
-      double total = 0;
-      for (const auto& [sy, wyv] : wy[static_cast<size_t>(y)]) {
-        for (int x = 0; x < w; ++x) {
-          for (const auto& [sx, wxv] : wx[static_cast<size_t>(x)]) {
-            const uint32_t p = At(area_.left + sx, area_.top + sy);
-            const double k = wxv * wyv;
-            double* a = &acc[static_cast<size_t>(x) * 4];
-            a[0] += k * (p & 0xFF);
-            a[1] += k * ((p >> 8) & 0xFF);
-            a[2] += k * ((p >> 16) & 0xFF);
-            a[3] += k * (p >> 24);
-          }
+    // Separable: each source row is first reduced across, once, then the
+    // rows are mixed down. Rows a destination row needs are cached.
+    std::unique_ptr<float[]> across(new float[static_cast<size_t>(sh) * static_cast<size_t>(w) * 4]);
+    std::vector<uint8_t> done(static_cast<size_t>(sh), 0);
+    std::vector<uint32_t> line(static_cast<size_t>(sw));
+    auto rowAcross = [&](int sy) -> const float* {
+      float* out = &across[static_cast<size_t>(sy) * static_cast<size_t>(w) * 4];
+      if (done[static_cast<size_t>(sy)]) return out;
+      const uint32_t* src = Run(area_.left, area_.top + sy, sw);
+      if (!src) {
+        for (int sx = 0; sx < sw; ++sx) line[static_cast<size_t>(sx)] = At(area_.left + sx, area_.top + sy);
+        src = line.data();
+      }
+      for (int x = 0; x < w; ++x) {
+        float a0 = 0, a1 = 0, a2 = 0, a3 = 0, total = 0;
+        for (const auto& [sx, k] : wx[static_cast<size_t>(x)]) {
+          const uint32_t p = src[sx];
+          const float kf = static_cast<float>(k);
+          a0 += kf * static_cast<float>(p & 0xFF);
+          a1 += kf * static_cast<float>((p >> 8) & 0xFF);
+          a2 += kf * static_cast<float>((p >> 16) & 0xFF);
+          a3 += kf * static_cast<float>(p >> 24);
+          total += kf;
         }
-        total += wyv;
+        float* o = out + 4 * x;
+        o[0] = a0 / total, o[1] = a1 / total, o[2] = a2 / total, o[3] = a3 / total;
+      }
+      done[static_cast<size_t>(sy)] = 1;
+      return out;
+    };
+    std::vector<float> acc(static_cast<size_t>(w) * 4);
+    for (int y = 0; y < h; ++y) {
+      std::fill(acc.begin(), acc.end(), 0.0f);
+      float total = 0;
+      for (const auto& [sy, k] : wy[static_cast<size_t>(y)]) {
+        const float* r = rowAcross(sy);
+        const float kf = static_cast<float>(k);
+        for (size_t i = 0; i < acc.size(); ++i) acc[i] += kf * r[i];
+        total += kf;
       }
       uint32_t* row = out->Row(y);
       for (int x = 0; x < w; ++x) {
-        double wsum = 0;
-        for (const auto& e : wx[static_cast<size_t>(x)]) wsum += e.second;
-        const double norm = total * wsum;
-        const double* a = &acc[static_cast<size_t>(x) * 4];
-        auto ch = [&](int i) { return static_cast<uint32_t>(std::clamp(std::lround(a[i] / norm), 0L, 255L)); };
+        const float* a = &acc[static_cast<size_t>(x) * 4];
+        auto ch = [&](int i) { return static_cast<uint32_t>(std::clamp(std::lround(a[i] / total), 0L, 255L)); };
         row[x] = ch(0) | (ch(1) << 8) | (ch(2) << 16) | (ch(3) << 24);
       }
     }
