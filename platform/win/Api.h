@@ -8,6 +8,7 @@
 #include "platform/win/Dib.h"
 #include "platform/win/Clipboard.h"
 #include "platform/win/Display.h"
+#include "platform/win/DrawDib.h"
 #include "platform/win/Font.h"
 #include "platform/win/GdiObject.h"
 #include "platform/win/GdiPlus.h"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win/DrawDib.h"
 #include "platform/win/PenBrush.h"
 #include "platform/win/Region.h"
 #include "platform/win/tests/GdiTestUtil.h"
@@ -217,6 +218,33 @@ TEST(Transfers, StretchDIBitsCountsBottomUpSourceRowsFromTheBottom) {
   EXPECT_EQ(SetDIBitsToDevice(all.dc(), 0, 0, 1, 3, 0, 0, 0, 3, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS), 3);
   EXPECT_EQ(all.bits()[0], 0x00FF0000u);
   EXPECT_EQ(all.bits()[2], 0x000000FFu);
+}
+
+}  // namespace
+
+namespace {
+
+// Source rows count from the picture's top; the bits may follow the header.
+TEST(DrawDib, DrawsPackedDibsFromTheTop) {
+  struct {
+    win::BITMAPINFOHEADER h;
+    uint32_t bits[3];
+  } packed{};
+  packed.h.biWidth = 1;
+  packed.h.biHeight = 3;
+  packed.h.biBitCount = 32;
+  packed.bits[0] = 0x000000FF;  // bottom
+  packed.bits[1] = 0x0000FF00;
+  packed.bits[2] = 0x00FF0000;  // top
+  win::HDRAWDIB hdd = win::DrawDibOpen();
+  gditest::Canvas dst(1, 2);
+  ASSERT_TRUE(win::DrawDibDraw(hdd, dst.dc(), 0, 0, -1, 2, &packed.h, nullptr, 0, 0, 1, 2, 0));
+  EXPECT_EQ(dst.bits()[0], 0x00FF0000u);
+  EXPECT_EQ(dst.bits()[1], 0x0000FF00u);
+  packed.h.biHeight = -3;
+  EXPECT_FALSE(win::DrawDibDraw(hdd, dst.dc(), 0, 0, -1, -1, &packed.h, nullptr, 0, 0, -1, -1, 0));
+  EXPECT_TRUE(win::DrawDibClose(hdd));
+  EXPECT_FALSE(win::DrawDibClose(hdd));
 }
 
 }  // namespace
