@@ -130,6 +130,13 @@ BOOL GetTextExtentPoint32A(HDC hdc, const char* text, int length, SIZE* size);
 inline BOOL GetTextExtentPoint32(HDC hdc, const char* text, int length, SIZE* size) {
   return GetTextExtentPoint32A(hdc, text, length, size);
 }
+// The older names measure the same way.
+inline BOOL GetTextExtentPointW(HDC hdc, const WCHAR* text, int length, SIZE* size) {
+  return GetTextExtentPoint32W(hdc, text, length, size);
+}
+inline BOOL GetTextExtentPointA(HDC hdc, const char* text, int length, SIZE* size) {
+  return GetTextExtentPoint32A(hdc, text, length, size);
+}
 // How many characters fit in maxExtent (fit may be null), with the
 // cumulative extents of each character (dx may be null).
 BOOL GetTextExtentExPointW(HDC hdc, const WCHAR* text, int length, int maxExtent, int* fit, int* dx, SIZE* size);
