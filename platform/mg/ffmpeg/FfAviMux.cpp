@@ -157,11 +157,13 @@ struct FfMux::Muxer {
 
 FfMux::FfMux(const CLSID& clsid, std::string format) : BaseFilter(clsid), format_(std::move(format)) {
   InitLibrary();
-  AddPin(std::make_shared<Pin>(this, "AVI Out", PINDIR_OUTPUT));
+  AddPin(std::make_shared<Pin>(this, format_ == "avi" ? "AVI Out" : "Out", PINDIR_OUTPUT));
   AddPin(std::make_shared<ControlledInputPin>(this, InputName(nextIndex_++)));
 }
 
 FfMux::~FfMux() = default;
+
+GUID FfMux::OutputSubtype() const { return format_ == "asf" ? MEDIASUBTYPE_Asf : MEDIASUBTYPE_Avi; }
 
 std::vector<std::shared_ptr<Pin>> FfMux::Inputs() const {
   std::vector<std::shared_ptr<Pin>> list;
@@ -222,7 +224,7 @@ HRESULT FfMux::get_Interleaving(REFERENCE_TIME* interleave, REFERENCE_TIME* prer
 
 HRESULT FfMux::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const {
   if (pin.Direction() == PINDIR_OUTPUT)
-    return mt.majortype == MEDIATYPE_Stream && mt.subtype == MEDIASUBTYPE_Avi ? S_OK : S_FALSE;
+    return mt.majortype == MEDIATYPE_Stream && mt.subtype == OutputSubtype() ? S_OK : S_FALSE;
   if (mt.majortype == MEDIATYPE_Video) {
     const BITMAPINFOHEADER* bih = mt.BitmapHeader();
     if (!bih || bih->biWidth <= 0 || bih->biHeight == 0) return S_FALSE;
@@ -242,7 +244,7 @@ std::vector<AM_MEDIA_TYPE> FfMux::GetMediaTypes(const Pin& pin) const {
   if (pin.Direction() != PINDIR_OUTPUT) return {};
   AM_MEDIA_TYPE mt;
   mt.majortype = MEDIATYPE_Stream;
-  mt.subtype = MEDIASUBTYPE_Avi;
+  mt.subtype = OutputSubtype();
   mt.formattype = FORMAT_None;
   mt.bFixedSizeSamples = false;
   mt.lSampleSize = 1;

@@ -25,6 +25,8 @@ public:
   // The input pins, connected or not, in order.
   std::vector<std::shared_ptr<Pin>> Inputs() const;
   int64_t PacketsWritten() const { return packets_.load(); }
+  // The stream type of the output: Avi or Asf.
+  GUID OutputSubtype() const;
 
   // Writes the file's trailer once; later samples are refused. Called at
   // the end of every input stream, at Stop, and by a writer that stops

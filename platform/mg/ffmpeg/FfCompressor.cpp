@@ -99,6 +99,15 @@ struct VideoCompressor::Encoder {
       fmt = ntsc ? AV_PIX_FMT_YUV411P : AV_PIX_FMT_YUV420P;
       period = ntsc ? 333'667 : 400'000;
     }
+    if (s.width > 0 && s.height > 0 && codec->id != AV_CODEC_ID_DVVIDEO) {
+      w = s.width;
+      h = s.height;
+    }
+    if (s.bitRate > 0 && s.quality < 0.0) {
+      ctx->bit_rate = s.bitRate;
+      ctx->rc_buffer_size = static_cast<int>(std::min<int64_t>(INT32_MAX, static_cast<int64_t>(s.bitRate) * 2));
+      ctx->rc_max_rate = s.bitRate * 2;
+    }
     ctx->width = w;
     ctx->height = h;
     ctx->time_base = tb;
@@ -191,6 +200,22 @@ VideoCompressor::VideoCompressor(const EncoderEntry& entry) : BaseFilter(entry.c
 }
 
 VideoCompressor::~VideoCompressor() = default;
+
+HRESULT VideoCompressor::SetOutputSize(int width, int height) {
+  if (width < 0 || height < 0 || (width == 0) != (height == 0)) return E_INVALIDARG;
+  if (Input()->IsConnected()) return VFW_E_ALREADY_CONNECTED;
+  std::lock_guard lock(settingsMutex_);
+  settings_.width = width;
+  settings_.height = height;
+  return S_OK;
+}
+
+HRESULT VideoCompressor::SetBitRate(LONG bits) {
+  if (bits < 0) return E_INVALIDARG;
+  std::lock_guard lock(settingsMutex_);
+  settings_.bitRate = bits;
+  return S_OK;
+}
 
 LONG VideoCompressor::DefaultKeyFrameRate() const { return IntraOnly(entry_.encoder) ? 1 : 12; }
 

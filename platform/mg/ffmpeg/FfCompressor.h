@@ -23,6 +23,10 @@ public:
   std::shared_ptr<Pin> Input() const { return PinAt(0); }
   std::shared_ptr<Pin> Output() const { return PinAt(1); }
   const std::string& EncoderName() const { return entry_.encoder; }
+  // A picture size to scale to (0: the input's) and a bit rate to aim for
+  // when no quality is set (0: the encoder's default). Before connecting.
+  HRESULT SetOutputSize(int width, int height);
+  HRESULT SetBitRate(LONG bitsPerSecond);
 
   // IAMVideoCompression. KeyFrameRate 0 means key frames only; -1 and
   // negative quality restore the defaults.
@@ -62,6 +66,8 @@ public:
     LONG pFramesPerKey = -1;
     double quality = -1.0;
     uint64_t windowSize = 1;
+    int width = 0, height = 0;
+    LONG bitRate = 0;
   };
   struct Encoder;
 

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/mg/ffmpeg/FfAudioRenderer.h"
+#include "platform/mg/ffmpeg/FfAsfWriter.h"
 #include "platform/mg/ffmpeg/FfAviMux.h"
 #include "platform/mg/ffmpeg/FfCompressor.h"
 #include "platform/mg/ffmpeg/FfDecoder.h"
@@ -54,6 +55,8 @@ void RegisterFfmpegFilters() {
         [] { return std::make_shared<FfVideoDecoder>(CLSID_FfVideoDecoder, false); }, {{MEDIATYPE_Video, GUID_NULL}});
     add(CLSID_FfAudioDecoder, "Audio Decoder", MERIT_NORMAL, FilterRole::Transform,
         [] { return std::make_shared<FfAudioDecoder>(); }, {{MEDIATYPE_Audio, GUID_NULL}});
+    add(CLSID_WMAsfWriter, "WM ASF Writer", MERIT_DO_NOT_USE, FilterRole::Other,
+        [] { return std::make_shared<FfAsfWriter>(); });
     add(CLSID_DVSplitter, "DV Splitter", MERIT_NORMAL, FilterRole::Transform,
         [] { return std::make_shared<FfDvSplitter>(); }, {{MEDIATYPE_Interleaved, GUID_NULL}});
     add(CLSID_AudioRender, "Audio Renderer", MERIT_PREFERRED, FilterRole::Renderer,

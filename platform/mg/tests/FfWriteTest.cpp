@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/mg/ffmpeg/FfCodecs.h"
+#include "platform/mg/ffmpeg/FfAsfWriter.h"
 #include "platform/mg/ffmpeg/FfAviMux.h"
 #include "platform/mg/ffmpeg/FfCompressor.h"
 #include "platform/mg/tests/FfTestSupport.h"
@@ -252,6 +253,68 @@ TEST_F(FfWrite, WriterCutsAPreallocatedFileAndWritesNativeStreamsAsTheyCome) {
   EXPECT_EQ(bytes[0], 0);
   EXPECT_EQ(bytes[1500], 1);
   EXPECT_EQ(bytes[2999], 2);
+}
+
+}  // namespace
+}  // namespace mg
+
+namespace mg {
+namespace {
+
+TEST(FfAsf, WriterEncodesToItsProfileAndFfprobeReadsTheFile) {
+  ff::RegisterFfmpegFilters();
+  fftest::TempDir dir;
+  const std::string file = dir / "clip.asf";
+  test::ManualGraph g;
+  auto builder = CaptureGraphBuilder::Create();
+  builder->SetFiltergraph(g.graph);
+  std::shared_ptr<BaseFilter> writer;
+  std::shared_ptr<IFileSinkFilter> sink;
+  ASSERT_EQ(builder->SetOutputFileName(&MEDIASUBTYPE_Asf, file, &writer, &sink), S_OK);
+  auto config = QueryInterface<IConfigAsfWriter>(writer);
+  ASSERT_TRUE(config);
+  WMProfile profile;
+  ASSERT_EQ(config->GetCurrentProfile(&profile), S_OK);
+  ff::AsfProfile p;
+  ASSERT_TRUE(p.FromText(profile.text));
+  p.width = 160;
+  p.height = 120;
+  p.videoBitRate = 200'000;
+  ASSERT_EQ(config->ConfigureFilterUsingProfile({"Small", p.ToText()}), S_OK);
+  for (const char* bad : {"video=mjpeg2", "width=abc", "width=161;height=120", "colour=red"})
+    EXPECT_EQ(config->ConfigureFilterUsingProfile({"Bad", bad}), E_INVALIDARG) << bad;
+  ASSERT_EQ(config->GetCurrentProfile(&profile), S_OK);
+  EXPECT_EQ(profile.name, "Small");
+
+  // The advanced writer behind the service: sinks and input settings kept.
+  std::shared_ptr<Object> service;
+  ASSERT_EQ(QueryInterface<IServiceProvider>(writer)->QueryService(GUID{}, &service), S_OK);
+  auto advanced = QueryInterface<IWMWriterAdvanced2>(service);
+  ASSERT_TRUE(advanced);
+  const uint32_t mode = 1;
+  EXPECT_EQ(advanced->SetInputSetting(1, "DeinterlaceMode", WMT_TYPE_DWORD, reinterpret_cast<const uint8_t*>(&mode), 4), S_OK);
+  uint32_t back = 0;
+  uint16_t len = 4;
+  WMT_ATTR_DATATYPE type{};
+  EXPECT_EQ(advanced->GetInputSetting(1, "DeinterlaceMode", &type, reinterpret_cast<uint8_t*>(&back), &len), S_OK);
+  EXPECT_EQ(back, 1u);
+
+  auto cam = test::MakeSource(MEDIASUBTYPE_RGB24, 320, 240, fftest::PictureFill(320, 240));
+  auto mic = fftest::MakeToneSource();
+  g.graph->AddFilter(cam, "Camera");
+  g.graph->AddFilter(mic, "Microphone");
+  ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, cam, nullptr, writer), S_OK);
+  ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, mic, nullptr, writer), S_OK);
+  ASSERT_EQ(g.graph->Run(), S_OK);
+  g.scheduler->Pump(50);
+  g.graph->Stop();
+  auto v = fftest::Probe(file, "v:0");
+  EXPECT_EQ(v["codec_name"], "wmv2");
+  EXPECT_EQ(v["width"], "160");
+  EXPECT_EQ(v["height"], "120");
+  EXPECT_EQ(v["nb_read_frames"], "50");
+  EXPECT_EQ(fftest::Probe(file, "a:0")["codec_name"], "wmav2");
+  EXPECT_NEAR(fftest::AudioSeconds(file), 2.0, 0.1);
 }
 
 }  // namespace
