@@ -1,5 +1,6 @@
 #include "platform/forms/Timers.h"
 
+#include <atomic>
 #include <map>
 
 #include "platform/forms/Forms.h"
@@ -16,7 +17,7 @@ namespace {
 // own OnTimer (or by another timer's) is simply gone.
 thread_local std::map<uintptr_t, TTimer*> t_timers;
 thread_local HWND t_window = nullptr;
-uintptr_t g_nextId = 1;
+std::atomic<uintptr_t> g_nextId{1};
 
 LRESULT TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_TIMER) {

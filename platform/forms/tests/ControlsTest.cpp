@@ -430,3 +430,44 @@ TEST_F(ControlsTest, ExceptionsInHandlersReachTheApplication) {
   EXPECT_EQ(caught, "");
   delete form;
 }
+
+TEST_F(ControlsTest, KeyEventsReachTheFocusedControlAndACharSetToZeroIsSwallowed) {
+  TForm* form = MakeForm();
+  auto* w = new LoggedPanel(form);
+  w->SetBounds(10, 10, 40, 40);
+  w->SetParent(form);
+  w->SetTabStop(true);
+  form->SetActiveControl(w);
+  form->Show();
+  Pump();
+  ASSERT_TRUE(w->Focused());
+  std::vector<std::string> events;
+  w->OnKeyDown = [&](TObject*, uint16_t& key, TShiftState s) {
+    events.push_back("down " + std::to_string(key) + (s.Contains(ssShift) ? " shift" : ""));
+  };
+  w->OnKeyPress = [&](TObject*, char& key) {
+    events.push_back(std::string("press ") + key);
+    if (key == 'x') key = 0;
+  };
+  w->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { events.push_back("up " + std::to_string(key)); };
+  // What the window class's own procedure gets of the characters.
+  static std::string charsForTheClass;
+  charsForTheClass.clear();
+  w->SetDefWndProc([](win::HWND h, win::UINT msg, win::WPARAM wp, win::LPARAM lp) -> win::LRESULT {
+    if (msg == win::WM_CHAR) charsForTheClass += static_cast<char>(wp);
+    return win::DefWindowProcA(h, msg, wp, lp);
+  });
+  win::InjectText(u"axc");
+  Pump();
+  EXPECT_EQ(events, (std::vector<std::string>{"down 65", "press a", "up 65", "down 88", "press x", "up 88",
+                                              "down 67", "press c", "up 67"}));
+  EXPECT_EQ(charsForTheClass, "ac");
+  // The form sees them first with KeyPreview.
+  events.clear();
+  form->SetKeyPreview(true);
+  form->OnKeyPress = [&](TObject*, char& key) { events.push_back(std::string("form ") + key); };
+  win::InjectText(u"b");
+  Pump();
+  EXPECT_EQ(events, (std::vector<std::string>{"down 66", "form b", "press b", "up 66"}));
+  delete form;
+}

@@ -608,3 +608,28 @@ TEST_F(FormsTest, AutoSizeMinimizeRestoreAndFocusLeavingADisabledControl) {
   Application->OnRestore = nullptr;
   delete f;
 }
+
+TEST_F(FormsTest, OnMessageAndWindowHooksSeeMessagesFirst) {
+  constexpr win::UINT kPrivate = 0xBCB3;  // a number the program posts itself
+  std::vector<std::string> seen;
+  const int hook = Application->HookMainWindow([&](TMessage& m) {
+    if (m.Msg != kPrivate) return false;
+    seen.push_back("hook " + std::to_string(m.WParam));
+    m.Result = 1;
+    return true;
+  });
+  Application->OnMessage = [&](win::MSG& msg, bool& handled) {
+    if (msg.message != kPrivate) return;
+    seen.push_back("OnMessage " + std::to_string(msg.wParam));
+    handled = msg.wParam == 2;
+  };
+  win::PostMessageA(Application->Handle(), kPrivate, 1, 0);
+  win::PostMessageA(Application->Handle(), kPrivate, 2, 0);
+  Pump();
+  EXPECT_EQ(seen, (std::vector<std::string>{"OnMessage 1", "hook 1", "OnMessage 2"}));
+  EXPECT_EQ(win::SendMessageA(Application->Handle(), kPrivate, 3, 0), 1);
+  Application->UnhookMainWindow(hook);
+  seen.clear();
+  win::SendMessageA(Application->Handle(), kPrivate, 4, 0);
+  EXPECT_TRUE(seen.empty());
+}

@@ -3,6 +3,9 @@
 // own parent's, and that form has a graphic control under both.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/tests/FormsTestUtil.h"
@@ -81,6 +84,18 @@ private:
   win::HBITMAP bmp_;
   win::HGDIOBJ old_;
 };
+
+std::string PixelByImageMagick(const std::string& png, int x, int y) {
+  const std::string cmd = "convert '" + png + "' -format '%[pixel:p{" + std::to_string(x) + "," +
+                          std::to_string(y) + "}]' info: 2>/dev/null";
+  std::string out;
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    char buf[128];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  return out;
+}
 
 class PaintFixture : public FormsFixture {
 protected:
@@ -163,6 +178,13 @@ TEST_F(PaintFixture, OnScreenTheBoxShowsThePanelAndTheFormBehindIt) {
   EXPECT_EQ(At(74, 74), win::RGB(0, 0, 0)) << "the box's own drawing";
   EXPECT_EQ(At(119, 85), red) << "the box shows the graphic control through the panel";
   EXPECT_EQ(At(130, 85), blue) << "the box shows the form through the panel";
+
+  // Saved for a look, and read back by ImageMagick.
+  const std::string png = ::testing::TempDir() + "forms_paint_fixture.png";
+  ASSERT_TRUE(win::SaveWindowPng(form->Handle(), png));
+  EXPECT_EQ(PixelByImageMagick(png, 119, 85), "srgb(255,0,0)");
+  EXPECT_EQ(PixelByImageMagick(png, 130, 85), "srgb(0,0,255)");
+  EXPECT_EQ(PixelByImageMagick(png, 74, 74), "srgb(0,0,0)");
 
   // Moving the graphic control shows through both levels once the tree
   // is painted again.
