@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/win/Dc.h"
+#include "platform/win/Font.h"
 #include "platform/win/GdiInternal.h"
 #include "platform/win/Metrics.h"
 #include "platform/win/ShapeGeometry.h"
@@ -246,13 +247,18 @@ void DrawCaption(Painter& p, RECT r, UINT state) {
         break;
       }
       case DFCS_CAPTIONHELP: {
-        // A question mark from strokes: hook, stem, dot.
-        const int cx = x + size / 2;
-        p.FillColor({x + size / 4, y, x + size * 3 / 4, y + 2}, c);
-        p.FillColor({x + size * 3 / 4 - 2, y, x + size * 3 / 4, y + size / 2}, c);
-        p.FillColor({cx - 1, y + size / 2 - 2, x + size * 3 / 4, y + size / 2}, c);
-        p.FillColor({cx - 1, y + size / 2, cx + 1, y + size * 3 / 4}, c);
-        p.FillColor({cx - 1, y + size - 2, cx + 1, y + size}, c);
+        // The question mark is the bold sans glyph, sized to the button.
+        HDC hdc = reinterpret_cast<HDC>(p.Dc().handle);
+        HFONT font = CreateFontA(-(size + 3), 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, NONANTIALIASED_QUALITY, 0, "Arial");
+        HGDIOBJ oldFont = SelectObject(hdc, font);
+        const int oldMode = SetBkMode(hdc, TRANSPARENT);
+        const COLORREF oldColor = SetTextColor(hdc, c);
+        RECT box{x, y, x + size, y + size};
+        DrawTextA(hdc, "?", 1, &box, DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX | DT_NOCLIP);
+        SetTextColor(hdc, oldColor);
+        SetBkMode(hdc, oldMode);
+        SelectObject(hdc, oldFont);
+        DeleteObject(font);
         break;
       }
     }
