@@ -19,6 +19,7 @@ namespace {
 
 TControl* g_mouseControl = nullptr;
 TControl* g_captureControl = nullptr;
+TPopupMenuHandler g_popupHandler;
 
 // WindowProc's initial value; its type lets IsOwnWindowProc recognise it.
 struct OwnWndProc {
@@ -59,6 +60,8 @@ TShiftState CurrentShiftState() {
   if (GetKeyState(VK_MBUTTON) < 0) s.Include(ssMiddle);
   return s;
 }
+
+void SetPopupMenuHandler(TPopupMenuHandler handler) { g_popupHandler = std::move(handler); }
 
 TControl* MouseControl() { return g_mouseControl; }
 TControl* CaptureControl() { return g_captureControl; }
@@ -484,6 +487,9 @@ void TControl::Dispatch(TMessage& m) {
     case WM_MOUSEMOVE:
       HandleMouseMessage(m);
       return;
+    case WM_CONTEXTMENU:
+      WMContextMenu(m);
+      return;
     case CM_MOUSEENTER:
       if (OnMouseEnter) OnMouseEnter(this);
       return;
@@ -521,6 +527,26 @@ void TControl::Dispatch(TMessage& m) {
       DefaultHandler(m);
       return;
   }
+}
+
+void TControl::WMContextMenu(TMessage& m) {
+  if (m.Result != 0) return;
+  TPoint screen = Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+  const bool fromKeyboard = screen.x == -1 && screen.y == -1;
+  bool handled = false;
+  if (OnContextPopup) OnContextPopup(this, fromKeyboard ? screen : ScreenToClient(screen), handled);
+  if (handled) {
+    m.Result = 1;
+    return;
+  }
+  if (popupMenu_ && g_popupHandler) {
+    if (fromKeyboard) screen = ClientToScreen(Point(0, 0));
+    if (g_popupHandler(popupMenu_, this, screen)) {
+      m.Result = 1;
+      return;
+    }
+  }
+  DefaultHandler(m);
 }
 
 void TControl::DefaultHandler(TMessage& m) {

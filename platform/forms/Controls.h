@@ -22,6 +22,8 @@ namespace forms {
 class TWinControl;
 class TCustomForm;
 class TPopupMenu;
+class TBasicAction;
+class TActionLink;
 
 struct TMessage {
   win::UINT Msg = 0;
@@ -95,6 +97,8 @@ using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TSh
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
+// MousePos is in client coordinates, (-1, -1) when the keyboard asked.
+using TContextPopupEvent = std::function<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
 
 // The shift state carried by mouse messages' wParam (plus Alt, which they
 // do not carry) and by key messages' lParam.
@@ -197,6 +201,10 @@ public:
   void SetCursor(TCursor cursor);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
+  // The linked action's Caption, Enabled, Hint and Visible show on the
+  // control; a click runs the action when the control has no OnClick.
+  TBasicAction* Action() const;
+  void SetAction(TBasicAction* action);
 
   TControlStyle ControlStyle() const { return controlStyle_; }
   void SetControlStyle(TControlStyle style) { controlStyle_ = style; }
@@ -235,6 +243,7 @@ public:
   TNotifyEvent OnMouseEnter;
   TNotifyEvent OnMouseLeave;
   TNotifyEvent OnResize;
+  TContextPopupEvent OnContextPopup;
 
   virtual void Click();
   virtual void DblClick();
@@ -268,6 +277,7 @@ private:
   void DoMouseDown(TMessage& m, TMouseButton button, TShiftState extra);
   void DoMouseUp(TMessage& m, TMouseButton button);
   void HandleMouseMessage(TMessage& m);
+  void WMContextMenu(TMessage& m);
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -289,6 +299,8 @@ private:
   bool parentShowHint_ = true;
   TCursor cursor_ = crDefault;
   TPopupMenu* popupMenu_ = nullptr;
+  // Shared so that the link's type may stay unknown here.
+  std::shared_ptr<TActionLink> actionLink_;
 
 protected:
   // Non-zero while the control paints itself; a parent painting its
@@ -492,6 +504,11 @@ private:
 // window, the long one goes to Application->Hint (a status bar).
 String GetShortHint(const String& hint);
 String GetLongHint(const String& hint);
+
+// Pops a control's PopupMenu up at a screen point; answers true when it
+// did. The menus install it.
+using TPopupMenuHandler = std::function<bool(TPopupMenu* menu, TControl* control, TPoint screenPos)>;
+void SetPopupMenuHandler(TPopupMenuHandler handler);
 
 // The control of a window made by the class library, or null.
 TWinControl* FindControl(win::HWND hwnd);

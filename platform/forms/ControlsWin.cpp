@@ -738,6 +738,21 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_CTLCOLORMSGBOX:
       WMCommandReflect(m);
       return;
+    case WM_CONTEXTMENU:
+      // A graphic child under the mouse gets the first say.
+      if (m.LParam != -1 && m.Result == 0) {
+        const TPoint at = ScreenToClient(Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)));
+        if (TControl* child = ControlAtPos(at, false)) {
+          m.Result = child->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
+          if (m.Result) return;
+        }
+      }
+      TControl::Dispatch(m);
+      return;
+    case WM_CANCELMODE:
+      if (TControl* c = CaptureControl(); c && (c == this || c->Parent() == this)) c->SetMouseCapture(false);
+      DefaultHandler(m);
+      return;
     case WM_CAPTURECHANGED:
       if (TControl* c = CaptureControl(); c && (c == this || c->Parent() == this) &&
                                           reinterpret_cast<HWND>(m.LParam) != handle_)

@@ -471,3 +471,52 @@ TEST_F(ControlsTest, KeyEventsReachTheFocusedControlAndACharSetToZeroIsSwallowed
   EXPECT_EQ(events, (std::vector<std::string>{"down 66", "form b", "press b", "up 66"}));
   delete form;
 }
+
+TEST_F(ControlsTest, ContextMenusGoToTheControlUnderTheMouseThenItsParents) {
+  TForm* form = MakeForm();
+  auto* w = new LoggedPanel(form);
+  w->SetBounds(10, 10, 100, 100);
+  w->SetParent(form);
+  auto* g = new LoggedGraphic(form);
+  g->SetBounds(10, 10, 20, 20);
+  g->SetParent(w);
+  form->Show();
+  Pump();
+  int menuA = 0, menuB = 0;  // stand-ins: only their addresses are used
+  auto* a = reinterpret_cast<TPopupMenu*>(&menuA);
+  auto* b = reinterpret_cast<TPopupMenu*>(&menuB);
+  std::vector<std::string> popped;
+  SetPopupMenuHandler([&](TPopupMenu* menu, TControl* control, TPoint at) {
+    popped.push_back(std::string(menu == a ? "a" : "b") + (control == g ? " on g " : " on w ") +
+                     std::to_string(at.x) + "," + std::to_string(at.y));
+    return true;
+  });
+  g->SetPopupMenu(a);
+  w->SetPopupMenu(b);
+  auto send = [&](TPoint screen) {
+    return win::SendMessageA(w->Handle(), win::WM_CONTEXTMENU, reinterpret_cast<win::WPARAM>(w->Handle()),
+                             win::MAKELPARAM(static_cast<win::WORD>(screen.x), static_cast<win::WORD>(screen.y)));
+  };
+  EXPECT_EQ(send(g->ClientToScreen(Point(1, 1))), 1);
+  EXPECT_EQ(send(w->ClientToScreen(Point(80, 80))), 1);
+  // The keyboard's menu opens at the control's corner.
+  send(Point(-1, -1));
+  const TPoint corner = w->ClientToScreen(Point(0, 0));
+  EXPECT_EQ(popped, (std::vector<std::string>{"a on g 121,121", "b on w 190,190",
+                                              "b on w " + std::to_string(corner.x) + "," +
+                                                  std::to_string(corner.y)}));
+  // OnContextPopup may take it over; a graphic control without a menu
+  // leaves it to its parent.
+  popped.clear();
+  bool asked = false;
+  g->OnContextPopup = [&](TObject*, TPoint p, bool& handled) {
+    asked = p == Point(1, 1);
+    handled = false;
+  };
+  g->SetPopupMenu(nullptr);
+  send(g->ClientToScreen(Point(1, 1)));
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(popped, (std::vector<std::string>{"b on w 121,121"}));
+  SetPopupMenuHandler(nullptr);
+  delete form;
+}
