@@ -9,6 +9,7 @@
 #include "platform/mg/ffmpeg/FfDecoder.h"
 #include "platform/mg/ffmpeg/FfDvSplitter.h"
 #include "platform/mg/ffmpeg/FfSource.h"
+#include "platform/mg/ffmpeg/FfVideoWindow.h"
 
 namespace mg::ff {
 
@@ -55,6 +56,13 @@ void RegisterFfmpegFilters() {
         [] { return std::make_shared<FfVideoDecoder>(CLSID_FfVideoDecoder, false); }, {{MEDIATYPE_Video, GUID_NULL}});
     add(CLSID_FfAudioDecoder, "Audio Decoder", MERIT_NORMAL, FilterRole::Transform,
         [] { return std::make_shared<FfAudioDecoder>(); }, {{MEDIATYPE_Audio, GUID_NULL}});
+    // The renderers draw into windows of the window system from here on.
+    add(CLSID_VideoRenderer, "Video Renderer", MERIT_PREFERRED + 1, FilterRole::Renderer,
+        [] { return std::make_shared<WindowedVideoRenderer>(CLSID_VideoRenderer); });
+    add(CLSID_VideoMixingRenderer, "Video Mixing Renderer Filter", MERIT_DO_NOT_USE, FilterRole::Renderer,
+        [] { return std::make_shared<WindowedVideoRenderer>(CLSID_VideoMixingRenderer); });
+    add(CLSID_VideoMixingRenderer9, "Video Mixing Renderer 9", MERIT_DO_NOT_USE, FilterRole::Renderer,
+        [] { return std::make_shared<WindowedVideoRenderer>(CLSID_VideoMixingRenderer9); });
     add(CLSID_WMAsfWriter, "WM ASF Writer", MERIT_DO_NOT_USE, FilterRole::Other,
         [] { return std::make_shared<FfAsfWriter>(); });
     add(CLSID_DVSplitter, "DV Splitter", MERIT_NORMAL, FilterRole::Transform,
