@@ -62,7 +62,7 @@ struct QueueHolder {
     if (!queue) return;
     std::vector<HWND> mine;
     WindowTable().ForEach([&](uintptr_t, const std::shared_ptr<Wnd>& w) {
-      if (w->queue == queue && !w->destroying && IsTopLevel(*w)) mine.push_back(w->handle);
+      if (w->queue == queue && !w->destroying && (IsTopLevel(*w) || IsMessageOnly(*w))) mine.push_back(w->handle);
     });
     for (HWND h : mine) DestroyWindow(h);
     KillThreadTimers(queue->threadId);

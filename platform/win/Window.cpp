@@ -44,6 +44,19 @@ std::shared_ptr<Wnd> DesktopWnd() {
 
 HWND DesktopHandle() { return DesktopWnd()->handle; }
 
+std::shared_ptr<Wnd> MessageRootWnd() {
+  static std::shared_ptr<Wnd> root = [] {
+    auto w = std::make_shared<Wnd>();
+    w->cls = std::make_shared<WndClass>();
+    w->cls->name = u"Message";
+    w->handle = ValueToHandle<HWND>(WindowTable().Add(w));
+    return w;
+  }();
+  return root;
+}
+
+bool IsMessageOnly(const Wnd& w) { return w.parent && w.parent == MessageRootWnd()->handle; }
+
 bool IsTopLevel(const Wnd& w) { return w.parent && w.parent == DesktopHandle(); }
 
 POINT ClientOriginOnScreen(const Wnd& w) {
@@ -191,6 +204,10 @@ HWND createWindow(DWORD exStyle, const std::u16string& className, const std::u16
     if (!p || p->destroying || parent == HWND_MESSAGE) return nullptr;
     w->parent = parent;
     w->id = reinterpret_cast<LONG_PTR>(menu);
+  } else if (parent == HWND_MESSAGE) {
+    // A message-only window: never shown, never enumerated with the others.
+    w->parent = MessageRootWnd()->handle;
+    style &= ~WS_VISIBLE;
   } else {
     w->parent = desktop;
     if (parent && parent != desktop) {
@@ -231,7 +248,7 @@ HWND createWindow(DWORD exStyle, const std::u16string& className, const std::u16
   w->window = {x, y, x + std::max(cx, 0), y + std::max(cy, 0)};
   w->client = DefaultClientRect(w->style, w->exStyle, w->window);
   w->normal = w->window;
-  if (!child) w->surface = std::make_shared<Surface>(w->window.Width(), w->window.Height());
+  if (!child && w->parent == desktop) w->surface = std::make_shared<Surface>(w->window.Width(), w->window.Height());
 
   HWND hwnd;
   {
@@ -244,7 +261,7 @@ HWND createWindow(DWORD exStyle, const std::u16string& className, const std::u16
   }
 
   // Top-level frames ask for their limits before anything else.
-  if (!child && (w->style & (WS_THICKFRAME | WS_CAPTION))) {
+  if (!child && w->parent == desktop && (w->style & (WS_THICKFRAME | WS_CAPTION))) {
     MINMAXINFO mmi{};
     mmi.ptMaxSize = {GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED)};
     mmi.ptMaxPosition = {-4, -4};
@@ -835,8 +852,9 @@ BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM data) {
   std::vector<HWND> list;
   {
     TreeGuard lock(TreeLock());
-    for (HWND h : DesktopWnd()->children)
-      if (auto w = FindWnd(h); w && w->queue && w->queue->threadId == threadId) list.push_back(h);
+    for (const auto& root : {DesktopWnd(), MessageRootWnd()})
+      for (HWND h : root->children)
+        if (auto w = FindWnd(h); w && w->queue && w->queue->threadId == threadId) list.push_back(h);
   }
   for (HWND h : list)
     if (IsWindow(h) && !proc(h, data)) return FALSE;
@@ -845,7 +863,7 @@ BOOL EnumThreadWindows(DWORD threadId, WNDENUMPROC proc, LPARAM data) {
 
 HWND FindWindowExA(HWND parent, HWND childAfter, const char* className, const char* windowName) {
   TreeGuard lock(TreeLock());
-  auto p = FindWnd(parent ? parent : DesktopHandle());
+  auto p = parent == HWND_MESSAGE ? MessageRootWnd() : FindWnd(parent ? parent : DesktopHandle());
   if (!p) return nullptr;
   const std::u16string cls = className ? fold(classNameOf(className)) : std::u16string();
   const std::u16string name = windowName ? AnsiToWide(windowName) : std::u16string();

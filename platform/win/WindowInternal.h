@@ -109,6 +109,9 @@ RECT WindowRectOnScreen(const Wnd& w);
 bool IsVisibleChain(const Wnd& w);
 std::shared_ptr<Wnd> TopLevelOf(const std::shared_ptr<Wnd>& w);
 bool IsTopLevel(const Wnd& w);
+// Made with HWND_MESSAGE as parent.
+bool IsMessageOnly(const Wnd& w);
+std::shared_ptr<Wnd> MessageRootWnd();
 bool IsDescendant(HWND ancestor, HWND hwnd);
 
 // Messages.

@@ -320,7 +320,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
   {
     TreeGuard lock(TreeLock());
     w = FindWnd(hwnd);
-    if (!w || w == DesktopWnd() || w->destroyed) return FALSE;
+    if (!w || w == DesktopWnd() || w->destroyed || IsMessageOnly(*w)) return FALSE;
     wasVisible = (w->style & WS_VISIBLE) != 0;
     child = (w->style & WS_CHILD) != 0;
     style = w->style;

@@ -340,4 +340,30 @@ TEST_F(Windows, MonitorsAndTheWorkArea) {
   EXPECT_EQ(count, 2);
 }
 
+TEST_F(Windows, MessageOnlyWindowsTakeMessagesButNeverShow) {
+  HWND m = CreateWindowExA(0, wintest::TestClass(), "sync", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, HWND_MESSAGE,
+                           nullptr, nullptr, nullptr);
+  ASSERT_TRUE(IsWindow(m));
+  EXPECT_FALSE(IsWindowVisible(m));
+  EXPECT_FALSE(ShowWindow(m, SW_SHOW));
+  EXPECT_FALSE(IsWindowVisible(m));
+  EXPECT_EQ(FindWindowExA(HWND_MESSAGE, nullptr, wintest::TestClass(), "sync"), m);
+  EXPECT_EQ(FindWindowA(wintest::TestClass(), "sync"), nullptr);
+  struct Search {
+    HWND target;
+    bool found;
+  } search{m, false};
+  EnumWindows([](HWND h, LPARAM p) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(p);
+    s->found |= h == s->target;
+    return TRUE;
+  }, reinterpret_cast<LPARAM>(&search));
+  EXPECT_FALSE(search.found);
+  EXPECT_EQ(WindowFromPoint(POINT{5, 5}) == m, false);
+  EXPECT_TRUE(PostMessageA(m, WM_USER + 9, 0, 0));
+  Log().Clear();
+  PumpMessages();
+  EXPECT_EQ(Log().Msgs(m, {WM_USER + 9}).size(), 1u);
+}
+
 }  // namespace
