@@ -193,3 +193,35 @@ TEST(Pipeline, SwitchingAStreamOffAndOnAgain) {
   for (auto& e : DrainEvents(*m.graph)) stopped += e.code == EC_STREAM_CONTROL_STOPPED;
   EXPECT_EQ(stopped, 1);
 }
+
+TEST(Pipeline, AdvanceToMakesEverySampleDueInTimeOrder) {
+  ManualGraph m;
+  std::vector<std::pair<char, REFERENCE_TIME>> order;
+  auto video = MakeSource();
+  auto audio = std::make_shared<CallbackSource>(MakePcmAudioType(8000, 1, 16), 1'000'000, IndexFill(1600));
+  struct Probe : NullRenderer {
+    char tag;
+    std::vector<std::pair<char, REFERENCE_TIME>>& out;
+    Probe(char t, std::vector<std::pair<char, REFERENCE_TIME>>& o) : tag(t), out(o) {}
+    HRESULT OnReceive(Pin& pin, MediaSample& s) override {
+      out.emplace_back(tag, s.StartTime());
+      return NullRenderer::OnReceive(pin, s);
+    }
+  };
+  auto v = std::make_shared<Probe>('v', order), a = std::make_shared<Probe>('a', order);
+  m.graph->AddFilter(video, "video");
+  m.graph->AddFilter(audio, "audio");
+  m.graph->AddFilter(v, "v");
+  m.graph->AddFilter(a, "a");
+  ASSERT_EQ(m.graph->ConnectDirect(video->Output(), v->Input(), nullptr), S_OK);
+  ASSERT_EQ(m.graph->ConnectDirect(audio->Output(), a->Input(), nullptr), S_OK);
+  m.graph->Run();
+  EXPECT_EQ(m.scheduler->AdvanceTo(2'000'000), 7);
+  const std::vector<std::pair<char, REFERENCE_TIME>> want{{'v', 0},         {'a', 0},         {'v', 400'000},
+                                                          {'v', 800'000},   {'a', 1'000'000}, {'v', 1'200'000},
+                                                          {'v', 1'600'000}};
+  EXPECT_EQ(order, want);
+  EXPECT_EQ(m.scheduler->StreamTime(), 2'000'000);
+  m.graph->Stop();
+  EXPECT_EQ(m.scheduler->AdvanceTo(4'000'000), 0);
+}
