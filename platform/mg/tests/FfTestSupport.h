@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/mg/CaptureGraphBuilder.h"
+#include "platform/mg/ffmpeg/FfCodecs.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/tests/TestSupport.h"
 
