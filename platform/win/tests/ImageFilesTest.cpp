@@ -138,6 +138,30 @@ TEST_F(ImageFilesTest, BmpOfEveryToolWrittenDepthMatchesThePng) {
   ExpectSameRgb(*win::LoadPng(Path("mono.png")), *mono);
 }
 
+// A top-down file: the same picture with the rows stored first-to-last and
+// a negative height.
+TEST_F(ImageFilesTest, TopDownBmpFileMatchesItsBottomUpTwin) {
+  MakeReference();
+  Run("pngtopnm " + Path("ref.png") + " | ppmtobmp -bpp 24 > " + Path("up.bmp") + " 2>/dev/null");
+  std::ifstream in(Path("up.bmp"), std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const uint32_t offBits = bytes[10] | (bytes[11] << 8);
+  int32_t height;
+  std::memcpy(&height, &bytes[22], 4);
+  ASSERT_EQ(height, 5);
+  const size_t stride = win::DibStride(7, 24);
+  std::vector<uint8_t> flipped(bytes);
+  for (int y = 0; y < 5; ++y)
+    std::memcpy(&flipped[offBits + stride * static_cast<size_t>(y)], &bytes[offBits + stride * static_cast<size_t>(4 - y)], stride);
+  height = -5;
+  std::memcpy(&flipped[22], &height, 4);
+  auto up = win::LoadBmpFromMemory(bytes.data(), bytes.size());
+  auto down = win::LoadBmpFromMemory(flipped.data(), flipped.size());
+  ASSERT_TRUE(up && down);
+  ExpectSameRgb(*up, *down);
+  ExpectSameRgb(*win::LoadPng(Path("ref.png")), *down);
+}
+
 TEST_F(ImageFilesTest, SavedBmpReadsBackAndImageMagickAgrees) {
   MakeReference();
   auto ref = win::LoadPng(Path("ref.png"));
