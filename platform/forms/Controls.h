@@ -342,6 +342,9 @@ public:
   void DisableAlign() { ++alignDisabled_; }
   void EnableAlign();
   void Realign();
+  // The brush of the control's Color: the background erase fills with it
+  // and the reflected CN_CTLCOLOR* messages answer it.
+  TBrush* Brush() const { return brush_.get(); }
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool v) { doubleBuffered_ = v; }
 
@@ -436,6 +439,7 @@ private:
 
   win::HWND handle_ = nullptr;
   win::HWND parentWindow_ = nullptr;
+  std::unique_ptr<TBrush> brush_;
   win::WNDPROC defWndProc_ = nullptr;
   std::vector<TControl*> controls_;
   std::vector<TWinControl*> winControls_;

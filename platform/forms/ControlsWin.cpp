@@ -108,9 +108,10 @@ LRESULT TWinControl::StdWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 
 // ---- TWinControl ----
 
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
+TWinControl::TWinControl(TComponent* owner) : TControl(owner), brush_(std::make_unique<TBrush>()) {
   defWndProc_ = &DefWindowProcA;
   SetColor(clBtnFace);
+  brush_->SetColor(Color());
 }
 
 TWinControl::~TWinControl() {
@@ -771,9 +772,25 @@ void TWinControl::Dispatch(TMessage& m) {
       if (handle_) ShowWindow(handle_, Visible() ? SW_SHOWNA : SW_HIDE);
       return;
     case CM_COLORCHANGED:
+      if (brush_) brush_->SetColor(Color());
       Invalidate();
       NotifyControls(CM_PARENTCOLORCHANGED);
       return;
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLORSTATIC:
+    case CN_CTLCOLORSCROLLBAR:
+    case CN_CTLCOLORDLG:
+    case CN_CTLCOLORMSGBOX: {
+      // The standard controls ask their parent for colours; the parent
+      // reflects the question here and the control answers with its own.
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      SetTextColor(dc, ColorToRGB(Font()->Color()));
+      SetBkColor(dc, ColorToRGB(Color()));
+      m.Result = reinterpret_cast<LRESULT>(brush_->Handle());
+      return;
+    }
     case CM_FONTCHANGED:
       Invalidate();
       NotifyControls(CM_PARENTFONTCHANGED);
@@ -875,9 +892,7 @@ void TWinControl::WMEraseBkgnd(TMessage& m) {
     DrawParentBackground(this, dc);
   } else {
     RECT r = ClientRect();
-    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
-    FillRect(dc, &r, brush);
-    DeleteObject(brush);
+    FillRect(dc, &r, brush_->Handle());
   }
   m.Result = 1;
 }
@@ -888,6 +903,12 @@ void TWinControl::WMPaint(TMessage& m) {
     return;
   }
   if (!handle_) return;
+  // A standard control of a system class paints itself, unless graphic
+  // children or a buffer need the paint done here.
+  if (!doubleBuffered_ && controls_.empty() && defWndProc_ != &DefWindowProcA) {
+    DefaultHandler(m);
+    return;
+  }
   PAINTSTRUCT ps;
   beginPainting_ = true;
   HDC dc = BeginPaint(handle_, &ps);

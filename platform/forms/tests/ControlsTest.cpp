@@ -7,7 +7,13 @@
 #include <vector>
 
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/win/Bitmap.h"
+#include "platform/win/Dc.h"
+#include "platform/win/Display.h"
+#include "platform/win/GdiObject.h"
 #include "platform/win/Input.h"
+#include "platform/win/Paint.h"
+#include "platform/win/Shapes.h"
 #include "platform/win/Window.h"
 
 using namespace forms;
@@ -518,5 +524,72 @@ TEST_F(ControlsTest, ContextMenusGoToTheControlUnderTheMouseThenItsParents) {
   EXPECT_TRUE(asked);
   EXPECT_EQ(popped, (std::vector<std::string>{"b on w 121,121"}));
   SetPopupMenuHandler(nullptr);
+  delete form;
+}
+
+namespace {
+// A control class of the window system's kind: it paints itself (into the
+// DC it is given, or through BeginPaint) with the brush its parent answers.
+win::LRESULT StaticLikeProc(win::HWND h, win::UINT msg, win::WPARAM wp, win::LPARAM lp) {
+  if (msg != win::WM_PAINT) return win::DefWindowProcA(h, msg, wp, lp);
+  win::PAINTSTRUCT ps;
+  win::HDC dc = wp ? reinterpret_cast<win::HDC>(wp) : win::BeginPaint(h, &ps);
+  auto brush = reinterpret_cast<win::HBRUSH>(
+      win::SendMessageA(win::GetParent(h), win::WM_CTLCOLORSTATIC, reinterpret_cast<win::WPARAM>(dc),
+                        reinterpret_cast<win::LPARAM>(h)));
+  win::RECT r;
+  win::GetClientRect(h, &r);
+  if (brush) win::FillRect(dc, &r, brush);
+  if (!wp) win::EndPaint(h, &ps);
+  return 0;
+}
+
+class TStaticLike : public TWinControl {
+public:
+  using TWinControl::TWinControl;
+
+protected:
+  void CreateParams(TCreateParams& p) override {
+    TWinControl::CreateParams(p);
+    static const bool registered = [] {
+      win::WNDCLASSA wc;
+      wc.lpfnWndProc = &StaticLikeProc;
+      wc.lpszClassName = "VorixStaticLike";
+      return win::RegisterClassA(&wc) != 0;
+    }();
+    ASSERT_TRUE(registered);
+    CreateSubClass(p, "VorixStaticLike");
+  }
+};
+}  // namespace
+
+TEST_F(ControlsTest, SubclassedSystemControlsPaintThemselvesInTheirOwnColours) {
+  TForm* form = MakeForm();
+  form->SetColor(clBlue);
+  auto* s = new TStaticLike(form);
+  s->SetBounds(10, 10, 50, 20);
+  s->SetParent(form);
+  s->SetColor(clLime);
+  form->Show();
+  Pump();
+  EXPECT_EQ(s->DefWndProc(), &StaticLikeProc);
+  EXPECT_EQ(win::GetWindowLongPtr(s->Handle(), win::GWL_WNDPROC),
+            reinterpret_cast<win::LONG_PTR>(&TWinControl::StdWndProc));
+  EXPECT_EQ(win::GetScreenPixel(100 + 20, 100 + 15), win::RGB(0, 255, 0));
+  EXPECT_EQ(win::GetScreenPixel(100 + 70, 100 + 15), win::RGB(0, 0, 255));
+  // Into a caller's DC, through the same procedure.
+  win::HDC screen = win::GetDC(nullptr);
+  win::HDC mem = win::CreateCompatibleDC(screen);
+  win::HBITMAP bmp = win::CreateCompatibleBitmap(screen, 50, 20);
+  win::ReleaseDC(nullptr, screen);
+  win::HGDIOBJ old = win::SelectObject(mem, bmp);
+  s->SetColor(clRed);
+  s->Perform(win::WM_PAINT, reinterpret_cast<win::WPARAM>(mem), 0);
+  EXPECT_EQ(win::GetPixel(mem, 5, 5), win::RGB(255, 0, 0));
+  // A child id defaults to the handle.
+  EXPECT_EQ(static_cast<uintptr_t>(win::GetWindowLongA(s->Handle(), win::GWL_ID)), win::HandleToValue(s->Handle()));
+  win::SelectObject(mem, old);
+  win::DeleteObject(bmp);
+  win::DeleteDC(mem);
   delete form;
 }
