@@ -292,4 +292,55 @@ TEST_F(Messages, GetMessageHooksSeeAndMayNullMessages) {
   EXPECT_EQ(SetWindowsHookExA(99, [](int, WPARAM, LPARAM) -> LRESULT { return 0; }, nullptr, 0), nullptr);
 }
 
+TEST_F(Messages, ReplyMessageAnswersTheSenderBeforeTheHandlerEnds) {
+  static std::atomic<bool> replied{false}, senderSaw{false}, handlerDone{false};
+  static std::atomic<BOOL> inSend{FALSE};
+  replied = senderSaw = handlerDone = false;
+  WNDCLASSA wc;
+  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m != WM_USER + 20) return DefWindowProcA(h, m, w, l);
+    inSend = InSendMessage();
+    ReplyMessage(5);
+    replied = true;
+    // The sender goes on while this handler still runs.
+    while (!senderSaw) std::this_thread::yield();
+    handlerDone = true;
+    return 99;  // too late: the sender has its answer
+  };
+  wc.lpszClassName = "VorixReply";
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  HWND h = CreateWindowExA(0, "VorixReply", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+  std::atomic<LRESULT> got{0};
+  std::thread sender([&] {
+    got = SendMessageA(h, WM_USER + 20, 0, 0);
+    senderSaw = true;
+  });
+  while (!handlerDone) {
+    MSG m;
+    if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+  }
+  sender.join();
+  EXPECT_EQ(got.load(), 5);
+  EXPECT_TRUE(inSend.load());
+  EXPECT_FALSE(InSendMessage());
+  EXPECT_FALSE(ReplyMessage(1));  // nothing to answer here
+  DestroyWindow(h);
+}
+
+TEST_F(Messages, BroadcastsReachEveryTopLevelWindow) {
+  HWND a = wintest::MakeTopLevel(0, 0, 5, 5, WS_POPUP);
+  HWND b = wintest::MakeTopLevel(0, 0, 5, 5, WS_POPUP);
+  HWND child = wintest::MakeChild(a, 0, 0, 2, 2);
+  Log().Clear();
+  SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0);
+  EXPECT_EQ(Log().Msgs(a, {WM_SETTINGCHANGE}).size(), 1u);
+  EXPECT_EQ(Log().Msgs(b, {WM_SETTINGCHANGE}).size(), 1u);
+  EXPECT_TRUE(Log().Msgs(child, {WM_SETTINGCHANGE}).empty());
+  Log().Clear();
+  EXPECT_TRUE(PostMessageA(HWND_BROADCAST, WM_SYSCOLORCHANGE, 0, 0));
+  PumpMessages();
+  EXPECT_EQ(Log().Msgs(a, {WM_SYSCOLORCHANGE}).size(), 1u);
+  EXPECT_EQ(Log().Msgs(b, {WM_SYSCOLORCHANGE}).size(), 1u);
+}
+
 }  // namespace

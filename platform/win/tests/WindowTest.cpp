@@ -366,4 +366,21 @@ TEST_F(Windows, MessageOnlyWindowsTakeMessagesButNeverShow) {
   EXPECT_EQ(Log().Msgs(m, {WM_USER + 9}).size(), 1u);
 }
 
+TEST_F(Windows, SetParentMovesAWindowBetweenParents) {
+  HWND a = wintest::MakeTopLevel(0, 0, 100, 100);
+  HWND b = wintest::MakeTopLevel(200, 0, 100, 100);
+  HWND child = wintest::MakeChild(a, 10, 10, 20, 20, WS_CHILD | WS_VISIBLE, 7);
+  EXPECT_EQ(SetParent(child, b), a);
+  EXPECT_EQ(GetParent(child), b);
+  EXPECT_EQ(GetDlgItem(b, 7), child);
+  EXPECT_EQ(GetDlgItem(a, 7), nullptr);
+  RECT r;
+  GetWindowRect(child, &r);
+  EXPECT_EQ(r, (RECT{210, 10, 230, 30}));  // same place in the new parent's client area
+  EXPECT_EQ(WindowFromPoint(POINT{215, 15}), child);
+  EXPECT_EQ(SetParent(b, child), nullptr);  // no cycles
+  DestroyWindow(b);
+  EXPECT_FALSE(IsWindow(child));
+}
+
 }  // namespace
