@@ -5,6 +5,7 @@
 #include "platform/win/Dc.h"
 #include "platform/win/GdiInternal.h"
 #include "platform/win/Region.h"
+#include "platform/win/Window.h"
 #include "platform/win/WindowSurface.h"
 
 namespace win {
@@ -61,11 +62,14 @@ HDC GetDCEx(HWND hwnd, HRGN clip, DWORD flags) {
   g_windowPieces = WindowPieces;
   g_surfaceChanged = Changed;
   auto dc = std::make_shared<DeviceContext>();
-  dc->type = hwnd ? DeviceContext::Type::Window : DeviceContext::Type::Screen;
+  // The desktop window's DC is the screen's: outlines dragged on it are
+  // drawn over every window.
+  const bool screen = !hwnd || hwnd == GetDesktopWindow();
+  dc->type = screen ? DeviceContext::Type::Screen : DeviceContext::Type::Window;
   dc->hwnd = hwnd;
   dc->wholeWindow = (flags & DCX_WINDOW) != 0;
   dc->flags = flags;
-  if (hwnd) {
+  if (!screen) {
     WindowDrawTarget probe;
     if (!GetWindowDrawTarget(hwnd, !dc->wholeWindow, &probe)) return nullptr;
   }

@@ -56,6 +56,24 @@ TEST_F(WindowDcTest, ScreenDcReachesTheWindowsItCovers) {
   ReleaseDC(nullptr, screen);
 }
 
+// Outlines dragged on the desktop window's DC cover the windows under them,
+// and a second pass restores them.
+TEST_F(WindowDcTest, DesktopWindowDcIsTheScreen) {
+  HWND w = wintest::MakeTopLevel(40, 40, 20, 20);
+  HDC own = GetDC(w);
+  Fill(own, {0, 0, 20, 20}, RGB(255, 255, 255));
+  ReleaseDC(w, own);
+  HDC desk = GetWindowDC(GetDesktopWindow());
+  ASSERT_NE(desk, nullptr);
+  SetROP2(desk, R2_NOT);
+  const POINT line[] = {{35, 50}, {65, 50}};
+  Polyline(desk, line, 2);
+  EXPECT_EQ(GetScreenPixel(45, 50), RGB(0, 0, 0));
+  Polyline(desk, line, 2);
+  EXPECT_EQ(GetScreenPixel(45, 50), RGB(255, 255, 255));
+  ReleaseDC(GetDesktopWindow(), desk);
+}
+
 TEST_F(WindowDcTest, ChildrenAreClippedOutWithClipChildren) {
   HWND parent = wintest::MakeTopLevel(0, 0, 20, 20, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
   HWND child = wintest::MakeChild(parent, 5, 5, 5, 5);
