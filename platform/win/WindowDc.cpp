@@ -10,10 +10,6 @@
 
 namespace win {
 
-// Weak until the window manager provides it: the headless screen composes
-// from the surfaces themselves, so only live displays need the news.
-__attribute__((weak)) void SurfaceChanged(HWND topLevel, const RECT& surfaceRect);
-
 using namespace gdi;
 
 namespace {
@@ -51,10 +47,7 @@ std::vector<Piece> WindowPieces(const DeviceContext& dc) {
   return out;
 }
 
-void Changed(HWND topLevel, const RECT& r) {
-  auto* notify = &SurfaceChanged;
-  if (notify) notify(topLevel, r);
-}
+void Changed(HWND topLevel, const RECT& r) { SurfaceChanged(topLevel, r); }
 
 }  // namespace
 
