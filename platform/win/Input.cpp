@@ -191,6 +191,15 @@ void routeMouse(UINT clientMsg, UINT ncMsg, int button, bool isDown, LPARAM whee
     capture = s.capture;
   }
   if (capture && !IsWindow(capture)) capture = nullptr;
+  if (clientMsg == WM_MOUSEWHEEL) {
+    // The wheel goes to the focus window, not to the one under the pointer.
+    HWND focus = GetFocus();
+    if (!focus) focus = GetActiveWindow();
+    if (!focus) return;
+    postTo(focus, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<WORD>(keyFlags()), static_cast<WORD>(wheelDelta)),
+           packPoint(pt));
+    return;
+  }
   HWND target;
   LRESULT hit = HTCLIENT;
   if (capture) {
@@ -203,22 +212,13 @@ void routeMouse(UINT clientMsg, UINT ncMsg, int button, bool isDown, LPARAM whee
         std::lock_guard lock(s.mutex);
         pressed = s.pressed;
       }
-      if (!pressed || !IsWindow(pressed) || clientMsg == WM_MOUSEWHEEL) return;
+      if (!pressed || !IsWindow(pressed)) return;
       target = pressed;
       capture = pressed;  // delivered as to a captured window
     }
   }
   const bool client = capture || hit == HTCLIENT;
   UINT msg = client ? clientMsg : ncMsg;
-  if (clientMsg == WM_MOUSEWHEEL) {
-    // The wheel goes to the focus window, not to the one under the pointer.
-    HWND focus = GetFocus();
-    if (!focus) focus = GetActiveWindow();
-    if (!focus) return;
-    postTo(focus, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<WORD>(keyFlags()), static_cast<WORD>(wheelDelta)),
-           packPoint(pt));
-    return;
-  }
   if (!capture)
     SendMessageA(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target),
                  MAKELPARAM(static_cast<WORD>(hit), static_cast<WORD>(msg)));
