@@ -358,6 +358,12 @@ UINT keyForChar(char16_t c, bool* shift) {
   return 0;
 }
 
+}  // namespace
+
+UINT KeyForChar(char16_t c, bool* shift) { return keyForChar(c, shift); }
+
+namespace {
+
 void postKey(UINT vk, bool isDown, char16_t packet) {
   auto& s = state();
   bool wasDown, alt, ctrl;
@@ -379,6 +385,10 @@ void postKey(UINT vk, bool isDown, char16_t packet) {
   const bool sys = noFocus || vk == VK_F10 || ((alt || vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU) && !ctrl);
   const UINT msg = isDown ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   uint64_t lp = 1;
+  lp |= static_cast<uint64_t>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) & 0xFF) << 16;
+  if (vk == VK_RCONTROL || vk == VK_RMENU || (vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT ||
+      vk == VK_DELETE || vk == VK_DIVIDE || vk == VK_APPS || vk == VK_NUMLOCK)
+    lp |= 1u << 24;  // extended key
   if (alt && !ctrl) lp |= 1u << 29;
   if (wasDown) lp |= 1u << 30;
   if (!isDown) lp |= (1u << 30) | (1u << 31);

@@ -76,6 +76,19 @@ int16_t GetKeyState(int vk);
 int16_t GetAsyncKeyState(int vk);
 BOOL GetKeyboardState(BYTE* state256);
 
+// The keyboard layout (US): key codes, scan codes, characters and names.
+inline constexpr UINT MAPVK_VK_TO_VSC = 0, MAPVK_VSC_TO_VK = 1, MAPVK_VK_TO_CHAR = 2;
+UINT MapVirtualKeyA(UINT code, UINT mapType);
+UINT MapVirtualKeyW(UINT code, UINT mapType);
+inline UINT MapVirtualKey(UINT code, UINT mapType) { return MapVirtualKeyA(code, mapType); }
+// The key's name from a key message's lParam (scan code in bits 16-23,
+// extended flag in bit 24), such as "Ctrl", "Enter", "F5" or "A".
+int GetKeyNameTextA(LONG lParam, char* buffer, int size);
+int GetKeyNameTextW(LONG lParam, WCHAR* buffer, int size);
+// Low byte the key, high byte the shift state (1 Shift); -1 if no key types it.
+int16_t VkKeyScanA(char c);
+int16_t VkKeyScanW(WCHAR c);
+
 // Input injection: what a user at the screen would do. Messages land in the
 // queue of the thread that owns the target window, with the hit test and
 // WM_SETCURSOR sent on the way as the platform does; pump to deliver them.

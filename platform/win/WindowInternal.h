@@ -258,3 +258,8 @@ void TrackScrollBar(HWND hwnd, int bar, POINT screen);
 namespace win::detail {
 void BackendCursor(HCURSOR cursor);
 }  // namespace win::detail
+
+namespace win::detail {
+// The US-layout key (and whether Shift is needed) that types `c`, or 0.
+UINT KeyForChar(char16_t c, bool* shift);
+}  // namespace win::detail

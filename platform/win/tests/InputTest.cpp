@@ -297,4 +297,38 @@ TEST_F(Input, ClosingAnOwnedDialogGivesActivationBackToItsOwner) {
   EXPECT_EQ(GetActiveWindow(), other);
 }
 
+TEST_F(Input, KeyNamesScanCodesAndCharacters) {
+  struct Case {
+    UINT vk;
+    const char* name;
+  };
+  const Case cases[] = {{VK_CONTROL, "Ctrl"}, {VK_RETURN, "Enter"}, {VK_F5, "F5"},     {'S', "S"},
+                        {VK_DELETE, "Delete"}, {VK_SPACE, "Space"}, {VK_ESCAPE, "Esc"}, {VK_UP, "Up"}};
+  for (const auto& c : cases) {
+    const UINT scan = MapVirtualKeyA(c.vk, MAPVK_VK_TO_VSC);
+    ASSERT_NE(scan, 0u) << c.name;
+    const bool extended = c.vk == VK_DELETE || c.vk == VK_UP;
+    char name[32];
+    EXPECT_GT(GetKeyNameTextA(static_cast<LONG>((scan << 16) | (extended ? 1u << 24 : 0)), name, sizeof name), 0);
+    EXPECT_STREQ(name, c.name);
+  }
+  EXPECT_EQ(MapVirtualKeyA(0x1E, MAPVK_VSC_TO_VK), static_cast<UINT>('A'));
+  EXPECT_EQ(MapVirtualKeyA(VK_OEM_COMMA, MAPVK_VK_TO_CHAR), static_cast<UINT>(','));
+  EXPECT_EQ(VkKeyScanA('a'), 'A');
+  EXPECT_EQ(VkKeyScanA('?'), 0x100 | VK_OEM_2);
+  EXPECT_EQ(VkKeyScanW(u'\u00e9'), -1);
+  // Injected key messages carry their scan code, as the class library's
+  // shortcut names read it back.
+  HWND h = wintest::MakeTopLevel(0, 0, 10, 10);
+  ASSERT_EQ(GetFocus(), h);
+  Log().Clear();
+  InjectKeyPress(VK_F5);
+  PumpMessages();
+  const auto downs = Log().Of(WM_KEYDOWN);
+  ASSERT_EQ(downs.size(), 1u);
+  char name[32];
+  GetKeyNameTextA(static_cast<LONG>(downs[0].lParam), name, sizeof name);
+  EXPECT_STREQ(name, "F5");
+}
+
 }  // namespace
