@@ -393,6 +393,16 @@ void TControl::MouseMove(TShiftState shift, int x, int y) {
   if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
+bool TControl::DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, wheelDelta, mousePos, handled);
+  if (!handled) {
+    if (wheelDelta < 0 && OnMouseWheelDown) OnMouseWheelDown(this, shift, mousePos, handled);
+    if (wheelDelta > 0 && OnMouseWheelUp) OnMouseWheelUp(this, shift, mousePos, handled);
+  }
+  return handled;
+}
+
 void TControl::DoMouseDown(TMessage& m, TMouseButton button, TShiftState extra) {
   if (controlStyle_.Contains(csNoStdEvents)) return;
   MouseDown(button, MouseShiftState(m.WParam) + extra, GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
@@ -489,6 +499,14 @@ void TControl::Dispatch(TMessage& m) {
       return;
     case WM_CONTEXTMENU:
       WMContextMenu(m);
+      return;
+    case WM_MOUSEWHEEL:
+      if (DoMouseWheel(MouseShiftState(LOWORD(m.WParam)), static_cast<int16_t>(HIWORD(m.WParam)),
+                       Point(GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)))) {
+        m.Result = 1;
+        return;
+      }
+      DefaultHandler(m);
       return;
     case CM_MOUSEENTER:
       if (OnMouseEnter) OnMouseEnter(this);

@@ -238,7 +238,7 @@ void TApplication::HandleException(TObject* sender) {
 void TApplication::ShowException(const std::exception& e) {
   HWND owner = nullptr;
   if (Screen->ActiveForm() && Screen->ActiveForm()->HandleAllocated()) owner = Screen->ActiveForm()->Handle();
-  MessageBox(owner, e.what(), title_, MB_OK | MB_ICONSTOP);
+  forms::MessageBox(owner, e.what(), title_, MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::Minimize() {

@@ -593,3 +593,30 @@ TEST_F(ControlsTest, SubclassedSystemControlsPaintThemselvesInTheirOwnColours) {
   win::DeleteDC(mem);
   delete form;
 }
+
+TEST_F(ControlsTest, TheWheelGoesToTheFocusedControlThenUpToWhoHandlesIt) {
+  TForm* form = MakeForm();
+  auto* w = new LoggedPanel(form);
+  w->SetBounds(10, 10, 40, 40);
+  w->SetParent(form);
+  w->SetTabStop(true);
+  form->SetActiveControl(w);
+  form->Show();
+  Pump();
+  std::vector<std::string> seen;
+  w->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint, bool& handled) {
+    seen.push_back("w down");
+    handled = true;
+  };
+  form->OnMouseWheel = [&](TObject*, TShiftState, int delta, TPoint, bool& handled) {
+    seen.push_back("form " + std::to_string(delta));
+    handled = true;
+  };
+  MoveTo(w, 5, 5);
+  win::InjectMouseWheel(-win::WHEEL_DELTA);
+  Pump();
+  win::InjectMouseWheel(2 * win::WHEEL_DELTA);
+  Pump();
+  EXPECT_EQ(seen, (std::vector<std::string>{"w down", "form 240"}));
+  delete form;
+}

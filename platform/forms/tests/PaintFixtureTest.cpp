@@ -105,6 +105,10 @@ protected:
     form->SetBorderStyle(bsNone);
     form->SetBounds(100, 100, 300, 300);
     form->SetColor(kFormColour);
+    form->OnPaint = [this](TObject*) {
+      form->Canvas()->Brush()->SetColor(clLime);
+      form->Canvas()->FillRect(Rect(250, 10, 260, 20));
+    };
     shape = new Shape(form);
     shape->SetBounds(20, 20, 100, 100);
     shape->SetParent(form);
@@ -173,6 +177,7 @@ TEST_F(PaintFixture, OnScreenTheBoxShowsThePanelAndTheFormBehindIt) {
   const win::COLORREF red = ColorToRGB(kShapeColour), blue = ColorToRGB(kFormColour);
   EXPECT_EQ(At(30, 30), red) << "the graphic control";
   EXPECT_EQ(At(10, 10), blue) << "clipped to its bounds";
+  EXPECT_EQ(At(255, 15), win::RGB(0, 255, 0)) << "the form's OnPaint";
   EXPECT_EQ(At(130, 130), blue) << "the panel shows the form";
   EXPECT_EQ(At(80, 65), red) << "the panel shows the form's graphic control";
   EXPECT_EQ(At(74, 74), win::RGB(0, 0, 0)) << "the box's own drawing";
