@@ -281,6 +281,39 @@ HRESULT SimAudioCard::Stop() {
   return hr;
 }
 
+HRESULT SimAudioCard::GetPages(std::vector<PropertyPage>* pages) {
+  if (!pages) return E_POINTER;
+  auto self = std::static_pointer_cast<SimAudioCard>(shared_from_this());
+  const LONG inputs = static_cast<LONG>(InputPins().size());
+  PropertyPage page;
+  page.title = "Audio Input";
+  PropertyDescriptor input = ControlDescriptor<SimAudioCard>(
+      self, "Input", ControlRange{0, inputs - 1, 1, 0, 0},
+      [](SimAudioCard& c) {
+        const auto pins = c.InputPins();
+        for (size_t i = 0; i < pins.size(); ++i)
+          if (pins[i]->Snapshot().enable) return static_cast<LONG>(i);
+        return LONG{-1};
+      },
+      [](SimAudioCard& c, LONG i) {
+        const auto pins = c.InputPins();
+        if (i >= 0 && i < static_cast<LONG>(pins.size())) pins[static_cast<size_t>(i)]->put_Enable(1);
+      });
+  input.kind = PropertyDescriptor::Kind::Choice;
+  for (auto& p : InputPins()) input.choices.push_back(p->Name());
+  page.properties.push_back(std::move(input));
+  page.properties.push_back(ControlDescriptor<SimAudioCard>(
+      self, "Level", ControlRange{0, 100, 1, 100, 0},
+      [](SimAudioCard& c) {
+        double level = 0;
+        c.get_MixLevel(&level);
+        return static_cast<LONG>(std::lround(std::max(0.0, level) * 100));
+      },
+      [](SimAudioCard& c, LONG v) { c.put_MixLevel(v / 100.0); }));
+  pages->push_back(std::move(page));
+  return S_OK;
+}
+
 uint32_t SimAudioCard::RenderBuffer(int64_t index, uint8_t* out, uint32_t room) const {
   const AM_MEDIA_TYPE mt = CurrentFormat();
   const WAVEFORMATEX* wf = mt.FormatAs<WAVEFORMATEX>();

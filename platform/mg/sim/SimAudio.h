@@ -101,7 +101,7 @@ private:
   SimAudioCard* card_;
 };
 
-class SimAudioCard : public BaseFilter, public StreamSource, public MixerControl {
+class SimAudioCard : public BaseFilter, public StreamSource, public MixerControl, public ISpecifyPropertyPages {
 public:
   // Samples per buffer: a tenth of a second.
   static constexpr REFERENCE_TIME kBufferPeriod = UNITS / 10;
@@ -124,6 +124,8 @@ public:
   HRESULT OnConnect(Pin& pin) override;
   ALLOCATOR_PROPERTIES DecideBufferSize(const Pin& pin) const override;
   HRESULT Stop() override;
+  // The recorded input and its level in percent.
+  HRESULT GetPages(std::vector<PropertyPage>* pPages) override;
 
 private:
   std::shared_ptr<DevicePresence> presence_;

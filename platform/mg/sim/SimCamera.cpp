@@ -95,6 +95,46 @@ HRESULT SimCamera::GetCurrentActualFrameRate(Pin* pin, int64_t* rate) {
   return S_OK;
 }
 
+HRESULT SimCamera::GetPages(std::vector<PropertyPage>* pages) {
+  const HRESULT hr = SimVideoSource::GetPages(pages);
+  if (FAILED(hr)) return hr;
+  static const char* kNames[7] = {"Pan", "Tilt", "Roll", "Zoom", "Exposure", "Iris", "Focus"};
+  auto self = std::static_pointer_cast<SimCamera>(shared_from_this());
+  PropertyPage camera;
+  camera.title = "Camera Control";
+  for (LONG p = 0; p < 7; ++p)
+    camera.properties.push_back(ControlDescriptor<SimCamera>(
+        self, kNames[p], *CameraControlRange(p),
+        [p](SimCamera& c) {
+          LONG v = 0, f = 0;
+          c.GetCamera(p, &v, &f);
+          return v;
+        },
+        [p](SimCamera& c, LONG v) { c.SetCamera(p, v, CameraControl_Flags_Manual); }));
+  pages->push_back(std::move(camera));
+  PropertyPage video;
+  video.title = "Video Control";
+  for (auto [name, bit] : {std::pair{"Flip Horizontal", VideoControlFlag_FlipHorizontal},
+                           std::pair{"Flip Vertical", VideoControlFlag_FlipVertical}}) {
+    PropertyDescriptor d = ControlDescriptor<SimCamera>(
+        self, name, ControlRange{0, 1, 1, 0, 0},
+        [bit](SimCamera& c) {
+          LONG m = 0;
+          c.GetMode(c.Output().get(), &m);
+          return (m & bit) ? 1 : 0;
+        },
+        [bit](SimCamera& c, LONG v) {
+          LONG m = 0;
+          c.GetMode(c.Output().get(), &m);
+          c.SetMode(c.Output().get(), v ? (m | bit) : (m & ~bit));
+        });
+    d.kind = PropertyDescriptor::Kind::Bool;
+    video.properties.push_back(std::move(d));
+  }
+  pages->push_back(std::move(video));
+  return S_OK;
+}
+
 HRESULT SimCamera::GetCameraRange(LONG p, LONG* pMin, LONG* pMax, LONG* pStep, LONG* pDefault, LONG* pCaps) {
   const ControlRange* r = CameraControlRange(p);
   if (!r) return E_PROP_ID_UNSUPPORTED;

@@ -36,6 +36,9 @@ public:
   HRESULT SetCamera(LONG p, LONG value, LONG flags);
   HRESULT GetCamera(LONG p, LONG* value, LONG* flags);
 
+  // The proc amp page, then camera control and video control.
+  HRESULT GetPages(std::vector<PropertyPage>* pPages) override;
+
 protected:
   void DrawScene(int64_t index, const PictureSettings& settings, RgbImage& image) override;
   std::shared_ptr<Object> QueryDelegate(const std::type_info& type) override;

@@ -111,6 +111,28 @@ HRESULT SimCrossbar::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related
   return S_OK;
 }
 
+HRESULT SimCrossbar::GetPages(std::vector<PropertyPage>* pages) {
+  if (!pages) return E_POINTER;
+  auto self = std::static_pointer_cast<SimCrossbar>(shared_from_this());
+  PropertyPage page;
+  page.title = "Crossbar";
+  for (LONG out = 0; out < static_cast<LONG>(outputs_.size()); ++out) {
+    PropertyDescriptor d = ControlDescriptor<SimCrossbar>(
+        self, outputs_[out].name, ControlRange{-1, static_cast<LONG>(inputs_.size()) - 1, 1, -1, 0},
+        [out](SimCrossbar& x) {
+          LONG in = -1;
+          x.get_IsRoutedTo(out, &in);
+          return in;
+        },
+        [out](SimCrossbar& x, LONG in) { x.Route(out, in); });
+    d.kind = PropertyDescriptor::Kind::Choice;
+    for (auto& in : inputs_) d.choices.push_back(in.name);
+    page.properties.push_back(std::move(d));
+  }
+  pages->push_back(std::move(page));
+  return S_OK;
+}
+
 HRESULT SimCrossbar::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const {
   const auto pins = Pins();
   for (size_t i = 0; i < pins.size(); ++i)
@@ -144,6 +166,42 @@ HRESULT SimTvTuner::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) cons
 
 std::vector<AM_MEDIA_TYPE> SimTvTuner::GetMediaTypes(const Pin& pin) const {
   return {AnalogType(&pin == PinAt(0).get())};
+}
+
+HRESULT SimTvTuner::GetPages(std::vector<PropertyPage>* pages) {
+  if (!pages) return E_POINTER;
+  auto self = std::static_pointer_cast<SimTvTuner>(shared_from_this());
+  PropertyPage page;
+  page.title = "TV Tuner";
+  page.properties.push_back(ControlDescriptor<SimTvTuner>(
+      self, "Channel", ControlRange{2, 69, 1, 3, 0},
+      [](SimTvTuner& t) {
+        LONG ch = 0;
+        t.get_Channel(&ch, nullptr, nullptr);
+        return ch;
+      },
+      [](SimTvTuner& t, LONG ch) { t.put_Channel(ch, AMTUNER_SUBCHAN_DEFAULT, AMTUNER_SUBCHAN_DEFAULT); }));
+  page.properties.push_back(ControlDescriptor<SimTvTuner>(
+      self, "Country", ControlRange{1, 999, 1, 1, 0},
+      [](SimTvTuner& t) {
+        LONG c = 0;
+        t.get_CountryCode(&c);
+        return c;
+      },
+      [](SimTvTuner& t, LONG c) { t.put_CountryCode(c); }));
+  PropertyDescriptor input = ControlDescriptor<SimTvTuner>(
+      self, "Input", ControlRange{0, 1, 1, 0, 0},
+      [](SimTvTuner& t) {
+        TunerInputType type = TunerInputCable;
+        t.get_InputType(0, &type);
+        return static_cast<LONG>(type);
+      },
+      [](SimTvTuner& t, LONG v) { t.put_InputType(0, static_cast<TunerInputType>(v)); });
+  input.kind = PropertyDescriptor::Kind::Choice;
+  input.choices = {"Cable", "Antenna"};
+  page.properties.push_back(std::move(input));
+  pages->push_back(std::move(page));
+  return S_OK;
 }
 
 HRESULT SimTvTuner::put_Channel(LONG ch, LONG, LONG) {

@@ -62,7 +62,7 @@ struct TvState {
 
 // A crossbar with a fixed pin table. Video inputs route to video outputs
 // and audio inputs to audio outputs.
-class SimCrossbar : public BaseFilter, public IAMCrossbar {
+class SimCrossbar : public BaseFilter, public IAMCrossbar, public ISpecifyPropertyPages {
 public:
   struct PinSpec {
     std::string name;
@@ -80,6 +80,8 @@ public:
   HRESULT Route(LONG OutputPinIndex, LONG InputPinIndex) override;
   HRESULT get_IsRoutedTo(LONG OutputPinIndex, LONG* InputPinIndex) override;
   HRESULT get_CrossbarPinInfo(BOOL IsInputPin, LONG PinIndex, LONG* PinIndexRelated, LONG* PhysicalType) override;
+  // One choice per output: the input routed to it.
+  HRESULT GetPages(std::vector<PropertyPage>* pPages) override;
   HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
   std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& pin) const override;
 
@@ -90,7 +92,7 @@ private:
   bool drivesPicture_;
 };
 
-class SimTvTuner : public BaseFilter, public IAMTVTuner {
+class SimTvTuner : public BaseFilter, public IAMTVTuner, public ISpecifyPropertyPages {
 public:
   explicit SimTvTuner(std::shared_ptr<TvState> state);
   HRESULT put_Channel(LONG lChannel, LONG lVideoSubChannel, LONG lAudioSubChannel) override;
@@ -115,6 +117,8 @@ public:
   HRESULT get_ConnectInput(LONG* plIndex) override;
   HRESULT get_VideoFrequency(LONG* lFreq) override;
   HRESULT get_AudioFrequency(LONG* lFreq) override;
+  // Channel, country and input type.
+  HRESULT GetPages(std::vector<PropertyPage>* pPages) override;
   HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
   std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& pin) const override;
 

@@ -358,6 +358,27 @@ HRESULT SimVideoSource::Get(LONG p, LONG* value, LONG* flags) {
   return S_OK;
 }
 
+HRESULT SimVideoSource::GetPages(std::vector<PropertyPage>* pages) {
+  if (!pages) return E_POINTER;
+  static const char* kNames[10] = {"Brightness", "Contrast",   "Hue",          "Saturation",
+                                   "Sharpness",  "Gamma",      "ColorEnable",  "WhiteBalance",
+                                   "BacklightCompensation", "Gain"};
+  auto self = std::static_pointer_cast<SimVideoSource>(shared_from_this());
+  PropertyPage page;
+  page.title = "Video Proc Amp";
+  for (LONG p = 0; p < 10; ++p)
+    page.properties.push_back(ControlDescriptor<SimVideoSource>(
+        self, kNames[p], *ProcAmpRange(p),
+        [p](SimVideoSource& s) {
+          LONG v = 0, f = 0;
+          s.Get(p, &v, &f);
+          return v;
+        },
+        [p](SimVideoSource& s, LONG v) { s.Set(p, v, VideoProcAmp_Flags_Manual); }));
+  pages->push_back(std::move(page));
+  return S_OK;
+}
+
 void SimVideoSource::SyncProcAmp() {
   settings_.brightness = procAmpValues_[VideoProcAmp_Brightness];
   settings_.contrast = procAmpValues_[VideoProcAmp_Contrast];

@@ -38,6 +38,26 @@ struct VideoCapability {
   int height;
 };
 
+// An Int setting of a property page bound to a control of `owner`; the
+// page holds the owner weakly, so a page outliving its filter does nothing.
+template <class T>
+PropertyDescriptor ControlDescriptor(const std::shared_ptr<T>& owner, std::string name, const ControlRange& r,
+                                     std::function<LONG(T&)> get, std::function<void(T&, LONG)> set) {
+  PropertyDescriptor d;
+  d.name = std::move(name);
+  d.kind = PropertyDescriptor::Kind::Int;
+  d.min = r.min, d.max = r.max, d.step = r.step, d.def = r.def;
+  std::weak_ptr<T> weak = owner;
+  d.get = [weak, get] {
+    auto o = weak.lock();
+    return o ? static_cast<int>(get(*o)) : 0;
+  };
+  d.set = [weak, set](int v) {
+    if (auto o = weak.lock()) set(*o, v);
+  };
+  return d;
+}
+
 // Frame intervals the simulated video devices take: 5 to 30 frames a second.
 inline constexpr REFERENCE_TIME kMinFrameInterval = 333'333;
 inline constexpr REFERENCE_TIME kMaxFrameInterval = 2'000'000;
@@ -63,7 +83,8 @@ private:
 class SimVideoSource : public BaseFilter,
                        public StreamSource,
                        public IAMDroppedFrames,
-                       public IAMVideoProcAmp {
+                       public IAMVideoProcAmp,
+                       public ISpecifyPropertyPages {
 public:
   SimVideoSource(const CLSID& clsid, std::shared_ptr<DevicePresence> presence, std::vector<VideoCapability> caps,
                  const AM_MEDIA_TYPE& initial, const std::string& pinName, const GUID& category);
@@ -103,6 +124,9 @@ public:
                    LONG* pCapsFlags) override;
   HRESULT Set(LONG Property, LONG lValue, LONG Flags) override;
   HRESULT Get(LONG Property, LONG* lValue, LONG* Flags) override;
+
+  // ISpecifyPropertyPages: the proc amp (and what a device adds).
+  HRESULT GetPages(std::vector<PropertyPage>* pPages) override;
 
 protected:
   // Draws what the device sees for frame `index` (bars, a channel, snow).

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "platform/mg/tests/SimTestSupport.h"
 #include "platform/mg/sim/SimStandIns.h"
@@ -215,4 +216,56 @@ TEST(SimStandIns, MixerMonitorsDiskSpaceAndDriveKindAreInjectable) {
     EXPECT_EQ(DriveKindFor(tmp), rtl::DriveKindOf(tmp));
   }
   EXPECT_EQ(DriveKindFor("/mnt/share/clip.avi"), rtl::DriveKindOf("/mnt/share/clip.avi"));
+}
+
+TEST(SimPropertyPages, PagesReadAndDriveTheDeviceControls) {
+  std::map<std::string, int> wanted;
+  std::vector<std::string> titles;
+  SetPropertyFramePresenter([&](win::HWND, const std::string&, std::vector<PropertyPage>& pages) {
+    for (auto& page : pages) {
+      titles.push_back(page.title);
+      for (auto& d : page.properties) {
+        auto it = wanted.find(d.name);
+        if (it == wanted.end()) continue;
+        EXPECT_GE(it->second, d.min) << d.name;
+        EXPECT_LE(it->second, d.max) << d.name;
+        d.set(it->second);
+        EXPECT_EQ(d.get(), it->second) << d.name;
+      }
+    }
+    return S_OK;
+  });
+  auto presence = std::make_shared<DevicePresence>();
+  auto cam = std::make_shared<SimCamera>(presence, CameraOptions{});
+  wanted = {{"Brightness", 30}, {"Zoom", 200}, {"Flip Horizontal", 1}};
+  ASSERT_EQ(OleCreatePropertyFrame(nullptr, "Sim Camera", {cam}), S_OK);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Video Proc Amp", "Camera Control", "Video Control"}));
+  LONG v = 0, flags = 0;
+  cam->Get(VideoProcAmp_Brightness, &v, &flags);
+  EXPECT_EQ(v, 30);
+  cam->GetCamera(CameraControl_Zoom, &v, &flags);
+  EXPECT_EQ(v, 200);
+  cam->GetMode(cam->Output().get(), &v);
+  EXPECT_EQ(v, VideoControlFlag_FlipHorizontal);
+
+  auto tv = SimTvCapture::Create(presence, TvOptions{});
+  titles.clear();
+  wanted = {{"Channel", 10}, {"0: Video Decoder Out", 3}};
+  ASSERT_EQ(OleCreatePropertyFrame(nullptr, "Sim TV", {tv->Tuner(), tv->VideoCrossbar()}), S_OK);
+  EXPECT_EQ(titles, (std::vector<std::string>{"TV Tuner", "Crossbar"}));
+  tv->Tuner()->get_Channel(&v, nullptr, nullptr);
+  EXPECT_EQ(v, 10);
+  tv->VideoCrossbar()->get_IsRoutedTo(0, &v);
+  EXPECT_EQ(v, 3);
+
+  auto card = std::make_shared<SimAudioCard>(presence, AudioOptions{});
+  wanted = {{"Input", 2}, {"Level", 40}};
+  ASSERT_EQ(OleCreatePropertyFrame(nullptr, "Sim Audio", {card}), S_OK);
+  BOOL on = 0;
+  card->InputPins()[2]->get_Enable(&on);
+  EXPECT_TRUE(on);
+  double level = 0;
+  card->get_MixLevel(&level);
+  EXPECT_DOUBLE_EQ(level, 0.4);
+  SetPropertyFramePresenter(nullptr);
 }
