@@ -1,0 +1,103 @@
+#pragma once
+// Panels, bevels and images.
+#include <memory>
+
+#include "platform/forms/Controls.h"
+#include "platform/forms/Graphics.h"
+#include "platform/forms/StdCtrls.h"
+
+namespace forms {
+
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+using TBevelWidth = int;
+
+// A container with up to two bevels (outer, then inner, BorderWidth apart)
+// and a caption in the middle.
+class TCustomPanel : public TCustomControl {
+public:
+  explicit TCustomPanel(TComponent* owner);
+  TBevelCut BevelOuter() const { return bevelOuter_; }
+  void SetBevelOuter(TBevelCut v);
+  TBevelCut BevelInner() const { return bevelInner_; }
+  void SetBevelInner(TBevelCut v);
+  TBevelWidth BevelWidth() const { return bevelWidth_; }
+  void SetBevelWidth(TBevelWidth v);
+  int BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(int v);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle v);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment v);
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void Paint() override;
+  void AdjustClientRect(TRect& rect) const override;
+  void Dispatch(TMessage& m) override;
+
+private:
+  void Changed();
+  TBevelCut bevelOuter_ = bvRaised;
+  TBevelCut bevelInner_ = bvNone;
+  TBevelWidth bevelWidth_ = 1;
+  int borderWidth_ = 0;
+  TBorderStyle borderStyle_ = bsNone;
+  TAlignment alignment_ = taCenter;
+};
+class TPanel : public TCustomPanel {
+public:
+  using TCustomPanel::TCustomPanel;
+};
+
+enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+enum TBevelStyle { bsLowered, bsRaised };
+
+class TBevel : public TGraphicControl {
+public:
+  explicit TBevel(TComponent* owner);
+  TBevelShape Shape() const { return shape_; }
+  void SetShape(TBevelShape v);
+  TBevelStyle Style() const { return style_; }
+  void SetStyle(TBevelStyle v);
+
+protected:
+  void Paint() override;
+
+private:
+  TBevelShape shape_ = bsBox;
+  TBevelStyle style_ = bsLowered;
+};
+
+class TImage : public TGraphicControl {
+public:
+  explicit TImage(TComponent* owner);
+  ~TImage() override;
+  TPicture* Picture() const { return picture_.get(); }
+  void SetPicture(TPicture* p) { picture_->Assign(p); }
+  bool Stretch() const { return stretch_; }
+  void SetStretch(bool v);
+  bool Proportional() const { return proportional_; }
+  void SetProportional(bool v);
+  bool Center() const { return center_; }
+  void SetCenter(bool v);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v);
+  // Where the picture goes in the client area.
+  TRect DestRect() const;
+
+protected:
+  void Paint() override;
+
+private:
+  void PictureChanged(TObject* sender);
+  std::unique_ptr<TPicture> picture_;
+  bool stretch_ = false;
+  bool proportional_ = false;
+  bool center_ = false;
+  bool transparent_ = false;
+  bool autoSize_ = false;
+};
+
+}  // namespace forms

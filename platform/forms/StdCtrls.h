@@ -1,0 +1,299 @@
+#pragma once
+// The standard controls. Buttons, check boxes, radio buttons, group boxes
+// and edits are real windows of the system classes "BUTTON" and "EDIT"
+// (registered here, since the window layer has no controls), which the
+// wrappers subclass: their state changes travel as BM_/EM_ messages that
+// anyone may intercept, and their notifications come back reflected
+// (CN_COMMAND). Labels are graphic controls painted by their parent.
+#include <memory>
+
+#include "platform/forms/Controls.h"
+#include "platform/forms/Forms.h"
+#include "platform/rtl/StringList.h"
+
+namespace forms {
+
+// Registers "BUTTON" and "EDIT" once per process; every wrapper calls it
+// before making its window, and code that makes such windows directly may.
+void RegisterStdControlClasses();
+
+// Whether `ch` is the accelerator ("&x") of `text`, case-insensitively.
+bool IsAccel(win::WPARAM ch, const String& text);
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+using TBorderStyle = TFormBorderStyle;
+
+// ---- buttons ----
+
+class TButtonControl : public TWinControl {
+public:
+  explicit TButtonControl(TComponent* owner);
+
+protected:
+  void CreateWnd() override;
+  void Dispatch(TMessage& m) override;
+  // Clicks made by code (Checked := ...) are held off while true.
+  bool ClicksDisabled() const { return clicksDisabled_; }
+  void SetClicksDisabled(bool v) { clicksDisabled_ = v; }
+  void SendFont();
+
+private:
+  bool clicksDisabled_ = false;
+};
+
+class TButton : public TButtonControl {
+public:
+  explicit TButton(TComponent* owner);
+  bool Default() const { return default_; }
+  void SetDefault(bool v);
+  bool Cancel() const { return cancel_; }
+  void SetCancel(bool v) { cancel_ = v; }
+  TModalResult ModalResult() const { return modalResult_; }
+  void SetModalResult(TModalResult r) { modalResult_ = r; }
+  // Pushes the button as a user would (the form takes ModalResult).
+  void Click() override;
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void Dispatch(TMessage& m) override;
+
+private:
+  void SetButtonStyle(bool makeDefault);
+  bool default_ = false;
+  bool cancel_ = false;
+  // The button Enter presses: the focused button, else the default one.
+  bool active_ = false;
+  TModalResult modalResult_ = mrNone;
+};
+
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+class TCustomCheckBox : public TButtonControl {
+public:
+  explicit TCustomCheckBox(TComponent* owner);
+  TCheckBoxState State() const { return state_; }
+  // Fires OnClick when it changes, by code too.
+  void SetState(TCheckBoxState s);
+  bool Checked() const { return state_ == cbChecked; }
+  void SetChecked(bool v) { SetState(v ? cbChecked : cbUnchecked); }
+  bool AllowGrayed() const { return allowGrayed_; }
+  void SetAllowGrayed(bool v) { allowGrayed_ = v; }
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void Dispatch(TMessage& m) override;
+  virtual void Toggle();
+
+private:
+  TCheckBoxState state_ = cbUnchecked;
+  bool allowGrayed_ = false;
+  TAlignment alignment_ = taRightJustify;
+};
+class TCheckBox : public TCustomCheckBox {
+public:
+  using TCustomCheckBox::TCustomCheckBox;
+};
+
+class TRadioButton : public TButtonControl {
+public:
+  explicit TRadioButton(TComponent* owner);
+  bool Checked() const { return checked_; }
+  // Checking unchecks the radio buttons beside it (same parent) and fires
+  // OnClick, by code too; unchecking fires nothing.
+  void SetChecked(bool v);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void Dispatch(TMessage& m) override;
+
+private:
+  bool checked_ = false;
+  TAlignment alignment_ = taRightJustify;
+};
+
+// A frame with a caption around other controls.
+class TGroupBox : public TCustomControl {
+public:
+  explicit TGroupBox(TComponent* owner);
+
+protected:
+  void Paint() override;
+  void AdjustClientRect(TRect& rect) const override;
+  void Dispatch(TMessage& m) override;
+};
+
+// ---- labels ----
+
+class TCustomLabel : public TGraphicControl {
+public:
+  explicit TCustomLabel(TComponent* owner);
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool v);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool v);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout l);
+  bool Transparent() const { return !controlStyle_.Contains(csOpaque); }
+  void SetTransparent(bool v);
+  bool ShowAccelChar() const { return showAccelChar_; }
+  void SetShowAccelChar(bool v);
+  TWinControl* FocusControl() const { return focusControl_; }
+  void SetFocusControl(TWinControl* c) { focusControl_ = c; }
+  // Sizes the label to its text (keeping the width when wrapping).
+  void AdjustBounds();
+
+protected:
+  void Paint() override;
+  void Dispatch(TMessage& m) override;
+  void Notification(TComponent* component, TOperation operation) override;
+  win::UINT DrawTextFlags() const;
+  // Draws or (calcRect) measures the caption in `r`.
+  void DoDrawText(TRect& r, win::UINT flags);
+
+private:
+  bool autoSize_ = true;
+  bool wordWrap_ = false;
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
+  bool showAccelChar_ = true;
+  TWinControl* focusControl_ = nullptr;
+};
+class TLabel : public TCustomLabel {
+public:
+  using TCustomLabel::TCustomLabel;
+};
+
+// ---- edits ----
+
+enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TCustomEdit : public TWinControl {
+public:
+  explicit TCustomEdit(TComponent* owner);
+  ~TCustomEdit() override;
+
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool v);
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int v);
+  char PasswordChar() const { return passwordChar_; }
+  void SetPasswordChar(char c);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle s);
+  TEditCharCase CharCase() const { return charCase_; }
+  void SetCharCase(TEditCharCase c);
+  bool AutoSelect() const { return autoSelect_; }
+  void SetAutoSelect(bool v) { autoSelect_ = v; }
+  bool HideSelection() const { return hideSelection_; }
+  void SetHideSelection(bool v);
+  bool Modified() const;
+  void SetModified(bool v);
+
+  int SelStart();
+  void SetSelStart(int v);
+  int SelLength();
+  void SetSelLength(int v);
+  String SelText();
+  void SetSelText(const String& s);
+  void SelectAll();
+  void ClearSelection();
+  void CutToClipboard();
+  void CopyToClipboard();
+  void PasteFromClipboard();
+  void Undo();
+  bool CanUndo();
+  void Clear() { SetText(""); }
+
+  TNotifyEvent OnChange;
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Dispatch(TMessage& m) override;
+  virtual void Change();
+  void SendFont();
+
+private:
+  bool readOnly_ = false;
+  int maxLength_ = 0;
+  char passwordChar_ = 0;
+  TBorderStyle borderStyle_ = bsSingle;
+  TEditCharCase charCase_ = ecNormal;
+  bool autoSelect_ = true;
+  bool hideSelection_ = true;
+  bool modified_ = false;
+  int selStart_ = 0, selLength_ = 0;
+  // While the window is made with the text it keeps, no change is told.
+  bool creating_ = false;
+  win::HBRUSH brush_ = nullptr;
+  TColor brushColor_ = clNone;
+};
+class TEdit : public TCustomEdit {
+public:
+  using TCustomEdit::TCustomEdit;
+};
+
+class TMemo;
+// The memo's lines: the text split at its line breaks (the last line's
+// break is no extra line); every change goes through the memo's Text.
+class TMemoStrings : public rtl::TStrings {
+public:
+  explicit TMemoStrings(TMemo* memo) : memo_(memo) {}
+  int32_t Count() const override;
+  String Get(int32_t index) const override;
+  void Put(int32_t index, const String& s) override;
+  void Insert(int32_t index, const String& s) override;
+  void Delete(int32_t index) override;
+  void Clear() override;
+  void SetText(const String& text) override;
+
+private:
+  std::vector<String> Split() const;
+  void Join(const std::vector<String>& lines);
+  TMemo* memo_;
+};
+
+class TMemo : public TCustomEdit {
+public:
+  explicit TMemo(TComponent* owner);
+  ~TMemo() override;
+  rtl::TStrings* Lines() const { return lines_.get(); }
+  void SetLines(const rtl::TStrings& lines) { lines_->Assign(lines); }
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle s);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool v);
+  bool WantReturns() const { return wantReturns_; }
+  void SetWantReturns(bool v) { wantReturns_ = v; }
+  bool WantTabs() const { return wantTabs_; }
+  void SetWantTabs(bool v) { wantTabs_ = v; }
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
+  // The caret's position: x is the character in the line, y the line.
+  TPoint CaretPos();
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void Dispatch(TMessage& m) override;
+
+private:
+  std::unique_ptr<TMemoStrings> lines_;
+  TScrollStyle scrollBars_ = ssNone;
+  bool wordWrap_ = true;
+  bool wantReturns_ = true;
+  bool wantTabs_ = false;
+  TAlignment alignment_ = taLeftJustify;
+};
+
+}  // namespace forms

@@ -1,0 +1,316 @@
+#include "platform/forms/StdCtrls.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/win/Api.h"
+
+using namespace forms;
+using formstest::FormsFixture;
+
+namespace {
+
+class StdCtrlsTest : public FormsFixture {
+protected:
+  void SetUp() override {
+    FormsFixture::SetUp();
+    form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 400, 300);
+  }
+  template <class T>
+  T* Make(TWinControl* parent, int x, int y, int w, int h, const String& caption = "") {
+    auto* c = new T(form);
+    c->SetParent(parent);
+    c->SetBounds(x, y, w, h);
+    if (!caption.empty()) c->SetCaption(caption);
+    return c;
+  }
+  void ShowForm() {
+    form->Show();
+    Pump();
+  }
+  // Logs the BM_ messages reaching the control, as a subclass sees them.
+  void Spy(TWinControl* c, std::vector<std::string>& log) {
+    auto inner = c->WindowProc;
+    c->WindowProc = [inner, &log](TMessage& m) {
+      if (m.Msg == win::BM_SETSTATE) log.push_back("state" + std::to_string(m.WParam));
+      if (m.Msg == win::BM_SETCHECK) log.push_back("check" + std::to_string(m.WParam));
+      inner(m);
+    };
+  }
+  static void KeyWith(win::UINT modifier, win::UINT vk) {
+    win::InjectKey(modifier, true);
+    win::InjectKeyPress(vk);
+    win::InjectKey(modifier, false);
+    Pump();
+  }
+  TForm* form = nullptr;
+};
+
+TEST_F(StdCtrlsTest, ButtonPressesItselfAndClicksOnlyWhenReleasedInside) {
+  auto* b = Make<TButton>(form, 10, 10, 80, 25, "Go");
+  int clicks = 0;
+  b->OnClick = [&](TObject*) { ++clicks; };
+  std::vector<std::string> log;
+  ShowForm();
+  Spy(b, log);
+
+  Click(b, 20, 10);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"state1", "state0"}));
+  EXPECT_TRUE(b->Focused());
+
+  // Pressed, dragged off and released outside: no click, and the pushed
+  // look goes as the pointer leaves.
+  log.clear();
+  win::POINT p = At(b, 20, 10), out = At(b, 200, 100);
+  win::InjectMouseMove(p.x, p.y);
+  win::InjectMouseButton(0, true);
+  Pump();
+  win::InjectMouseMove(out.x, out.y);
+  Pump();
+  EXPECT_EQ(win::SendMessageA(b->Handle(), win::BM_GETSTATE, 0, 0) & win::BST_PUSHED, 0);
+  win::InjectMouseButton(0, false);
+  Pump();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"state1", "state0"}));
+
+  // A subclass that swallows the pushed state swallows the click too.
+  log.clear();
+  auto inner = b->WindowProc;
+  b->WindowProc = [inner](TMessage& m) {
+    if (m.Msg == win::BM_SETSTATE) return;
+    inner(m);
+  };
+  Click(b, 20, 10);
+  EXPECT_EQ(clicks, 1);
+
+  // Space presses and clicks from the keyboard.
+  b->WindowProc = inner;
+  Key(win::VK_SPACE);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(StdCtrlsTest, EnterAndEscapePressTheDefaultAndCancelButtonsThroughTheForm) {
+  auto* edit = Make<TEdit>(form, 10, 10, 100, 21);
+  auto* ok = Make<TButton>(form, 10, 50, 75, 25, "&OK");
+  auto* cancel = Make<TButton>(form, 100, 50, 75, 25, "Cancel");
+  auto* other = Make<TButton>(form, 190, 50, 75, 25, "&Other");
+  ok->SetDefault(true);
+  ok->SetModalResult(mrOk);
+  cancel->SetCancel(true);
+  cancel->SetModalResult(mrCancel);
+  int okClicks = 0, otherClicks = 0;
+  ok->OnClick = [&](TObject*) { ++okClicks; };
+  other->OnClick = [&](TObject*) { ++otherClicks; };
+  ShowForm();
+  edit->SetFocus();
+  Pump();
+
+  auto isDefaultStyle = [](TButton* b) {
+    return (win::GetWindowLongA(b->Handle(), win::GWL_STYLE) & win::BS_TYPEMASK) == win::BS_DEFPUSHBUTTON;
+  };
+  EXPECT_TRUE(isDefaultStyle(ok));
+  Key(win::VK_RETURN);
+  EXPECT_EQ(okClicks, 1);
+  EXPECT_EQ(form->ModalResult(), mrOk);
+
+  form->SetModalResult(mrNone);
+  Key(win::VK_ESCAPE);
+  EXPECT_EQ(form->ModalResult(), mrCancel);
+
+  // A focused button takes Enter (and the default look) from the default.
+  other->SetFocus();
+  Pump();
+  EXPECT_TRUE(isDefaultStyle(other));
+  EXPECT_FALSE(isDefaultStyle(ok));
+  Key(win::VK_RETURN);
+  EXPECT_EQ(otherClicks, 1);
+  EXPECT_EQ(okClicks, 1);
+  edit->SetFocus();
+  Pump();
+  EXPECT_TRUE(isDefaultStyle(ok));
+
+  // Alt with the accelerator clicks it.
+  KeyWith(win::VK_MENU, 'O');
+  EXPECT_EQ(otherClicks + okClicks, 3);
+  EXPECT_EQ(okClicks, 2) << "'&OK' comes before '&Other' in the form";
+}
+
+TEST_F(StdCtrlsTest, CheckBoxCyclesItsStatesThroughTheWindowsCheckMessage) {
+  auto* cb = Make<TCheckBox>(form, 10, 10, 120, 17, "&Loop");
+  int clicks = 0;
+  cb->OnClick = [&](TObject*) { ++clicks; };
+  std::vector<std::string> log;
+  ShowForm();
+  Spy(cb, log);
+
+  Click(cb, 5, 8);
+  EXPECT_EQ(cb->State(), cbChecked);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"state1", "state0", "check1"}));
+  Click(cb, 5, 8);
+  EXPECT_EQ(cb->State(), cbUnchecked);
+
+  cb->SetAllowGrayed(true);
+  Click(cb, 5, 8);
+  Key(win::VK_SPACE);
+  EXPECT_EQ(cb->State(), cbGrayed);
+  EXPECT_EQ(win::SendMessageA(cb->Handle(), win::BM_GETCHECK, 0, 0), win::BST_INDETERMINATE);
+  Key(win::VK_SPACE);
+  EXPECT_EQ(cb->State(), cbUnchecked);
+  EXPECT_EQ(clicks, 5);
+
+  // The accelerator toggles too.
+  KeyWith(win::VK_MENU, 'L');
+  EXPECT_TRUE(cb->Checked());
+}
+
+TEST_F(StdCtrlsTest, RadioButtonsUncheckTheirSiblingsOnlyAndArrowsMoveTheCheck) {
+  auto* group = Make<TGroupBox>(form, 10, 10, 150, 100, "Mode");
+  auto* a = Make<TRadioButton>(group, 8, 20, 100, 17, "A");
+  auto* b = Make<TRadioButton>(group, 8, 40, 100, 17, "B");
+  auto* c = Make<TRadioButton>(group, 8, 60, 100, 17, "C");
+  auto* outside = Make<TRadioButton>(form, 200, 20, 100, 17, "Outside");
+  std::vector<std::string> clicks;
+  for (TRadioButton* r : {a, b, c, outside}) r->OnClick = [&clicks, r](TObject*) { clicks.push_back(r->Caption()); };
+  outside->SetChecked(true);
+  a->SetChecked(true);
+  ShowForm();
+
+  Click(b, 5, 8);
+  EXPECT_FALSE(a->Checked());
+  EXPECT_TRUE(b->Checked());
+  EXPECT_TRUE(outside->Checked()) << "another parent is another group";
+  EXPECT_TRUE(b->TabStop());
+  EXPECT_FALSE(a->TabStop());
+  EXPECT_EQ(win::SendMessageA(a->Handle(), win::BM_GETCHECK, 0, 0), win::BST_UNCHECKED);
+
+  Key(win::VK_DOWN);
+  EXPECT_TRUE(c->Focused());
+  EXPECT_TRUE(c->Checked());
+  EXPECT_FALSE(b->Checked());
+  Key(win::VK_UP);
+  EXPECT_TRUE(b->Checked());
+  EXPECT_EQ(clicks, (std::vector<std::string>{"Outside", "A", "B", "C", "B"}));
+}
+
+// What setting a property by code fires, one row per rule.
+TEST_F(StdCtrlsTest, PropertiesSetByCodeFireTheirEventsAsTheTableSays) {
+  struct Row {
+    const char* what;
+    std::function<int(bool withHandle)> run;  // answers the events fired
+    int expected;
+  };
+  auto edit = [&](bool memo, const String& first, const String& second) {
+    return [=, this](bool withHandle) {
+      TCustomEdit* e = memo ? static_cast<TCustomEdit*>(Make<TMemo>(form, 0, 0, 100, 50))
+                            : static_cast<TCustomEdit*>(Make<TEdit>(form, 0, 0, 100, 21));
+      if (withHandle) e->HandleNeeded();
+      e->SetText(first);
+      int n = 0;
+      e->OnChange = [&n](TObject*) { ++n; };
+      e->SetText(second);
+      delete e;
+      return n;
+    };
+  };
+  const Row rows[] = {
+      {"TEdit.Text changed", edit(false, "a", "b"), 1},
+      {"TEdit.Text unchanged", edit(false, "a", "a"), 0},
+      {"TMemo.Text changed", edit(true, "a", "b\r\nc"), 1},
+      {"TMemo.Text unchanged", edit(true, "a", "a"), 0},
+      {"TCheckBox.Checked", [&](bool h) {
+         auto* cb = Make<TCheckBox>(form, 0, 0, 80, 17);
+         if (h) cb->HandleNeeded();
+         int n = 0;
+         cb->OnClick = [&n](TObject*) { ++n; };
+         cb->SetChecked(true);
+         cb->SetChecked(true);
+         cb->SetChecked(false);
+         delete cb;
+         return n;
+       }, 2},
+      {"TRadioButton.Checked", [&](bool h) {
+         auto* r1 = Make<TRadioButton>(form, 0, 0, 80, 17);
+         auto* r2 = Make<TRadioButton>(form, 0, 20, 80, 17);
+         if (h) r1->HandleNeeded();
+         int n = 0;
+         r1->OnClick = r2->OnClick = [&n](TObject*) { ++n; };
+         r1->SetChecked(true);
+         r2->SetChecked(true);  // unchecks r1 without a click of its own
+         r2->SetChecked(false);
+         const int result = r1->Checked() ? -1 : n;
+         delete r1;
+         delete r2;
+         return result;
+       }, 2},
+  };
+  for (const Row& row : rows)
+    for (bool withHandle : {false, true})
+      EXPECT_EQ(row.run(withHandle), row.expected) << row.what << (withHandle ? " (with window)" : " (no window)");
+}
+
+TEST_F(StdCtrlsTest, LabelSizesItselfDrawsWhereItsAlignedAndFocusesItsControl) {
+  auto* label = Make<TLabel>(form, 10, 10, 10, 10, "Name");
+  const int oneLineH = label->Height();
+  EXPECT_GT(label->Width(), 20);
+  EXPECT_GT(oneLineH, 8);
+  const int w = label->Width();
+  label->SetCaption("Name and more");
+  EXPECT_GT(label->Width(), w);
+
+  // Wrapping keeps the width and grows downwards.
+  label->SetWordWrap(true);
+  label->SetWidth(40);
+  label->SetCaption("one two three four");
+  EXPECT_EQ(label->Width(), 40);
+  EXPECT_GE(label->Height(), 3 * oneLineH);
+
+  // Without an accelerator shown, "&" is a character and widens the text.
+  auto* amp = Make<TLabel>(form, 10, 100, 10, 10, "&Name");
+  const int withAccel = amp->Width();
+  amp->SetShowAccelChar(false);
+  EXPECT_GT(amp->Width(), withAccel);
+
+  auto* edit = Make<TEdit>(form, 100, 100, 100, 21);
+  amp->SetShowAccelChar(true);
+  amp->SetFocusControl(edit);
+  auto* fixed = Make<TLabel>(form, 10, 200, 10, 10, "X");
+  fixed->SetAutoSize(false);
+  fixed->SetBounds(10, 200, 120, 40);
+  fixed->SetAlignment(taRightJustify);
+  fixed->SetLayout(tlBottom);
+  fixed->SetTransparent(false);
+  fixed->SetColor(clWhite);
+  fixed->Font()->SetColor(clBlack);
+  ShowForm();
+
+  KeyWith(win::VK_MENU, 'N');
+  EXPECT_TRUE(edit->Focused());
+
+  // The "X" is at the bottom right: dark pixels there, none at the top left.
+  auto shot = win::CaptureWindow(form->Handle());
+  ASSERT_TRUE(shot);
+  auto dark = [&](int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x)
+        if ((shot->Pixel(10 + x, 200 + y) & 0xFF) < 128) ++n;
+    return n;
+  };
+  EXPECT_GT(dark(100, 20, 120, 40), 5);
+  EXPECT_EQ(dark(0, 0, 100, 20), 0);
+  EXPECT_EQ(win::GetScreenPixel(At(form, 15, 205).x, At(form, 15, 205).y), win::RGB(255, 255, 255));
+  fixed->SetTransparent(true);
+  Pump();
+  EXPECT_EQ(win::GetScreenPixel(At(form, 15, 205).x, At(form, 15, 205).y), ColorToRGB(form->Color()));
+}
+
+}  // namespace
