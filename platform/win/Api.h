@@ -6,6 +6,7 @@
 #include "platform/win/ClassicLook.h"
 #include "platform/win/Dc.h"
 #include "platform/win/Dib.h"
+#include "platform/win/Caret.h"
 #include "platform/win/Clipboard.h"
 #include "platform/win/Display.h"
 #include "platform/win/DrawDib.h"

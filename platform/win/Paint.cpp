@@ -290,6 +290,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
     w->frameDirty = false;
     w->internalPaint = false;
   }
+  HideCaretForPaint(hwnd);
   if (frame) SendMessageA(hwnd, WM_NCPAINT, 1, 0);
   *ps = PAINTSTRUCT{};
   ps->rcPaint = update.Bounds();
@@ -301,6 +302,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
 
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
   if (ps && ps->hdc) ReleasePaintDc(hwnd, ps->hdc);
+  ShowCaretAfterPaint(hwnd);
   return TRUE;
 }
 

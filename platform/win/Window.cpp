@@ -344,6 +344,7 @@ void finalDestroy(HWND hwnd) {
   CallWndProc(hwnd, WM_NCDESTROY, 0, 0, false);
   KillWindowTimers(hwnd);
   ForgetWindowInput(hwnd);
+  CaretOwnerGone(hwnd);
   TreeGuard lock(TreeLock());
   auto w = FindWnd(hwnd);
   if (!w) return;

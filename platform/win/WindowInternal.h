@@ -263,3 +263,10 @@ namespace win::detail {
 // The US-layout key (and whether Shift is needed) that types `c`, or 0.
 UINT KeyForChar(char16_t c, bool* shift);
 }  // namespace win::detail
+
+namespace win::detail {
+// BeginPaint hides the caret of the window it paints and EndPaint shows it.
+void HideCaretForPaint(HWND hwnd);
+void ShowCaretAfterPaint(HWND hwnd);
+void CaretOwnerGone(HWND hwnd);
+}  // namespace win::detail

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WinTestUtil.h"
+#include "platform/rtl/Clock.h"
 #include "platform/win/Api.h"
 #include "platform/win/Dc.h"
 #include "platform/win/PenBrush.h"
@@ -248,6 +249,56 @@ TEST_F(Painting, NonClientMetricsCarryTheClassicFonts) {
   EXPECT_EQ(m.lfStatusFont.lfHeight, -11);
   EXPECT_STREQ(m.lfMessageFont.lfFaceName, "Tahoma");
   EXPECT_EQ(m.lfCaptionFont.lfWeight, FW_BOLD);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace win;
+
+TEST(Caret, BlinksOnTheClockByInvertingAndStepsAsideForPainting) {
+  rtl::ScopedVirtualClock clock;
+  HWND h = wintest::MakeTopLevel(0, 0, 100, 100);
+  PumpMessages();
+  wintest::FillWindow(h, 0xFFFFFFFF);
+  ASSERT_TRUE(CreateCaret(h, nullptr, 2, 10));
+  ASSERT_TRUE(SetCaretPos(20, 30));
+  auto at = [](int x, int y) { return GetScreenPixel(x, y); };
+  const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
+  EXPECT_EQ(at(20, 30), white);  // created hidden
+  ASSERT_TRUE(ShowCaret(h));
+  EXPECT_EQ(at(20, 30), black);
+  EXPECT_EQ(at(21, 39), black);
+  EXPECT_EQ(at(22, 30), white);
+  clock.Advance(GetCaretBlinkTime());
+  EXPECT_EQ(at(20, 30), white);
+  clock.Advance(GetCaretBlinkTime());
+  EXPECT_EQ(at(20, 30), black);
+  // Moving takes it along; painting hides it for the duration.
+  SetCaretPos(50, 30);
+  EXPECT_EQ(at(20, 30), white);
+  EXPECT_EQ(at(50, 30), black);
+  PAINTSTRUCT ps;
+  InvalidateRect(h, nullptr, FALSE);
+  BeginPaint(h, &ps);
+  EXPECT_EQ(at(50, 30), white);
+  EndPaint(h, &ps);
+  EXPECT_EQ(at(50, 30), black);
+  POINT p;
+  ASSERT_TRUE(GetCaretPos(&p));
+  EXPECT_EQ(p, (POINT{50, 30}));
+  // Hiding nests.
+  HideCaret(h);
+  HideCaret(h);
+  ShowCaret(h);
+  EXPECT_EQ(at(50, 30), white);
+  ShowCaret(h);
+  EXPECT_EQ(at(50, 30), black);
+  EXPECT_TRUE(DestroyCaret());
+  EXPECT_EQ(at(50, 30), white);
+  EXPECT_FALSE(DestroyCaret());
+  wintest::Cleanup();
 }
 
 }  // namespace
