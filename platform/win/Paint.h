@@ -32,6 +32,15 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags);
 // While a window is locked nothing drawn on it shows; unlocking repaints it.
 BOOL LockWindowUpdate(HWND hwnd);
 
+// Moves the pixels of the client area (or of `scroll`, kept within `clip`)
+// by (dx, dy) and reports what was uncovered. SW_INVALIDATE adds that to
+// the update region (SW_ERASE with an erase), SW_SCROLLCHILDREN moves the
+// child windows along.
+inline constexpr UINT SW_SCROLLCHILDREN = 0x0001, SW_INVALIDATE = 0x0002, SW_ERASE = 0x0004;
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN update, RECT* updateRect,
+                   UINT flags);
+BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
+
 // Takes the update region (validating the window), sends WM_NCPAINT when
 // the frame is dirty and WM_ERASEBKGND when an erase is pending; fErase
 // stays TRUE when the erase was not done.

@@ -302,3 +302,44 @@ TEST(Caret, BlinksOnTheClockByInvertingAndStepsAsideForPainting) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace win;
+
+TEST(Scrolling, MovesPixelsAndInvalidatesWhatItUncovers) {
+  SetScreenSize(200, 200);
+  HWND h = wintest::MakeTopLevel(0, 0, 100, 100);
+  HWND child = wintest::MakeChild(h, 10, 60, 10, 10);
+  PumpMessages();
+  WindowDrawTarget t;
+  ASSERT_TRUE(GetWindowDrawTarget(h, true, &t));
+  // Rows coloured by their y, so a scroll shows as a shift.
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) t.surface->SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(y));
+  HRGN uncovered = CreateRectRgn(0, 0, 0, 0);
+  RECT bounds;
+  EXPECT_EQ(ScrollWindowEx(h, 0, -20, nullptr, nullptr, uncovered, &bounds, SW_INVALIDATE | SW_SCROLLCHILDREN),
+            SIMPLEREGION);
+  EXPECT_EQ(bounds, (RECT{0, 80, 100, 100}));
+  EXPECT_EQ(GetScreenPixel(5, 10), RGB(0, 0, 30));  // the row that was at 30
+  EXPECT_EQ(GetScreenPixel(5, 79), RGB(0, 0, 99));
+  RECT dirty;
+  EXPECT_TRUE(GetUpdateRect(h, &dirty, FALSE));
+  EXPECT_EQ(dirty, (RECT{0, 80, 100, 100}));
+  RECT cr;
+  GetWindowRect(child, &cr);
+  EXPECT_EQ(cr.top, 40);  // the child went along
+  // Inside a rectangle only, with a clip.
+  ValidateRect(h, nullptr);
+  RECT area{0, 0, 50, 50};
+  EXPECT_TRUE(ScrollWindow(h, 10, 0, &area, &area));
+  EXPECT_TRUE(GetUpdateRect(h, &dirty, FALSE));
+  EXPECT_EQ(dirty, (RECT{0, 0, 10, 50}));
+  GetWindowRect(child, &cr);
+  EXPECT_EQ(cr.left, 10);  // outside the rectangle: stays
+  DeleteObject(uncovered);
+  wintest::Cleanup();
+}
+
+}  // namespace
