@@ -190,6 +190,22 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
           pos = topmost ? std::min(pos, firstNormal) : std::max(pos, firstNormal);
         }
         v.insert(v.begin() + static_cast<ptrdiff_t>(pos), hwnd);
+        // Owned windows stay above their owner, in their order.
+        if (top) {
+          std::vector<HWND> owned;
+          for (HWND h : v)
+            if (auto o = FindWnd(h); o && o->owner == hwnd) owned.push_back(h);
+          for (auto it = owned.begin(); it != owned.end(); ++it) {
+            const auto self = std::find(v.begin(), v.end(), hwnd);
+            const auto at = std::find(v.begin(), v.end(), *it);
+            if (at > self) {
+              const bool ownedTopmost = (FindWnd(*it)->exStyle & WS_EX_TOPMOST) != 0;
+              if (!ownedTopmost && topmost) continue;  // a topmost owner keeps the topmost band
+              v.erase(at);
+              v.insert(std::find(v.begin(), v.end(), hwnd), *it);
+            }
+          }
+        }
       }
     }
     if (wp.flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;

@@ -383,4 +383,19 @@ TEST_F(Windows, SetParentMovesAWindowBetweenParents) {
   EXPECT_FALSE(IsWindow(child));
 }
 
+TEST_F(Windows, OwnedWindowsStayAboveTheirOwner) {
+  HWND owner = wintest::MakeTopLevel(0, 0, 100, 100);
+  HWND tool = CreateWindowExA(WS_EX_TOOLWINDOW, wintest::TestClass(), "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, owner,
+                              nullptr, nullptr, nullptr);
+  HWND other = wintest::MakeTopLevel(0, 0, 100, 100);
+  EXPECT_EQ(GetTopWindow(nullptr), other);
+  BringWindowToTop(owner);
+  EXPECT_EQ(GetTopWindow(nullptr), tool);
+  EXPECT_EQ(GetWindow(tool, GW_HWNDNEXT), owner);
+  EXPECT_EQ(WindowFromPoint(POINT{10, 10}), tool);
+  SetActiveWindow(other);
+  SetActiveWindow(owner);
+  EXPECT_EQ(GetTopWindow(nullptr), tool);
+}
+
 }  // namespace
