@@ -155,8 +155,7 @@ SimAudioOutputPin::SimAudioOutputPin(SimAudioCard* card) : ControlledOutputPin(c
 HRESULT SimAudioOutputPin::SetFormat(const AM_MEDIA_TYPE* pmt) {
   if (!pmt) return E_POINTER;
   if (card_->State() != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (IsConnected() && !pmt->Equals(CurrentType())) return VFW_E_ALREADY_CONNECTED;
-  return card_->ApplyFormat(*pmt);
+  return SetFormatReconnecting(*this, *pmt, [this](const AM_MEDIA_TYPE& mt) { return card_->ApplyFormat(mt); });
 }
 
 HRESULT SimAudioOutputPin::GetFormat(AM_MEDIA_TYPE* pmt) {

@@ -34,7 +34,7 @@ extern const uint32_t kBarColours[8];
 inline constexpr uint32_t kBoxColour = Rgb(255, 128, 0);
 
 // Settings that change the picture. Ranges are those the devices report
-// through their control interfaces (see SimControls.h).
+// through their control interfaces (ProcAmpRange, CameraControlRange).
 struct PictureSettings {
   // Proc amp.
   int brightness = 0;      // added to every channel, -64..64

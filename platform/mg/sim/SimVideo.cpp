@@ -1,5 +1,7 @@
 #include "platform/mg/sim/SimVideo.h"
 
+#include "platform/mg/Graph.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +66,24 @@ AM_MEDIA_TYPE MakeSimVideoType(const GUID& subtype, int width, int height, REFER
   return mt;
 }
 
+HRESULT SetFormatReconnecting(Pin& pin, const AM_MEDIA_TYPE& mt,
+                              const std::function<HRESULT(const AM_MEDIA_TYPE&)>& apply) {
+  if (!pin.IsConnected()) return apply(mt);
+  if (mt.Equals(pin.CurrentType())) return S_OK;
+  // A connected pin changes its format by reconnecting, when the other
+  // side takes the new type.
+  auto other = pin.ConnectedTo();
+  FilterGraph* graph = pin.OwnerFilter() ? pin.OwnerFilter()->Graph() : nullptr;
+  if (!graph) return VFW_E_NOT_IN_GRAPH;
+  if (other->QueryAccept(mt) != S_OK) return VFW_E_INVALIDMEDIATYPE;
+  const AM_MEDIA_TYPE old = pin.CurrentType();
+  HRESULT hr = apply(mt);
+  if (FAILED(hr)) return hr;
+  hr = graph->ReconnectEx(std::static_pointer_cast<Pin>(pin.shared_from_this()), &mt);
+  if (FAILED(hr)) apply(old);
+  return hr;
+}
+
 // ---- the pin --------------------------------------------------------------------------------------
 
 SimVideoPin::SimVideoPin(SimVideoSource* owner, std::string name, const GUID& category)
@@ -74,8 +94,11 @@ SimVideoPin::SimVideoPin(SimVideoSource* owner, std::string name, const GUID& ca
 HRESULT SimVideoPin::SetFormat(const AM_MEDIA_TYPE* pmt) {
   if (!pmt) return E_POINTER;
   if (source_->State() != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (IsConnected() && !pmt->Equals(CurrentType())) return VFW_E_ALREADY_CONNECTED;
-  return source_->ApplyFormat(*pmt);
+  return SetFormatReconnecting(*this, *pmt, [this](const AM_MEDIA_TYPE& mt) {
+    HRESULT hr = source_->AcceptsFormat(mt);
+    if (SUCCEEDED(hr)) hr = source_->ApplyFormat(mt);
+    return hr;
+  });
 }
 
 HRESULT SimVideoPin::GetFormat(AM_MEDIA_TYPE* pmt) {

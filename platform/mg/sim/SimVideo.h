@@ -4,6 +4,7 @@
 // frames, the moving-box script, and the path from a rendered picture to
 // the delivered bytes. A device only says what its picture shows.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,6 +25,14 @@ struct DevicePresence {
 };
 
 // The range a control reports; caps are the Auto/Manual flags it takes.
+//   proc amp: brightness -64..64 (0), contrast 0..100 (50), hue -180..180
+//   (0), saturation 0..200 (100), sharpness 0..10 (0), gamma 100..300
+//   (100), colour enable 0..1 (1), white balance 2800..6500 step 10 (4600,
+//   auto), backlight compensation 0..2 (0), gain 0..100 (0, auto);
+//   camera: pan, tilt, roll -180..180 (0), zoom 100..400 (100), exposure
+//   -13..-1 (-6, auto), iris 0..10 (5), focus 0..250 step 5 (0, auto).
+// Sharpness, backlight compensation, roll, iris and focus are kept but do
+// not change the picture; an automatic control settles on its default.
 struct ControlRange {
   LONG min, max, step, def, caps;
 };
@@ -61,6 +70,11 @@ PropertyDescriptor ControlDescriptor(const std::shared_ptr<T>& owner, std::strin
 // Frame intervals the simulated video devices take: 5 to 30 frames a second.
 inline constexpr REFERENCE_TIME kMinFrameInterval = 333'333;
 inline constexpr REFERENCE_TIME kMaxFrameInterval = 2'000'000;
+
+// IAMStreamConfig::SetFormat's rule for a pin: `apply` checks and takes
+// the type; a connected pin is then reconnected with it through its graph.
+HRESULT SetFormatReconnecting(Pin& pin, const AM_MEDIA_TYPE& mt,
+                              const std::function<HRESULT(const AM_MEDIA_TYPE&)>& apply);
 
 // A complete video type for a capability (bottom-up RGB, MJPG with room
 // for the largest frame).

@@ -329,3 +329,20 @@ TEST(SimCamera, MjpgFramesDecodeToThePattern) {
     EXPECT_NEAR(static_cast<uint8_t>(raw[at + 2]), want & 255, 12) << bar;
   }
 }
+
+TEST(SimCamera, SetFormatOnAConnectedPinReconnects) {
+  auto cam = MakeCamera();
+  DeviceRun run(cam, cam->Output());
+  ASSERT_EQ(run.connected, S_OK);
+  auto config = mg::QueryInterface<IAMStreamConfig>(cam->Output());
+  const AM_MEDIA_TYPE rgb = MakeSimVideoType(MEDIASUBTYPE_RGB24, 160, 120, 1'000'000);
+  ASSERT_EQ(config->SetFormat(&rgb), S_OK);
+  EXPECT_EQ(run.sink->Input()->CurrentType().subtype, MEDIASUBTYPE_RGB24);
+  ASSERT_EQ(run.graph->Run(), S_OK);
+  EXPECT_EQ(config->SetFormat(&rgb), VFW_E_NOT_STOPPED);
+  run.scheduler->Pump(2);
+  const auto samples = run.sink->Samples();
+  ASSERT_EQ(samples.size(), 2u);
+  EXPECT_EQ(samples[0].bytes.size(), 160u * 120u * 3u);
+  EXPECT_EQ(samples[1].start, 1'000'000);
+}
