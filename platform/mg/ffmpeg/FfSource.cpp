@@ -226,8 +226,8 @@ HRESULT FfSource::Pause() {
 void FfSource::EndStreams(HRESULT error) {
   ended_ = true;
   for (auto& o : demux_->outs)
-    if (o.pin->IsConnected()) o.pin->DeliverEndOfStream();
-  if (FAILED(error)) NotifyEvent(EC_ERRORABORT, error, 0);
+    if (o.pin->IsConnected()) outbox_.push_back({o.pin, nullptr});
+  endError_ = error;
 }
 
 HRESULT FfSource::SeekLocked(REFERENCE_TIME target) {
@@ -236,10 +236,27 @@ HRESULT FfSource::SeekLocked(REFERENCE_TIME target) {
 }
 
 HRESULT FfSource::PushOne(REFERENCE_TIME) {
-  std::lock_guard lock(demuxMutex_);
-  if (!demux_ || ended_) return S_FALSE;
-  if (State() == State_Stopped) return S_FALSE;
-  return rate_ < 0 ? PushBackward() : PushForward();
+  std::vector<Outgoing> out;
+  HRESULT hr, error;
+  {
+    std::lock_guard lock(demuxMutex_);
+    if (!demux_ || ended_) return S_FALSE;
+    if (State() == State_Stopped) return S_FALSE;
+    endError_ = S_OK;
+    hr = rate_ < 0 ? PushBackward() : PushForward();
+    out.swap(outbox_);
+    error = endError_;
+  }
+  // Delivered without our lock: downstream runs the application's frame
+  // callbacks, which may wait for a thread that is seeking us.
+  for (auto& o : out) {
+    if (o.sample)
+      o.pin->Deliver(*o.sample);
+    else
+      o.pin->DeliverEndOfStream();
+  }
+  if (FAILED(error)) NotifyEvent(EC_ERRORABORT, error, 0);
+  return hr;
 }
 
 HRESULT FfSource::PushForward() {
@@ -306,7 +323,7 @@ HRESULT FfSource::PushForward() {
       s->SetDiscontinuity(o->discontinuity);
       o->discontinuity = false;
       av_packet_unref(p);
-      o->pin->Deliver(*s);
+      outbox_.push_back({o->pin, std::move(s)});
     } else {
       av_packet_unref(p);
     }
@@ -360,7 +377,7 @@ HRESULT FfSource::PushBackward() {
       s->SetDiscontinuity(master->discontinuity);
       master->discontinuity = false;
       av_packet_unref(p);
-      master->pin->Deliver(*s);
+      outbox_.push_back({master->pin, std::move(s)});
     } else {
       av_packet_unref(p);
     }

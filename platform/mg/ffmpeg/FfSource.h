@@ -71,6 +71,14 @@ private:
   HRESULT PushBackward();
   void EndStreams(HRESULT error);
 
+  // What one push sends, gathered under the lock and delivered after it;
+  // a null sample is the end of the stream.
+  struct Outgoing {
+    std::shared_ptr<Pin> pin;
+    std::shared_ptr<MediaSample> sample;
+  };
+  std::vector<Outgoing> outbox_;
+  HRESULT endError_ = S_OK;
   mutable std::mutex demuxMutex_;
   std::unique_ptr<Demuxer> demux_;
   std::string path_;
