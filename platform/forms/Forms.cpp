@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "platform/forms/Actions.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/win/Display.h"
 #include "platform/win/Input.h"
@@ -371,7 +372,7 @@ void TCustomForm::ControlRemoved(TWinControl* control) {
 bool TCustomForm::IsShortCut(TMessage& m) {
   bool handled = false;
   if (OnShortCut) OnShortCut(m, handled);
-  return handled;
+  return handled || DispatchFormShortCut(this, m);
 }
 
 bool TCustomForm::CloseQuery() {

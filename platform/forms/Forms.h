@@ -240,6 +240,8 @@ public:
   void HandleException(TObject* sender);
   // The default: a message box titled with the Title showing the message.
   void ShowException(const std::exception& e);
+  // A message box owned by the active form (MB_ flags, ID answers).
+  int MessageBox(const String& text, const String& caption, win::UINT flags = 0);
 
   // Hooks see the application window's messages first, newest last.
   int HookMainWindow(TWindowHook hook);
