@@ -672,9 +672,16 @@ void TWinControl::WndProc(TMessage& m) {
       }
       break;
     }
-    case WM_CHAR:
+    case WM_CHAR: {
+      // A control that takes no characters lets them work as accelerators.
+      const LRESULT code = Perform(WM_GETDLGCODE, 0, 0);
+      if (!(code & (DLGC_WANTCHARS | DLGC_WANTALLKEYS))) {
+        TCustomForm* form = GetParentForm();
+        if (form && form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) return;
+      }
       if (DoKeyPress(m)) return;
       break;
+    }
     case WM_SYSCHAR:
       if (TCustomForm* form = GetParentForm()) {
         if (form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) return;

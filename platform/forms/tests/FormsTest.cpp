@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <functional>
 #include <thread>
 #include <string>
@@ -36,6 +37,7 @@ public:
   }
   bool Default = false;
   bool Cancel = false;
+  char accelerator = 0;
   TModalResult ModalResult = mrNone;
   int clicks = 0;
 
@@ -46,6 +48,11 @@ public:
     TCustomControl::Click();
   }
   void Dispatch(TMessage& m) override {
+    if (m.Msg == CM_DIALOGCHAR && accelerator && std::toupper(static_cast<int>(m.WParam)) == accelerator) {
+      Click();
+      m.Result = 1;
+      return;
+    }
     if (m.Msg == CM_DIALOGKEY) {
       const bool enter = m.WParam == win::VK_RETURN && Default;
       const bool esc = m.WParam == win::VK_ESCAPE && Cancel;
@@ -68,7 +75,12 @@ public:
     SetBounds(0, 0, 80, 20);
   }
   bool wantsReturn = false;
+  bool wantsChars = false;
   void Dispatch(TMessage& m) override {
+    if (m.Msg == win::WM_GETDLGCODE && wantsChars) {
+      m.Result = win::DLGC_WANTCHARS;
+      return;
+    }
     if (m.Msg == CM_WANTSPECIALKEY && m.WParam == win::VK_RETURN && wantsReturn) {
       m.Result = 1;
       return;
@@ -632,4 +644,24 @@ TEST_F(FormsTest, OnMessageAndWindowHooksSeeMessagesFirst) {
   seen.clear();
   win::SendMessageA(Application->Handle(), kPrivate, 4, 0);
   EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(FormsTest, CharactersWorkAsAcceleratorsUnlessTheFocusedControlTakesThem) {
+  auto* form = new TDialogForm(nullptr);
+  form->ok->accelerator = 'O';
+  form->Show();
+  Pump();
+  ASSERT_TRUE(form->edit->Focused());
+  std::string typed;
+  form->edit->OnKeyPress = [&](TObject*, char& key) { typed += key; };
+  Key('O');
+  EXPECT_EQ(form->ok->clicks, 1);
+  EXPECT_EQ(typed, "");
+  Key('Q');
+  EXPECT_EQ(typed, "q");
+  form->edit->wantsChars = true;
+  Key('O');
+  EXPECT_EQ(form->ok->clicks, 1);
+  EXPECT_EQ(typed, "qo");
+  delete form;
 }
