@@ -48,6 +48,16 @@ std::vector<uint8_t> ToBytes(const std::string& s) { return std::vector<uint8_t>
 
 void FreeCodec(AVCodecContext*& c) { avcodec_free_context(&c); }
 
+// Hands encoded samples on, without the codec lock: Stop takes that lock,
+// and downstream may be a grabber running the application's callback.
+HRESULT DeliverAll(Pin& pin, std::vector<std::shared_ptr<MediaSample>> samples) {
+  for (auto& s : samples) {
+    const HRESULT hr = pin.Deliver(*s);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 // ---- the video encoder state ------------------------------------------------------------------
@@ -63,6 +73,7 @@ struct VideoCompressor::Encoder {
   int64_t lastPts = INT64_MIN;
   int64_t frameIndex = 0;
   std::shared_ptr<StreamCodecInfo> info;
+  std::vector<std::shared_ptr<MediaSample>> ready;
 
   ~Encoder() {
     sws_freeContext(sws);
@@ -164,7 +175,8 @@ struct VideoCompressor::Encoder {
     return true;
   }
 
-  // Delivers every packet the encoder has ready.
+  // Collects every packet the encoder has ready, for delivery after the
+  // codec lock is released.
   HRESULT Drain(Pin& out) {
     for (;;) {
       const int r = avcodec_receive_packet(ctx, packet);
@@ -185,8 +197,7 @@ struct VideoCompressor::Encoder {
       sample->SetTime(&start, &stop);
       sample->SetSyncPoint((packet->flags & AV_PKT_FLAG_KEY) != 0);
       av_packet_unref(packet);
-      hr = out.Deliver(*sample);
-      if (FAILED(hr)) return hr;
+      ready.push_back(std::move(sample));
     }
   }
 };
@@ -468,7 +479,7 @@ HRESULT VideoCompressor::Stop() {
 
 HRESULT VideoCompressor::OnReceive(Pin& pin, MediaSample& sample) {
   if (pin.Direction() != PINDIR_INPUT) return E_UNEXPECTED;
-  std::lock_guard lock(codecMutex_);
+  std::unique_lock lock(codecMutex_);
   Encoder* e = encoder_.get();
   if (!e) return VFW_E_WRONG_STATE;
   uint8_t* planes[4];
@@ -493,14 +504,21 @@ HRESULT VideoCompressor::OnReceive(Pin& pin, MediaSample& sample) {
     NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
     return E_FAIL;
   }
-  return e->Drain(*Output());
+  const HRESULT hr = e->Drain(*Output());
+  auto ready = std::move(e->ready);
+  e->ready.clear();
+  lock.unlock();
+  return FAILED(hr) ? hr : DeliverAll(*Output(), std::move(ready));
 }
 
 HRESULT VideoCompressor::OnEndOfStream(Pin&) {
+  std::vector<std::shared_ptr<MediaSample>> ready;
   {
     std::lock_guard lock(codecMutex_);
     if (encoder_ && avcodec_send_frame(encoder_->ctx, nullptr) >= 0) encoder_->Drain(*Output());
+    if (encoder_) ready = std::move(encoder_->ready);
   }
+  DeliverAll(*Output(), std::move(ready));
   return Output()->IsConnected() ? Output()->DeliverEndOfStream() : S_OK;
 }
 
@@ -516,6 +534,7 @@ struct AudioCompressor::Encoder {
   REFERENCE_TIME base = 0;
   int64_t samplesSent = 0;
   std::shared_ptr<StreamCodecInfo> info;
+  std::vector<std::shared_ptr<MediaSample>> ready;
 
   ~Encoder() {
     av_frame_free(&frame);
@@ -627,8 +646,7 @@ struct AudioCompressor::Encoder {
       sample->SetTime(&start, &stop);
       sample->SetSyncPoint(true);
       av_packet_unref(packet);
-      hr = out.Deliver(*sample);
-      if (FAILED(hr)) return hr;
+      ready.push_back(std::move(sample));
     }
   }
 
@@ -791,21 +809,33 @@ HRESULT AudioCompressor::Stop() {
 
 HRESULT AudioCompressor::OnReceive(Pin& pin, MediaSample& sample) {
   if (pin.Direction() != PINDIR_INPUT) return E_UNEXPECTED;
-  std::lock_guard lock(codecMutex_);
-  Encoder* e = encoder_.get();
-  if (!e) return VFW_E_WRONG_STATE;
-  if (!e->haveBase && sample.HasTime()) {
-    e->base = sample.StartTime();
-    e->haveBase = true;
+  std::vector<std::shared_ptr<MediaSample>> ready;
+  HRESULT hr;
+  {
+    std::lock_guard lock(codecMutex_);
+    Encoder* e = encoder_.get();
+    if (!e) return VFW_E_WRONG_STATE;
+    if (!e->haveBase && sample.HasTime()) {
+      e->base = sample.StartTime();
+      e->haveBase = true;
+    }
+    hr = e->Push(sample.GetPointer(), static_cast<size_t>(sample.GetActualDataLength()), *Output());
+    ready = std::move(e->ready);
+    e->ready.clear();
   }
-  return e->Push(sample.GetPointer(), static_cast<size_t>(sample.GetActualDataLength()), *Output());
+  return FAILED(hr) ? hr : DeliverAll(*Output(), std::move(ready));
 }
 
 HRESULT AudioCompressor::OnEndOfStream(Pin&) {
+  std::vector<std::shared_ptr<MediaSample>> ready;
   {
     std::lock_guard lock(codecMutex_);
-    if (encoder_) encoder_->Flush(*Output());
+    if (encoder_) {
+      encoder_->Flush(*Output());
+      ready = std::move(encoder_->ready);
+    }
   }
+  DeliverAll(*Output(), std::move(ready));
   return Output()->IsConnected() ? Output()->DeliverEndOfStream() : S_OK;
 }
 

@@ -205,7 +205,7 @@ HRESULT FfVideoDecoder::Stop() {
   return S_OK;
 }
 
-HRESULT FfVideoDecoder::Emit(Codec& c) {
+HRESULT FfVideoDecoder::Emit(Codec& c, std::vector<std::shared_ptr<MediaSample>>& out) {
   for (;;) {
     const int r = avcodec_receive_frame(c.ctx, c.frame);
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return S_OK;
@@ -250,14 +250,34 @@ HRESULT FfVideoDecoder::Emit(Codec& c) {
     s->SetSyncPoint(true);
     av_frame_unref(c.frame);
     decoded_.fetch_add(1);
-    const HRESULT hr = Output()->Deliver(*s);
-    if (hr == VFW_E_WRONG_STATE) return hr;
+    out.push_back(std::move(s));
   }
 }
 
+namespace {
+// Hands decoded samples on. Called without the codec lock: downstream may
+// run the application's frame callbacks, and Stop takes that lock.
+HRESULT DeliverAll(Pin& pin, std::vector<std::shared_ptr<MediaSample>>& samples) {
+  for (auto& s : samples) {
+    const HRESULT hr = pin.Deliver(*s);
+    if (hr == VFW_E_WRONG_STATE) return hr;
+  }
+  return S_OK;
+}
+}  // namespace
+
 HRESULT FfVideoDecoder::OnReceive(Pin& pin, MediaSample& sample) {
   if (pin.Direction() != PINDIR_INPUT) return E_UNEXPECTED;
-  std::lock_guard lock(codecMutex_);
+  std::vector<std::shared_ptr<MediaSample>> out;
+  {
+    std::lock_guard lock(codecMutex_);
+    const HRESULT hr = Decode(sample, out);
+    if (hr != S_OK) return hr;
+  }
+  return DeliverAll(*Output(), out);
+}
+
+HRESULT FfVideoDecoder::Decode(MediaSample& sample, std::vector<std::shared_ptr<MediaSample>>& out) {
   Codec* c = codec_.get();
   if (!c) return VFW_E_WRONG_STATE;
   if (sample.IsDiscontinuity() == S_OK) {
@@ -280,21 +300,24 @@ HRESULT FfVideoDecoder::OnReceive(Pin& pin, MediaSample& sample) {
       c->reportedError = true;
       NotifyEvent(EC_STREAM_ERROR_STILLPLAYING, VFW_E_INVALID_FILE_FORMAT, 0);
     }
-    return S_OK;
+    return S_FALSE;
   }
-  return Emit(*c);
+  Emit(*c, out);
+  return S_OK;
 }
 
 HRESULT FfVideoDecoder::OnEndOfStream(Pin&) {
+  std::vector<std::shared_ptr<MediaSample>> out;
   {
     std::lock_guard lock(codecMutex_);
     if (codec_) {
       avcodec_send_packet(codec_->ctx, nullptr);
-      Emit(*codec_);
+      Emit(*codec_, out);
       avcodec_flush_buffers(codec_->ctx);
       codec_->pending.clear();
     }
   }
+  DeliverAll(*Output(), out);
   return Output()->IsConnected() ? Output()->DeliverEndOfStream() : S_OK;
 }
 
@@ -388,7 +411,7 @@ int16_t SampleAt(const AVFrame* f, int ch, int i) {
 }
 }  // namespace
 
-HRESULT FfAudioDecoder::Emit(Codec& c) {
+HRESULT FfAudioDecoder::Emit(Codec& c, std::vector<std::shared_ptr<MediaSample>>& out) {
   for (;;) {
     const int r = avcodec_receive_frame(c.ctx, c.frame);
     if (r < 0) return S_OK;
@@ -406,9 +429,9 @@ HRESULT FfAudioDecoder::Emit(Codec& c) {
     }
     const size_t bytes = static_cast<size_t>(n) * static_cast<size_t>(c.channels) * 2;
     if (static_cast<size_t>(s->GetSize()) < bytes) s->Resize(bytes);
-    auto* out = reinterpret_cast<int16_t*>(s->GetPointer());
+    auto* pcm = reinterpret_cast<int16_t*>(s->GetPointer());
     for (int i = 0; i < n; ++i)
-      for (int ch = 0; ch < c.channels; ++ch) out[i * c.channels + ch] = SampleAt(c.frame, std::min(ch, srcChannels - 1), i);
+      for (int ch = 0; ch < c.channels; ++ch) pcm[i * c.channels + ch] = SampleAt(c.frame, std::min(ch, srcChannels - 1), i);
     s->SetActualDataLength(static_cast<LONG>(bytes));
     if (t != AV_NOPTS_VALUE) {
       REFERENCE_TIME start = t, stop = t + av_rescale(n, UNITS, c.rate);
@@ -416,16 +439,24 @@ HRESULT FfAudioDecoder::Emit(Codec& c) {
     }
     s->SetSyncPoint(true);
     av_frame_unref(c.frame);
-    const HRESULT hr = Output()->Deliver(*s);
-    if (hr == VFW_E_WRONG_STATE) return hr;
+    out.push_back(std::move(s));
   }
 }
 
 HRESULT FfAudioDecoder::OnReceive(Pin& pin, MediaSample& sample) {
   if (pin.Direction() != PINDIR_INPUT) return E_UNEXPECTED;
-  std::lock_guard lock(codecMutex_);
-  Codec* c = codec_.get();
-  if (!c) return VFW_E_WRONG_STATE;
+  std::vector<std::shared_ptr<MediaSample>> out;
+  {
+    std::lock_guard lock(codecMutex_);
+    Codec* c = codec_.get();
+    if (!c) return VFW_E_WRONG_STATE;
+    if (Decode(*c, sample)) Emit(*c, out);
+  }
+  return DeliverAll(*Output(), out);
+}
+
+bool FfAudioDecoder::Decode(Codec& cref, MediaSample& sample) {
+  Codec* c = &cref;
   if (sample.IsDiscontinuity() == S_OK) {
     avcodec_flush_buffers(c->ctx);
     c->preroll.times.clear();
@@ -434,18 +465,19 @@ HRESULT FfAudioDecoder::OnReceive(Pin& pin, MediaSample& sample) {
   if (!PacketFrom(c->pkt, sample)) return E_OUTOFMEMORY;
   const int r = avcodec_send_packet(c->ctx, c->pkt);
   av_packet_unref(c->pkt);
-  if (r < 0 && r != AVERROR(EAGAIN)) return S_OK;  // a damaged packet is silence
-  return Emit(*c);
+  return !(r < 0 && r != AVERROR(EAGAIN));  // a damaged packet is silence
 }
 
 HRESULT FfAudioDecoder::OnEndOfStream(Pin&) {
+  std::vector<std::shared_ptr<MediaSample>> out;
   {
     std::lock_guard lock(codecMutex_);
     if (codec_) {
       avcodec_send_packet(codec_->ctx, nullptr);
-      Emit(*codec_);
+      Emit(*codec_, out);
     }
   }
+  DeliverAll(*Output(), out);
   return Output()->IsConnected() ? Output()->DeliverEndOfStream() : S_OK;
 }
 

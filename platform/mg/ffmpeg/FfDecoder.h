@@ -38,7 +38,8 @@ public:
 
 private:
   void OutputSize(int* w, int* h) const;
-  HRESULT Emit(Codec& c);
+  HRESULT Decode(MediaSample& sample, std::vector<std::shared_ptr<MediaSample>>& out);
+  HRESULT Emit(Codec& c, std::vector<std::shared_ptr<MediaSample>>& out);
 
   bool dvOnly_;
   std::atomic<int> resolution_{DVRESOLUTION_FULL};
@@ -67,7 +68,8 @@ public:
   struct Codec;
 
 private:
-  HRESULT Emit(Codec& c);
+  bool Decode(Codec& c, MediaSample& sample);
+  HRESULT Emit(Codec& c, std::vector<std::shared_ptr<MediaSample>>& out);
   std::mutex codecMutex_;
   std::unique_ptr<Codec> codec_;
 };
