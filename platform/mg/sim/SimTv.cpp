@@ -137,8 +137,8 @@ HRESULT SimCrossbar::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) con
   const auto pins = Pins();
   for (size_t i = 0; i < pins.size(); ++i)
     if (pins[i].get() == &pin) {
-      const PinSpec& spec = i < inputs_.size() ? inputs_[i] : outputs_[i - inputs_.size()];
-      return IsAnalog(mt, IsVideoConnector(spec.physicalType)) ? S_OK : S_FALSE;
+      const PinSpec& row = i < inputs_.size() ? inputs_[i] : outputs_[i - inputs_.size()];
+      return IsAnalog(mt, IsVideoConnector(row.physicalType)) ? S_OK : S_FALSE;
     }
   return S_FALSE;
 }
@@ -147,8 +147,8 @@ std::vector<AM_MEDIA_TYPE> SimCrossbar::GetMediaTypes(const Pin& pin) const {
   const auto pins = Pins();
   for (size_t i = 0; i < pins.size(); ++i)
     if (pins[i].get() == &pin) {
-      const PinSpec& spec = i < inputs_.size() ? inputs_[i] : outputs_[i - inputs_.size()];
-      return {AnalogType(IsVideoConnector(spec.physicalType))};
+      const PinSpec& row = i < inputs_.size() ? inputs_[i] : outputs_[i - inputs_.size()];
+      return {AnalogType(IsVideoConnector(row.physicalType))};
     }
   return {};
 }
