@@ -273,7 +273,6 @@ void Tracker::DrawItem(TCanvas* canvas, TMenuItem* item, const TRect& r, bool se
     return;
   }
   HDC dc = canvas->Handle();
-  RECT rc = r;
   if (item->IsLine()) {
     canvas->Brush()->SetColor(clMenu);
     canvas->FillRect(r);
@@ -284,14 +283,23 @@ void Tracker::DrawItem(TCanvas* canvas, TMenuItem* item, const TRect& r, bool se
   const bool highlighted = selected;
   canvas->Brush()->SetColor(highlighted ? clHighlight : clMenu);
   canvas->FillRect(r);
-  if (item->Checked()) {
-    RECT check{r.left, r.top, r.left + kCheckColumn, r.bottom};
-    const int size = 13;
-    RECT mark{check.left + (kCheckColumn - size) / 2, check.top + (check.bottom - check.top - size) / 2, 0, 0};
-    mark.right = mark.left + size;
-    mark.bottom = mark.top + size;
-    DrawFrameControl(dc, &mark, DFC_MENU,
-                     (item->RadioItem() ? DFCS_MENUBULLET : DFCS_MENUCHECK) | DFCS_TRANSPARENT);
+  const TColor glyphColor = !item->Enabled() ? clBtnShadow : highlighted ? clHighlightText : clMenuText;
+  // Glyphs are drawn in the text colour, so they follow the highlight.
+  canvas->Pen()->SetColor(glyphColor);
+  canvas->Brush()->SetColor(glyphColor);
+  const int cx = r.left + kCheckColumn / 2, cy = (r.top + r.bottom) / 2;
+  if (item->Checked() && item->RadioItem()) {
+    canvas->Ellipse(cx - 3, cy - 3, cx + 3, cy + 3);
+  } else if (item->Checked()) {
+    for (int i = 0; i < 3; ++i) {
+      canvas->MoveTo(cx - 3, cy - 1 + i);
+      canvas->LineTo(cx - 1, cy + 1 + i);
+      canvas->LineTo(cx + 4, cy - 4 + i);
+    }
+  }
+  if (item->Count() > 0) {
+    const int ax = r.right - kArrowColumn / 2 - 2;
+    canvas->Polygon({Point(ax, cy - 4), Point(ax + 4, cy), Point(ax, cy + 4)});
   }
   canvas->Brush()->SetStyle(bsClear);
   canvas->Font()->Assign(MenuFont());
@@ -300,6 +308,7 @@ void Tracker::DrawItem(TCanvas* canvas, TMenuItem* item, const TRect& r, bool se
   const int ty = r.top + (r.bottom - r.top - textHeight) / 2;
   auto drawText = [&](int dx, TColor color, const TRect& box, const String& text, UINT align) {
     SetTextColor(dc, ColorToRGB(color));
+    SetBkMode(dc, TRANSPARENT);
     RECT t{box.left + dx, ty + dx, box.right + dx, ty + textHeight + dx};
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_SINGLELINE | align);
   };
@@ -316,15 +325,8 @@ void Tracker::DrawItem(TCanvas* canvas, TMenuItem* item, const TRect& r, bool se
   } else {
     drawAll(0, highlighted ? clHighlightText : clMenuText);
   }
-  if (item->Count() > 0) {
-    RECT arrow{r.right - kArrowColumn + 2, r.top + (r.bottom - r.top - 13) / 2, 0, 0};
-    arrow.right = arrow.left + 13;
-    arrow.bottom = arrow.top + 13;
-    DrawFrameControl(dc, &arrow, DFC_MENU, DFCS_MENUARROW | DFCS_TRANSPARENT);
-  }
   canvas->Brush()->SetStyle(bsSolid);
   canvas->Font()->SetStyle({});
-  (void)rc;
 }
 
 void Tracker::Paint(HWND hwnd) {
