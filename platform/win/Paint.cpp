@@ -325,7 +325,7 @@ bool GetWindowDrawTarget(HWND hwnd, bool client, WindowDrawTarget* target) {
   const RECT own = toTop(*w, client);
   target->origin = {own.left, own.top};
   target->visible.clear();
-  if (!IsVisibleChain(*w) || IsLockedForUpdate(*w) || (top->style & WS_MINIMIZE)) return true;
+  if (!IsVisibleChain(*w) || IsLockedForUpdate(*w) || (top->style & WS_MINIMIZE) || top->redrawOff) return true;
   Region vis(own);
   for (auto a = w; a && a != top;) {
     auto p = FindWnd(a->parent);

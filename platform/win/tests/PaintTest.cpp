@@ -109,6 +109,24 @@ TEST_F(Painting, UpdateWindowPaintsAtOnceAndFramesRepaintOnRequest) {
   EXPECT_EQ(Log().Msgs(h, {WM_NCPAINT, WM_PAINT}), (std::vector<UINT>{WM_NCPAINT}));
 }
 
+TEST_F(Painting, SetRedrawOffStopsDrawingWithoutHiding) {
+  HWND top = wintest::MakeTopLevel(0, 0, 50, 50);
+  HWND child = wintest::MakeChild(top, 0, 0, 20, 20);
+  WindowDrawTarget t;
+  SendMessageA(top, WM_SETREDRAW, FALSE, 0);
+  ASSERT_TRUE(GetWindowDrawTarget(top, true, &t));
+  EXPECT_TRUE(t.visible.empty());
+  EXPECT_TRUE(IsWindowVisible(top));
+  SendMessageA(top, WM_SETREDRAW, TRUE, 0);
+  ASSERT_TRUE(GetWindowDrawTarget(top, true, &t));
+  EXPECT_FALSE(t.visible.empty());
+  // A child that may not redraw counts as hidden meanwhile.
+  SendMessageA(child, WM_SETREDRAW, FALSE, 0);
+  EXPECT_FALSE(IsWindowVisible(child));
+  SendMessageA(child, WM_SETREDRAW, TRUE, 0);
+  EXPECT_TRUE(IsWindowVisible(child));
+}
+
 TEST_F(Painting, LockedWindowsDrawNothingAndRepaintWhenUnlocked) {
   HWND h = wintest::MakeTopLevel(0, 0, 50, 50);
   paints();
