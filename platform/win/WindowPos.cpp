@@ -419,6 +419,40 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
   }
 }
 
+BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* p) {
+  if (!p) return FALSE;
+  TreeGuard lock(TreeLock());
+  auto w = FindWnd(hwnd);
+  if (!w || w == DesktopWnd()) return FALSE;
+  const bool minimized = (w->style & WS_MINIMIZE) != 0, maximized = (w->style & WS_MAXIMIZE) != 0;
+  p->flags = 0;
+  p->showCmd = !(w->style & WS_VISIBLE) ? SW_HIDE
+               : minimized             ? SW_SHOWMINIMIZED
+               : maximized             ? SW_SHOWMAXIMIZED
+                                       : SW_SHOWNORMAL;
+  p->ptMinPosition = minimized ? POINT{w->window.left, w->window.top} : POINT{-1, -1};
+  p->ptMaxPosition = maximized ? POINT{w->window.left, w->window.top} : POINT{-1, -1};
+  p->rcNormalPosition = (minimized || maximized) ? w->normal : w->window;
+  return TRUE;
+}
+
+BOOL SetWindowPlacement(HWND hwnd, const WINDOWPLACEMENT* p) {
+  if (!p) return FALSE;
+  bool restored;
+  {
+    TreeGuard lock(TreeLock());
+    auto w = FindWnd(hwnd);
+    if (!w || w == DesktopWnd()) return FALSE;
+    restored = !(w->style & (WS_MINIMIZE | WS_MAXIMIZE));
+    w->normal = p->rcNormalPosition;
+  }
+  const RECT& r = p->rcNormalPosition;
+  if (restored)
+    SetWindowPos(hwnd, nullptr, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(hwnd, static_cast<int>(p->showCmd));
+  return TRUE;
+}
+
 BOOL EnableWindow(HWND hwnd, BOOL enable) {
   bool wasDisabled;
   {

@@ -246,6 +246,17 @@ TEST_F(Windows, SizableWindowsAreHeldToTheirTrackingLimits) {
   ShowWindow(h, SW_MINIMIZE);
   EXPECT_TRUE(IsIconic(h));
   EXPECT_EQ(Log().Of(WM_SIZE).back().wParam, SIZE_MINIMIZED);
+  // The placement keeps the restored rectangle while minimised.
+  WINDOWPLACEMENT wp;
+  ASSERT_TRUE(GetWindowPlacement(h, &wp));
+  EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWMINIMIZED));
+  EXPECT_EQ(wp.rcNormalPosition, (RECT{50, 60, 350, 260}));
+  wp.rcNormalPosition = {10, 20, 210, 220};
+  wp.showCmd = SW_SHOWNORMAL;
+  ASSERT_TRUE(SetWindowPlacement(h, &wp));
+  EXPECT_FALSE(IsIconic(h));
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r, (RECT{10, 20, 210, 220}));
 }
 
 TEST_F(Windows, ShowEnableAndZOrder) {
