@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -317,7 +318,7 @@ TEST(SimCamera, MjpgFramesDecodeToThePattern) {
   EXPECT_EQ(jpeg[0], 0xFF);
   EXPECT_EQ(jpeg[1], 0xD8);
   // ffmpeg decodes it; the bars come back close to their colours.
-  const std::string path = ::testing::TempDir() + "/sim_camera_frame.jpg";
+  const std::string path = ::testing::TempDir() + "/sim_camera_frame_" + std::to_string(::getpid()) + ".jpg";
   WriteFile(path, jpeg);
   const std::string raw = RunCommand("ffmpeg -v error -i '" + path + "' -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
   ASSERT_EQ(raw.size(), 320u * 240u * 3u);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/mg/tests/SimTestSupport.h"
 
@@ -78,7 +79,7 @@ TEST(SimDv, TapeFramesCarryTheirTimeCodeAndTheRecordingDate) {
   const std::vector<uint8_t> frame = MakeDvFrame(true, 263, "");
   ASSERT_EQ(frame.size(), 144000u);
   // FFmpeg's own reader finds the time code in the subcode.
-  const std::string path = ::testing::TempDir() + "/sim_dv_263.dv";
+  const std::string path = ::testing::TempDir() + "/sim_dv_263_" + std::to_string(::getpid()) + ".dv";
   WriteFile(path, frame);
   const std::string probe =
       RunCommand("ffprobe -v error -show_entries format_tags=timecode -of default=nw=1:nk=1 '" + path + "'");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/mg/CaptureGraphBuilder.h"
@@ -45,7 +47,9 @@ bool operator==(const PinRow& a, const PinRow& b) { return a.type == b.type && a
 // HKEY_LOCAL_MACHINE in a folder of the test's own.
 class MachineHive {
 public:
-  MachineHive() : dir_(std::filesystem::path(::testing::TempDir()) / "sim_tv_hive") {
+  // One folder per process: ctest runs the tests of this file side by side.
+  MachineHive()
+      : dir_(std::filesystem::path(::testing::TempDir()) / ("sim_tv_hive_" + std::to_string(::getpid()))) {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     rtl::SetRegistryFolder(rtl::HKEY_LOCAL_MACHINE, dir_.string());
