@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/forms/Forms.h"
 #include "platform/win/Dc.h"
@@ -61,7 +62,9 @@ TShiftState CurrentShiftState() {
   return s;
 }
 
-void SetPopupMenuHandler(TPopupMenuHandler handler) { g_popupHandler = std::move(handler); }
+TPopupMenuHandler SetPopupMenuHandler(TPopupMenuHandler handler) {
+  return std::exchange(g_popupHandler, std::move(handler));
+}
 
 TControl* MouseControl() { return g_mouseControl; }
 TControl* CaptureControl() { return g_captureControl; }

@@ -523,7 +523,8 @@ String GetLongHint(const String& hint);
 // Pops a control's PopupMenu up at a screen point; answers true when it
 // did. The menus install it.
 using TPopupMenuHandler = std::function<bool(TPopupMenu* menu, TControl* control, TPoint screenPos)>;
-void SetPopupMenuHandler(TPopupMenuHandler handler);
+// Answers the handler it replaces.
+TPopupMenuHandler SetPopupMenuHandler(TPopupMenuHandler handler);
 
 // The control of a window made by the class library, or null.
 TWinControl* FindControl(win::HWND hwnd);

@@ -783,6 +783,17 @@ void TWinControl::Dispatch(TMessage& m) {
       Invalidate();
       NotifyControls(CM_PARENTCOLORCHANGED);
       return;
+    case WM_SYSCOLORCHANGE:
+      DefaultHandler(m);
+      Perform(CM_SYSCOLORCHANGE, 0, 0);
+      return;
+    case CM_SYSCOLORCHANGE:
+      // A system colour's RGB changed: the brush is made again from it.
+      brush_->SetColor(Color() == clBlack ? clWhite : clBlack);
+      brush_->SetColor(Color());
+      NotifyControls(CM_SYSCOLORCHANGE);
+      Invalidate();
+      return;
     case CN_CTLCOLORBTN:
     case CN_CTLCOLOREDIT:
     case CN_CTLCOLORLISTBOX:

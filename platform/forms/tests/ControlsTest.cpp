@@ -12,6 +12,7 @@
 #include "platform/win/Display.h"
 #include "platform/win/GdiObject.h"
 #include "platform/win/Input.h"
+#include "platform/win/Metrics.h"
 #include "platform/win/Paint.h"
 #include "platform/win/Shapes.h"
 #include "platform/win/Window.h"
@@ -24,7 +25,8 @@ namespace {
 const std::vector<UINT> kWatched = {CM_TEXTCHANGED,        CM_ENABLEDCHANGED,     CM_VISIBLECHANGED,
                                     CM_COLORCHANGED,       CM_PARENTCOLORCHANGED, CM_FONTCHANGED,
                                     CM_PARENTFONTCHANGED,  CM_SHOWHINTCHANGED,    CM_PARENTSHOWHINTCHANGED,
-                                    CM_CURSORCHANGED,      CM_MOUSEENTER,         CM_MOUSELEAVE};
+                                    CM_CURSORCHANGED,      CM_MOUSEENTER,         CM_MOUSELEAVE,
+                                    CM_SYSCOLORCHANGE};
 
 // Windowed and graphic controls that log the component messages they get.
 template <class Base>
@@ -492,7 +494,7 @@ TEST_F(ControlsTest, ContextMenusGoToTheControlUnderTheMouseThenItsParents) {
   auto* a = reinterpret_cast<TPopupMenu*>(&menuA);
   auto* b = reinterpret_cast<TPopupMenu*>(&menuB);
   std::vector<std::string> popped;
-  SetPopupMenuHandler([&](TPopupMenu* menu, TControl* control, TPoint at) {
+  TPopupMenuHandler previous = SetPopupMenuHandler([&](TPopupMenu* menu, TControl* control, TPoint at) {
     popped.push_back(std::string(menu == a ? "a" : "b") + (control == g ? " on g " : " on w ") +
                      std::to_string(at.x) + "," + std::to_string(at.y));
     return true;
@@ -523,7 +525,7 @@ TEST_F(ControlsTest, ContextMenusGoToTheControlUnderTheMouseThenItsParents) {
   send(g->ClientToScreen(Point(1, 1)));
   EXPECT_TRUE(asked);
   EXPECT_EQ(popped, (std::vector<std::string>{"b on w 121,121"}));
-  SetPopupMenuHandler(nullptr);
+  SetPopupMenuHandler(previous);
   delete form;
 }
 
@@ -618,5 +620,35 @@ TEST_F(ControlsTest, TheWheelGoesToTheFocusedControlThenUpToWhoHandlesIt) {
   win::InjectMouseWheel(2 * win::WHEEL_DELTA);
   Pump();
   EXPECT_EQ(seen, (std::vector<std::string>{"w down", "form 240"}));
+  delete form;
+}
+
+TEST_F(ControlsTest, SystemColourChangesReachEveryControlAndTheirBrushes) {
+  std::vector<std::string> log;
+  TForm* form = MakeForm();
+  auto* panel = new LoggedPanel(form, &log, "p");
+  panel->SetParent(form);
+  panel->SetBounds(0, 0, 20, 20);
+  auto* g = new LoggedGraphic(form, &log, "c");
+  g->SetParent(panel);
+  panel->SetColor(clBtnFace);
+  form->Handle();
+  const int index = win::COLOR_BTNFACE;
+  const win::COLORREF green = win::RGB(0, 200, 0);
+  win::SetSysColors(1, &index, &green);
+  log.clear();
+  win::SendMessageA(form->Handle(), win::WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(log, (std::vector<std::string>{Cm("p", CM_SYSCOLORCHANGE), Cm("c", CM_SYSCOLORCHANGE)}));
+  win::HDC screen = win::GetDC(nullptr);
+  win::HDC mem = win::CreateCompatibleDC(screen);
+  win::HBITMAP bmp = win::CreateCompatibleBitmap(screen, 20, 20);
+  win::ReleaseDC(nullptr, screen);
+  win::HGDIOBJ old = win::SelectObject(mem, bmp);
+  panel->Perform(win::WM_ERASEBKGND, reinterpret_cast<win::WPARAM>(mem), 0);
+  EXPECT_EQ(win::GetPixel(mem, 5, 5), green);
+  win::ResetSysColors();
+  win::SelectObject(mem, old);
+  win::DeleteObject(bmp);
+  win::DeleteDC(mem);
   delete form;
 }
