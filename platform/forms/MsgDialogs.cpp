@@ -215,11 +215,10 @@ void TMsgDlgButton::Paint() {
   DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed_ ? DFCS_PUSHED : 0));
   c->Font()->Assign(Font());
   c->Brush()->SetStyle(bsClear);
-  RECT t = r;
+  TRect t = r;
   if (pressed_) t = Rect(t.left + 1, t.top + 1, t.right + 1, t.bottom + 1);
-  SetTextColor(dc, ColorToRGB(Font()->Color()));
-  const String caption = Caption();
-  DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  String caption = Caption();
+  c->TextRect(t, caption, TTextFormat{tfCenter, tfVerticalCenter, tfSingleLine});
   c->Brush()->SetStyle(bsSolid);
   if (Focused()) {
     RECT f = Rect(r.left + 3, r.top + 3, r.right - 3, r.bottom - 3);
