@@ -274,3 +274,17 @@ TEST(SimTv, CardStreamsAndItsUpstreamFiltersGoWithIt) {
   }
   EXPECT_TRUE(tuner.expired());
 }
+
+TEST(SimTv, RenderingTheCaptureFilterKeepsItsUpstreamFilters) {
+  auto card = MakeCard();
+  auto graph = FilterGraph::Create();
+  graph->SetScheduler(std::make_shared<ManualScheduler>());
+  ASSERT_EQ(graph->AddFilter(card, "Video Capture"), S_OK);
+  auto builder = CaptureGraphBuilder::Create();
+  ASSERT_EQ(builder->SetFiltergraph(graph), S_OK);
+  ASSERT_TRUE(SUCCEEDED(builder->RenderStream(nullptr, nullptr, card, nullptr, nullptr)));
+  EXPECT_TRUE(card->Output()->IsConnected());
+  std::shared_ptr<IAMTVTuner> tuner;
+  EXPECT_EQ(builder->FindInterface(&LOOK_UPSTREAM_ONLY, nullptr, std::shared_ptr<BaseFilter>(card), &tuner), S_OK);
+  EXPECT_EQ(tuner.get(), static_cast<IAMTVTuner*>(card->Tuner().get()));
+}
