@@ -296,16 +296,14 @@ HWND createWindow(DWORD exStyle, const std::u16string& className, const std::u16
     return nullptr;
   }
   if (!IsWindow(hwnd)) return nullptr;
-  RECT client, win;
+  RECT client;
   {
     TreeGuard lock(TreeLock());
     client = w->client;
-    win = w->window;
   }
   CallWndProc(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(static_cast<WORD>(client.Width()), static_cast<WORD>(client.Height())),
               false);
   CallWndProc(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(client.left), static_cast<WORD>(client.top)), false);
-  (void)win;
   if (child && !(exStyle & WS_EX_NOPARENTNOTIFY))
     SendMessageA(parent, WM_PARENTNOTIFY, MAKEWPARAM(static_cast<WORD>(WM_CREATE), static_cast<WORD>(reinterpret_cast<uintptr_t>(menu))),
                  static_cast<LPARAM>(HandleToValue(hwnd)));
