@@ -296,4 +296,135 @@ private:
   TAlignment alignment_ = taLeftJustify;
 };
 
+// ---- lists ----
+
+class TCustomListBox;
+// A list's items as the list window keeps them (the window is made on
+// first use); objects are the items' data.
+class TListBoxStrings : public rtl::TStrings {
+public:
+  TListBoxStrings(TWinControl* owner, bool combo) : owner_(owner), combo_(combo) {}
+  int32_t Count() const override;
+  String Get(int32_t index) const override;
+  void Insert(int32_t index, const String& s) override;
+  int32_t Add(const String& s) override;
+  void Delete(int32_t index) override;
+  void Clear() override;
+  void* GetObject(int32_t index) const override;
+  void PutObject(int32_t index, void* object) override;
+
+private:
+  win::LRESULT Send(win::UINT msg, win::WPARAM w, win::LPARAM l) const;
+  void Check(int32_t index) const;
+  TWinControl* owner_;
+  bool combo_;
+};
+
+enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable, lbVirtual };
+
+class TCustomListBox : public TWinControl {
+public:
+  explicit TCustomListBox(TComponent* owner);
+  ~TCustomListBox() override;
+  rtl::TStrings* Items() const { return items_.get(); }
+  void SetItems(const rtl::TStrings& items) { items_->Assign(items); }
+  int Count() const { return items_->Count(); }
+  // Set by code it fires no OnClick.
+  int ItemIndex();
+  void SetItemIndex(int index);
+  bool MultiSelect() const { return multiSelect_; }
+  void SetMultiSelect(bool v);
+  bool Selected(int index);
+  void SetSelected(int index, bool v);
+  int SelCount();
+  void ClearSelection();
+  bool Sorted() const { return sorted_; }
+  void SetSorted(bool v);
+  int TopIndex();
+  void SetTopIndex(int v);
+  int ItemHeight();
+  void SetItemHeight(int v);
+  int ItemAtPos(TPoint p, bool existing);
+  TRect ItemRect(int index);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle v);
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Dispatch(TMessage& m) override;
+
+private:
+  std::unique_ptr<TListBoxStrings> items_;
+  std::vector<std::pair<String, void*>> saved_;
+  int savedIndex_ = -1;
+  bool restoring_ = false;
+  bool multiSelect_ = false;
+  bool sorted_ = false;
+  int itemHeight_ = 0;
+  TBorderStyle borderStyle_ = bsSingle;
+  win::HBRUSH brush_ = nullptr;
+  TColor brushColor_ = clNone;
+};
+class TListBox : public TCustomListBox {
+public:
+  using TCustomListBox::TCustomListBox;
+};
+
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+
+class TCustomComboBox : public TWinControl {
+public:
+  explicit TCustomComboBox(TComponent* owner);
+  ~TCustomComboBox() override;
+  rtl::TStrings* Items() const { return items_.get(); }
+  void SetItems(const rtl::TStrings& items) { items_->Assign(items); }
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle s);
+  // Set by code it fires no OnChange, OnSelect or OnClick.
+  int ItemIndex();
+  void SetItemIndex(int index);
+  int DropDownCount() const { return dropDownCount_; }
+  void SetDropDownCount(int v) { dropDownCount_ = v; }
+  bool DroppedDown();
+  void SetDroppedDown(bool v);
+  bool Sorted() const { return sorted_; }
+  void SetSorted(bool v);
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int v);
+  // The separate windows, for subclassing: the list always, the edit for
+  // the styles that type.
+  win::HWND ListHandle();
+  win::HWND EditHandle();
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnSelect;
+  TNotifyEvent OnDropDown;
+  TNotifyEvent OnCloseUp;
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Dispatch(TMessage& m) override;
+  virtual void Change();
+  virtual void Select();
+
+private:
+  std::unique_ptr<TListBoxStrings> items_;
+  std::vector<std::pair<String, void*>> saved_;
+  int savedIndex_ = -1;
+  TComboBoxStyle style_ = csDropDown;
+  int dropDownCount_ = 8;
+  bool sorted_ = false;
+  int maxLength_ = 0;
+  win::HBRUSH brush_ = nullptr;
+  TColor brushColor_ = clNone;
+};
+class TComboBox : public TCustomComboBox {
+public:
+  using TCustomComboBox::TCustomComboBox;
+};
+
 }  // namespace forms

@@ -332,6 +332,7 @@ void RegisterStdControlClasses() {
     ec.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_IBEAM));
     ec.lpszClassName = "EDIT";
     RegisterClassA(&ec);
+    RegisterListClasses();
   });
 }
 

@@ -17,6 +17,10 @@ void DrawStdText(win::HDC dc, const String& text, win::RECT r, win::UINT flags, 
 class TFont;
 // The height of a line of text in `font`.
 int FontTextHeight(TFont* font);
+void RegisterListClasses();
+// A combo box's list and edit windows (null when it has none).
+win::HWND ComboListWindow(win::HWND combo);
+win::HWND ComboEditWindow(win::HWND combo);
 win::LRESULT EditProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam);
 
 }  // namespace forms

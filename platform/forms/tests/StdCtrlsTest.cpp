@@ -251,6 +251,31 @@ TEST_F(StdCtrlsTest, PropertiesSetByCodeFireTheirEventsAsTheTableSays) {
          delete r2;
          return result;
        }, 2},
+      {"TListBox.ItemIndex", [&](bool) {
+         auto* list = Make<TListBox>(form, 0, 0, 80, 60);
+         list->Items()->Add("a");
+         list->Items()->Add("b");
+         int n = 0;
+         list->OnClick = list->OnDblClick = [&n](TObject*) { ++n; };
+         list->SetItemIndex(1);
+         list->SetItemIndex(0);
+         delete list;
+         return n;
+       }, 0},
+      {"TComboBox.ItemIndex", [&](bool) {
+         int n = 0;
+         for (TComboBoxStyle style : {csDropDown, csDropDownList, csSimple}) {
+           auto* combo = Make<TComboBox>(form, 0, 0, 80, 60);
+           combo->SetStyle(style);
+           combo->Items()->Add("a");
+           combo->Items()->Add("b");
+           combo->OnChange = combo->OnSelect = combo->OnClick = [&n](TObject*) { ++n; };
+           combo->SetItemIndex(1);
+           combo->SetItemIndex(-1);
+           delete combo;
+         }
+         return n;
+       }, 0},
   };
   for (const Row& row : rows)
     for (bool withHandle : {false, true})

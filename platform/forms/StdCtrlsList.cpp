@@ -1,0 +1,387 @@
+// TListBox and TComboBox over the "LISTBOX" and "COMBOBOX" window classes.
+#include <algorithm>
+
+#include "platform/forms/StdCtrls.h"
+#include "platform/forms/StdCtrlsInternal.h"
+#include "platform/win/Api.h"
+
+namespace forms {
+
+using namespace win;
+
+namespace {
+
+HBRUSH ColourBrush(HBRUSH& brush, TColor& current, TColor wanted) {
+  if (!brush || current != wanted) {
+    if (brush) DeleteObject(brush);
+    current = wanted;
+    brush = CreateSolidBrush(ColorToRGB(wanted));
+  }
+  return brush;
+}
+
+}  // namespace
+
+// ---- TListBoxStrings ----
+
+LRESULT TListBoxStrings::Send(UINT msg, WPARAM w, LPARAM l) const {
+  UINT m = msg;
+  if (combo_) {
+    switch (msg) {
+      case LB_GETCOUNT: m = CB_GETCOUNT; break;
+      case LB_GETTEXT: m = CB_GETLBTEXT; break;
+      case LB_GETTEXTLEN: m = CB_GETLBTEXTLEN; break;
+      case LB_INSERTSTRING: m = CB_INSERTSTRING; break;
+      case LB_ADDSTRING: m = CB_ADDSTRING; break;
+      case LB_DELETESTRING: m = CB_DELETESTRING; break;
+      case LB_RESETCONTENT: m = CB_RESETCONTENT; break;
+      case LB_GETITEMDATA: m = CB_GETITEMDATA; break;
+      case LB_SETITEMDATA: m = CB_SETITEMDATA; break;
+      default: break;
+    }
+  }
+  return SendMessageA(owner_->Handle(), m, w, l);
+}
+
+void TListBoxStrings::Check(int32_t index) const {
+  if (index < 0 || index >= Count())
+    throw rtl::EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+int32_t TListBoxStrings::Count() const { return static_cast<int32_t>(Send(LB_GETCOUNT, 0, 0)); }
+
+String TListBoxStrings::Get(int32_t index) const {
+  Check(index);
+  const LRESULT len = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  String s(static_cast<size_t>(std::max<LRESULT>(0, len)) + 1, '\0');
+  Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(s.data()));
+  s.resize(static_cast<size_t>(std::max<LRESULT>(0, len)));
+  return s;
+}
+
+void TListBoxStrings::Insert(int32_t index, const String& s) {
+  if (index < 0 || index > Count())
+    throw rtl::EListError("List index out of bounds (" + std::to_string(index) + ")");
+  Send(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(s.c_str()));
+}
+
+int32_t TListBoxStrings::Add(const String& s) {
+  return static_cast<int32_t>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())));
+}
+
+void TListBoxStrings::Delete(int32_t index) {
+  Check(index);
+  Send(LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void TListBoxStrings::Clear() { Send(LB_RESETCONTENT, 0, 0); }
+
+void* TListBoxStrings::GetObject(int32_t index) const {
+  Check(index);
+  return reinterpret_cast<void*>(Send(LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+void TListBoxStrings::PutObject(int32_t index, void* object) {
+  Check(index);
+  Send(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
+}
+
+// ---- TCustomListBox ----
+
+TCustomListBox::TCustomListBox(TComponent* owner)
+    : TWinControl(owner), items_(std::make_unique<TListBoxStrings>(this, false)) {
+  RegisterStdControlClasses();
+  // Clicks and double clicks come from the list's own notifications.
+  SetControlStyle(TControlStyle{csSetCaption, csOpaque});
+  SetBounds(0, 0, 121, 97);
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+TCustomListBox::~TCustomListBox() {
+  BeginDestruction();
+  DestroyHandle();
+  if (brush_) DeleteObject(brush_);
+}
+
+void TCustomListBox::CreateParams(TCreateParams& p) {
+  TWinControl::CreateParams(p);
+  CreateSubClass(p, "LISTBOX");
+  p.Style |= LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL;
+  if (multiSelect_) p.Style |= LBS_EXTENDEDSEL;
+  if (sorted_) p.Style |= LBS_SORT;
+  if (borderStyle_ == bsSingle) p.ExStyle |= WS_EX_CLIENTEDGE;
+  p.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TCustomListBox::CreateWnd() {
+  TWinControl::CreateWnd();
+  HWND h = Handle();
+  SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
+  if (itemHeight_ > 0) SendMessageA(h, LB_SETITEMHEIGHT, 0, MAKELPARAM(static_cast<WORD>(itemHeight_), 0));
+  for (const auto& [text, data] : saved_) {
+    const LRESULT i = SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(h, LB_SETITEMDATA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(data));
+  }
+  saved_.clear();
+  if (savedIndex_ >= 0) SetItemIndex(savedIndex_);
+  savedIndex_ = -1;
+}
+
+void TCustomListBox::DestroyWnd() {
+  if (HandleAllocated() && !ComponentState().Contains(csDestroying)) {
+    saved_.clear();
+    for (int i = 0; i < items_->Count(); ++i) saved_.emplace_back(items_->Get(i), items_->GetObject(i));
+    savedIndex_ = ItemIndex();
+  }
+  TWinControl::DestroyWnd();
+}
+
+int TCustomListBox::ItemIndex() {
+  return static_cast<int>(SendMessageA(Handle(), multiSelect_ ? LB_GETCARETINDEX : LB_GETCURSEL, 0, 0));
+}
+
+void TCustomListBox::SetItemIndex(int index) {
+  if (multiSelect_) SendMessageA(Handle(), LB_SETCARETINDEX, static_cast<WPARAM>(index), 0);
+  else SendMessageA(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TCustomListBox::SetMultiSelect(bool v) {
+  if (multiSelect_ == v) return;
+  multiSelect_ = v;
+  RecreateWnd();
+}
+
+bool TCustomListBox::Selected(int index) {
+  const LRESULT r = SendMessageA(Handle(), LB_GETSEL, static_cast<WPARAM>(index), 0);
+  if (r == LB_ERR) throw rtl::EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return r != 0;
+}
+
+void TCustomListBox::SetSelected(int index, bool v) {
+  if (multiSelect_) {
+    if (SendMessageA(Handle(), LB_SETSEL, v ? TRUE : FALSE, index) == LB_ERR)
+      throw rtl::EListError("List index out of bounds (" + std::to_string(index) + ")");
+  } else if (v) {
+    SetItemIndex(index);
+  } else if (ItemIndex() == index) {
+    SetItemIndex(-1);
+  }
+}
+
+int TCustomListBox::SelCount() {
+  if (!multiSelect_) return ItemIndex() >= 0 ? 1 : 0;
+  return static_cast<int>(SendMessageA(Handle(), LB_GETSELCOUNT, 0, 0));
+}
+
+void TCustomListBox::ClearSelection() {
+  if (multiSelect_) SendMessageA(Handle(), LB_SETSEL, FALSE, -1);
+  else SetItemIndex(-1);
+}
+
+void TCustomListBox::SetSorted(bool v) {
+  if (sorted_ == v) return;
+  sorted_ = v;
+  RecreateWnd();
+}
+
+int TCustomListBox::TopIndex() { return static_cast<int>(SendMessageA(Handle(), LB_GETTOPINDEX, 0, 0)); }
+void TCustomListBox::SetTopIndex(int v) { SendMessageA(Handle(), LB_SETTOPINDEX, static_cast<WPARAM>(v), 0); }
+
+int TCustomListBox::ItemHeight() {
+  if (HandleAllocated()) return static_cast<int>(SendMessageA(Handle(), LB_GETITEMHEIGHT, 0, 0));
+  return itemHeight_;
+}
+void TCustomListBox::SetItemHeight(int v) {
+  itemHeight_ = v;
+  if (HandleAllocated()) SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, MAKELPARAM(static_cast<WORD>(v), 0));
+}
+
+int TCustomListBox::ItemAtPos(TPoint p, bool existing) {
+  const LRESULT r = SendMessageA(Handle(), LB_ITEMFROMPOINT, 0, MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y)));
+  const int index = LOWORD(static_cast<uintptr_t>(r));
+  if (HIWORD(static_cast<uintptr_t>(r)) == 0) return index;
+  return existing ? -1 : Count();
+}
+
+TRect TCustomListBox::ItemRect(int index) {
+  RECT r{};
+  SendMessageA(Handle(), LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+  return r;
+}
+
+void TCustomListBox::SetBorderStyle(TBorderStyle v) {
+  if (borderStyle_ == v) return;
+  borderStyle_ = v;
+  RecreateWnd();
+}
+
+void TCustomListBox::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case CN_COMMAND:
+      if (HIWORD(m.WParam) == LBN_SELCHANGE) Click();
+      else if (HIWORD(m.WParam) == LBN_DBLCLK) DblClick();
+      return;
+    case CN_CTLCOLORLISTBOX: {
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      SetTextColor(dc, ColorToRGB(Font()->Color()));
+      SetBkColor(dc, ColorToRGB(Color()));
+      m.Result = reinterpret_cast<LRESULT>(ColourBrush(brush_, brushColor_, Color()));
+      return;
+    }
+    case CM_FONTCHANGED:
+      if (HandleAllocated()) SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
+      break;
+    default:
+      break;
+  }
+  TWinControl::Dispatch(m);
+}
+
+// ---- TCustomComboBox ----
+
+TCustomComboBox::TCustomComboBox(TComponent* owner)
+    : TWinControl(owner), items_(std::make_unique<TListBoxStrings>(this, true)) {
+  RegisterStdControlClasses();
+  SetControlStyle(TControlStyle{csSetCaption, csFixedHeight});
+  SetBounds(0, 0, 145, 21);
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+TCustomComboBox::~TCustomComboBox() {
+  BeginDestruction();
+  DestroyHandle();
+  if (brush_) DeleteObject(brush_);
+}
+
+void TCustomComboBox::CreateParams(TCreateParams& p) {
+  TWinControl::CreateParams(p);
+  CreateSubClass(p, "COMBOBOX");
+  switch (style_) {
+    case csSimple: p.Style |= CBS_SIMPLE; break;
+    case csDropDown: p.Style |= CBS_DROPDOWN; break;
+    case csDropDownList: p.Style |= CBS_DROPDOWNLIST; break;
+    case csOwnerDrawFixed: p.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED; break;
+    case csOwnerDrawVariable: p.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE; break;
+  }
+  p.Style |= CBS_HASSTRINGS | CBS_AUTOHSCROLL;
+  if (sorted_) p.Style |= CBS_SORT;
+  p.ExStyle |= WS_EX_CLIENTEDGE;
+  p.WindowClass.style &= ~(CS_HREDRAW | CS_VREDRAW);
+}
+
+void TCustomComboBox::CreateWnd() {
+  const String text = TextField();
+  TWinControl::CreateWnd();
+  HWND h = Handle();
+  SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
+  if (maxLength_ > 0) SendMessageA(h, CB_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
+  for (const auto& [s, data] : saved_) {
+    const LRESULT i = SendMessageA(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
+    SendMessageA(h, CB_SETITEMDATA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(data));
+  }
+  saved_.clear();
+  if (savedIndex_ >= 0) SendMessageA(h, CB_SETCURSEL, static_cast<WPARAM>(savedIndex_), 0);
+  else if (!text.empty() && EditHandle()) SetWindowTextA(EditHandle(), text.c_str());
+  savedIndex_ = -1;
+}
+
+void TCustomComboBox::DestroyWnd() {
+  if (HandleAllocated() && !ComponentState().Contains(csDestroying)) {
+    saved_.clear();
+    for (int i = 0; i < items_->Count(); ++i) saved_.emplace_back(items_->Get(i), items_->GetObject(i));
+    savedIndex_ = ItemIndex();
+  }
+  TWinControl::DestroyWnd();
+}
+
+void TCustomComboBox::SetStyle(TComboBoxStyle s) {
+  if (style_ == s) return;
+  style_ = s;
+  RecreateWnd();
+}
+
+int TCustomComboBox::ItemIndex() { return static_cast<int>(SendMessageA(Handle(), CB_GETCURSEL, 0, 0)); }
+void TCustomComboBox::SetItemIndex(int index) {
+  SendMessageA(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+bool TCustomComboBox::DroppedDown() {
+  return HandleAllocated() && SendMessageA(Handle(), CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+void TCustomComboBox::SetDroppedDown(bool v) { SendMessageA(Handle(), CB_SHOWDROPDOWN, v ? TRUE : FALSE, 0); }
+
+void TCustomComboBox::SetSorted(bool v) {
+  if (sorted_ == v) return;
+  sorted_ = v;
+  RecreateWnd();
+}
+
+void TCustomComboBox::SetMaxLength(int v) {
+  maxLength_ = v;
+  if (HandleAllocated()) SendMessageA(Handle(), CB_LIMITTEXT, static_cast<WPARAM>(v), 0);
+}
+
+HWND TCustomComboBox::ListHandle() { return ComboListWindow(Handle()); }
+HWND TCustomComboBox::EditHandle() { return ComboEditWindow(Handle()); }
+
+void TCustomComboBox::Change() {
+  if (OnChange) OnChange(this);
+}
+
+void TCustomComboBox::Select() {
+  if (OnSelect) OnSelect(this);
+  else Change();
+}
+
+void TCustomComboBox::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case CN_COMMAND:
+      switch (HIWORD(m.WParam)) {
+        case CBN_SELCHANGE:
+          Click();
+          Select();
+          break;
+        case CBN_EDITCHANGE:
+          Change();
+          break;
+        case CBN_DBLCLK:
+          DblClick();
+          break;
+        case CBN_DROPDOWN: {
+          if (OnDropDown) OnDropDown(this);
+          // The list shows DropDownCount rows (fewer when there are fewer items).
+          const int rows = std::clamp(items_->Count(), 1, std::max(1, dropDownCount_));
+          const int ih = static_cast<int>(SendMessageA(Handle(), CB_GETITEMHEIGHT, 0, 0));
+          RECT lr;
+          GetWindowRect(ListHandle(), &lr);
+          SetWindowPos(ListHandle(), nullptr, 0, 0, lr.right - lr.left, rows * ih + 2,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+          break;
+        }
+        case CBN_CLOSEUP:
+          if (OnCloseUp) OnCloseUp(this);
+          break;
+        default:
+          break;
+      }
+      return;
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLOREDIT: {
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      SetTextColor(dc, ColorToRGB(Font()->Color()));
+      SetBkColor(dc, ColorToRGB(Color()));
+      m.Result = reinterpret_cast<LRESULT>(ColourBrush(brush_, brushColor_, Color()));
+      return;
+    }
+    case CM_FONTCHANGED:
+      if (HandleAllocated()) SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
+      break;
+    default:
+      break;
+  }
+  TWinControl::Dispatch(m);
+}
+
+}  // namespace forms
