@@ -67,7 +67,11 @@ TPopupMenuHandler SetPopupMenuHandler(TPopupMenuHandler handler) {
 }
 
 TControl* MouseControl() { return g_mouseControl; }
-TControl* CaptureControl() { return g_captureControl; }
+TControl* CaptureControl() {
+  if (g_captureControl) return g_captureControl;
+  // A window captured by a direct SetCapture is its control's.
+  return FindControl(GetCapture());
+}
 
 TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
   HWND hwnd = WindowFromPoint(screenPos);
@@ -354,7 +358,7 @@ void TControl::SendToBack() {
   }
 }
 
-bool TControl::MouseCapture() const { return g_captureControl == this; }
+bool TControl::MouseCapture() const { return CaptureControl() == this; }
 
 void TControl::SetMouseCapture(bool capture) {
   if (capture) {
@@ -365,7 +369,7 @@ void TControl::SetMouseCapture(bool capture) {
       hwnd = parent_->Handle();
     if (hwnd && GetCapture() != hwnd) SetCapture(hwnd);
     g_captureControl = this;
-  } else if (g_captureControl == this) {
+  } else if (CaptureControl() == this) {
     g_captureControl = nullptr;
     HWND hwnd = nullptr;
     if (IsWindowed())

@@ -86,7 +86,12 @@ LRESULT TWinControl::InitWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
   control->handle_ = hwnd;
   SetPropA(hwnd, MAKEINTATOMA(ControlAtom()), control);
   SetPropA(hwnd, MAKEINTATOMA(WindowAtom()), control);
-  SetWindowLongPtr(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc));
+  // Set through the call of the window's kind, so a Unicode window stays one.
+  const auto proc = reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc);
+  if (IsWindowUnicode(hwnd))
+    SetWindowLongPtrW(hwnd, GWL_WNDPROC, proc);
+  else
+    SetWindowLongPtr(hwnd, GWL_WNDPROC, proc);
   return StdWndProc(hwnd, msg, wParam, lParam);
 }
 
@@ -762,8 +767,10 @@ void TWinControl::Dispatch(TMessage& m) {
       DefaultHandler(m);
       return;
     case WM_CAPTURECHANGED:
-      if (TControl* c = CaptureControl(); c && (c == this || c->Parent() == this) &&
-                                          reinterpret_cast<HWND>(m.LParam) != handle_)
+      // The mouse went to another window: this control, or the graphic
+      // child holding the mouse through this window, lets go.
+      if (TControl* c = CaptureControl(); c && reinterpret_cast<HWND>(m.LParam) != handle_ &&
+                                          (c == this || (c->Parent() == this && !dynamic_cast<TWinControl*>(c))))
         c->SetMouseCapture(false);
       DefaultHandler(m);
       return;

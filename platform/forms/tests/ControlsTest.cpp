@@ -349,6 +349,11 @@ TEST_F(ControlsTest, MouseEventsClicksAndCaptureOnGraphicAndWindowedControls) {
   EXPECT_EQ(events, (std::vector<std::string>{"g down 0 5,5", "g up 95,5"}));
   EXPECT_EQ(CaptureControl(), nullptr);
   EXPECT_EQ(win::GetCapture(), nullptr);
+  // A window captured directly counts as its control's capture.
+  win::SetCapture(w->Handle());
+  EXPECT_TRUE(w->MouseCapture());
+  w->SetMouseCapture(false);
+  EXPECT_EQ(win::GetCapture(), nullptr);
 
   events.clear();
   p = At(g, 2, 2);
