@@ -96,16 +96,18 @@ TMessageForm* BuildDialog(const String& msg, const String& caption, uintptr_t ic
     form->SetLeft((Screen->Width() - form->Width()) / 2);
     form->SetTop((Screen->Height() - form->Height()) / 2);
 
-    auto* image = new TMsgDlgIcon(form);
+    auto* image = new TImage(form);
     image->SetName("Image");
     image->SetParent(form);
-    image->SetIconId(iconId);
+    if (iconId) image->Picture()->Icon()->SetHandle(CopyIcon(LoadIconA(nullptr, MAKEINTRESOURCEA(iconId))));
     image->SetBounds(horzMargin, vertMargin, kIconSize, kIconSize);
     image->SetVisible(iconId != 0);
 
-    auto* message = new TMsgDlgText(form);
+    auto* message = new TLabel(form);
     message->SetName("Message");
     message->SetParent(form);
+    message->SetShowAccelChar(false);
+    message->SetWordWrap(true);
     message->SetCaption(msg);
     message->SetBounds(horzMargin + (iconId ? kIconSize + horzSpacing : 0), vertMargin, textRect.right,
                        textRect.bottom);
@@ -114,7 +116,7 @@ TMessageForm* BuildDialog(const String& msg, const String& caption, uintptr_t ic
     const int y = iconTextHeight + vertMargin + vertSpacing;
     for (int i = 0; i < count; ++i) {
       const ButtonInfo& info = kButtons[buttons[static_cast<size_t>(i)]];
-      auto* button = new TMsgDlgButton(form);
+      auto* button = new TButton(form);
       button->SetName(info.name);
       button->SetParent(form);
       button->SetCaption(info.caption);
@@ -151,152 +153,6 @@ public:
 DialogMessageBoxPresenter g_boxPresenter;
 
 }  // namespace
-
-// ---- the dialog's controls ----
-
-TMsgDlgButton::TMsgDlgButton(TComponent* owner) : TCustomControl(owner) {
-  SetTabStop(true);
-  SetColor(clBtnFace);
-}
-
-void TMsgDlgButton::SetDefault(bool v) {
-  default_ = v;
-  Invalidate();
-}
-
-void TMsgDlgButton::Click() {
-  if (TCustomForm* form = GetParentForm()) form->SetModalResult(modalResult_);
-  TCustomControl::Click();
-}
-
-void TMsgDlgButton::Dispatch(TMessage& m) {
-  switch (m.Msg) {
-    case CM_DIALOGKEY:
-      if (((m.WParam == VK_RETURN && (default_ || Focused())) || (m.WParam == VK_ESCAPE && cancel_)) && Visible() &&
-          Enabled()) {
-        Click();
-        m.Result = 1;
-        return;
-      }
-      break;
-    case WM_KEYDOWN:
-      if (m.WParam == VK_SPACE) {
-        Click();
-        return;
-      }
-      break;
-    case WM_LBUTTONDOWN:
-      pressed_ = true;
-      if (CanFocus()) SetFocus();
-      Invalidate();
-      break;
-    case WM_LBUTTONUP:
-      pressed_ = false;
-      Invalidate();
-      break;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      Invalidate();
-      break;
-    default: break;
-  }
-  TCustomControl::Dispatch(m);
-}
-
-void TMsgDlgButton::Paint() {
-  TCanvas* c = Canvas();
-  HDC dc = c->Handle();
-  RECT r = ClientRect();
-  if (default_ || Focused()) {
-    c->Brush()->SetColor(clWindowFrame);
-    c->FrameRect(r);
-    r = Rect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
-  }
-  DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed_ ? DFCS_PUSHED : 0));
-  c->Font()->Assign(Font());
-  c->Brush()->SetStyle(bsClear);
-  TRect t = r;
-  if (pressed_) t = Rect(t.left + 1, t.top + 1, t.right + 1, t.bottom + 1);
-  String caption = Caption();
-  c->TextRect(t, caption, TTextFormat{tfCenter, tfVerticalCenter, tfSingleLine});
-  c->Brush()->SetStyle(bsSolid);
-  if (Focused()) {
-    RECT f = Rect(r.left + 3, r.top + 3, r.right - 3, r.bottom - 3);
-    ::win::DrawFocusRect(dc, &f);
-  }
-}
-
-void TMsgDlgText::Paint() {
-  TCanvas* c = Canvas();
-  c->Font()->Assign(Font());
-  c->Brush()->SetStyle(bsClear);
-  TRect r = ClientRect();
-  String text = Caption();
-  c->TextRect(r, text, TTextFormat{tfWordBreak, tfExpandTabs, tfNoPrefix, tfLeft});
-}
-
-void TMsgDlgIcon::Paint() {
-  if (!iconId_) return;
-  DrawIcon(Canvas()->Handle(), 0, 0, LoadIconA(nullptr, MAKEINTRESOURCEA(iconId_)));
-}
-
-TMsgDlgEdit::TMsgDlgEdit(TComponent* owner) : TCustomControl(owner) {
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetCursor(crIBeam);
-}
-
-void TMsgDlgEdit::Dispatch(TMessage& m) {
-  switch (m.Msg) {
-    case WM_GETDLGCODE:
-      m.Result = DLGC_WANTCHARS | DLGC_WANTARROWS;
-      return;
-    case WM_CHAR: {
-      const auto ch = static_cast<unsigned char>(m.WParam);
-      String text = Text();
-      if (ch == 8) {
-        if (!text.empty()) text.pop_back();
-      } else if (ch >= 32) {
-        text += static_cast<char>(ch);
-      } else {
-        break;
-      }
-      SetText(text);
-      Invalidate();
-      return;
-    }
-    case WM_LBUTTONDOWN:
-      if (CanFocus()) SetFocus();
-      break;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-      Invalidate();
-      break;
-    default: break;
-  }
-  TCustomControl::Dispatch(m);
-}
-
-void TMsgDlgEdit::Paint() {
-  TCanvas* c = Canvas();
-  RECT r = ClientRect();
-  c->Brush()->SetColor(Color());
-  c->FillRect(r);
-  DrawEdge(c->Handle(), &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-  c->Font()->Assign(Font());
-  c->Brush()->SetStyle(bsClear);
-  const String text = Text();
-  const int y = (ClientHeight() - c->TextHeight("Wg")) / 2;
-  c->TextOut(r.left + 2, y, text);
-  if (Focused()) {
-    // The caret stands after the text.
-    const int x = r.left + 2 + c->TextWidth(text);
-    c->Pen()->SetColor(clWindowText);
-    c->MoveTo(x, y);
-    c->LineTo(x, y + c->TextHeight("Wg"));
-  }
-  c->Brush()->SetStyle(bsSolid);
-}
 
 // ---- the form ----
 
@@ -401,27 +257,30 @@ bool InputQuery(const String& caption, const String& prompt, String& value) {
     form->SetPosition(poScreenCenter);
     const TPoint du = form->DialogUnits();
     form->SetClientWidth(MulDivInt(180, du.x, 4));
-    auto* label = new TMsgDlgText(form);
+    auto* label = new TLabel(form);
     label->SetName("Prompt");
     label->SetParent(form);
+    label->SetWordWrap(true);
     label->SetCaption(prompt);
     MeasureCanvas canvas(form->Font());
     TRect textRect = Rect(0, 0, MulDivInt(164, du.x, 4), 0);
     String text = prompt;
     canvas->TextRect(textRect, text, TTextFormat{tfCalcRect, tfWordBreak, tfNoPrefix});
     label->SetBounds(MulDivInt(8, du.x, 4), MulDivInt(8, du.y, 8), textRect.right, textRect.bottom);
-    auto* edit = new TMsgDlgEdit(form);
+    auto* edit = new TEdit(form);
     edit->SetName("Edit");
     edit->SetParent(form);
-    edit->SetBounds(label->Left(), label->Top() + label->Height() + 5, MulDivInt(164, du.x, 4), du.y + 8);
+    edit->SetMaxLength(255);
+    edit->SetBounds(label->Left(), label->Top() + label->Height() + 5, MulDivInt(164, du.x, 4), edit->Height());
     edit->SetText(value);
+    edit->SelectAll();
     form->SetActiveControl(edit);
     const int buttonTop = edit->Top() + edit->Height() + 15;
     const int buttonWidth = MulDivInt(50, du.x, 4), buttonHeight = MulDivInt(14, du.y, 8);
     const ButtonInfo infos[] = {kButtons[mbOK], kButtons[mbCancel]};
     const int lefts[] = {MulDivInt(38, du.x, 4), MulDivInt(92, du.x, 4)};
     for (int i = 0; i < 2; ++i) {
-      auto* button = new TMsgDlgButton(form);
+      auto* button = new TButton(form);
       button->SetName(infos[i].name);
       button->SetParent(form);
       button->SetCaption(infos[i].caption);

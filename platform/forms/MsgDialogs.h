@@ -5,7 +5,9 @@
 // through a replaceable presenter, so tests read the form and answer it
 // without a display; the default presenter shows the form modally.
 #include "platform/forms/Dialogs.h"
+#include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/StdCtrls.h"
 
 namespace forms {
 
@@ -18,65 +20,8 @@ inline constexpr TMsgDlgButtons mbOKCancel{mbOK, mbCancel};
 inline constexpr TMsgDlgButtons mbAbortRetryIgnore{mbAbort, mbRetry, mbIgnore};
 inline constexpr TMsgDlgButtons mbAbortIgnore{mbAbort, mbIgnore};
 
-// A push button of the dialogs: Enter presses the default one, Esc the
-// cancel one; a press closes the dialog with ModalResult.
-class TMsgDlgButton : public TCustomControl {
-public:
-  explicit TMsgDlgButton(TComponent* owner);
-  bool Default() const { return default_; }
-  void SetDefault(bool v);
-  bool Cancel() const { return cancel_; }
-  void SetCancel(bool v) { cancel_ = v; }
-  TModalResult ModalResult() const { return modalResult_; }
-  void SetModalResult(TModalResult r) { modalResult_ = r; }
-  void Click() override;
-  void Dispatch(TMessage& m) override;
-
-protected:
-  void Paint() override;
-
-private:
-  bool default_ = false;
-  bool cancel_ = false;
-  bool pressed_ = false;
-  TModalResult modalResult_ = mrNone;
-};
-
-// The message text, word-wrapped in its bounds.
-class TMsgDlgText : public TGraphicControl {
-public:
-  explicit TMsgDlgText(TComponent* owner) : TGraphicControl(owner) {}
-
-protected:
-  void Paint() override;
-};
-
-// One of the standard 32x32 icons (IDI_ number; 0 shows nothing).
-class TMsgDlgIcon : public TGraphicControl {
-public:
-  explicit TMsgDlgIcon(TComponent* owner) : TGraphicControl(owner) {}
-  uintptr_t IconId() const { return iconId_; }
-  void SetIconId(uintptr_t id) { iconId_ = id; }
-
-protected:
-  void Paint() override;
-
-private:
-  uintptr_t iconId_ = 0;
-};
-
-// A one-line text field (the input query's).
-class TMsgDlgEdit : public TCustomControl {
-public:
-  explicit TMsgDlgEdit(TComponent* owner);
-  void Dispatch(TMessage& m) override;
-
-protected:
-  void Paint() override;
-};
-
-// The dialog form: "Image", "Message" and one TMsgDlgButton per button,
-// named after it ("Yes", "No", "OK", "Cancel", "Abort", "Retry",
+// The dialog form: "Image" (a TImage with the icon), "Message" (a
+// word-wrapped TLabel) and one TButton per button, named after it ("Yes", "No", "OK", "Cancel", "Abort", "Retry",
 // "Ignore", "All", "NoToAll", "YesToAll", "Help").
 class TMessageForm : public TForm {
 public:
@@ -95,8 +40,8 @@ int MessageDlg(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons, int 
 // As MessageDlg, at (x, y) when both are not negative, else centred.
 int MessageDlgPos(const String& msg, TMsgDlgType type, TMsgDlgButtons buttons, int helpCtx, int x, int y);
 void ShowMessage(const String& msg);
-// The prompt above an edit holding `value`, with OK and Cancel: true and
-// the new text in `value` on OK.
+// The prompt ("Prompt", a TLabel) above an edit ("Edit", a TEdit) holding
+// `value`, with OK and Cancel: true and the new text in `value` on OK.
 bool InputQuery(const String& caption, const String& prompt, String& value);
 String InputBox(const String& caption, const String& prompt, const String& defaultValue);
 

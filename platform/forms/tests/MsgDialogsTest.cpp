@@ -11,10 +11,10 @@ namespace {
 using namespace forms;
 using formstest::FormsFixture;
 
-std::vector<TMsgDlgButton*> Buttons(TCustomForm* form) {
-  std::vector<TMsgDlgButton*> out;
+std::vector<TButton*> Buttons(TCustomForm* form) {
+  std::vector<TButton*> out;
   for (int i = 0; i < form->ControlCount(); ++i)
-    if (auto* b = dynamic_cast<TMsgDlgButton*>(form->Controls(i))) out.push_back(b);
+    if (auto* b = dynamic_cast<TButton*>(form->Controls(i))) out.push_back(b);
   return out;
 }
 
@@ -24,13 +24,26 @@ public:
   int ShowDialog(TCustomForm* dialog) override {
     seen.push_back(dialog->Caption());
     names.clear();
-    for (TMsgDlgButton* b : Buttons(dialog)) names.push_back(b->Name());
+    for (TButton* b : Buttons(dialog)) names.push_back(b->Name());
     return answer ? answer(dialog) : mrNone;
   }
   std::function<int(TCustomForm*)> answer;
   std::vector<String> seen;
   std::vector<String> names;
 };
+
+// Whether the image shows the stock icon of that number, pixel for pixel.
+bool SameIcon(TImage* image, uintptr_t id) {
+  if (!image->Picture()->Graphic()) return false;
+  TIcon expected;
+  expected.SetHandle(win::CopyIcon(win::LoadIconA(nullptr, win::MAKEINTRESOURCEA(id))));
+  TBitmap* want = expected.Image();
+  TBitmap* have = image->Picture()->Icon()->Image();
+  for (int y = 0; y < 32; y += 3)
+    for (int x = 0; x < 32; x += 3)
+      if (want->Canvas()->Pixels(x, y) != have->Canvas()->Pixels(x, y)) return false;
+  return true;
+}
 
 class MsgDialogsTest : public FormsFixture {
 protected:
@@ -81,10 +94,11 @@ TEST_F(MsgDialogsTest, MessageDialogLayout) {
   EXPECT_TRUE(buttons[2]->Cancel());
   EXPECT_FALSE(buttons[1]->Cancel());
 
-  auto* image = dynamic_cast<TMsgDlgIcon*>(form->FindComponent("Image"));
-  auto* message = dynamic_cast<TMsgDlgText*>(form->FindComponent("Message"));
+  auto* image = dynamic_cast<TImage*>(form->FindComponent("Image"));
+  auto* message = dynamic_cast<TLabel*>(form->FindComponent("Message"));
   ASSERT_TRUE(image && message);
-  EXPECT_EQ(image->IconId(), win::IDI_QUESTION);
+  EXPECT_TRUE(SameIcon(image, win::IDI_QUESTION));
+  EXPECT_FALSE(SameIcon(image, win::IDI_HAND));
   EXPECT_EQ(image->Left(), margin);
   EXPECT_EQ(message->Left(), margin + 32 + (10 * du.x + 2) / 4);
   EXPECT_EQ(message->Caption(), "The folder name existed");
@@ -119,9 +133,13 @@ TEST_F(MsgDialogsTest, TypesAndDefaults) {
   for (const auto& c : cases) {
     std::unique_ptr<TMessageForm> form(CreateMessageDialog("x", c.type, c.buttons));
     EXPECT_EQ(form->Caption(), c.caption);
-    EXPECT_EQ(dynamic_cast<TMsgDlgIcon*>(form->FindComponent("Image"))->IconId(), c.icon);
+    auto* image = dynamic_cast<TImage*>(form->FindComponent("Image"));
+    EXPECT_EQ(image->Visible(), c.icon != 0) << c.caption;
+    if (c.icon) {
+      EXPECT_TRUE(SameIcon(image, c.icon)) << c.caption;
+    }
     String def, cancel;
-    for (TMsgDlgButton* b : Buttons(form.get())) {
+    for (TButton* b : Buttons(form.get())) {
       if (b->Default()) def += b->Name();
       if (b->Cancel()) cancel += b->Name();
     }
@@ -181,7 +199,7 @@ TEST_F(MsgDialogsTest, MessageBoxesInputQueryAndShowMessage) {
     String def;
     int last = 0;
     presenter.answer = [&](TCustomForm* f) {
-      for (TMsgDlgButton* b : Buttons(f))
+      for (TButton* b : Buttons(f))
         if (b->Default()) def = b->Name();
       last = Buttons(f).back()->ModalResult();
       return last;
@@ -238,7 +256,8 @@ TEST_F(MsgDialogsTest, InputQueryTypedIntoTheRealForm) {
   };
   String value = "xyz";
   EXPECT_TRUE(InputQuery("New folder", "Name", value));
-  EXPECT_EQ(value, "xyab");
+  // The value starts selected: Backspace clears it all.
+  EXPECT_EQ(value, "ab");
 }
 
 }  // namespace
