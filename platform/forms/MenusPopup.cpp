@@ -92,6 +92,9 @@ void Tracker::Open(TMenuItem* parent, int x, int y, TPopupAlignment alignment) {
       if (item->ShortCut()) w += kShortCutGap + canvas.TextWidth(ShortCutToText(item->ShortCut()));
       canvas.Font()->SetStyle({});
     }
+    if (TCustomImageList* images = parent->GetParentMenu() ? parent->GetParentMenu()->Images() : nullptr;
+        images && !item->IsLine())
+      h = std::max(h, images->Height() + 4);
     if (OwnerDrawn(item) && item->OnMeasureItem) item->OnMeasureItem(item, &canvas, w, h);
     level.items.push_back(item);
     heights.push_back(h);
@@ -152,6 +155,13 @@ void Tracker::CloseTo(size_t count) {
 void Tracker::Select(Level& level, int index) {
   if (level.selected == index) return;
   level.selected = index;
+  if (index >= 0) {
+    // The program's status line follows the item under the selection.
+    TMenuItem* item = level.items[static_cast<size_t>(index)];
+    Application->SetHint(GetLongHint(item->Hint()));
+    const WORD flags = item->Count() > 0 ? 0x0010 /* MF_POPUP */ : 0;
+    SendMessageA(owner_, WM_MENUSELECT, MAKEWPARAM(item->Command(), flags), 0);
+  }
   InvalidateRect(level.hwnd, nullptr, TRUE);
   UpdateWindow(level.hwnd);
 }
@@ -195,6 +205,14 @@ void Tracker::OnKey(UINT vk) {
   switch (vk) {
     case VK_DOWN: Move(1); break;
     case VK_UP: Move(-1); break;
+    case VK_HOME:
+      level.selected = -1;
+      Move(1);
+      break;
+    case VK_END:
+      level.selected = -1;
+      Move(-1);
+      break;
     case VK_RIGHT:
       if (level.selected >= 0 && level.items[static_cast<size_t>(level.selected)]->Count() > 0)
         Activate(levels_.size() - 1, level.selected, true);
@@ -288,7 +306,11 @@ void Tracker::DrawItem(TCanvas* canvas, TMenuItem* item, const TRect& r, bool se
   canvas->Pen()->SetColor(glyphColor);
   canvas->Brush()->SetColor(glyphColor);
   const int cx = r.left + kCheckColumn / 2, cy = (r.top + r.bottom) / 2;
-  if (item->Checked() && item->RadioItem()) {
+  TMenu* menu = item->GetParentMenu();
+  TCustomImageList* images = menu ? menu->Images() : nullptr;
+  if (images && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count()) {
+    images->Draw(canvas, cx - images->Width() / 2, cy - images->Height() / 2, item->ImageIndex(), item->Enabled());
+  } else if (item->Checked() && item->RadioItem()) {
     canvas->Ellipse(cx - 3, cy - 3, cx + 3, cy + 3);
   } else if (item->Checked()) {
     for (int i = 0; i < 3; ++i) {

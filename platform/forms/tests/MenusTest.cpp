@@ -209,6 +209,7 @@ TEST_F(MenuLoopTest, KeyboardNavigation) {
       {"separators and disabled items", {win::VK_DOWN, win::VK_DOWN, win::VK_RETURN, win::VK_DOWN, win::VK_DOWN,
                                          win::VK_RETURN}, {"Save"}},
       {"up wraps past hidden items", {win::VK_UP, win::VK_RETURN}, {"Exit"}},
+      {"Home and End", {win::VK_DOWN, win::VK_END, win::VK_HOME, win::VK_RETURN}, {"Open"}},
       {"into a submenu", {win::VK_DOWN, win::VK_DOWN, win::VK_DOWN, win::VK_RIGHT, win::VK_DOWN, win::VK_RETURN},
        {"Deutsch"}},
       {"Left and Esc close one level each", {'L', win::VK_LEFT, win::VK_ESCAPE}, {}},
@@ -237,10 +238,13 @@ TEST_F(MenuLoopTest, MouseChoosesAndClickOutsideCancels) {
   };
   int popups = 0;
   menu_->OnPopup = [&](TObject*) { ++popups; };
+  menu_->Items()->Items(0)->SetHint("Open|Opens the selected file");
   menu_->Popup(120, 90);
   Pump();
   EXPECT_EQ(clicks_, std::vector<String>{"Open"});
   EXPECT_EQ(popups, 1);
+  EXPECT_EQ(Application->Hint(), "Opens the selected file");
+  Application->SetHint("");
 
   clicks_.clear();
   step = 0;
@@ -300,6 +304,37 @@ TEST_F(MenuLoopTest, ContextMenuOfAControlAndItsPicture) {
   EXPECT_EQ(selectedPixel, ColorToRGB(clHighlight));
   EXPECT_EQ(menuPixel, ColorToRGB(clMenu));
   std::printf("popup menu picture: %s\n", png.c_str());
+}
+
+TEST_F(MenuLoopTest, StaysOnTheWorkAreaAndShowsImages) {
+  TImageList images(nullptr, 16, 16);
+  TBitmap red;
+  red.SetPixelFormat(pf24bit);
+  red.SetSize(16, 16);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  images.Add(&red, nullptr);
+  ASSERT_EQ(images.Count(), 1);
+  menu_->SetImages(&images);
+  menu_->Items()->Items(0)->SetImageIndex(0);
+
+  win::RECT work;
+  win::SystemParametersInfo(win::SPI_GETWORKAREA, 0, &work, 0);
+  win::RECT placed{};
+  win::COLORREF imagePixel = 0;
+  int step = 0;
+  onIdle_ = [&]() {
+    if (step++ != 0) return;
+    win::GetWindowRect(OpenMenuWindow(), &placed);
+    const win::RECT item = ItemOnScreen(0);
+    imagePixel = win::GetScreenPixel(item.left + 9, (item.top + item.bottom) / 2);
+    win::InjectKeyPress(win::VK_ESCAPE);
+  };
+  menu_->Popup(work.right - 5, work.bottom - 5);
+  EXPECT_LE(placed.right, work.right);
+  EXPECT_LE(placed.bottom, work.bottom);
+  EXPECT_GT(placed.right - placed.left, 50);
+  EXPECT_EQ(imagePixel, ColorToRGB(clRed));
 }
 
 TEST_F(MenuLoopTest, OwnerDrawMeasuresAndDraws) {
