@@ -20,6 +20,25 @@ HBRUSH ColourBrush(HBRUSH& brush, TColor& current, TColor wanted) {
   return brush;
 }
 
+constexpr const char* kDialogNextProp = "VorixComboDialogNext";
+
+// The combo's edit window is no control of ours: the keys a dialog moves
+// with (Tab, Enter, Esc, Alt+letter) go to the form from here.
+LRESULT ComboEditDialogProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto next = reinterpret_cast<WNDPROC>(GetPropA(h, kDialogNextProp));
+  auto* combo = dynamic_cast<TCustomComboBox*>(FindControl(GetParent(h)));
+  TCustomForm* form = combo ? combo->GetParentForm() : nullptr;
+  if (form && !combo->DroppedDown()) {
+    if (msg == WM_KEYDOWN && (wParam == VK_TAB || wParam == VK_RETURN || wParam == VK_ESCAPE) &&
+        form->Perform(CM_DIALOGKEY, wParam, lParam) != 0)
+      return 0;
+    if (msg == WM_CHAR && (wParam == '\t' || wParam == '\r' || wParam == 0x1B)) return 0;
+    if (msg == WM_SYSCHAR && form->Perform(CM_DIALOGCHAR, wParam, lParam) != 0) return 0;
+  }
+  if (msg == WM_NCDESTROY) RemovePropA(h, kDialogNextProp);
+  return next ? CallWindowProcA(next, h, msg, wParam, lParam) : DefWindowProcA(h, msg, wParam, lParam);
+}
+
 }  // namespace
 
 // ---- TListBoxStrings ----
@@ -277,6 +296,10 @@ void TCustomComboBox::CreateWnd() {
   HWND h = Handle();
   SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
   if (maxLength_ > 0) SendMessageA(h, CB_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
+  if (HWND edit = EditHandle()) {
+    SetPropA(edit, kDialogNextProp, reinterpret_cast<HANDLE>(GetWindowLongA(edit, GWL_WNDPROC)));
+    SetWindowLongA(edit, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&ComboEditDialogProc));
+  }
   for (const auto& [s, data] : saved_) {
     const LRESULT i = SendMessageA(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
     SendMessageA(h, CB_SETITEMDATA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(data));

@@ -470,6 +470,26 @@ struct ComboState {
 };
 
 ComboState* ComboOf(HWND h) { return static_cast<ComboState*>(GetPropA(h, kComboProp)); }
+
+constexpr const char* kEditNextProp = "VorixComboEditNext";
+
+// The combo's edit hands the keys that move in the list to the combo.
+LRESULT ComboEditProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto next = reinterpret_cast<WNDPROC>(GetPropA(h, kEditNextProp));
+  HWND combo = GetParent(h);
+  ComboState* cs = combo ? ComboOf(combo) : nullptr;
+  if (cs && (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN)) {
+    const bool listKey = wParam == VK_UP || wParam == VK_DOWN || wParam == VK_PRIOR || wParam == VK_NEXT ||
+                         wParam == VK_F4;
+    if ((listKey && (msg == WM_KEYDOWN || wParam != VK_F4)) ||
+        (cs->dropped && (wParam == VK_RETURN || wParam == VK_ESCAPE))) {
+      SendMessageA(combo, WM_KEYDOWN, wParam, lParam);
+      return 0;
+    }
+  }
+  if (msg == WM_NCDESTROY) RemovePropA(h, kEditNextProp);
+  return next ? CallWindowProcA(next, h, msg, wParam, lParam) : DefWindowProcA(h, msg, wParam, lParam);
+}
 DWORD ComboType(HWND h) { return StyleOf(h) & 0x3; }
 
 void ComboNotify(HWND h, int code) { NotifyFrom(GetParent(h), h, code); }
@@ -615,6 +635,10 @@ LRESULT ComboProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (type != CBS_DROPDOWNLIST)
         cs->edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 10, 10, h,
                                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(1001)), nullptr, nullptr);
+      if (cs->edit) {
+        SetPropA(cs->edit, kEditNextProp, reinterpret_cast<HANDLE>(GetWindowLongA(cs->edit, GWL_WNDPROC)));
+        SetWindowLongA(cs->edit, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&ComboEditProc));
+      }
       LayoutCombo(h, cs);
       return 0;
     }

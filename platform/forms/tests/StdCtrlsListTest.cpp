@@ -200,10 +200,21 @@ TEST_F(ListTest, DropDownComboTypesInItsOwnEditWindow) {
   EXPECT_EQ(selects, 1) << "OnSelect, when set, stands in for OnChange";
   EXPECT_EQ(changes, 2);
 
+  // From the edit window the arrows move in the list and Tab leaves.
+  auto* next = Make<TEdit>(10, 100, 80, 21);
+  combo->SetFocus();
+  Pump();
+  EXPECT_EQ(win::GetFocus(), edit);
+  Key(win::VK_DOWN);
+  EXPECT_EQ(combo->Text(), "beta");
+  EXPECT_EQ(selects, 2);
+  Key(win::VK_TAB);
+  EXPECT_TRUE(next->Focused());
+
   // The items and the choice survive a change of style.
   combo->SetStyle(csSimple);
   EXPECT_EQ(combo->Items()->Count(), 2);
-  EXPECT_EQ(combo->ItemIndex(), 0);
+  EXPECT_EQ(combo->ItemIndex(), 1);
   EXPECT_TRUE(win::IsWindowVisible(combo->ListHandle())) << "a simple combo always shows its list";
 }
 
