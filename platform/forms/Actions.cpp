@@ -156,10 +156,9 @@ bool TActionLink::Update() { return action_ && action_->Update(); }
 TBasicAction* TControl::Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
 
 void TControl::SetAction(TBasicAction* action) {
-  if (!action) {
-    actionLink_.reset();
-    return;
-  }
+  if (!action && !actionLink_) return;
+  // The link outlives unlinking, so the click handler made for it keeps
+  // working when another action is linked later.
   if (!actionLink_) {
     actionLink_ = std::make_shared<TControlActionLink>(this);
     // A control without its own click handler runs the action.

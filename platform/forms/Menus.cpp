@@ -196,10 +196,7 @@ TMenu* TMenuItem::GetParentMenu() const {
 TBasicAction* TMenuItem::Action() const { return actionLink_ ? actionLink_->Action() : nullptr; }
 
 void TMenuItem::SetAction(TBasicAction* action) {
-  if (!action) {
-    actionLink_.reset();
-    return;
-  }
+  if (!action && !actionLink_) return;
   if (!actionLink_) actionLink_ = std::make_shared<TMenuActionLink>(this);
   actionLink_->SetAction(action);
 }

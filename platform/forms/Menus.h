@@ -62,7 +62,7 @@ public:
   void SetEnabled(bool v) { enabled_ = v; }
   bool Visible() const { return visible_; }
   void SetVisible(bool v) { visible_ = v; }
-  // Shown in bold; Enter on the menu's parent window does not choose it.
+  // Shown in bold: the item a double click on the menu's owner stands for.
   bool Default() const { return default_; }
   void SetDefault(bool v) { default_ = v; }
   TShortCut ShortCut() const { return shortCut_; }

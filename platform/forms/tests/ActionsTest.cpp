@@ -78,6 +78,18 @@ TEST_F(ActionsTest, StateReachesLinkedClientsButNotBack) {
   EXPECT_EQ(ownClicks, 1);
   EXPECT_EQ(runs, 2);
 
+  // Unlinked and linked again, the control runs the new action.
+  TAction other(nullptr);
+  int otherRuns = 0;
+  other.OnExecute = [&](TObject*) { ++otherRuns; };
+  control->SetAction(nullptr);
+  control->Click();
+  control->SetAction(&other);
+  control->Click();
+  EXPECT_EQ(otherRuns, 1);
+  EXPECT_EQ(runs, 2);
+  control->SetAction(action);
+
   // Freeing the action leaves the clients unlinked, not dangling.
   delete action;
   EXPECT_EQ(control->Action(), nullptr);
