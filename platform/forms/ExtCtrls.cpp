@@ -238,4 +238,90 @@ void TImage::Paint() {
   Canvas()->StretchDraw(DestRect(), g);
 }
 
+// ---- TCustomRadioGroup ----
+
+TCustomRadioGroup::TCustomRadioGroup(TComponent* owner)
+    : TGroupBox(owner), items_(std::make_unique<rtl::TStringList>()) {
+  items_->OnChange = [this](rtl::TStrings*) { UpdateButtons(); };
+}
+
+TCustomRadioGroup::~TCustomRadioGroup() { items_->OnChange = nullptr; }
+
+void TCustomRadioGroup::UpdateButtons() {
+  updating_ = true;
+  while (buttons_.size() > static_cast<size_t>(items_->Count())) {
+    delete buttons_.back();
+    buttons_.pop_back();
+  }
+  while (buttons_.size() < static_cast<size_t>(items_->Count())) {
+    auto* b = new TRadioButton(this);
+    b->SetParent(this);
+    b->OnClick = [this](TObject* sender) { ButtonClick(sender); };
+    buttons_.push_back(b);
+  }
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    buttons_[i]->SetCaption(items_->Get(static_cast<int32_t>(i)));
+    buttons_[i]->SetEnabled(Enabled());
+  }
+  if (itemIndex_ >= static_cast<int>(buttons_.size())) itemIndex_ = -1;
+  for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->SetChecked(static_cast<int>(i) == itemIndex_);
+  updating_ = false;
+  ArrangeButtons();
+}
+
+void TCustomRadioGroup::ArrangeButtons() {
+  if (buttons_.empty()) return;
+  const int cols = std::max(1, columns_);
+  const int rows = (static_cast<int>(buttons_.size()) + cols - 1) / cols;
+  const int top = FontTextHeight(Font()) + 2;
+  const int width = (Width() - 10) / cols;
+  const int height = std::max(1, (Height() - top - 4) / rows);
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    const int col = static_cast<int>(i) / rows, row = static_cast<int>(i) % rows;
+    buttons_[i]->SetBounds(8 + col * width, top + row * height + (height - 17) / 2, width - 4, 17);
+  }
+}
+
+void TCustomRadioGroup::SetColumns(int v) {
+  v = std::clamp(v, 1, 16);
+  if (columns_ == v) return;
+  columns_ = v;
+  ArrangeButtons();
+}
+
+void TCustomRadioGroup::SetItemIndex(int index) {
+  index = std::clamp(index, -1, static_cast<int>(buttons_.size()) - 1);
+  if (itemIndex_ == index) return;
+  if (itemIndex_ >= 0) buttons_[static_cast<size_t>(itemIndex_)]->SetChecked(false);
+  itemIndex_ = index;
+  if (itemIndex_ >= 0) buttons_[static_cast<size_t>(itemIndex_)]->SetChecked(true);
+}
+
+void TCustomRadioGroup::ButtonClick(TObject* sender) {
+  if (updating_) return;
+  const auto it = std::find(buttons_.begin(), buttons_.end(), sender);
+  if (it == buttons_.end()) return;
+  itemIndex_ = static_cast<int>(it - buttons_.begin());
+  Click();
+}
+
+void TCustomRadioGroup::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case WM_SIZE:
+      TGroupBox::Dispatch(m);
+      ArrangeButtons();
+      return;
+    case CM_ENABLEDCHANGED:
+      for (TRadioButton* b : buttons_) b->SetEnabled(Enabled());
+      break;
+    case CM_FONTCHANGED:
+      TGroupBox::Dispatch(m);
+      ArrangeButtons();
+      return;
+    default:
+      break;
+  }
+  TGroupBox::Dispatch(m);
+}
+
 }  // namespace forms

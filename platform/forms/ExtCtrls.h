@@ -5,6 +5,7 @@
 #include "platform/forms/Controls.h"
 #include "platform/forms/Graphics.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/rtl/StringList.h"
 
 namespace forms {
 
@@ -98,6 +99,38 @@ private:
   bool center_ = false;
   bool transparent_ = false;
   bool autoSize_ = false;
+};
+
+// A group box of radio buttons made from Items, in Columns.
+class TCustomRadioGroup : public TGroupBox {
+public:
+  explicit TCustomRadioGroup(TComponent* owner);
+  ~TCustomRadioGroup() override;
+  rtl::TStrings* Items() const { return items_.get(); }
+  void SetItems(const rtl::TStrings& items) { items_->Assign(items); }
+  int ItemIndex() const { return itemIndex_; }
+  // Checks that button, which clicks the group (by code too).
+  void SetItemIndex(int index);
+  int Columns() const { return columns_; }
+  void SetColumns(int v);
+  TRadioButton* Buttons(int index) const { return buttons_.at(static_cast<size_t>(index)); }
+
+protected:
+  void Dispatch(TMessage& m) override;
+
+private:
+  void UpdateButtons();
+  void ArrangeButtons();
+  void ButtonClick(TObject* sender);
+  std::unique_ptr<rtl::TStringList> items_;
+  std::vector<TRadioButton*> buttons_;
+  int itemIndex_ = -1;
+  int columns_ = 1;
+  bool updating_ = false;
+};
+class TRadioGroup : public TCustomRadioGroup {
+public:
+  using TCustomRadioGroup::TCustomRadioGroup;
 };
 
 }  // namespace forms

@@ -136,10 +136,42 @@ TEST_F(ExtCtrlsTest, ImageSizesToAFileAndShowsTheParentThroughItsTransparentColo
   EXPECT_EQ(Rgb(35, 28), 0xFFFFFFu);
 }
 
+TEST_F(ExtCtrlsTest, RadioGroupMakesAButtonPerItemAndClicksWhenTheChoiceChanges) {
+  auto* group = Make<TRadioGroup>(form, 10, 10, 200, 100);
+  group->SetCaption("Size");
+  for (const char* s : {"Small", "Medium", "Large", "Huge"}) group->Items()->Add(s);
+  int clicks = 0;
+  group->OnClick = [&](TObject*) { ++clicks; };
+  ASSERT_EQ(group->ControlCount(), 4);
+  EXPECT_EQ(group->Buttons(2)->Caption(), "Large");
+
+  // Setting the index by code checks the button, and the button's click
+  // reaches the group.
+  group->SetItemIndex(1);
+  EXPECT_TRUE(group->Buttons(1)->Checked());
+  EXPECT_EQ(clicks, 1);
+  group->SetItemIndex(1);
+  EXPECT_EQ(clicks, 1);
+
+  group->SetColumns(2);
+  EXPECT_GT(group->Buttons(2)->Left(), group->Buttons(0)->Left());
+  EXPECT_EQ(group->Buttons(2)->Top(), group->Buttons(0)->Top());
+  form->Show();
+  Pump();
+  Click(group->Buttons(3), 5, 8);
+  EXPECT_EQ(group->ItemIndex(), 3);
+  EXPECT_FALSE(group->Buttons(1)->Checked());
+  EXPECT_EQ(clicks, 2);
+
+  group->Items()->Delete(3);
+  EXPECT_EQ(group->ControlCount(), 3);
+  EXPECT_EQ(group->ItemIndex(), -1);
+}
+
 // Every control of this batch, normal, focused and disabled, for a look.
 TEST_F(ExtCtrlsTest, SheetOfTheStandardControls) {
   form->SetColor(clBtnFace);
-  form->SetBounds(50, 50, 560, 300);
+  form->SetBounds(50, 50, 560, 370);
   const char* names[] = {"Normal", "Focused", "Disabled"};
   std::vector<TWinControl*> focusMe;
   for (int col = 0; col < 3; ++col) {
@@ -178,12 +210,30 @@ TEST_F(ExtCtrlsTest, SheetOfTheStandardControls) {
     auto* bevel = Make<TBevel>(panel, 8, 248, 155, 2);
     bevel->SetShape(bsTopLine);
     auto* image = Make<TImage>(panel, 140, 230, 16, 16);
+    if (col == 0) {
+      auto* list = Make<TListBox>(form, 10, 300, 120, 60);
+      for (const char* s : {"List one", "List two", "List three"}) list->Items()->Add(s);
+      list->SetItemIndex(1);
+      auto* combo = Make<TComboBox>(form, 140, 300, 120, 21);
+      combo->SetStyle(csDropDownList);
+      for (const char* s : {"Combo one", "Combo two"}) combo->Items()->Add(s);
+      combo->SetItemIndex(0);
+      auto* dropDown = Make<TComboBox>(form, 140, 330, 120, 21);
+      dropDown->SetText("Typed");
+      auto* radios = Make<TRadioGroup>(form, 270, 295, 270, 70);
+      radios->SetCaption("Radio group");
+      radios->SetColumns(2);
+      for (const char* s : {"First", "Second", "Third"}) radios->Items()->Add(s);
+      radios->SetItemIndex(2);
+      focusMe.push_back(list);
+      focusMe.push_back(combo);
+    }
     TBitmap bmp;
     bmp.SetSize(16, 16);
     bmp.Canvas()->Brush()->SetColor(clTeal);
     bmp.Canvas()->FillRect(Rect(0, 0, 16, 16));
     image->Picture()->SetGraphic(&bmp);
-    if (col == 1) focusMe = {button, check, r1, edit, memo};
+    if (col == 1) focusMe.insert(focusMe.end(), {button, check, r1, edit, memo});
     if (col == 2) panel->SetEnabled(false), button->SetEnabled(false), check->SetEnabled(false),
                   grey->SetEnabled(false), r1->SetEnabled(false), r2->SetEnabled(false), edit->SetEnabled(false),
                   memo->SetEnabled(false), label->SetEnabled(false), group->SetEnabled(false);
