@@ -339,3 +339,57 @@ TEST_F(StdCtrlsTest, LabelSizesItselfDrawsWhereItsAlignedAndFocusesItsControl) {
 }
 
 }  // namespace
+
+namespace {
+
+// A dialog of one of each, filled in from the keyboard alone.
+TEST_F(StdCtrlsTest, DialogIsFilledInAndClosedFromTheKeyboard) {
+  auto* name = Make<TEdit>(form, 10, 10, 150, 21);
+  auto* loop = Make<TCheckBox>(form, 10, 40, 150, 17, "&Loop");
+  auto* size = Make<TComboBox>(form, 10, 65, 150, 21);
+  size->SetStyle(csDropDownList);
+  for (const char* s : {"Small", "Large"}) size->Items()->Add(s);
+  size->SetItemIndex(0);
+  auto* notes = Make<TMemo>(form, 10, 95, 150, 60);
+  auto* ok = Make<TButton>(form, 10, 165, 75, 25, "OK");
+  ok->SetDefault(true);
+  ok->SetModalResult(mrOk);
+  auto* cancel = Make<TButton>(form, 95, 165, 75, 25, "Cancel");
+  cancel->SetCancel(true);
+  cancel->SetModalResult(mrCancel);
+  ShowForm();
+  name->SetFocus();
+  Pump();
+
+  win::InjectText(u"clip");
+  Key(win::VK_TAB);
+  EXPECT_TRUE(loop->Focused());
+  Key(win::VK_SPACE);
+  Key(win::VK_TAB);
+  EXPECT_TRUE(size->Focused());
+  Key(win::VK_DOWN);
+  Key(win::VK_TAB);
+  EXPECT_TRUE(notes->Focused());
+  win::InjectText(u"a");
+  Key(win::VK_RETURN);
+  win::InjectText(u"b");
+  Pump();
+  EXPECT_EQ(form->ModalResult(), mrNone) << "Enter is a new line in the memo";
+  // Shift+Tab goes back; Alt+L toggles the box from anywhere.
+  KeyWith(win::VK_SHIFT, win::VK_TAB);
+  EXPECT_TRUE(size->Focused());
+  KeyWith(win::VK_MENU, 'L');
+  KeyWith(win::VK_MENU, 'L');
+  name->SetFocus();
+  Pump();
+  Key(win::VK_RETURN);
+
+  EXPECT_EQ(form->ModalResult(), mrOk);
+  EXPECT_EQ(name->Text(), "clip");
+  EXPECT_TRUE(loop->Checked());
+  EXPECT_EQ(size->Text(), "Large");
+  EXPECT_EQ(notes->Lines()->Count(), 2);
+  EXPECT_EQ(notes->Lines()->Get(1), "b");
+}
+
+}  // namespace
