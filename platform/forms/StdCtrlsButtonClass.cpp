@@ -317,8 +317,12 @@ void DrawStdText(HDC dc, const String& text, RECT r, UINT flags, bool enabled) {
 }
 
 void RegisterStdControlClasses() {
-  static std::once_flag once;
-  std::call_once(once, [] {
+  // Checked each time rather than once: a class unregistered by someone
+  // comes back on the next control made.
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  WNDCLASSA existing;
+  if (!GetClassInfoA(nullptr, "BUTTON", &existing)) {
     WNDCLASSA wc;
     wc.style = CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = &ButtonProc;
@@ -326,14 +330,18 @@ void RegisterStdControlClasses() {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<uintptr_t>(COLOR_BTNFACE + 1));
     wc.lpszClassName = "BUTTON";
     RegisterClassA(&wc);
+  }
+  if (!GetClassInfoA(nullptr, "EDIT", &existing)) {
     WNDCLASSA ec;
     ec.style = CS_DBLCLKS | CS_PARENTDC;
     ec.lpfnWndProc = &EditProc;
     ec.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(IDC_IBEAM));
     ec.lpszClassName = "EDIT";
     RegisterClassA(&ec);
+  }
+  if (!GetClassInfoA(nullptr, "LISTBOX", &existing) || !GetClassInfoA(nullptr, "COMBOBOX", &existing) ||
+      !GetClassInfoA(nullptr, "ComboLBox", &existing))
     RegisterListClasses();
-  });
 }
 
 }  // namespace forms

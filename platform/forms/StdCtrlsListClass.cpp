@@ -857,6 +857,7 @@ HWND ComboEditWindow(HWND combo) {
 }
 
 void RegisterListClasses() {
+  // Those already there fail to register again, which is harmless.
   WNDCLASSA lc;
   lc.style = CS_DBLCLKS | CS_PARENTDC;
   lc.lpfnWndProc = &ListProc;
