@@ -214,7 +214,26 @@ LRESULT defProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool unicode)
       }
       return 0;
     case WM_SYSKEYUP:
+      // Shift+F10 is the keyboard's way to ask for a context menu.
+      if (wParam == VK_F10 && (GetKeyState(VK_SHIFT) & 0x8000)) {
+        SendMessageA(hwnd, WM_CONTEXTMENU, HandleToValue(hwnd), -1);
+        return 0;
+      }
       if (wParam == VK_F10 || wParam == VK_MENU) SendMessageA(GetAncestor(hwnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, 0);
+      return 0;
+    case WM_KEYUP:
+      if (wParam == VK_APPS) SendMessageA(hwnd, WM_CONTEXTMENU, HandleToValue(hwnd), -1);
+      return 0;
+    case WM_RBUTTONUP: {
+      // A right click asks for a context menu at the pointer, in screen coordinates.
+      POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ClientToScreen(hwnd, &pt);
+      SendMessageA(hwnd, WM_CONTEXTMENU, HandleToValue(hwnd),
+                   MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y)));
+      return 0;
+    }
+    case WM_NCRBUTTONUP:
+      if (wParam != HTCAPTION && wParam != HTSYSMENU) SendMessageA(hwnd, WM_CONTEXTMENU, HandleToValue(hwnd), lParam);
       return 0;
     case WM_SYSCHAR:
       if (wParam != u'\r' && wParam != 0x1B)

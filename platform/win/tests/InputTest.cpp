@@ -332,3 +332,35 @@ TEST_F(Input, KeyNamesScanCodesAndCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Input, RightClickAndMenuKeysAskTheWindowAndItsParentForAContextMenu) {
+  HWND top = wintest::MakeTopLevel(100, 100, 200, 150, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  HWND child = wintest::MakeChild(top, 20, 30, 50, 20);
+  Log().Clear();
+  // Client origin of `top` is (104, 123); the child's is (124, 153).
+  InjectMouseMove(130, 160);
+  InjectMouseButton(1, true);
+  InjectMouseButton(1, false);
+  PumpMessages();
+  auto menus = Log().Of(WM_CONTEXTMENU);
+  // The child's default procedure passes the request up to its parent.
+  ASSERT_EQ(menus.size(), 2u);
+  EXPECT_EQ(menus[0].hwnd, child);
+  EXPECT_EQ(menus[1].hwnd, top);
+  for (const auto& m : menus) {
+    EXPECT_EQ(m.wParam, HandleToValue(child));
+    EXPECT_EQ(GET_X_LPARAM(m.lParam), 130);
+    EXPECT_EQ(GET_Y_LPARAM(m.lParam), 160);
+  }
+  // From the keyboard the position is (-1, -1): the menu goes where the focus is.
+  Log().Clear();
+  SendMessageA(child, WM_KEYUP, VK_APPS, 0);
+  menus = Log().Of(WM_CONTEXTMENU);
+  ASSERT_FALSE(menus.empty());
+  EXPECT_EQ(menus[0].hwnd, child);
+  EXPECT_EQ(menus[0].lParam, -1);
+}
+
+}  // namespace
