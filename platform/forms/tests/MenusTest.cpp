@@ -306,6 +306,35 @@ TEST_F(MenuLoopTest, ContextMenuOfAControlAndItsPicture) {
   std::printf("popup menu picture: %s\n", png.c_str());
 }
 
+TEST_F(MenuLoopTest, RightClickOpensTheControlsPopupMenu) {
+  auto* panel = new TCustomControl(form_);
+  panel->SetParent(form_);
+  panel->SetBounds(20, 20, 200, 150);
+  panel->SetPopupMenu(menu_);
+  win::RECT placed{};
+  int step = 0;
+  onIdle_ = [&]() {
+    if (step++ != 0) return;
+    win::GetWindowRect(OpenMenuWindow(), &placed);
+    win::InjectKeyPress(win::VK_ESCAPE);
+  };
+  Click(panel, 30, 40);
+  EXPECT_EQ(step, 0) << "a left click shows no menu";
+  const win::POINT at = At(panel, 30, 40);
+  win::InjectClick(at.x, at.y, 1);
+  Pump();
+  EXPECT_EQ(step, 1);
+  EXPECT_EQ(placed.left, at.x);
+  EXPECT_EQ(placed.top, at.y);
+  EXPECT_EQ(menu_->PopupComponent(), panel);
+
+  // AutoPopup off leaves the right click to the program.
+  menu_->SetAutoPopup(false);
+  win::InjectClick(at.x, at.y, 1);
+  Pump();
+  EXPECT_EQ(step, 1);
+}
+
 TEST_F(MenuLoopTest, StaysOnTheWorkAreaAndShowsImages) {
   TImageList images(nullptr, 16, 16);
   TBitmap red;
