@@ -11,27 +11,11 @@
 #include <sstream>
 
 #include "platform/rtl/Exceptions.h"
+#include "PythonRunner.h"
 
 using namespace rtl;
 
 namespace {
-
-std::string RunPython(const std::string& script, const std::string& input) {
-  char path[] = "/tmp/vorix_dates_XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return {};
-  FILE* f = fdopen(fd, "w");
-  std::fputs(input.c_str(), f);
-  std::fclose(f);
-  const std::string cmd = "/usr/bin/python3 -c '" + script + "' " + path;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(cmd.c_str(), "r"), pclose);
-  std::string out;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while (p && (n = fread(buf.data(), 1, buf.size(), p.get())) > 0) out.append(buf.data(), n);
-  std::remove(path);
-  return out;
-}
 
 // Sets TZ for one test and puts the old value back.
 class ScopedTimeZone {
@@ -99,7 +83,7 @@ TEST(DateUtilsTest, DecodeAndFormatMatchPython) {
       "  d, ms = map(int, line.split())\n"
       "  t = base + datetime.timedelta(days=d, milliseconds=ms)\n"
       "  print(f\"{t.year:04d}-{t.month:02d}-{t.day:02d} {t:%a %A %b %B %H:%M:%S}.{ms % 1000:03d} {t.isoweekday() % 7 + 1}\")\n";
-  std::istringstream py(RunPython(script, input.str()));
+  std::istringstream py(rtltest::RunPythonOnInput(script, input.str()));
   for (const auto& [d, ms] : moments) {
     const TDateTime dt = d >= 0 ? d + static_cast<double>(ms) / MSecsPerDay : d - static_cast<double>(ms) / MSecsPerDay;
     std::string expected;
@@ -222,7 +206,7 @@ TEST(DateUtilsTest, UnixAndFileTimes) {
       "import sys, time\n"
       "for line in open(sys.argv[1]):\n"
       "  print(time.strftime(\"%Y-%m-%d %H:%M:%S\", time.localtime(int(line))))\n";
-  std::istringstream py(RunPython(script, input.str()));
+  std::istringstream py(rtltest::RunPythonOnInput(script, input.str()));
   for (int64_t t : times) {
     std::string expected;
     std::getline(py, expected);

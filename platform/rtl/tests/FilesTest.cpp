@@ -1,6 +1,8 @@
 #include "platform/rtl/Files.h"
 
 #include <gtest/gtest.h>
+
+#include "PythonRunner.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,13 +52,7 @@ protected:
     return ss.str();
   }
   static String RunPython(const String& script) {
-    const String command = "/usr/bin/python3 -c '" + script + "'";
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return String();
-    char buf[256];
-    String out;
-    while (fgets(buf, sizeof buf, p) != nullptr) out += buf;
-    pclose(p);
+    String out = rtltest::RunPython(script);
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
   }

@@ -11,28 +11,11 @@
 #include <sstream>
 
 #include "platform/rtl/Exceptions.h"
+#include "PythonRunner.h"
 
 using namespace rtl;
 
 namespace {
-
-std::string RunPython(const std::string& script, const std::string& input) {
-  // The script reads its values from a file so no quoting gets in the way.
-  char path[] = "/tmp/vorix_format_XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return {};
-  FILE* f = fdopen(fd, "w");
-  std::fputs(input.c_str(), f);
-  std::fclose(f);
-  const std::string cmd = "/usr/bin/python3 -c '" + script + "' " + path;
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(cmd.c_str(), "r"), pclose);
-  std::string out;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while (p && (n = fread(buf.data(), 1, buf.size(), p.get())) > 0) out.append(buf.data(), n);
-  std::remove(path);
-  return out;
-}
 
 std::vector<double> SampleValues() {
   std::mt19937_64 rng(20240308);
@@ -145,7 +128,7 @@ TEST(FormatFloatTextTest, FloatToStrMatchesPythonDecimal) {
       "  d = +decimal.Decimal(float.fromhex(line))\n"
       "  s = format(d.normalize(), \"f\")\n"
       "  print(s)\n";
-  std::istringstream py(RunPython(script, ValueLines(values)));
+  std::istringstream py(rtltest::RunPythonOnInput(script, ValueLines(values)));
   for (double v : values) {
     std::string expected;
     std::getline(py, expected);
@@ -220,7 +203,7 @@ TEST(FormatFloatTextTest, FormatFloatMatchesPythonHalfUp) {
       "  d = decimal.Decimal(float.fromhex(line)).quantize(decimal.Decimal(\"0.01\"), rounding=decimal.ROUND_HALF_UP)\n"
       "  s = \"{:,.2f}\".format(d)\n"
       "  print(s[1:] if s in (\"-0.00\",) else s)\n";
-  std::istringstream py(RunPython(script, ValueLines(values)));
+  std::istringstream py(rtltest::RunPythonOnInput(script, ValueLines(values)));
   for (double v : values) {
     std::string expected;
     std::getline(py, expected);

@@ -1,6 +1,8 @@
 #include "platform/rtl/IniFile.h"
 
 #include <gtest/gtest.h>
+
+#include "PythonRunner.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,16 +50,9 @@ protected:
   // Runs a Python script with the file's path as its argument and returns
   // what it printed.
   std::string Python(const std::string& script) const {
-    std::string scriptPath = (dir_ / "check.py").string();
-    std::ofstream(scriptPath) << script;
-    std::string cmd = "/usr/bin/python3 " + scriptPath + " " + path_;
-    std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-      char buf[4096];
-      size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-      EXPECT_EQ(::pclose(p), 0) << out;
-    }
+    int status = 0;
+    std::string out = rtltest::RunPython(script, {path_}, &status);
+    EXPECT_EQ(status, 0) << out;
     return out;
   }
   std::vector<std::string> Entries() const {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "PythonRunner.h"
+
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -19,16 +21,6 @@ class CodePageTest : public ::testing::Test {
 protected:
   ~CodePageTest() override { SetAnsiCodePage(CP_UTF8); }
 };
-
-std::string RunPython(const std::string& script) {
-  const std::string cmd = "/usr/bin/python3 -c '" + script + "'";
-  std::unique_ptr<FILE, int (*)(FILE*)> p(popen(cmd.c_str(), "r"), pclose);
-  std::string out;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while (p && (n = fread(buf.data(), 1, buf.size(), p.get())) > 0) out.append(buf.data(), n);
-  return out;
-}
 
 std::string Hex(std::string_view bytes) {
   std::string out;
@@ -71,7 +63,7 @@ TEST(Utf8Test, DecodingMatchesPythonReplacement) {
       "\xF0\x9F\x8E\xA5 ok", "\xC0\xAF\xE0\x80\xBF\xF4\x90\x80\x80", "\xF1\x80\x80\xE1\x80\xC2",
   };
   for (std::string_view in : inputs) {
-    const std::string py = RunPython(
+    const std::string py = rtltest::RunPython(
         "print(bytes.fromhex(\"" + Hex(in) + "\").decode(\"utf-8\",\"replace\").encode(\"utf-16-le\").hex())");
     const WideString w = Utf8ToWide(in);
     std::string ours;
@@ -104,7 +96,7 @@ TEST_F(CodePageTest, ChineseRoundTripThrough936) {
   SetAnsiCodePage(936);
   const std::string utf8 = "\xE8\xA7\x86\xE9\xA2\x91\xE6\x8D\x95\xE8\x8E\xB7 AVI";  // 视频捕获 AVI
   const String ansi = Utf8ToAnsi(utf8);
-  const std::string py = RunPython("print(\"视频捕获 AVI\".encode(\"gbk\").hex())");
+  const std::string py = rtltest::RunPython("print(\"视频捕获 AVI\".encode(\"gbk\").hex())");
   EXPECT_EQ(Hex(ansi) + "\n", py);
   EXPECT_EQ(AnsiToUtf8(ansi), utf8);
   EXPECT_EQ(AnsiToWide(ansi), u"视频捕获 AVI");
@@ -128,7 +120,7 @@ TEST_F(CodePageTest, Windows1252TableMatchesPython) {
   const WideString w = CodePageToWide(1252, all);
   ASSERT_EQ(w.size(), 256u);
   // Python's table lacks the five undefined bytes; Windows passes them as C1.
-  const std::string py = RunPython(
+  const std::string py = rtltest::RunPython(
       "print(\",\".join(str(ord(bytes([b]).decode(\"cp1252\",\"ignore\") or chr(b))) for b in range(256)))");
   std::string ours;
   for (char16_t c : w) ours += (ours.empty() ? "" : ",") + std::to_string(static_cast<int>(c));
