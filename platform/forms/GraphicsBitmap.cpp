@@ -192,8 +192,10 @@ void TBitmap::Rebuild(int width, int height, TPixelFormat format, bool ddb, bool
   if (handle_) DeleteObject(handle_);
   handle_ = fresh;
   bits_ = bits;
-  width_ = fresh ? width : 0;
-  height_ = fresh ? height : 0;
+  // A size with one side zero has no pixels but is kept, so setting Width
+  // and then Height builds the picture the caller asked for.
+  width_ = width;
+  height_ = height;
   format_ = ddb ? pfDevice : format;
   ddb_ = ddb;
   monoDdb_ = ddb && monoDdb;
@@ -237,7 +239,7 @@ void TBitmap::ToDib32IfDdb() {
 }
 
 void* TBitmap::ScanLine(int row) {
-  if (row < 0 || row >= height_) throw EInvalidGraphicOperation("Scan line index out of range");
+  if (row < 0 || row >= height_ || !handle_) throw EInvalidGraphicOperation("Scan line index out of range");
   ToDib32IfDdb();
   // Drawing through the canvas reaches the bits at the end of each call,
   // so the rows are current.

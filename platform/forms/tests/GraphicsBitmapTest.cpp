@@ -76,6 +76,22 @@ TEST(BitmapTest, ResizingKeepsThePictureAndWhitensNewArea) {
   EXPECT_EQ(b.Canvas()->Pixels(7, 5), clWhite);
   b.SetSize(0, 6);
   EXPECT_TRUE(b.Empty());
+  EXPECT_THROW(b.ScanLine(0), EInvalidGraphicOperation);
+}
+
+TEST(BitmapTest, WidthThenHeightBuildsThePicture) {
+  // Each setter alone leaves one side zero; the size must not be forgotten
+  // in between.
+  TBitmap b;
+  b.SetWidth(16);
+  EXPECT_TRUE(b.Empty());
+  EXPECT_EQ(b.Width(), 16);
+  b.SetHeight(12);
+  EXPECT_FALSE(b.Empty());
+  EXPECT_EQ(b.Width(), 16);
+  EXPECT_EQ(b.Height(), 12);
+  b.Canvas()->SetPixel(15, 11, clRed);
+  EXPECT_EQ(b.Canvas()->Pixels(15, 11), clRed);
 }
 
 TEST(BitmapTest, PixelFormatChangesKeepColoursTheTableHolds) {
