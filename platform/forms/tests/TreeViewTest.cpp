@@ -1,0 +1,291 @@
+#include "platform/forms/TreeView.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/win/Api.h"
+#include "platform/win/Display.h"
+
+using namespace forms;
+using formstest::FormsFixture;
+
+namespace {
+
+class TreeViewTest : public FormsFixture {
+protected:
+  void SetUp() override {
+    FormsFixture::SetUp();
+    form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 300, 300);
+    tree = new TTreeView(form);
+    tree->SetParent(form);
+    tree->SetBounds(10, 10, 200, 250);
+    tree->SetBorderStyle(bsNone);
+    // A          (a1, a2 (a2x), a3)
+    // B
+    // C          (c1)
+    a = tree->Items()->Add(nullptr, "A");
+    a1 = tree->Items()->AddChild(a, "a1");
+    a2 = tree->Items()->AddChild(a, "a2");
+    a2x = tree->Items()->AddChild(a2, "a2x");
+    a3 = tree->Items()->AddChild(a, "a3");
+    b = tree->Items()->Add(a, "B");
+    c = tree->Items()->Add(nullptr, "C");
+    c1 = tree->Items()->AddChild(c, "c1");
+    tree->OnChange = [this](TObject*, TTreeNode* n) { log.push_back("change " + (n ? n->Text() : "-")); };
+  }
+  void ShowForm() {
+    form->Show();
+    tree->SetFocus();
+    Pump();
+  }
+  String Sel() const { return tree->Selected() ? tree->Selected()->Text() : "-"; }
+  // The middle of a node's label on the screen-facing client area.
+  win::POINT LabelCentre(TTreeNode* n) {
+    const TRect r = n->DisplayRect(true);
+    return win::POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
+  TForm* form = nullptr;
+  TTreeView* tree = nullptr;
+  TTreeNode *a, *a1, *a2, *a2x, *a3, *b, *c, *c1;
+  std::vector<std::string> log;
+};
+
+TEST_F(TreeViewTest, NodesKeepTheirPlaceLevelAndOrder) {
+  TTreeNode* first = tree->Items()->AddFirst(b, "first");
+  TTreeNode* beforeC = tree->Items()->Insert(c, "beforeC");
+  TTreeNode* a0 = tree->Items()->AddChildFirst(a, "a0");
+  std::string order;
+  for (TTreeNode* n = tree->Items()->GetFirstNode(); n; n = n->GetNext()) order += n->Text() + ",";
+  EXPECT_EQ(order, "first,A,a0,a1,a2,a2x,a3,B,beforeC,C,c1,");
+  EXPECT_EQ(tree->Items()->Count(), 11);
+  EXPECT_EQ(tree->Items()->Item(5), a2x);
+  EXPECT_EQ(a2x->AbsoluteIndex(), 5);
+  EXPECT_EQ(a2x->Level(), 2);
+  EXPECT_EQ(a2x->Parent()->Parent(), a);
+  EXPECT_EQ(first->Parent(), nullptr);
+  EXPECT_EQ(beforeC->Index(), 3);
+  EXPECT_EQ(a0->getNextSibling(), a1);
+  EXPECT_EQ(a3->getNextSibling(), nullptr);
+  EXPECT_EQ(a->Count(), 4);
+  EXPECT_EQ(a->Item(2), a2);
+  EXPECT_THROW(a->Item(4), rtl::EListError);
+  EXPECT_THROW(tree->Items()->Item(11), rtl::EListError);
+  EXPECT_TRUE(a->HasChildren());
+  EXPECT_FALSE(b->HasChildren());
+  b->SetHasChildren(true);
+  EXPECT_TRUE(b->HasChildren()) << "a node can promise children before it has them";
+  int data = 3;
+  TTreeNode* withData = tree->Items()->AddChildObject(b, "d", &data);
+  EXPECT_EQ(withData->Data(), &data);
+  EXPECT_EQ(c1->GetPrev(), c);
+  EXPECT_EQ(c->GetPrev(), beforeC);
+  EXPECT_EQ(beforeC->GetPrev(), withData);
+}
+
+TEST_F(TreeViewTest, DeletingTellsEachNodeAndMovesTheSelection) {
+  std::vector<std::string> deleted;
+  tree->OnDeletion = [&](TObject*, TTreeNode* n) { deleted.push_back(n->Text()); };
+  tree->SetSelected(a2x);
+  EXPECT_TRUE(a->Expanded() && a2->Expanded()) << "selecting shows the node";
+  log.clear();
+  a2->Delete();
+  EXPECT_EQ(deleted, (std::vector<std::string>{"a2x", "a2"}));
+  EXPECT_EQ(Sel(), "a3") << "the selection goes to the next sibling of the removed branch";
+  EXPECT_EQ(log, (std::vector<std::string>{"change a3"}));
+  EXPECT_EQ(a->Count(), 2);
+  a3->Delete();
+  EXPECT_EQ(Sel(), "a1") << "else to the previous one";
+  a1->Delete();
+  EXPECT_EQ(Sel(), "A") << "else to the parent";
+  deleted.clear();
+  tree->Items()->Clear();
+  EXPECT_EQ(tree->Items()->Count(), 0);
+  EXPECT_EQ(tree->Selected(), nullptr);
+  EXPECT_EQ(deleted.size(), 4u);
+}
+
+TEST_F(TreeViewTest, ChangingAndExpandingCanBeRefused) {
+  bool allowChange = true, allowExpand = true, allowCollapse = true;
+  tree->OnChanging = [&](TObject*, TTreeNode* n, bool& allow) {
+    log.push_back("changing " + n->Text());
+    allow = allowChange;
+  };
+  tree->OnExpanding = [&](TObject*, TTreeNode* n, bool& allow) {
+    log.push_back("expanding " + n->Text());
+    allow = allowExpand;
+  };
+  tree->OnCollapsing = [&](TObject*, TTreeNode* n, bool& allow) {
+    log.push_back("collapsing " + n->Text());
+    allow = allowCollapse;
+  };
+  tree->SetSelected(b);
+  allowChange = false;
+  tree->SetSelected(c);
+  EXPECT_EQ(Sel(), "B");
+  allowChange = true;
+  allowExpand = false;
+  a->Expand(false);
+  EXPECT_FALSE(a->Expanded());
+  allowExpand = true;
+  b->Expand(false);
+  EXPECT_FALSE(b->Expanded()) << "a node without children does not expand and asks nobody";
+  a->Expand(true);
+  EXPECT_TRUE(a2->Expanded());
+  tree->SetSelected(a2x);
+  allowCollapse = false;
+  a->Collapse(false);
+  EXPECT_TRUE(a->Expanded());
+  allowCollapse = true;
+  log.clear();
+  a->Collapse(false);
+  EXPECT_EQ(Sel(), "A") << "a selection hidden by a collapse moves up to the collapsed node";
+  EXPECT_EQ(log, (std::vector<std::string>{"collapsing A", "changing A", "change A"}));
+  EXPECT_TRUE(a2->Expanded()) << "a plain collapse leaves the children's state alone";
+  tree->FullExpand();
+  EXPECT_TRUE(a->Expanded() && a2->Expanded() && c->Expanded());
+  tree->FullCollapse();
+  EXPECT_FALSE(a->Expanded() || a2->Expanded() || c->Expanded());
+}
+
+TEST_F(TreeViewTest, KeysWalkTheVisibleRows) {
+  ShowForm();
+  struct Step {
+    win::UINT key;
+    const char* selected;
+  } steps[] = {
+      {win::VK_DOWN, "A"},      // nothing selected: the first row
+      {win::VK_DOWN, "B"},      // A is collapsed
+      {win::VK_UP, "A"},       {win::VK_RIGHT, "A"},  // expands
+      {win::VK_DOWN, "a1"},     {win::VK_DOWN, "a2"},  {win::VK_ADD, "a2"},  {win::VK_DOWN, "a2x"},
+      {win::VK_LEFT, "a2"},     // a leaf goes to its parent
+      {win::VK_LEFT, "a2"},     // an expanded node collapses
+      {win::VK_DOWN, "a3"},     {win::VK_END, "C"},    {win::VK_RIGHT, "C"}, {win::VK_RIGHT, "c1"},
+      {win::VK_HOME, "A"},      {win::VK_SUBTRACT, "A"}, {win::VK_DOWN, "B"}, {win::VK_UP, "A"},
+      {win::VK_UP, "A"},        // stays on the first row
+  };
+  for (const auto& s : steps) {
+    Key(s.key);
+    EXPECT_EQ(Sel(), s.selected) << "after key " << s.key;
+  }
+  EXPECT_FALSE(a2->Expanded());
+  EXPECT_FALSE(a->Expanded());
+  EXPECT_TRUE(c->Expanded());
+}
+
+TEST_F(TreeViewTest, ClickSelectsAndClicksOnTheButtonExpand) {
+  ShowForm();
+  int clicks = 0;
+  tree->OnClick = [&](TObject*) { ++clicks; };
+  win::POINT p = LabelCentre(b);
+  Click(tree, p.x, p.y);
+  EXPECT_EQ(Sel(), "B");
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(tree->Focused());
+
+  // The button sits in the indent left of the node; the hit test finds it.
+  const int y = (a->DisplayRect(false).top + a->DisplayRect(false).bottom) / 2;
+  int buttonX = -1;
+  for (int x = 0; x < 40 && buttonX < 0; ++x) {
+    TVHITTESTINFO info{{x, y}, 0, nullptr};
+    win::SendMessageA(tree->Handle(), TVM_HITTEST, 0, reinterpret_cast<win::LPARAM>(&info));
+    if (info.flags & TVHT_ONITEMBUTTON) {
+      buttonX = x;
+      EXPECT_EQ(info.hItem, a);
+    }
+  }
+  ASSERT_GE(buttonX, 0);
+  Click(tree, buttonX + 2, y);
+  EXPECT_TRUE(a->Expanded());
+  EXPECT_EQ(Sel(), "B") << "the button does not select";
+  p = LabelCentre(a2);
+  Click(tree, p.x, p.y);
+  EXPECT_EQ(Sel(), "a2");
+  Click(tree, p.x, 240);  // below the last row
+  EXPECT_EQ(Sel(), "a2");
+  Click(tree, buttonX + 2, y);
+  EXPECT_FALSE(a->Expanded());
+  EXPECT_EQ(Sel(), "A");
+}
+
+TEST_F(TreeViewTest, MessagesReachTheNodes) {
+  const win::HWND h = tree->Handle();
+  auto send = [h](win::UINT msg, win::WPARAM w, const void* l) {
+    return win::SendMessageA(h, msg, w, reinterpret_cast<win::LPARAM>(l));
+  };
+  auto item = [](win::LRESULT r) { return reinterpret_cast<TTreeNode*>(r); };
+  char cls[64] = {};
+  win::GetClassNameA(h, cls, sizeof cls);
+  EXPECT_STREQ(cls, kTreeViewClassName);
+  EXPECT_EQ(send(TVM_GETCOUNT, 0, nullptr), 8);
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_ROOT, nullptr)), a);
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_CHILD, a)), a1);
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_NEXT, a1)), a2);
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_PREVIOUS, a1)), nullptr);
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_PARENT, a2x)), a2);
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, a)), b) << "a is collapsed";
+  EXPECT_EQ(send(TVM_EXPAND, TVE_TOGGLE, a), 1);
+  EXPECT_TRUE(a->Expanded());
+  EXPECT_EQ(send(TVM_EXPAND, TVE_EXPAND, a), 0) << "already expanded";
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_LASTVISIBLE, nullptr)), c);
+  send(TVM_SELECTITEM, TVGN_CARET, c1);
+  EXPECT_EQ(Sel(), "c1");
+  EXPECT_TRUE(c->Expanded());
+  EXPECT_EQ(item(send(TVM_GETNEXTITEM, TVGN_CARET, nullptr)), c1);
+  win::RECT r{};
+  std::memcpy(static_cast<void*>(&r), &a1, sizeof a1);
+  ASSERT_EQ(send(TVM_GETITEMRECT, 1, &r), 1);
+  EXPECT_EQ(r.top, tree->ItemHeight());
+  EXPECT_GT(r.left, a->DisplayRect(true).left) << "children are indented";
+  send(TVM_DELETEITEM, 0, a);
+  EXPECT_EQ(send(TVM_GETCOUNT, 0, nullptr), 3);
+  send(TVM_DELETEITEM, 0, nullptr);
+  EXPECT_EQ(send(TVM_GETCOUNT, 0, nullptr), 0);
+}
+
+TEST_F(TreeViewTest, CustomDrawSeesEachRowAndCanTakeOverIt) {
+  tree->SetColor(clWhite);
+  tree->SetHideSelection(true);
+  tree->SetSelected(b);
+  std::vector<std::string> rows;
+  bool bSelectedState = false;
+  tree->OnCustomDrawItem = [&](TCustomTreeView* sender, TTreeNode* n, TCustomDrawState st, bool& def) {
+    rows.push_back(n->Text());
+    if (n == b) bSelectedState = st.Contains(cdsSelected);
+    if (n == c) {
+      // The row is ours: paint it red and skip the standard drawing.
+      auto* cv = static_cast<TTreeView*>(sender)->Canvas();
+      cv->Brush()->SetColor(clRed);
+      cv->FillRect(n->DisplayRect(false));
+      def = false;
+    }
+  };
+  std::vector<int> stages;
+  tree->OnAdvancedCustomDraw = [&](TCustomTreeView*, const TRect&, TCustomDrawStage s, bool&) {
+    stages.push_back(s);
+  };
+  form->Show();
+  form->SetFocus();
+  Pump();
+  EXPECT_EQ(rows, (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(stages, (std::vector<int>{cdPrePaint, cdPostPaint}));
+  EXPECT_FALSE(bSelectedState) << "HideSelection hides it while the tree has no focus";
+  auto shot = win::CaptureWindow(form->Handle());
+  const TRect cr = c->DisplayRect(false);
+  EXPECT_EQ(shot->Pixel(10 + 150, 10 + cr.top + 3) & 0xFFFFFF, 0xFF0000u);
+  const TRect br = b->DisplayRect(false);
+  EXPECT_EQ(shot->Pixel(10 + 150, 10 + br.top + 3) & 0xFFFFFF, 0xFFFFFFu);
+  rows.clear();
+  tree->SetFocus();
+  Pump();
+  EXPECT_TRUE(bSelectedState);
+  EXPECT_FALSE(rows.empty());
+}
+
+}  // namespace
