@@ -444,6 +444,8 @@ private:
   void WMEraseBkgnd(TMessage& m);
   void WMSetCursor(TMessage& m);
   void WMCommandReflect(TMessage& m);
+  // Owner drawing and WM_NOTIFY, to the child they speak for, as CN_ messages.
+  void WMOwnerReflect(TMessage& m);
   bool IsControlMouseMsg(TMessage& m);
   void CMDialogKey(TMessage& m);
   void CMFocusChanged(TMessage& m);

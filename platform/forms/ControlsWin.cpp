@@ -14,6 +14,7 @@
 #include "platform/win/Dc.h"
 #include "platform/win/GdiObject.h"
 #include "platform/win/Input.h"
+#include "platform/win/OwnerDraw.h"
 #include "platform/win/Paint.h"
 #include "platform/win/PenBrush.h"
 #include "platform/win/Shapes.h"
@@ -666,7 +667,9 @@ void TWinControl::WndProc(TMessage& m) {
         bool wanted = Perform(CM_WANTSPECIALKEY, key, m.LParam) != 0;
         if (!wanted) {
           const LRESULT code = Perform(WM_GETDLGCODE, 0, 0);
-          wanted = (code & DLGC_WANTALLKEYS) || (key == VK_TAB && (code & DLGC_WANTTAB)) ||
+          // Tab is claimed only by DLGC_WANTTAB: a control that wants every
+          // other key still lets Tab move the focus.
+          wanted = (key == VK_TAB ? (code & DLGC_WANTTAB) != 0 : (code & DLGC_WANTALLKEYS) != 0) ||
                    ((key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN) &&
                     (code & DLGC_WANTARROWS));
         }
@@ -750,6 +753,13 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORMSGBOX:
       WMCommandReflect(m);
+      return;
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_DELETEITEM:
+    case WM_COMPAREITEM:
+    case WM_NOTIFY:
+      WMOwnerReflect(m);
       return;
     case WM_CONTEXTMENU:
       // A graphic child under the mouse gets the first say.
@@ -874,6 +884,49 @@ void TWinControl::CMFocusChanged(TMessage& m) {
     else
       c->WndProc(copy);
   }
+}
+
+namespace {
+
+// The child control an owner-draw or notification message speaks for; a
+// menu's items are the form's own business.
+HWND ReflectTarget(HWND self, const TMessage& m) {
+  switch (m.Msg) {
+    case WM_DRAWITEM: {
+      const auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+      return d && d->CtlType != ODT_MENU ? d->hwndItem : nullptr;
+    }
+    case WM_MEASUREITEM: {
+      const auto* d = reinterpret_cast<const MEASUREITEMSTRUCT*>(m.LParam);
+      return d && d->CtlType != ODT_MENU && d->CtlID != 0 ? GetDlgItem(self, static_cast<int>(d->CtlID)) : nullptr;
+    }
+    case WM_DELETEITEM: {
+      const auto* d = reinterpret_cast<const DELETEITEMSTRUCT*>(m.LParam);
+      return d ? d->hwndItem : nullptr;
+    }
+    case WM_COMPAREITEM: {
+      const auto* d = reinterpret_cast<const COMPAREITEMSTRUCT*>(m.LParam);
+      return d ? d->hwndItem : nullptr;
+    }
+    case WM_NOTIFY: {
+      const auto* d = reinterpret_cast<const NMHDR*>(m.LParam);
+      return d ? d->hwndFrom : nullptr;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+void TWinControl::WMOwnerReflect(TMessage& m) {
+  HWND from = ReflectTarget(handle_, m);
+  TWinControl* child = from && from != handle_ ? FindControl(from) : nullptr;
+  if (child) {
+    m.Result = child->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+    return;
+  }
+  DefaultHandler(m);
 }
 
 void TWinControl::WMCommandReflect(TMessage& m) {

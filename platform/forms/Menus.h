@@ -30,7 +30,8 @@ enum TOwnerDrawStateItem {
   odHotLight,
   odInactive,
   odNoAccel,
-  odNoFocusRect
+  odNoFocusRect,
+  odComboBoxEdit  // the face of a drop-down list, not a row of its list
 };
 using TOwnerDrawState = SetOf<TOwnerDrawStateItem>;
 

@@ -9,6 +9,7 @@
 
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
 #include "platform/rtl/StringList.h"
 
 namespace forms {
@@ -322,6 +323,18 @@ private:
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable, lbVirtual };
 
+// Owner drawing of list rows (and of a combo box's face) on the control's
+// Canvas, which draws into the row's DC for the duration of the call.
+using TDrawItemEvent = std::function<void(TWinControl* Control, int Index, TRect Rect, TOwnerDrawState State)>;
+using TMeasureItemEvent = std::function<void(TWinControl* Control, int Index, int& Height)>;
+// A virtual list's text for row Index.
+using TLBGetDataEvent = std::function<void(TWinControl* Control, int Index, String& Data)>;
+
+namespace detail {
+// The CN_DRAWITEM and CN_MEASUREITEM work shared by lists and combo boxes.
+TOwnerDrawState OwnerDrawStateOf(win::UINT itemState);
+}  // namespace detail
+
 class TCustomListBox : public TWinControl {
 public:
   explicit TCustomListBox(TComponent* owner);
@@ -348,14 +361,32 @@ public:
   TRect ItemRect(int index);
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle v);
+  TListBoxStyle Style() const { return style_; }
+  void SetStyle(TListBoxStyle v);
+  // A virtual list's number of rows; the others count their items.
+  void SetCount(int v);
+  TCanvas* Canvas() const { return canvas_.get(); }
+  // A virtual list's text comes from OnData.
+  String ItemText(int index);
+
+  TDrawItemEvent OnDrawItem;
+  TMeasureItemEvent OnMeasureItem;
+  TLBGetDataEvent OnData;
 
 protected:
   void CreateParams(TCreateParams& p) override;
   void CreateWnd() override;
   void DestroyWnd() override;
   void Dispatch(TMessage& m) override;
+  // Without OnDrawItem a row shows its text.
+  virtual void DrawItem(int index, TRect rect, TOwnerDrawState state);
+  virtual void MeasureItem(int index, int& height);
 
 private:
+  void CNDrawItem(TMessage& m);
+  std::unique_ptr<TControlCanvas> canvas_;
+  TListBoxStyle style_ = lbStandard;
+  int savedCount_ = 0;
   std::unique_ptr<TListBoxStrings> items_;
   std::vector<std::pair<String, void*>> saved_;
   int savedIndex_ = -1;
@@ -397,7 +428,12 @@ public:
   // the styles that type.
   win::HWND ListHandle();
   win::HWND EditHandle();
+  int ItemHeight();
+  void SetItemHeight(int v);
+  TCanvas* Canvas() const { return canvas_.get(); }
 
+  TDrawItemEvent OnDrawItem;
+  TMeasureItemEvent OnMeasureItem;
   TNotifyEvent OnChange;
   TNotifyEvent OnSelect;
   TNotifyEvent OnDropDown;
@@ -410,8 +446,14 @@ protected:
   void Dispatch(TMessage& m) override;
   virtual void Change();
   virtual void Select();
+  // Without OnDrawItem a row, and the face, show the row's own text.
+  virtual void DrawItem(int index, TRect rect, TOwnerDrawState state);
+  virtual void MeasureItem(int index, int& height);
 
 private:
+  void CNDrawItem(TMessage& m);
+  std::unique_ptr<TControlCanvas> canvas_;
+  int itemHeight_ = 0;
   std::unique_ptr<TListBoxStrings> items_;
   std::vector<std::pair<String, void*>> saved_;
   int savedIndex_ = -1;

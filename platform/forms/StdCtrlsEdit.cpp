@@ -276,13 +276,6 @@ void TMemo::Dispatch(TMessage& m) {
       else m.Result &= ~DLGC_WANTTAB;
       if (!wantReturns_) m.Result &= ~DLGC_WANTALLKEYS;
       return;
-    case WM_KEYDOWN:
-      // Without WantTabs, Tab moves the focus on as in any dialog.
-      if (m.WParam == VK_TAB && !wantTabs_) {
-        if (TCustomForm* form = GetParentForm()) form->Perform(CM_DIALOGKEY, m.WParam, m.LParam);
-        return;
-      }
-      break;
     case WM_CHAR:
       if ((m.WParam == '\t' && !wantTabs_) || (m.WParam == '\r' && !wantReturns_)) return;
       break;

@@ -511,12 +511,11 @@ void Paint(HWND hwnd, HDC dc) {
       SetTextColor(dc, textColour);
     }
   }
+  // Every change of text, selection or scroll repaints, so the caret
+  // follows from here; the window system blinks it.
   if (st->focused) {
-    // The caret: a steady bar one pixel wide.
     const POINT p = PosFromChar(hwnd, st, m, lines, st->caret);
-    RECT c{p.x, std::max<int>(p.y, st->fmt.top), p.x + 1, std::min<int>(p.y + lh, st->fmt.bottom)};
-    if (c.left >= st->fmt.left - 1 && c.left <= st->fmt.right && c.top < c.bottom)
-      FillRect(dc, &c, GetSysColorBrush(COLOR_WINDOWTEXT));
+    SetCaretPos(p.x, p.y);
   }
   SelectObject(dc, oldFont);
 }
@@ -599,13 +598,20 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_STYLECHANGED:
       InvalidateRect(hwnd, nullptr, TRUE);
       return 0;
-    case WM_SETFOCUS:
+    case WM_SETFOCUS: {
       st->focused = true;
+      Measure m(hwnd);
+      CreateCaret(hwnd, nullptr, 1, m.LineHeight());
+      const POINT p = PosFromChar(hwnd, st, m, Layout(hwnd, st, m), st->caret);
+      SetCaretPos(p.x, p.y);
+      ShowCaret(hwnd);
       InvalidateRect(hwnd, nullptr, TRUE);
       Notify(hwnd, EN_SETFOCUS);
       return 0;
+    }
     case WM_KILLFOCUS:
       st->focused = false;
+      DestroyCaret();
       InvalidateRect(hwnd, nullptr, TRUE);
       Notify(hwnd, EN_KILLFOCUS);
       return 0;

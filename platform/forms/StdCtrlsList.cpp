@@ -39,7 +39,54 @@ LRESULT ComboEditDialogProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
   return next ? CallWindowProcA(next, h, msg, wParam, lParam) : DefWindowProcA(h, msg, wParam, lParam);
 }
 
+// A row's drawing on the control's canvas: the row's DC, the control's font
+// and colour, the selection colours for a selected row, and the focus
+// rectangle over whatever the owner drew.
+template <class Draw>
+void DrawOwnerItem(TWinControl* control, TControlCanvas* canvas, TMessage& m, Draw draw) {
+  const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+  if (!dis) return;
+  const TOwnerDrawState state = detail::OwnerDrawStateOf(dis->itemState);
+  const TRect rect = dis->rcItem;
+  canvas->Lock();
+  canvas->SetPaintDC(dis->hDC);
+  struct Release {
+    TControlCanvas* c;
+    ~Release() {
+      c->SetPaintDC(nullptr);
+      c->Unlock();
+    }
+  } release{canvas};
+  canvas->SetFont(control->Font());
+  canvas->Brush()->SetColor(control->Color());
+  if (state.Contains(odSelected)) {
+    canvas->Brush()->SetColor(clHighlight);
+    canvas->Font()->SetColor(clHighlightText);
+  }
+  if (static_cast<int>(dis->itemID) >= 0) draw(static_cast<int>(dis->itemID), rect, state);
+  else canvas->FillRect(rect);
+  if (state.Contains(odFocused) && !state.Contains(odNoFocusRect)) DrawFocusRect(dis->hDC, &dis->rcItem);
+  m.Result = TRUE;
+}
+
+void DrawItemText(TCanvas* canvas, const TRect& rect, const String& text) {
+  canvas->FillRect(rect);
+  canvas->TextOut(rect.left + 2, rect.top, text);
+}
+
 }  // namespace
+
+TOwnerDrawState detail::OwnerDrawStateOf(UINT itemState) {
+  static const std::pair<UINT, TOwnerDrawStateItem> kMap[] = {
+      {ODS_SELECTED, odSelected}, {ODS_GRAYED, odGrayed},     {ODS_DISABLED, odDisabled},
+      {ODS_CHECKED, odChecked},   {ODS_FOCUS, odFocused},     {ODS_DEFAULT, odDefault},
+      {ODS_HOTLIGHT, odHotLight}, {ODS_INACTIVE, odInactive}, {ODS_NOACCEL, odNoAccel},
+      {ODS_NOFOCUSRECT, odNoFocusRect}, {ODS_COMBOBOXEDIT, odComboBoxEdit}};
+  TOwnerDrawState state;
+  for (const auto& [bit, item] : kMap)
+    if (itemState & bit) state.Include(item);
+  return state;
+}
 
 // ---- TListBoxStrings ----
 
@@ -71,6 +118,11 @@ int32_t TListBoxStrings::Count() const { return static_cast<int32_t>(Send(LB_GET
 
 String TListBoxStrings::Get(int32_t index) const {
   Check(index);
+  if (auto* list = combo_ ? nullptr : dynamic_cast<TCustomListBox*>(owner_); list && list->Style() == lbVirtual) {
+    String s;
+    if (list->OnData) list->OnData(list, index, s);
+    return s;
+  }
   const LRESULT len = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
   String s(static_cast<size_t>(std::max<LRESULT>(0, len)) + 1, '\0');
   Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(s.data()));
@@ -108,7 +160,9 @@ void TListBoxStrings::PutObject(int32_t index, void* object) {
 // ---- TCustomListBox ----
 
 TCustomListBox::TCustomListBox(TComponent* owner)
-    : TWinControl(owner), items_(std::make_unique<TListBoxStrings>(this, false)) {
+    : TWinControl(owner),
+      canvas_(std::make_unique<TControlCanvas>(this)),
+      items_(std::make_unique<TListBoxStrings>(this, false)) {
   RegisterStdControlClasses();
   // Clicks and double clicks come from the list's own notifications.
   SetControlStyle(TControlStyle{csSetCaption, csOpaque});
@@ -126,7 +180,13 @@ TCustomListBox::~TCustomListBox() {
 void TCustomListBox::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   CreateSubClass(p, "LISTBOX");
-  p.Style |= LBS_NOTIFY | LBS_HASSTRINGS | WS_VSCROLL;
+  p.Style |= LBS_NOTIFY | WS_VSCROLL;
+  switch (style_) {
+    case lbStandard: p.Style |= LBS_HASSTRINGS; break;
+    case lbOwnerDrawFixed: p.Style |= LBS_HASSTRINGS | LBS_OWNERDRAWFIXED; break;
+    case lbOwnerDrawVariable: p.Style |= LBS_HASSTRINGS | LBS_OWNERDRAWVARIABLE; break;
+    case lbVirtual: p.Style |= LBS_NODATA | LBS_OWNERDRAWFIXED; break;
+  }
   if (multiSelect_) p.Style |= LBS_EXTENDEDSEL;
   if (sorted_) p.Style |= LBS_SORT;
   if (borderStyle_ == bsSingle) p.ExStyle |= WS_EX_CLIENTEDGE;
@@ -138,6 +198,7 @@ void TCustomListBox::CreateWnd() {
   HWND h = Handle();
   SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
   if (itemHeight_ > 0) SendMessageA(h, LB_SETITEMHEIGHT, 0, MAKELPARAM(static_cast<WORD>(itemHeight_), 0));
+  if (style_ == lbVirtual) SendMessageA(h, LB_SETCOUNT, static_cast<WPARAM>(savedCount_), 0);
   for (const auto& [text, data] : saved_) {
     const LRESULT i = SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageA(h, LB_SETITEMDATA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(data));
@@ -150,10 +211,51 @@ void TCustomListBox::CreateWnd() {
 void TCustomListBox::DestroyWnd() {
   if (HandleAllocated() && !ComponentState().Contains(csDestroying)) {
     saved_.clear();
-    for (int i = 0; i < items_->Count(); ++i) saved_.emplace_back(items_->Get(i), items_->GetObject(i));
+    // A virtual list keeps only its count: its rows come from OnData.
+    if (style_ == lbVirtual) savedCount_ = Count();
+    else
+      for (int i = 0; i < items_->Count(); ++i) saved_.emplace_back(items_->Get(i), items_->GetObject(i));
     savedIndex_ = ItemIndex();
   }
   TWinControl::DestroyWnd();
+}
+
+void TCustomListBox::SetStyle(TListBoxStyle v) {
+  if (style_ == v) return;
+  // The items belong to one kind of list: a virtual one has only a count.
+  if (HandleAllocated()) {
+    if (v == lbVirtual || style_ == lbVirtual) {
+      savedCount_ = 0;
+      SendMessageA(Handle(), LB_RESETCONTENT, 0, 0);
+    }
+  } else if (v == lbVirtual || style_ == lbVirtual) {
+    saved_.clear();
+    savedCount_ = 0;
+  }
+  style_ = v;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetCount(int v) {
+  if (style_ != lbVirtual) throw rtl::EListError("Operation not allowed on a list that is not virtual");
+  savedCount_ = v;
+  if (HandleAllocated()) SendMessageA(Handle(), LB_SETCOUNT, static_cast<WPARAM>(std::max(0, v)), 0);
+}
+
+String TCustomListBox::ItemText(int index) { return items_->Get(index); }
+
+void TCustomListBox::DrawItem(int index, TRect rect, TOwnerDrawState state) {
+  if (OnDrawItem) OnDrawItem(this, index, rect, state);
+  else DrawItemText(canvas_.get(), rect, ItemText(index));
+}
+
+void TCustomListBox::MeasureItem(int index, int& height) {
+  if (OnMeasureItem) OnMeasureItem(this, index, height);
+}
+
+void TCustomListBox::CNDrawItem(TMessage& m) {
+  DrawOwnerItem(this, canvas_.get(), m,
+                [this](int index, const TRect& rect, TOwnerDrawState state) { DrawItem(index, rect, state); });
 }
 
 int TCustomListBox::ItemIndex() {
@@ -237,6 +339,18 @@ void TCustomListBox::SetBorderStyle(TBorderStyle v) {
 
 void TCustomListBox::Dispatch(TMessage& m) {
   switch (m.Msg) {
+    case CN_DRAWITEM:
+      CNDrawItem(m);
+      return;
+    case CN_MEASUREITEM: {
+      auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+      if (!mis) return;
+      int height = itemHeight_ > 0 ? itemHeight_ : static_cast<int>(mis->itemHeight);
+      MeasureItem(static_cast<int>(mis->itemID), height);
+      mis->itemHeight = static_cast<UINT>(std::max(1, height));
+      m.Result = TRUE;
+      return;
+    }
     case CN_COMMAND:
       if (HIWORD(m.WParam) == LBN_SELCHANGE) Click();
       else if (HIWORD(m.WParam) == LBN_DBLCLK) DblClick();
@@ -260,7 +374,9 @@ void TCustomListBox::Dispatch(TMessage& m) {
 // ---- TCustomComboBox ----
 
 TCustomComboBox::TCustomComboBox(TComponent* owner)
-    : TWinControl(owner), items_(std::make_unique<TListBoxStrings>(this, true)) {
+    : TWinControl(owner),
+      canvas_(std::make_unique<TControlCanvas>(this)),
+      items_(std::make_unique<TListBoxStrings>(this, true)) {
   RegisterStdControlClasses();
   SetControlStyle(TControlStyle{csSetCaption, csFixedHeight});
   SetBounds(0, 0, 145, 21);
@@ -296,6 +412,7 @@ void TCustomComboBox::CreateWnd() {
   HWND h = Handle();
   SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
   if (maxLength_ > 0) SendMessageA(h, CB_LIMITTEXT, static_cast<WPARAM>(maxLength_), 0);
+  if (itemHeight_ > 0) SendMessageA(h, CB_SETITEMHEIGHT, 0, MAKELPARAM(static_cast<WORD>(itemHeight_), 0));
   if (HWND edit = EditHandle()) {
     SetPropA(edit, kDialogNextProp, reinterpret_cast<HANDLE>(GetWindowLongA(edit, GWL_WNDPROC)));
     SetWindowLongA(edit, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&ComboEditDialogProc));
@@ -349,6 +466,29 @@ void TCustomComboBox::SetMaxLength(int v) {
 HWND TCustomComboBox::ListHandle() { return ComboListWindow(Handle()); }
 HWND TCustomComboBox::EditHandle() { return ComboEditWindow(Handle()); }
 
+int TCustomComboBox::ItemHeight() {
+  if (HandleAllocated()) return static_cast<int>(SendMessageA(Handle(), CB_GETITEMHEIGHT, 0, 0));
+  return itemHeight_;
+}
+void TCustomComboBox::SetItemHeight(int v) {
+  itemHeight_ = v;
+  if (HandleAllocated() && v > 0) SendMessageA(Handle(), CB_SETITEMHEIGHT, 0, MAKELPARAM(static_cast<WORD>(v), 0));
+}
+
+void TCustomComboBox::DrawItem(int index, TRect rect, TOwnerDrawState state) {
+  if (OnDrawItem) OnDrawItem(this, index, rect, state);
+  else DrawItemText(canvas_.get(), rect, items_->Get(index));
+}
+
+void TCustomComboBox::MeasureItem(int index, int& height) {
+  if (OnMeasureItem) OnMeasureItem(this, index, height);
+}
+
+void TCustomComboBox::CNDrawItem(TMessage& m) {
+  DrawOwnerItem(this, canvas_.get(), m,
+                [this](int index, const TRect& rect, TOwnerDrawState state) { DrawItem(index, rect, state); });
+}
+
 void TCustomComboBox::Change() {
   if (OnChange) OnChange(this);
 }
@@ -360,6 +500,18 @@ void TCustomComboBox::Select() {
 
 void TCustomComboBox::Dispatch(TMessage& m) {
   switch (m.Msg) {
+    case CN_DRAWITEM:
+      CNDrawItem(m);
+      return;
+    case CN_MEASUREITEM: {
+      auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+      if (!mis) return;
+      int height = itemHeight_ > 0 ? itemHeight_ : static_cast<int>(mis->itemHeight);
+      MeasureItem(static_cast<int>(mis->itemID), height);
+      mis->itemHeight = static_cast<UINT>(std::max(1, height));
+      m.Result = TRUE;
+      return;
+    }
     case CN_COMMAND:
       switch (HIWORD(m.WParam)) {
         case CBN_SELCHANGE:

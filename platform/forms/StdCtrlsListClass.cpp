@@ -23,6 +23,7 @@ struct Item {
   String text;
   LPARAM data = 0;
   bool selected = false;
+  int height = 0;  // measured by the owner of a variable-height list
 };
 
 struct ListState {
@@ -57,10 +58,99 @@ int ItemHeight(HWND h, ListState* st) {
   return st->itemHeight;
 }
 
+bool OwnerDrawn(HWND h) { return (StyleOf(h) & (LBS_OWNERDRAWFIXED | LBS_OWNERDRAWVARIABLE)) != 0; }
+bool Variable(HWND h) { return (StyleOf(h) & LBS_OWNERDRAWVARIABLE) != 0; }
+
+int RowHeight(HWND h, ListState* st, int i) {
+  if (Variable(h) && i >= 0 && i < static_cast<int>(st->items.size()) && st->items[static_cast<size_t>(i)].height > 0)
+    return st->items[static_cast<size_t>(i)].height;
+  return ItemHeight(h, st);
+}
+
+// The row's top edge in client coordinates (rows above the top are above 0).
+int RowTop(HWND h, ListState* st, int i) {
+  if (!Variable(h)) return (i - st->top) * ItemHeight(h, st);
+  int y = 0;
+  for (int k = st->top; k < i; ++k) y += RowHeight(h, st, k);
+  for (int k = i; k < st->top; ++k) y -= RowHeight(h, st, k);
+  return y;
+}
+
+RECT RowRect(HWND h, ListState* st, int i) {
+  RECT c;
+  GetClientRect(h, &c);
+  const int y = RowTop(h, st, i);
+  return RECT{0, y, c.right, y + RowHeight(h, st, i)};
+}
+
+// The row under a client y, which may lie past the last row.
+int RowAt(HWND h, ListState* st, int y) {
+  if (!Variable(h)) return st->top + (y < 0 ? -1 : y / ItemHeight(h, st));
+  if (y < 0) return st->top - 1;
+  int i = st->top, top = 0;
+  while (i < static_cast<int>(st->items.size()) && top + RowHeight(h, st, i) <= y) top += RowHeight(h, st, i++);
+  return i;
+}
+
 int VisibleCount(HWND h, ListState* st) {
   RECT r;
   GetClientRect(h, &r);
-  return std::max(1, static_cast<int>(r.bottom) / ItemHeight(h, st));
+  if (!Variable(h)) return std::max(1, static_cast<int>(r.bottom) / ItemHeight(h, st));
+  int n = 0, y = 0;
+  for (int i = st->top; i < static_cast<int>(st->items.size()); ++i) {
+    y += RowHeight(h, st, i);
+    if (y > r.bottom) break;
+    ++n;
+  }
+  return std::max(1, n);
+}
+
+// Owner drawing speaks for the list box itself, or for the combo box that
+// owns the list, to that control's parent.
+struct Owner {
+  HWND control{};
+  HWND parent{};
+  UINT type = 0;
+};
+
+Owner OwnerOf(HWND h, ListState* st) {
+  Owner o;
+  o.control = st->combo ? st->notify : h;
+  o.parent = o.control ? GetParent(o.control) : nullptr;
+  o.type = st->combo ? ODT_COMBOBOX : ODT_LISTBOX;
+  return o;
+}
+
+void Measure(HWND h, ListState* st, int i) {
+  const Owner o = OwnerOf(h, st);
+  if (!o.parent) return;
+  MEASUREITEMSTRUCT mis;
+  mis.CtlType = o.type;
+  mis.CtlID = static_cast<UINT>(GetDlgCtrlID(o.control));
+  mis.itemID = static_cast<UINT>(i);
+  mis.itemHeight = static_cast<UINT>(ItemHeight(h, st));
+  mis.itemData = static_cast<ULONG_PTR>(st->items[static_cast<size_t>(i)].data);
+  SendMessageA(o.parent, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+  if (ListState* again = ListOf(h); again && i < static_cast<int>(again->items.size()))
+    again->items[static_cast<size_t>(i)].height = std::max(1, static_cast<int>(mis.itemHeight));
+}
+
+void DrawOwnerItem(HWND h, ListState* st, HDC dc, int i, const RECT& r, UINT state, UINT action) {
+  const Owner o = OwnerOf(h, st);
+  if (!o.parent) return;
+  DRAWITEMSTRUCT dis;
+  dis.CtlType = o.type;
+  dis.CtlID = static_cast<UINT>(GetDlgCtrlID(o.control));
+  dis.itemID = static_cast<UINT>(i);
+  dis.itemAction = action;
+  dis.itemState = state;
+  dis.hwndItem = o.control;
+  dis.hDC = dc;
+  dis.rcItem = r;
+  dis.itemData = i >= 0 && i < static_cast<int>(st->items.size())
+                     ? static_cast<ULONG_PTR>(st->items[static_cast<size_t>(i)].data)
+                     : 0;
+  SendMessageA(o.parent, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
 }
 
 void NotifyFrom(HWND target, HWND from, int code) {
@@ -145,13 +235,21 @@ void PaintList(HWND h, HDC dc) {
   FillRect(dc, &client, bg);
   HGDIOBJ old = SelectObject(dc, FontOr(st->font));
   SetBkMode(dc, TRANSPARENT);
-  const int ih = ItemHeight(h, st);
   const bool focused = GetFocus() == h || st->combo;
+  const bool owner = OwnerDrawn(h);
   for (int i = st->top; i < static_cast<int>(st->items.size()); ++i) {
-    const int y = (i - st->top) * ih;
+    const RECT r = RowRect(h, st, i);
+    const int y = r.top, ih = r.bottom - r.top;
     if (y >= client.bottom) break;
-    RECT r{0, y, client.right, y + ih};
     const bool sel = Multi(h) ? st->items[static_cast<size_t>(i)].selected : i == st->cur;
+    if (owner) {
+      UINT state = (sel ? ODS_SELECTED : 0) | (enabled ? 0 : ODS_DISABLED);
+      if (i == st->cur && GetFocus() == h) state |= ODS_FOCUS;
+      DrawOwnerItem(h, st, dc, i, r, state, ODA_DRAWENTIRE);
+      st = ListOf(h);
+      if (!st) return;
+      continue;
+    }
     if (sel) FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
     SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT : sel ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT tr{2, y, client.right - 2, y + ih};
@@ -174,6 +272,11 @@ int Insert(HWND h, ListState* st, int index, const char* text, bool sortable) {
   }
   st->items.insert(st->items.begin() + at, item);
   if (st->cur >= at) ++st->cur;
+  if (Variable(h)) {
+    Measure(h, st, at);
+    st = ListOf(h);
+    if (!st) return LB_ERR;
+  }
   UpdateListScroll(h, st);
   InvalidateRect(h, nullptr, TRUE);
   return at;
@@ -231,6 +334,14 @@ LRESULT ListProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case LB_GETCOUNT:
       return count;
+    case LB_SETCOUNT: {
+      // Only a list without data of its own: its owner draws row i from i.
+      if (!(StyleOf(h) & LBS_NODATA) || static_cast<intptr_t>(wParam) < 0) return LB_ERR;
+      st->items.assign(wParam, Item{});
+      if (st->cur >= static_cast<int>(wParam)) st->cur = -1;
+      SetTop(h, st, st->top);
+      return 0;
+    }
     case LB_GETTEXT:
       if (!valid(wParam) || !lParam) return LB_ERR;
       std::strcpy(reinterpret_cast<char*>(lParam), st->items[wParam].text.c_str());
@@ -302,23 +413,27 @@ LRESULT ListProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       EnsureVisible(h, st, st->cur);
       return 0;
     case LB_GETITEMHEIGHT:
+      if (Variable(h) && count > 0) return valid(wParam) ? RowHeight(h, st, static_cast<int>(wParam)) : LB_ERR;
       return ItemHeight(h, st);
     case LB_SETITEMHEIGHT:
+      if (LOWORD(static_cast<uintptr_t>(lParam)) == 0) return LB_ERR;
+      if (Variable(h) && count > 0) {
+        if (!valid(wParam)) return LB_ERR;
+        st->items[wParam].height = LOWORD(static_cast<uintptr_t>(lParam));
+        SetTop(h, st, st->top);
+        return 0;
+      }
       st->itemHeight = std::max(1, static_cast<int>(LOWORD(static_cast<uintptr_t>(lParam))));
       SetTop(h, st, st->top);
       return 0;
     case LB_GETITEMRECT: {
       if (!valid(wParam) || !lParam) return LB_ERR;
-      RECT c;
-      GetClientRect(h, &c);
-      const int ih = ItemHeight(h, st);
-      *reinterpret_cast<RECT*>(lParam) = RECT{0, (static_cast<int>(wParam) - st->top) * ih, c.right,
-                                               (static_cast<int>(wParam) - st->top + 1) * ih};
+      *reinterpret_cast<RECT*>(lParam) = RowRect(h, st, static_cast<int>(wParam));
       return 0;
     }
     case LB_ITEMFROMPOINT: {
       const int y = GET_Y_LPARAM(lParam);
-      const int i = st->top + y / ItemHeight(h, st);
+      const int i = RowAt(h, st, y);
       RECT c;
       GetClientRect(h, &c);
       const bool outside = y < 0 || y >= c.bottom || i >= count;
@@ -344,7 +459,7 @@ LRESULT ListProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       st = ListOf(h);
       if (!st) return 0;
       const int y = GET_Y_LPARAM(lParam);
-      const int i = st->top + y / ItemHeight(h, st);
+      const int i = RowAt(h, st, y);
       if (i < 0 || i >= static_cast<int>(st->items.size()) || y < 0) return 0;
       if (msg == WM_LBUTTONDBLCLK) {
         ListNotify(h, st, LBN_DBLCLK);
@@ -586,6 +701,22 @@ void PaintCombo(HWND h, HDC dc) {
   SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT : focused && !cs->dropped ? COLOR_HIGHLIGHTTEXT
                                                                                     : COLOR_WINDOWTEXT));
   const int i = ListSel(cs);
+  if (StyleOf(h) & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) {
+    SelectObject(dc, old);
+    DRAWITEMSTRUCT dis;
+    dis.CtlType = ODT_COMBOBOX;
+    dis.CtlID = static_cast<UINT>(GetDlgCtrlID(h));
+    dis.itemID = static_cast<UINT>(i);
+    dis.itemAction = ODA_DRAWENTIRE;
+    dis.itemState = ODS_COMBOBOXEDIT | (focused && !cs->dropped ? ODS_SELECTED | ODS_FOCUS : 0) |
+                    (enabled ? 0 : ODS_DISABLED);
+    dis.hwndItem = h;
+    dis.hDC = dc;
+    dis.rcItem = sel;
+    dis.itemData = i >= 0 ? static_cast<ULONG_PTR>(SendMessageA(cs->list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0)) : 0;
+    SendMessageA(GetParent(h), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    return;
+  }
   const String text = i >= 0 ? ItemText(cs, i) : String();
   RECT tr{sel.left + 2, sel.top, sel.right, sel.bottom};
   DrawTextA(dc, text.c_str(), -1, &tr, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
@@ -623,7 +754,10 @@ LRESULT ComboProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE: {
       const DWORD style = StyleOf(h);
       const DWORD type = style & 0x3;
-      const DWORD listSort = (style & CBS_SORT) ? LBS_SORT : 0;
+      // The combo's owner-draw bits are the list's own.
+      const DWORD listSort = ((style & CBS_SORT) ? LBS_SORT : 0) |
+                             (style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) |
+                             ((style & CBS_HASSTRINGS) ? LBS_HASSTRINGS : 0);
       if (type == CBS_SIMPLE) {
         cs->list = CreateWindowExA(WS_EX_CLIENTEDGE, "ComboLBox", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | listSort,
                                    0, 0, 10, 10, h, nullptr, nullptr, reinterpret_cast<void*>(1));
@@ -702,9 +836,28 @@ LRESULT ComboProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
       return std::max<int>(cs->droppedWidth, wr.right - wr.left);
     }
     case CB_GETITEMHEIGHT:
-      return SendMessageA(cs->list, LB_GETITEMHEIGHT, 0, 0);
+      return SendMessageA(cs->list, LB_GETITEMHEIGHT, static_cast<intptr_t>(wParam) < 0 ? 0 : wParam, 0);
     case CB_SETITEMHEIGHT:
-      return SendMessageA(cs->list, LB_SETITEMHEIGHT, 0, lParam);
+      return SendMessageA(cs->list, LB_SETITEMHEIGHT, static_cast<intptr_t>(wParam) < 0 ? 0 : wParam, lParam);
+    case CB_GETCOMBOBOXINFO: {
+      auto* info = reinterpret_cast<COMBOBOXINFO*>(lParam);
+      if (!info) return FALSE;
+      RECT r;
+      GetClientRect(h, &r);
+      const bool simple = ComboType(h) == CBS_SIMPLE;
+      info->hwndCombo = h;
+      info->hwndItem = cs->edit;
+      info->hwndList = cs->list;
+      info->rcButton = simple ? RECT{0, 0, 0, 0} : RECT{r.right - ButtonWidth(), r.top, r.right, r.bottom};
+      info->stateButton = simple ? STATE_SYSTEM_INVISIBLE : cs->dropped ? STATE_SYSTEM_PRESSED : 0;
+      if (cs->edit) {
+        GetWindowRect(cs->edit, &info->rcItem);
+        MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&info->rcItem), 2);
+      } else {
+        info->rcItem = RECT{r.left + 1, r.top + 1, info->rcButton.left - 1, r.bottom - 1};
+      }
+      return TRUE;
+    }
     case CB_GETDROPPEDCONTROLRECT: {
       if (!lParam) return FALSE;
       GetWindowRect(cs->list, reinterpret_cast<RECT*>(lParam));

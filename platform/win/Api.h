@@ -22,6 +22,7 @@
 #include "platform/win/Messages.h"
 #include "platform/win/Metrics.h"
 #include "platform/win/Monitors.h"
+#include "platform/win/OwnerDraw.h"
 #include "platform/win/Paint.h"
 #include "platform/win/PenBrush.h"
 #include "platform/win/Region.h"
