@@ -11,6 +11,7 @@ using namespace win;
 
 LRESULT TrackBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT TabControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 namespace {
 
@@ -33,6 +34,7 @@ void RegisterComCtrlClasses() {
   std::lock_guard<std::mutex> guard(lock);
   Register("msctls_trackbar32", &TrackBarProc);
   Register("msctls_updown32", &UpDownProc);
+  Register("SysTabControl32", &TabControlProc);
 }
 
 }  // namespace forms

@@ -7,6 +7,7 @@
 // CN_VSCROLL).
 #include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "platform/forms/Controls.h"
 #include "platform/win/Types.h"
@@ -164,6 +165,105 @@ private:
   bool arrowKeys_ = true;
   bool thousands_ = true;
   int lastDelta_ = 0;
+};
+
+// ---- page control ----
+
+// The tab window's messages, item and notifications.
+inline constexpr win::UINT TCM_FIRST = 0x1300;
+inline constexpr win::UINT TCM_GETITEMCOUNT = TCM_FIRST + 4, TCM_GETITEMA = TCM_FIRST + 5,
+                           TCM_SETITEMA = TCM_FIRST + 6, TCM_INSERTITEMA = TCM_FIRST + 7,
+                           TCM_DELETEITEM = TCM_FIRST + 8, TCM_DELETEALLITEMS = TCM_FIRST + 9,
+                           TCM_GETITEMRECT = TCM_FIRST + 10, TCM_GETCURSEL = TCM_FIRST + 11,
+                           TCM_SETCURSEL = TCM_FIRST + 12, TCM_HITTEST = TCM_FIRST + 13,
+                           TCM_ADJUSTRECT = TCM_FIRST + 40, TCM_GETROWCOUNT = TCM_FIRST + 44,
+                           TCM_GETCURFOCUS = TCM_FIRST + 47, TCM_SETCURFOCUS = TCM_FIRST + 48;
+inline constexpr win::UINT TCIF_TEXT = 0x1, TCIF_IMAGE = 0x2, TCIF_PARAM = 0x8;
+inline constexpr int TCN_FIRST = -550;
+inline constexpr int TCN_SELCHANGE = TCN_FIRST - 1, TCN_SELCHANGING = TCN_FIRST - 2;
+struct TCITEMA {
+  win::UINT mask = 0;
+  win::DWORD dwState = 0;
+  win::DWORD dwStateMask = 0;
+  char* pszText = nullptr;
+  int cchTextMax = 0;
+  int iImage = -1;
+  win::LPARAM lParam = 0;
+};
+struct TCHITTESTINFO {
+  win::POINT pt{};
+  win::UINT flags = 0;
+};
+// The common header WM_NOTIFY carries from the tab window.
+struct NMTABHDR {
+  win::HWND hwndFrom{};
+  win::UINT_PTR idFrom = 0;
+  win::UINT code = 0;
+};
+
+class TPageControl;
+
+// A page of a page control: a container shown while its tab is the
+// selected one.
+class TTabSheet : public TWinControl {
+public:
+  explicit TTabSheet(TComponent* owner);
+  ~TTabSheet() override;
+  TPageControl* PageControl() const { return pageControl_; }
+  void SetPageControl(TPageControl* pc);
+  // Its place among the pages, tab shown or not.
+  int PageIndex() const;
+  // Its place among the tabs shown; -1 when its tab is hidden.
+  int TabIndex() const;
+  bool TabVisible() const { return tabVisible_; }
+  void SetTabVisible(bool v);
+
+protected:
+  void Dispatch(TMessage& m) override;
+
+private:
+  friend class TPageControl;
+  TPageControl* pageControl_ = nullptr;
+  bool tabVisible_ = true;
+};
+
+class TPageControl : public TWinControl {
+public:
+  explicit TPageControl(TComponent* owner);
+  ~TPageControl() override;
+  int PageCount() const { return static_cast<int>(pages_.size()); }
+  TTabSheet* Pages(int index) const;
+  TTabSheet* ActivePage() const { return activePage_; }
+  // By code: shows the page and selects its tab, firing nothing.
+  void SetActivePage(TTabSheet* page);
+  int ActivePageIndex() const { return activePage_ ? activePage_->PageIndex() : -1; }
+  void SetActivePageIndex(int index);
+  // The page after (or before) `current` whose tab shows, wrapping.
+  TTabSheet* FindNextPage(TTabSheet* current, bool goForward, bool checkTabVisible) const;
+  void SelectNextPage(bool goForward);
+
+  // Before the user changes page: clearing AllowChange keeps the page.
+  std::function<void(TObject* Sender, bool& AllowChange)> OnChanging;
+  // After the user changed page.
+  TNotifyEvent OnChange;
+
+protected:
+  void CreateParams(TCreateParams& p) override;
+  void CreateWnd() override;
+  void Dispatch(TMessage& m) override;
+  void AdjustClientRect(TRect& rect) const override;
+
+private:
+  friend class TTabSheet;
+  void InsertPage(TTabSheet* page);
+  void RemovePage(TTabSheet* page);
+  // Remakes the tabs from the pages whose tabs show.
+  void UpdateTabs();
+  void ShowPage(TTabSheet* page);
+  // The focus is on the tabs or on the page shown.
+  bool OwnsFocus() const;
+  std::vector<TTabSheet*> pages_;
+  TTabSheet* activePage_ = nullptr;
 };
 
 }  // namespace forms
