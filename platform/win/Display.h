@@ -3,6 +3,7 @@
 // windows in z-order (their regions, colour keys and alpha) into one
 // picture, the layered-window calls, and the interface a real backend (X11)
 // implements to show windows instead.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,20 @@ public:
 };
 // Installs a backend (not owned); null returns to the headless display.
 void SetDisplayBackend(DisplayBackend* backend);
+
+// Lets the calling (GUI) thread's message retrieval also serve another event
+// source: whenever `fd` turns readable the thread's message wait wakes, and
+// `service` runs on that thread at the start of every message retrieval (so
+// it must be cheap when there is nothing to do). Also call `RequestService`
+// from any thread to have it run soon. fd < 0 removes the source.
+void SetExternalWaitSource(int fd, std::function<void()> service);
+void RequestService();
+
+// Chooses the display at start: X11 when $DISPLAY names a server that
+// answers, the headless display otherwise. True when X11 was chosen.
+bool InitDisplay();
+// Closes the X11 display, if open, and returns to the headless one.
+void ShutdownDisplay();
 
 // Composes the virtual screen as it stands: the desktop colour, then every
 // visible top-level window from the bottom up. Pixels are opaque 0xFFRRGGBB.

@@ -1,15 +1,18 @@
 // Per-thread queues, posting, sending within and across threads, retrieval
 // and dispatch.
+#include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <cstring>
 #include <unordered_map>
 
 #include "platform/rtl/Clock.h"
 #include "platform/rtl/Threads.h"
+#include "platform/win/Display.h"
 #include "platform/win/Input.h"
 #include "platform/win/WindowInternal.h"
 
@@ -99,6 +102,74 @@ struct WindowFilter {
     return std::find(family.begin(), family.end(), hwnd) != family.end();
   }
 };
+
+
+// An outside event source (the X connection) served by one thread's message
+// retrieval. A watcher thread polls its descriptor and wakes the owner's
+// queue; the owner runs the service before looking at its queue and tells
+// the watcher to poll again.
+struct ExternalSource {
+  std::mutex mutex;
+  std::condition_variable cv;
+  int fd = -1;
+  int stop[2] = {-1, -1};
+  std::function<void()> service;
+  std::weak_ptr<ThreadQueue> owner;
+  DWORD ownerThread = 0;
+  bool waiting = false;  // the watcher waits for the owner to serve
+  bool quit = false;
+  std::thread watcher;
+};
+
+ExternalSource& externalSource() {
+  static ExternalSource s;
+  return s;
+}
+
+void watchExternal(ExternalSource& s, int fd, int stopFd) {
+  for (;;) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) continue;
+    if (fds[1].revents) return;
+    std::shared_ptr<ThreadQueue> q;
+    {
+      std::unique_lock lock(s.mutex);
+      if (s.quit) return;
+      s.waiting = true;
+      q = s.owner.lock();
+    }
+    if (!q) return;
+    Wake(*q);
+    q.reset();
+    std::unique_lock lock(s.mutex);
+    s.cv.wait(lock, [&] { return !s.waiting || s.quit; });
+    if (s.quit) return;
+  }
+}
+
+void serveExternal() {
+  static thread_local bool serving = false;
+  auto& s = externalSource();
+  std::function<void()> service;
+  {
+    std::lock_guard lock(s.mutex);
+    if (!s.service || s.ownerThread != CurrentThreadId() || serving) return;
+    service = s.service;
+  }
+  serving = true;
+  try {
+    service();
+  } catch (...) {
+    serving = false;
+    throw;
+  }
+  serving = false;
+  {
+    std::lock_guard lock(s.mutex);
+    s.waiting = false;
+  }
+  s.cv.notify_all();
+}
 
 bool inRange(UINT msg, UINT lo, UINT hi) { return (lo == 0 && hi == 0) || (msg >= lo && msg <= hi); }
 
@@ -410,6 +481,7 @@ namespace {
 bool fetch(ThreadQueue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
   const bool remove = (flags & PM_REMOVE) != 0;
   const WindowFilter windows(filter);
+  serveExternal();
   for (;;) {
     while (processOneIncoming(q)) {
     }
@@ -683,6 +755,46 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 }
 LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return callWindowProc(proc, hwnd, msg, wParam, lParam, true);
+}
+
+void SetExternalWaitSource(int fd, std::function<void()> service) {
+  auto& s = externalSource();
+  {
+    std::lock_guard lock(s.mutex);
+    s.quit = true;
+  }
+  s.cv.notify_all();
+  if (s.stop[1] >= 0) {
+    const char b = 1;
+    (void)!::write(s.stop[1], &b, 1);
+  }
+  if (s.watcher.joinable()) s.watcher.join();
+  for (int& p : s.stop)
+    if (p >= 0) ::close(p), p = -1;
+  std::lock_guard lock(s.mutex);
+  s.quit = false;
+  s.waiting = false;
+  s.fd = fd;
+  s.service = fd >= 0 ? std::move(service) : nullptr;
+  if (fd < 0) return;
+  s.owner = CurrentQueue();
+  s.ownerThread = CurrentThreadId();
+  if (::pipe(s.stop) != 0) {
+    s.service = nullptr;
+    return;
+  }
+  s.watcher = std::thread(watchExternal, std::ref(s), fd, s.stop[0]);
+}
+
+void RequestService() {
+  std::shared_ptr<ThreadQueue> q;
+  {
+    auto& s = externalSource();
+    std::lock_guard lock(s.mutex);
+    if (!s.service) return;
+    q = s.owner.lock();
+  }
+  if (q) Wake(*q);
 }
 
 int PumpMessages() {

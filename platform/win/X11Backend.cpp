@@ -1,0 +1,668 @@
+// The X11 display backend. Window-system changes arrive from any thread and
+// are only noted here; the GUI thread's message retrieval then serves the X
+// connection: it turns X events into messages and brings the X windows, their
+// shapes and their pixels up to date.
+#include "platform/win/X11Backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/shape.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "platform/win/Display.h"
+#include "platform/win/Input.h"
+#include "platform/win/Messages.h"
+#include "platform/win/Monitors.h"
+#include "platform/win/Window.h"
+#include "platform/win/WindowInternal.h"
+
+namespace win {
+namespace {
+
+using namespace detail;
+
+// What the X side needs of a top-level window, read under the tree lock.
+struct WindowState {
+  bool exists = false;
+  bool visible = false;
+  bool minimized = false;
+  bool popup = false;
+  bool topmost = false;
+  RECT rect{};
+  std::optional<Region> shape;  // window coordinates
+  DWORD layeredFlags = 0;       // LWA_* of SetLayeredWindowAttributes
+  COLORREF colorKey = 0;
+  BYTE alpha = 255;
+  bool perPixel = false;  // shows an UpdateLayeredWindow picture
+  DWORD ulwFlags = 0;
+  COLORREF ulwKey = 0;
+  std::shared_ptr<Surface> pixels;
+};
+
+struct XWin {
+  Window xid = 0;
+  bool mapped = false;
+  bool popup = false;
+  bool topmost = false;
+  bool minimized = false;
+  RECT rect{};
+  // The shape depends on the pixels (colour key or alpha).
+  bool pixelShape = false;
+  bool shaped = false;
+};
+
+uint32_t keyPixel(COLORREF key) { return (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key); }
+
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+// X keysyms to the platform's virtual keys (the unshifted keysym of the key).
+UINT virtualKeyOf(KeySym ks) {
+  if (ks >= XK_a && ks <= XK_z) return static_cast<UINT>('A' + (ks - XK_a));
+  if (ks >= XK_A && ks <= XK_Z) return static_cast<UINT>('A' + (ks - XK_A));
+  if (ks >= XK_0 && ks <= XK_9) return static_cast<UINT>('0' + (ks - XK_0));
+  if (ks >= XK_F1 && ks <= XK_F24) return static_cast<UINT>(VK_F1 + (ks - XK_F1));
+  if (ks >= XK_KP_0 && ks <= XK_KP_9) return static_cast<UINT>(VK_NUMPAD0 + (ks - XK_KP_0));
+  switch (ks) {
+    case XK_BackSpace: return VK_BACK;
+    case XK_Tab: case XK_ISO_Left_Tab: return VK_TAB;
+    case XK_Return: case XK_KP_Enter: return VK_RETURN;
+    case XK_Escape: return VK_ESCAPE;
+    case XK_space: return VK_SPACE;
+    case XK_Shift_L: case XK_Shift_R: return VK_SHIFT;
+    case XK_Control_L: case XK_Control_R: return VK_CONTROL;
+    case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: case XK_Meta_R: return VK_MENU;
+    case XK_Pause: return VK_PAUSE;
+    case XK_Caps_Lock: return VK_CAPITAL;
+    case XK_Prior: case XK_KP_Prior: return VK_PRIOR;
+    case XK_Next: case XK_KP_Next: return VK_NEXT;
+    case XK_End: case XK_KP_End: return VK_END;
+    case XK_Home: case XK_KP_Home: return VK_HOME;
+    case XK_Left: case XK_KP_Left: return VK_LEFT;
+    case XK_Up: case XK_KP_Up: return VK_UP;
+    case XK_Right: case XK_KP_Right: return VK_RIGHT;
+    case XK_Down: case XK_KP_Down: return VK_DOWN;
+    case XK_Print: return VK_SNAPSHOT;
+    case XK_Insert: case XK_KP_Insert: return VK_INSERT;
+    case XK_Delete: case XK_KP_Delete: return VK_DELETE;
+    case XK_Super_L: return VK_LWIN;
+    case XK_Super_R: return VK_RWIN;
+    case XK_Menu: return VK_APPS;
+    case XK_KP_Multiply: return VK_MULTIPLY;
+    case XK_KP_Add: return VK_ADD;
+    case XK_KP_Subtract: return VK_SUBTRACT;
+    case XK_KP_Decimal: return VK_DECIMAL;
+    case XK_KP_Divide: return VK_DIVIDE;
+    case XK_Num_Lock: return VK_NUMLOCK;
+    case XK_Scroll_Lock: return VK_SCROLL;
+    case XK_semicolon: return VK_OEM_1;
+    case XK_equal: return VK_OEM_PLUS;
+    case XK_comma: return VK_OEM_COMMA;
+    case XK_minus: return VK_OEM_MINUS;
+    case XK_period: return VK_OEM_PERIOD;
+    case XK_slash: return VK_OEM_2;
+    case XK_grave: return VK_OEM_3;
+    case XK_bracketleft: return VK_OEM_4;
+    case XK_backslash: return VK_OEM_5;
+    case XK_bracketright: return VK_OEM_6;
+    case XK_apostrophe: return VK_OEM_7;
+    default: return 0;
+  }
+}
+
+unsigned int fontCursorOf(uintptr_t id) {
+  switch (id) {
+    case IDC_IBEAM: return XC_xterm;
+    case IDC_WAIT: return XC_watch;
+    case IDC_APPSTARTING: return XC_watch;
+    case IDC_CROSS: return XC_crosshair;
+    case IDC_UPARROW: return XC_sb_up_arrow;
+    case IDC_SIZE: case IDC_SIZEALL: return XC_fleur;
+    case IDC_SIZENWSE: return XC_bottom_right_corner;
+    case IDC_SIZENESW: return XC_bottom_left_corner;
+    case IDC_SIZEWE: return XC_sb_h_double_arrow;
+    case IDC_SIZENS: return XC_sb_v_double_arrow;
+    case IDC_NO: return XC_pirate;
+    case IDC_HAND: return XC_hand2;
+    case IDC_HELP: return XC_question_arrow;
+    default: return XC_left_ptr;
+  }
+}
+
+// The character a key typed: from its keysym (Latin-1 keysyms are their
+// code points, Unicode keysyms carry theirs), else the Latin-1 lookup text.
+std::u16string textOf(KeySym ks, const char* text, int n) {
+  if (ks >= 0x20 && ks <= 0xFF) return std::u16string(1, static_cast<char16_t>(ks));
+  if ((ks & 0xFF000000ul) == 0x01000000ul) {
+    const uint32_t cp = ks & 0x00FFFFFFul;
+    if (cp < 0x10000) return std::u16string(1, static_cast<char16_t>(cp));
+    return {static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (cp & 0x3FF))};
+  }
+  std::u16string out;
+  for (int i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(text[i]));
+  return out;
+}
+
+class X11Display final : public DisplayBackend {
+public:
+  explicit X11Display(Display* dpy) : dpy_(dpy) {
+    screen_ = DefaultScreen(dpy_);
+    root_ = RootWindow(dpy_, screen_);
+    visual_ = DefaultVisual(dpy_, screen_);
+    depth_ = DefaultDepth(dpy_, screen_);
+    gc_ = XCreateGC(dpy_, root_, 0, nullptr);
+    int ev = 0, err = 0;
+    hasShape_ = XShapeQueryExtension(dpy_, &ev, &err) != 0;
+    motifHints_ = XInternAtom(dpy_, "_MOTIF_WM_HINTS", False);
+    deleteWindow_ = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
+    wmProtocols_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+    netState_ = XInternAtom(dpy_, "_NET_WM_STATE", False);
+    netAbove_ = XInternAtom(dpy_, "_NET_WM_STATE_ABOVE", False);
+    netActive_ = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
+    netOpacity_ = XInternAtom(dpy_, "_NET_WM_WINDOW_OPACITY", False);
+    netCheck_ = XInternAtom(dpy_, "_NET_SUPPORTING_WM_CHECK", False);
+    XSetErrorHandler(ignoreErrors);
+    SetScreenSize(DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_));
+  }
+
+  ~X11Display() override {
+    for (auto& [hwnd, xw] : windows_) XDestroyWindow(dpy_, xw.xid);
+    for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
+    XFreeGC(dpy_, gc_);
+    XCloseDisplay(dpy_);
+  }
+
+  int Fd() const { return ConnectionNumber(dpy_); }
+
+  unsigned long WindowOf(HWND hwnd) {
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? 0 : it->second.xid;
+  }
+
+  void WindowChanged(HWND topLevel) override {
+    {
+      std::lock_guard lock(mutex_);
+      changed_.insert(topLevel);
+    }
+    RequestService();
+  }
+  void SurfaceChanged(HWND topLevel, const RECT& rect) override {
+    {
+      std::lock_guard lock(mutex_);
+      dirty_[topLevel].push_back(rect);
+    }
+    RequestService();
+  }
+  void Beep(UINT) override {
+    // Only a note for the GUI thread: Xlib is used from that thread alone.
+    std::lock_guard lock(mutex_);
+    beep_ = true;
+  }
+  void CursorChanged(HCURSOR cursor) override {
+    {
+      std::lock_guard lock(mutex_);
+      cursor_ = cursor;
+      cursorChanged_ = true;
+    }
+    RequestService();
+  }
+
+  // Runs on the GUI thread at every message retrieval.
+  void Serve(bool roundTrip) {
+    if (roundTrip) XSync(dpy_, False);
+    while (XPending(dpy_)) {
+      XEvent e;
+      XNextEvent(dpy_, &e);
+      Handle(e);
+    }
+    std::set<HWND> changed;
+    std::map<HWND, std::vector<RECT>> dirty;
+    std::optional<HCURSOR> cursor;
+    bool beep;
+    {
+      std::lock_guard lock(mutex_);
+      changed.swap(changed_);
+      dirty.swap(dirty_);
+      if (cursorChanged_) cursor = cursor_;
+      cursorChanged_ = false;
+      beep = std::exchange(beep_, false);
+    }
+    // Destruction is not announced: windows whose handle went are dropped.
+    for (auto& [h, xw] : windows_)
+      if (!IsWindow(h)) changed.insert(h);
+    for (HWND h : changed) Update(h);
+    if (!changed.empty()) Restack();
+    for (auto& [h, rects] : dirty) Push(h, rects);
+    if (cursor) ApplyCursor(*cursor);
+    FollowCapture();
+    if (beep) XBell(dpy_, 0);
+    XFlush(dpy_);
+  }
+
+private:
+  static WindowState Read(HWND hwnd) {
+    WindowState s;
+    TreeGuard lock(TreeLock());
+    auto w = FindWnd(hwnd);
+    if (!w || w->destroyed || !IsTopLevel(*w)) return s;
+    s.exists = true;
+    s.visible = (w->style & WS_VISIBLE) != 0;
+    s.minimized = (w->style & WS_MINIMIZE) != 0;
+    s.popup = (w->style & WS_POPUP) && (w->style & WS_CAPTION) != WS_CAPTION && w->owner;
+    s.topmost = (w->exStyle & WS_EX_TOPMOST) != 0;
+    s.rect = w->window;
+    s.shape = w->shape;
+    const bool layered = (w->exStyle & WS_EX_LAYERED) != 0;
+    s.perPixel = layered && w->layeredSurface;
+    s.layeredFlags = layered ? w->layeredFlags : 0;
+    s.colorKey = w->colorKey;
+    s.alpha = w->alpha;
+    s.ulwFlags = w->ulwFlags;
+    s.ulwKey = w->ulwKey;
+    // A layered window shows nothing until it says how.
+    if (layered && !s.perPixel && !w->layeredFlags) s.visible = false;
+    s.pixels = s.perPixel ? w->layeredSurface : w->surface;
+    return s;
+  }
+
+  bool WindowManagerRuns() {
+    Atom type;
+    int format;
+    unsigned long n, after;
+    unsigned char* data = nullptr;
+    const bool runs = XGetWindowProperty(dpy_, root_, netCheck_, 0, 1, False, XA_WINDOW, &type, &format, &n,
+                                         &after, &data) == Success &&
+                      n == 1;
+    if (data) XFree(data);
+    return runs;
+  }
+
+  void Update(HWND hwnd) {
+    const WindowState s = Read(hwnd);
+    auto it = windows_.find(hwnd);
+    if (!s.exists) {
+      if (it != windows_.end()) {
+        XDestroyWindow(dpy_, it->second.xid);
+        byX_.erase(it->second.xid);
+        windows_.erase(it);
+      }
+      return;
+    }
+    const int w = std::max<LONG>(1, s.rect.Width()), h = std::max<LONG>(1, s.rect.Height());
+    if (it == windows_.end()) {
+      if (!s.visible) return;
+      XSetWindowAttributes a{};
+      a.override_redirect = s.popup ? True : False;
+      a.background_pixmap = None;
+      a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                     KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
+      XWin xw;
+      xw.xid = XCreateWindow(dpy_, root_, s.rect.left, s.rect.top, w, h, 0, CopyFromParent, InputOutput,
+                             CopyFromParent, CWOverrideRedirect | CWBackPixmap | CWEventMask, &a);
+      xw.popup = s.popup;
+      xw.rect = s.rect;
+      // No window-manager frame: the layer draws its own non-client area.
+      const long hints[5] = {2, 0, 0, 0, 0};
+      XChangeProperty(dpy_, xw.xid, motifHints_, motifHints_, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(hints), 5);
+      XSetWMProtocols(dpy_, xw.xid, &deleteWindow_, 1);
+      XSizeHints size{};
+      size.flags = PPosition | USPosition | PSize;
+      size.x = s.rect.left, size.y = s.rect.top, size.width = w, size.height = h;
+      XSetWMNormalHints(dpy_, xw.xid, &size);
+      if (currentCursor_) XDefineCursor(dpy_, xw.xid, currentCursor_);
+      it = windows_.emplace(hwnd, xw).first;
+      byX_[xw.xid] = hwnd;
+    }
+    XWin& xw = it->second;
+    if (!(xw.rect == s.rect)) {
+      XMoveResizeWindow(dpy_, xw.xid, s.rect.left, s.rect.top, w, h);
+      xw.rect = s.rect;
+    }
+    if (s.topmost != xw.topmost || !xw.mapped) SetAbove(xw, s.topmost);
+    SetOpacity(xw, s);
+    Reshape(hwnd, xw, s);
+    const bool show = s.visible && !s.minimized;
+    if (show && !xw.mapped) {
+      XMapRaised(dpy_, xw.xid);
+      xw.mapped = true;
+    } else if (!show && xw.mapped) {
+      if (s.minimized && WindowManagerRuns()) XIconifyWindow(dpy_, xw.xid, screen_);
+      else XUnmapWindow(dpy_, xw.xid);
+      xw.mapped = false;
+    }
+    xw.minimized = s.minimized;
+    // The whole picture goes out again after a change of size or mapping.
+    Push(hwnd, {RECT{0, 0, w, h}});
+  }
+
+  void SetAbove(XWin& xw, bool above) {
+    xw.topmost = above;
+    if (xw.mapped && WindowManagerRuns()) {
+      XEvent e{};
+      e.xclient.type = ClientMessage;
+      e.xclient.window = xw.xid;
+      e.xclient.message_type = netState_;
+      e.xclient.format = 32;
+      e.xclient.data.l[0] = above ? 1 : 0;
+      e.xclient.data.l[1] = static_cast<long>(netAbove_);
+      e.xclient.data.l[3] = 1;
+      XSendEvent(dpy_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    } else if (above) {
+      XChangeProperty(dpy_, xw.xid, netState_, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(&netAbove_), 1);
+    } else {
+      XDeleteProperty(dpy_, xw.xid, netState_);
+    }
+  }
+
+  void SetOpacity(const XWin& xw, const WindowState& s) {
+    BYTE a = 255;
+    if (s.perPixel) a = s.ulwFlags & 0x2 /*ULW_ALPHA*/ ? 255 : s.alpha;
+    if (s.layeredFlags & LWA_ALPHA) a = s.alpha;
+    if (a == 255) {
+      XDeleteProperty(dpy_, xw.xid, netOpacity_);
+      return;
+    }
+    const unsigned long v = static_cast<unsigned long>(a) * 0x01010101ul;
+    XChangeProperty(dpy_, xw.xid, netOpacity_, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&v), 1);
+  }
+
+  // The window region, less colour-keyed pixels and (for per-pixel layered
+  // windows) fully transparent ones, as the X window's bounding shape.
+  void Reshape(HWND, XWin& xw, const WindowState& s) {
+    if (!hasShape_) return;
+    const LONG w = s.rect.Width(), h = s.rect.Height();
+    const bool keyed = (s.layeredFlags & LWA_COLORKEY) || (s.perPixel && (s.ulwFlags & 0x1 /*ULW_COLORKEY*/));
+    const bool alpha = s.perPixel && (s.ulwFlags & 0x2 /*ULW_ALPHA*/);
+    xw.pixelShape = (keyed || alpha) && s.pixels;
+    if (!s.shape && !xw.pixelShape) {
+      if (xw.shaped) XShapeCombineMask(dpy_, xw.xid, ShapeBounding, 0, 0, None, ShapeSet);
+      xw.shaped = false;
+      return;
+    }
+    Region area = s.shape ? *s.shape : Region(RECT{0, 0, w, h});
+    area = area.Intersect(Region(RECT{0, 0, w, h}));
+    std::vector<XRectangle> out;
+    if (xw.pixelShape) {
+      const uint32_t key = keyPixel(s.perPixel ? s.ulwKey : s.colorKey);
+      std::vector<RECT> runs;
+      {
+        TreeGuard lock(TreeLock());
+        const Surface& px = *s.pixels;
+        for (LONG y = 0; y < std::min<LONG>(h, px.Height()); ++y) {
+          const uint32_t* row = px.Row(y);
+          LONG start = -1;
+          for (LONG x = 0; x <= std::min<LONG>(w, px.Width()); ++x) {
+            bool on = false;
+            if (x < std::min<LONG>(w, px.Width())) {
+              const uint32_t p = row[x];
+              on = !(keyed && (p & 0xFFFFFFu) == key) && !(alpha && (p >> 24) == 0);
+            }
+            if (on && start < 0) start = x;
+            if (!on && start >= 0) runs.push_back(RECT{start, y, x, y + 1}), start = -1;
+          }
+        }
+      }
+      area = area.Intersect(Region::FromRects(runs));
+    }
+    for (const RECT& r : area.Rects())
+      out.push_back(XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
+                               static_cast<unsigned short>(r.Width()), static_cast<unsigned short>(r.Height())});
+    XShapeCombineRectangles(dpy_, xw.xid, ShapeBounding, 0, 0, out.data(), static_cast<int>(out.size()), ShapeSet,
+                            Unsorted);
+    xw.shaped = true;
+  }
+
+  // Without a window manager the X stacking follows the window list.
+  void Restack() {
+    if (WindowManagerRuns()) return;
+    std::vector<Window> order;
+    {
+      TreeGuard lock(TreeLock());
+      for (HWND h : DesktopWnd()->children) {
+        auto it = windows_.find(h);
+        if (it != windows_.end() && it->second.mapped) order.push_back(it->second.xid);
+      }
+    }
+    if (order.size() > 1) XRestackWindows(dpy_, order.data(), static_cast<int>(order.size()));
+  }
+
+  void Push(HWND hwnd, const std::vector<RECT>& rects) {
+    auto it = windows_.find(hwnd);
+    if (it == windows_.end() || !it->second.mapped) return;
+    XWin& xw = it->second;
+    const WindowState s = Read(hwnd);
+    if (!s.exists || !s.pixels) return;
+    if (xw.pixelShape) Reshape(hwnd, xw, s);
+    Region all;
+    for (const RECT& r : rects) all = all.Union(Region(r));
+    TreeGuard lock(TreeLock());
+    const Surface& px = *s.pixels;
+    all = all.Intersect(Region(RECT{0, 0, std::min<LONG>(px.Width(), s.rect.Width()),
+                                    std::min<LONG>(px.Height(), s.rect.Height())}));
+    for (const RECT& r : all.Rects()) {
+      const int w = r.Width(), h = r.Height();
+      if (w <= 0 || h <= 0) continue;
+      auto* data = static_cast<char*>(std::malloc(static_cast<size_t>(w) * h * 4));
+      if (!data) continue;
+      for (int y = 0; y < h; ++y) {
+        const uint32_t* in = px.Row(r.top + y) + r.left;
+        auto* out = reinterpret_cast<uint32_t*>(data) + static_cast<size_t>(y) * w;
+        for (int x = 0; x < w; ++x) out[x] = in[x] & 0x00FFFFFFu;
+      }
+      XImage* img = XCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, data,
+                                 static_cast<unsigned>(w), static_cast<unsigned>(h), 32, w * 4);
+      if (!img) {
+        std::free(data);
+        continue;
+      }
+      img->byte_order = LSBFirst;
+      XPutImage(dpy_, xw.xid, gc_, img, 0, 0, r.left, r.top, static_cast<unsigned>(w), static_cast<unsigned>(h));
+      XDestroyImage(img);
+    }
+  }
+
+  void ApplyCursor(HCURSOR cursor) {
+    const uintptr_t id = StandardCursorId(cursor);
+    auto it = cursors_.find(id);
+    if (it == cursors_.end()) it = cursors_.emplace(id, XCreateFontCursor(dpy_, fontCursorOf(id))).first;
+    currentCursor_ = it->second;
+    for (auto& [h, xw] : windows_) XDefineCursor(dpy_, xw.xid, currentCursor_);
+  }
+
+  // Capture (and the popup menus that use it) holds the pointer.
+  void FollowCapture() {
+    HWND capture = GetCapture();
+    HWND top = capture ? GetAncestor(capture, GA_ROOT) : nullptr;
+    if (top == grabbed_) return;
+    if (grabbed_) XUngrabPointer(dpy_, CurrentTime);
+    grabbed_ = nullptr;
+    auto it = top ? windows_.find(top) : windows_.end();
+    if (it != windows_.end() && it->second.mapped &&
+        XGrabPointer(dpy_, it->second.xid, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime) == GrabSuccess)
+      grabbed_ = top;
+  }
+
+  HWND Owner(Window xid) {
+    auto it = byX_.find(xid);
+    return it == byX_.end() ? nullptr : it->second;
+  }
+
+  // The platform's modifier keys follow the X event's state, so characters
+  // come out shifted as the X side typed them.
+  void SyncModifiers(unsigned int state) {
+    const std::pair<unsigned int, UINT> mods[] = {{ShiftMask, VK_SHIFT}, {ControlMask, VK_CONTROL},
+                                                  {Mod1Mask, VK_MENU}};
+    for (auto [mask, vk] : mods) {
+      const bool want = (state & mask) != 0;
+      const bool down = GetAsyncKeyState(static_cast<int>(vk)) < 0;
+      if (want != down) InjectKey(vk, want);
+    }
+  }
+
+  void Handle(XEvent& e) {
+    HWND hwnd = Owner(e.xany.window);
+    switch (e.type) {
+      case Expose:
+        if (hwnd) {
+          std::lock_guard lock(mutex_);
+          dirty_[hwnd].push_back(RECT{e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width,
+                                      e.xexpose.y + e.xexpose.height});
+        }
+        break;
+      case MotionNotify:
+        InjectMouseMove(e.xmotion.x_root, e.xmotion.y_root);
+        break;
+      case ButtonPress:
+      case ButtonRelease: {
+        const bool down = e.type == ButtonPress;
+        const unsigned b = e.xbutton.button;
+        InjectMouseMove(e.xbutton.x_root, e.xbutton.y_root);
+        if (b == Button4 || b == Button5) {
+          if (down) InjectMouseWheel(b == Button4 ? 120 : -120);
+        } else if (b >= Button1 && b <= Button3) {
+          InjectMouseButton(b == Button1 ? 0 : b == Button3 ? 1 : 2, down);
+        }
+        break;
+      }
+      case KeyPress:
+      case KeyRelease: {
+        const bool down = e.type == KeyPress;
+        const UINT vk = virtualKeyOf(XLookupKeysym(&e.xkey, 0));
+        if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU) SyncModifiers(e.xkey.state);
+        char text[32];
+        KeySym ks = 0;
+        const int n = down ? XLookupString(&e.xkey, text, sizeof text, &ks, nullptr) : 0;
+        const std::u16string chars = n > 0 ? textOf(ks, text, n) : std::u16string();
+        // A key the US layout types the same way goes in as that key; any
+        // other character goes in as itself.
+        bool asKey = vk != 0;
+        if (asKey && chars.size() == 1 && chars[0] >= 0x20 && !(e.xkey.state & (ControlMask | Mod1Mask))) {
+          const int16_t scan = VkKeyScanW(static_cast<WCHAR>(chars[0]));
+          asKey = scan != -1 && static_cast<UINT>(scan & 0xFF) == vk &&
+                  ((scan & 0x100) != 0) == ((e.xkey.state & ShiftMask) != 0);
+        }
+        if (asKey) {
+          InjectKey(vk, down);
+        } else if (down && !chars.empty()) {
+          InjectText(chars);
+        }
+        break;
+      }
+      case MappingNotify:
+        XRefreshKeyboardMapping(&e.xmapping);
+        break;
+      case FocusIn:
+        if (hwnd && GetActiveWindow() != hwnd) SetActiveWindow(hwnd);
+        break;
+      case ConfigureNotify:
+        if (hwnd && (e.xconfigure.send_event || !WindowManagerRuns())) {
+          auto it = windows_.find(hwnd);
+          const int x = e.xconfigure.x, y = e.xconfigure.y;
+          if (it != windows_.end() && (it->second.rect.left != x || it->second.rect.top != y)) {
+            it->second.rect = RECT{x, y, x + it->second.rect.Width(), y + it->second.rect.Height()};
+            SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+          }
+        }
+        break;
+      case ClientMessage:
+        if (hwnd && e.xclient.message_type == wmProtocols_ &&
+            static_cast<Atom>(e.xclient.data.l[0]) == deleteWindow_)
+          PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        break;
+      default:
+        break;
+    }
+  }
+
+  Display* dpy_;
+  int screen_ = 0;
+  Window root_ = 0;
+  Visual* visual_ = nullptr;
+  int depth_ = 24;
+  GC gc_;
+  bool hasShape_ = false;
+  Atom motifHints_, deleteWindow_, wmProtocols_, netState_, netAbove_, netActive_, netOpacity_, netCheck_;
+
+  std::mutex mutex_;  // guards the notes below
+  std::set<HWND> changed_;
+  std::map<HWND, std::vector<RECT>> dirty_;
+  HCURSOR cursor_{};
+  bool cursorChanged_ = false;
+  bool beep_ = false;
+
+  // GUI thread only.
+  std::map<HWND, XWin> windows_;
+  std::map<Window, HWND> byX_;
+  std::map<uintptr_t, Cursor> cursors_;
+  Cursor currentCursor_ = 0;
+  HWND grabbed_{};
+};
+
+std::unique_ptr<X11Display>& instance() {
+  static std::unique_ptr<X11Display> d;
+  return d;
+}
+
+void markAllTopLevels(X11Display& d) {
+  std::vector<HWND> tops;
+  {
+    TreeGuard lock(TreeLock());
+    tops = DesktopWnd()->children;
+  }
+  for (HWND h : tops) d.WindowChanged(h);
+}
+
+}  // namespace
+
+bool InitX11Display(const char* name) {
+  ShutdownDisplay();
+  Display* dpy = XOpenDisplay(name);
+  if (!dpy) return false;
+  auto& d = instance();
+  d = std::make_unique<X11Display>(dpy);
+  X11Display* raw = d.get();
+  SetDisplayBackend(raw);
+  SetExternalWaitSource(raw->Fd(), [raw] { raw->Serve(false); });
+  markAllTopLevels(*raw);
+  return true;
+}
+
+bool X11DisplayActive() { return instance() != nullptr; }
+
+unsigned long X11WindowOf(HWND hwnd) { return instance() ? instance()->WindowOf(hwnd) : 0; }
+
+void X11Sync() {
+  if (instance()) instance()->Serve(true);
+}
+
+bool InitDisplay() {
+  const char* name = std::getenv("DISPLAY");
+  if (!name || !*name) return false;
+  return InitX11Display(name);
+}
+
+void ShutdownDisplay() {
+  auto& d = instance();
+  if (!d) return;
+  SetExternalWaitSource(-1, nullptr);
+  SetDisplayBackend(nullptr);
+  d.reset();
+  SetMonitorLayout({});
+}
+
+}  // namespace win

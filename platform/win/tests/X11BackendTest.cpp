@@ -1,0 +1,235 @@
+// The X11 backend against a private Xvfb server: shapes, pixels and typed
+// keys as another X client sees and sends them.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "WinTestUtil.h"
+#include "X11Peer.h"
+#include "platform/win/Api.h"
+#include "platform/win/Display.h"
+#include "platform/win/X11Backend.h"
+
+namespace {
+
+using namespace win;
+
+bool onPath(const char* tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+class X11Backend : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    // Xvfb picks a free display itself and writes its number once it listens.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    pid_ = ::fork();
+    ASSERT_GE(pid_, 0);
+    if (pid_ == 0) {
+      ::close(fds[0]);
+      const std::string fd = std::to_string(fds[1]);
+      // Its probing for a free display number is noise in the test output.
+      if (FILE* null = std::fopen("/dev/null", "w")) ::dup2(::fileno(null), 2);
+      ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    char c;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    display_ = ":" + number;
+    ASSERT_TRUE(InitX11Display(display_.c_str()));
+    peer_ = std::make_unique<x11test::Peer>(display_);
+    ASSERT_TRUE(peer_->Open());
+  }
+
+  void TearDown() override {
+    wintest::Cleanup();
+    ShutdownDisplay();
+    peer_.reset();
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  // Delivers what the window system and the server have for each other.
+  static void Settle() {
+    for (int i = 0; i < 3; ++i) {
+      X11Sync();
+      PumpMessages();
+    }
+    X11Sync();
+  }
+
+  // The X window's bounding shape as a pixel mask over w x h.
+  std::vector<bool> XShapeMask(HWND hwnd, int w, int h) {
+    std::vector<bool> mask(static_cast<size_t>(w) * h, false);
+    for (const auto& r : peer_->ShapeRects(X11WindowOf(hwnd)))
+      for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+          if (x >= 0 && y >= 0 && x < w && y < h) mask[static_cast<size_t>(y) * w + x] = true;
+    return mask;
+  }
+
+  pid_t pid_ = -1;
+  std::string display_;
+  std::unique_ptr<x11test::Peer> peer_;
+};
+
+// A picture with edges in both directions and a transparent corner.
+std::shared_ptr<Surface> pattern(int w, int h) {
+  auto s = std::make_shared<Surface>(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool key = x < 30 && y < 20;
+      const uint32_t a = (x + y) % 5 == 0 || key ? 0 : 255;
+      s->Row(y)[x] = key ? 0xFF00FF00u : a ? (a << 24) | ((x * 3) << 16 & 0xFF0000) | ((y * 5) << 8 & 0xFF00) | 0x40 : 0;
+    }
+  return s;
+}
+
+TEST_F(X11Backend, BoundingShapeFollowsRegionColourKeyAndAlpha) {
+  const int w = 160, h = 100;
+  struct Case {
+    const char* name;
+    std::function<HWND()> make;
+    std::function<bool(int, int)> inside;
+  };
+  const auto pic = pattern(w, h);
+  const Case cases[] = {
+      {"elliptic region",
+       [] {
+         HWND hwnd = wintest::MakeTopLevel(40, 50, w, h);
+         SetWindowRgn(hwnd, CreateEllipticRgn(0, 0, w, h), TRUE);
+         return hwnd;
+       },
+       [](int x, int y) {
+         HRGN r = CreateEllipticRgn(0, 0, w, h);
+         const bool in = PtInRegion(r, x, y);
+         DeleteObject(r);
+         return in;
+       }},
+      {"colour key",
+       [&] {
+         HWND hwnd = wintest::MakeTopLevel(300, 50, w, h, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED);
+         SetLayeredWindowAttributes(hwnd, RGB(0, 255, 0), 255, LWA_COLORKEY);
+         wintest::FillWindow(hwnd, 0xFF102030);
+         HDC dc = GetWindowDC(hwnd);
+         HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+         RECT hole{10, 10, 50, 40};
+         FillRect(dc, &hole, green);
+         DeleteObject(green);
+         ReleaseDC(hwnd, dc);
+         return hwnd;
+       },
+       [](int x, int y) { return !(x >= 10 && x < 50 && y >= 10 && y < 40); }},
+      {"per-pixel alpha with key",
+       [&] {
+         HWND hwnd = wintest::MakeTopLevel(40, 300, w, h, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED);
+         const SIZE size{w, h};
+         UpdateLayeredWindowFromSurface(hwnd, nullptr, &size, *pic, POINT{0, 0}, RGB(0, 255, 0), 255,
+                                        ULW_ALPHA | ULW_COLORKEY);
+         return hwnd;
+       },
+       [&](int x, int y) {
+         const uint32_t p = pic->Row(y)[x];
+         return (p >> 24) != 0 && (p & 0xFFFFFF) != 0x00FF00;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND hwnd = c.make();
+    Settle();
+    ASSERT_NE(X11WindowOf(hwnd), 0u);
+    const auto got = XShapeMask(hwnd, w, h);
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) wrong += got[static_cast<size_t>(y) * w + x] != c.inside(x, y);
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+TEST_F(X11Backend, WindowGeometryAndVisibilityFollowTheWindow) {
+  HWND hwnd = wintest::MakeTopLevel(100, 120, 200, 90);
+  Settle();
+  const unsigned long xid = X11WindowOf(hwnd);
+  ASSERT_NE(xid, 0u);
+  SetWindowPos(hwnd, nullptr, 210, 33, 150, 70, SWP_NOZORDER | SWP_NOACTIVATE);
+  Settle();
+  x11test::PeerRect a{};
+  bool viewable = false;
+  ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));
+  EXPECT_EQ((std::vector<int>{a.x, a.y, a.width, a.height}), (std::vector<int>{210, 33, 150, 70}));
+  EXPECT_TRUE(viewable);
+  ShowWindow(hwnd, SW_HIDE);
+  Settle();
+  ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));
+  EXPECT_FALSE(viewable);
+  DestroyWindow(hwnd);
+  Settle();
+  EXPECT_EQ(X11WindowOf(hwnd), 0u);
+}
+
+TEST_F(X11Backend, PixelsOnTheServerEqualTheHeadlessRendering) {
+  const int w = 220, h = 130;
+  HWND hwnd = wintest::MakeTopLevel(60, 70, w, h, WS_POPUP | WS_VISIBLE | WS_BORDER);
+  wintest::FillWindow(hwnd, 0xFFE0E0E0);
+  HDC dc = GetDC(hwnd);
+  HBRUSH red = CreateSolidBrush(RGB(200, 30, 40));
+  RECT r{15, 12, 90, 70};
+  FillRect(dc, &r, red);
+  DeleteObject(red);
+  SetBkMode(dc, TRANSPARENT);
+  TextOutA(dc, 20, 80, "Xg 123", 6);
+  Ellipse(dc, 120, 20, 200, 100);
+  ReleaseDC(hwnd, dc);
+  Settle();
+  auto expected = CaptureWindow(hwnd);
+  ASSERT_TRUE(expected);
+  const auto got = peer_->Pixels(X11WindowOf(hwnd), w, h);
+  ASSERT_EQ(got.size(), static_cast<size_t>(w) * h);
+  int wrong = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) wrong += got[static_cast<size_t>(y) * w + x] != (expected->Row(y)[x] & 0xFFFFFF);
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(X11Backend, KeysTypedByAnotherClientArriveAsCharactersThroughTheMessageWait) {
+  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  HWND hwnd = wintest::MakeTopLevel(50, 50, 120, 60);
+  Settle();
+  SetFocus(hwnd);
+  wintest::Log().Clear();
+  const std::string typed = "aB1!; z";
+  const std::string cmd = "DISPLAY=" + display_ + " xdotool type --delay 0 --window " +
+                          std::to_string(X11WindowOf(hwnd)) + " '" + typed + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  // No explicit sync: the message wait itself must wake for the X events.
+  const std::u16string want = u"aB1!; z";
+  std::u16string got;
+  MSG m;
+  while (got.size() < want.size() && GetMessageA(&m, nullptr, 0, 0) > 0) {
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
+    got.clear();
+    for (const auto& l : wintest::Log().Of(WM_CHAR))
+      if (l.hwnd == hwnd) got.push_back(static_cast<char16_t>(l.wParam));
+  }
+  EXPECT_EQ(got, want);
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#include "X11Peer.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+namespace x11test {
+
+namespace {
+Display* d(void* p) { return static_cast<Display*>(p); }
+int ignore(Display*, XErrorEvent*) { return 0; }
+}  // namespace
+
+Peer::Peer(const std::string& display) : dpy_(XOpenDisplay(display.c_str())) { XSetErrorHandler(ignore); }
+
+Peer::~Peer() {
+  if (dpy_) XCloseDisplay(d(dpy_));
+}
+
+std::vector<PeerRect> Peer::ShapeRects(unsigned long window) {
+  int count = 0, ordering = 0;
+  XRectangle* rects = XShapeGetRectangles(d(dpy_), window, ShapeBounding, &count, &ordering);
+  std::vector<PeerRect> out;
+  for (int i = 0; i < count; ++i) out.push_back({rects[i].x, rects[i].y, rects[i].width, rects[i].height});
+  if (rects) XFree(rects);
+  return out;
+}
+
+bool Peer::Geometry(unsigned long window, PeerRect* rect, bool* viewable) {
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(d(dpy_), window, &a)) return false;
+  *rect = {a.x, a.y, a.width, a.height};
+  *viewable = a.map_state == IsViewable;
+  return true;
+}
+
+std::vector<uint32_t> Peer::Pixels(unsigned long window, int width, int height) {
+  std::vector<uint32_t> out;
+  XImage* img = XGetImage(d(dpy_), window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                          AllPlanes, ZPixmap);
+  if (!img) return out;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) out.push_back(static_cast<uint32_t>(XGetPixel(img, x, y) & 0xFFFFFF));
+  XDestroyImage(img);
+  return out;
+}
+
+}  // namespace x11test

@@ -1,0 +1,32 @@
+#pragma once
+// Another X client beside the program under test, to look at its windows
+// as the server holds them. Xlib stays in X11Peer.cpp.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace x11test {
+
+struct PeerRect {
+  int x, y, width, height;
+};
+
+class Peer {
+public:
+  explicit Peer(const std::string& display);
+  ~Peer();
+  Peer(const Peer&) = delete;
+  Peer& operator=(const Peer&) = delete;
+  bool Open() const { return dpy_ != nullptr; }
+  // The bounding shape's rectangles (window coordinates).
+  std::vector<PeerRect> ShapeRects(unsigned long window);
+  // Position, size and whether the window is viewable; false for a bad id.
+  bool Geometry(unsigned long window, PeerRect* rect, bool* viewable);
+  // The window's pixels as 0x00RRGGBB, row by row.
+  std::vector<uint32_t> Pixels(unsigned long window, int width, int height);
+
+private:
+  void* dpy_ = nullptr;
+};
+
+}  // namespace x11test
