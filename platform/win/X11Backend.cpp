@@ -9,9 +9,14 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/extensions/shape.h>
+#ifdef VORIX_HAVE_XFIXES
+#include <X11/extensions/Xfixes.h>
+#endif
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -21,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/rtl/Text.h"
+#include "platform/win/Clipboard.h"
 #include "platform/win/Display.h"
 #include "platform/win/Input.h"
 #include "platform/win/Messages.h"
@@ -154,6 +161,95 @@ std::u16string textOf(KeySym ks, const char* text, int n) {
   return out;
 }
 
+// File lists travel as text/uri-list: file URLs, one a line.
+std::string fileUrl(const std::u16string& path) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : rtl::WideToUtf8(path)) {
+    if (std::isalnum(c) || std::strchr("/-._~", c)) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::vector<std::u16string> pathsOfUriList(const std::string& list) {
+  std::vector<std::u16string> out;
+  size_t pos = 0;
+  while (pos < list.size()) {
+    size_t end = list.find('\n', pos);
+    if (end == std::string::npos) end = list.size();
+    std::string line = list.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#' || line.compare(0, 7, "file://") != 0) continue;
+    const size_t slash = line.find('/', 7);  // past an optional host name
+    if (slash == std::string::npos) continue;
+    std::string path;
+    for (size_t i = slash; i < line.size(); ++i) {
+      if (line[i] == '%' && i + 2 < line.size() && std::isxdigit(static_cast<unsigned char>(line[i + 1])) &&
+          std::isxdigit(static_cast<unsigned char>(line[i + 2]))) {
+        path.push_back(static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16)));
+        i += 2;
+      } else {
+        path.push_back(line[i]);
+      }
+    }
+    out.push_back(rtl::Utf8ToWide(path));
+  }
+  return out;
+}
+
+// A CF_HDROP block: a 20-byte header (offset of the list, drop point,
+// non-client flag, wide flag), then the names, each ended by a zero, and a
+// final zero.
+std::vector<std::u16string> pathsOfDrop(HGLOBAL h) {
+  std::vector<std::u16string> out;
+  const size_t size = GlobalSize(h);
+  const auto* p = static_cast<const uint8_t*>(GlobalLock(h));
+  if (!p || size < 20) return out;
+  uint32_t offset, wide;
+  std::memcpy(&offset, p, 4);
+  std::memcpy(&wide, p + 16, 4);
+  std::u16string cur;
+  for (size_t i = offset; i < size;) {
+    char16_t c;
+    if (wide) {
+      if (i + 2 > size) break;
+      std::memcpy(&c, p + i, 2);
+      i += 2;
+    } else {
+      c = p[i++];
+    }
+    if (c) {
+      cur.push_back(c);
+      continue;
+    }
+    if (cur.empty()) break;
+    out.push_back(std::exchange(cur, {}));
+  }
+  GlobalUnlock(h);
+  return out;
+}
+
+HGLOBAL dropOfPaths(const std::vector<std::u16string>& paths) {
+  std::u16string list;
+  for (const auto& path : paths) list += path + u'\0';
+  list += u'\0';
+  HGLOBAL h = GlobalAlloc(GHND, 20 + list.size() * 2);
+  auto* p = static_cast<uint8_t*>(GlobalLock(h));
+  const uint32_t offset = 20, wide = 1;
+  std::memcpy(p, &offset, 4);
+  std::memcpy(p + 16, &wide, 4);
+  std::memcpy(p + 20, list.data(), list.size() * 2);
+  GlobalUnlock(h);
+  return h;
+}
+
 class X11Display final : public DisplayBackend {
 public:
   explicit X11Display(Display* dpy) : dpy_(dpy) {
@@ -172,11 +268,37 @@ public:
     netActive_ = XInternAtom(dpy_, "_NET_ACTIVE_WINDOW", False);
     netOpacity_ = XInternAtom(dpy_, "_NET_WM_WINDOW_OPACITY", False);
     netCheck_ = XInternAtom(dpy_, "_NET_SUPPORTING_WM_CHECK", False);
+    clipboard_ = XInternAtom(dpy_, "CLIPBOARD", False);
+    targets_ = XInternAtom(dpy_, "TARGETS", False);
+    utf8_ = XInternAtom(dpy_, "UTF8_STRING", False);
+    textPlain_ = XInternAtom(dpy_, "text/plain;charset=utf-8", False);
+    uriList_ = XInternAtom(dpy_, "text/uri-list", False);
+    transfer_ = XInternAtom(dpy_, "VORIX_SELECTION", False);
+    XSetWindowAttributes ca{};
+    ca.event_mask = PropertyChangeMask;
+    clipWin_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask, &ca);
+#ifdef VORIX_HAVE_XFIXES
+    int fixesError = 0;
+    if (XFixesQueryExtension(dpy_, &fixesEvent_, &fixesError))
+      XFixesSelectSelectionInput(dpy_, clipWin_, clipboard_, XFixesSetSelectionOwnerNotifyMask);
+    else
+      fixesEvent_ = -1;
+#endif
+    SetClipboardChangeListener([this] {
+      if (importing_) return;
+      {
+        std::lock_guard lock(mutex_);
+        claim_ = true;
+      }
+      RequestService();
+    });
     XSetErrorHandler(ignoreErrors);
     SetScreenSize(DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_));
   }
 
   ~X11Display() override {
+    SetClipboardChangeListener(nullptr);
+    XDestroyWindow(dpy_, clipWin_);
     for (auto& [hwnd, xw] : windows_) XDestroyWindow(dpy_, xw.xid);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
     XFreeGC(dpy_, gc_);
@@ -229,7 +351,7 @@ public:
     std::set<HWND> changed;
     std::map<HWND, std::vector<RECT>> dirty;
     std::optional<HCURSOR> cursor;
-    bool beep;
+    bool beep, claim;
     {
       std::lock_guard lock(mutex_);
       changed.swap(changed_);
@@ -237,6 +359,7 @@ public:
       if (cursorChanged_) cursor = cursor_;
       cursorChanged_ = false;
       beep = std::exchange(beep_, false);
+      claim = std::exchange(claim_, false);
     }
     // Destruction is not announced: windows whose handle went are dropped.
     for (auto& [h, xw] : windows_)
@@ -247,6 +370,7 @@ public:
     if (cursor) ApplyCursor(*cursor);
     FollowCapture();
     if (beep) XBell(dpy_, 0);
+    if (claim) XSetSelectionOwner(dpy_, clipboard_, clipWin_, CurrentTime);
     XFlush(dpy_);
   }
 
@@ -563,6 +687,12 @@ private:
         }
         break;
       }
+      case SelectionRequest:
+        AnswerSelection(e.xselectionrequest);
+        break;
+      case SelectionNotify:
+        TakeSelection(e.xselection);
+        break;
       case MappingNotify:
         XRefreshKeyboardMapping(&e.xmapping);
         break;
@@ -585,8 +715,112 @@ private:
           PostMessageA(hwnd, WM_CLOSE, 0, 0);
         break;
       default:
+#ifdef VORIX_HAVE_XFIXES
+        if (fixesEvent_ >= 0 && e.type == fixesEvent_ + XFixesSelectionNotify) {
+          const auto& n = reinterpret_cast<const XFixesSelectionNotifyEvent&>(e);
+          if (n.owner != None && n.owner != clipWin_)
+            XConvertSelection(dpy_, clipboard_, targets_, transfer_, clipWin_, n.selection_timestamp);
+        }
+#endif
         break;
     }
+  }
+
+  // Another client asks for the program's clipboard.
+  void AnswerSelection(const XSelectionRequestEvent& r) {
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = r.requestor;
+    reply.xselection.selection = r.selection;
+    reply.xselection.target = r.target;
+    reply.xselection.time = r.time;
+    reply.xselection.property = None;
+    const Atom property = r.property != None ? r.property : r.target;
+    if (r.selection == clipboard_ && OpenClipboard(nullptr)) {
+      const HGLOBAL text = GetClipboardData(CF_UNICODETEXT);
+      const HGLOBAL drop = GetClipboardData(CF_HDROP);
+      if (r.target == targets_) {
+        std::vector<Atom> list{targets_};
+        if (text) list.insert(list.end(), {utf8_, textPlain_, XA_STRING});
+        if (drop) list.push_back(uriList_);
+        XChangeProperty(dpy_, r.requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
+        reply.xselection.property = property;
+      } else if (text && (r.target == utf8_ || r.target == textPlain_ || r.target == XA_STRING)) {
+        std::u16string wide(static_cast<const char16_t*>(GlobalLock(text)));
+        GlobalUnlock(text);
+        std::string bytes;
+        if (r.target == XA_STRING) {
+          for (char16_t c : wide) bytes.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+        } else {
+          bytes = rtl::WideToUtf8(wide);
+        }
+        XChangeProperty(dpy_, r.requestor, property, r.target, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+        reply.xselection.property = property;
+      } else if (drop && r.target == uriList_) {
+        std::string list;
+        for (const auto& path : pathsOfDrop(drop)) list += fileUrl(path) + "\r\n";
+        XChangeProperty(dpy_, r.requestor, property, uriList_, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
+        reply.xselection.property = property;
+      }
+      CloseClipboard();
+    }
+    XSendEvent(dpy_, r.requestor, False, 0, &reply);
+  }
+
+  // Another client's clipboard arrives: first its list of targets, then the
+  // chosen form (a file list before text).
+  void TakeSelection(const XSelectionEvent& n) {
+    if (n.selection != clipboard_ || n.requestor != clipWin_ || n.property == None) return;
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy_, clipWin_, transfer_, 0, 1 << 24, True, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success)
+      return;
+    if (n.target == targets_) {
+      Atom want = None;
+      if (format == 32) {
+        const auto* atoms = reinterpret_cast<const Atom*>(data);
+        auto has = [&](Atom a) { return std::find(atoms, atoms + count, a) != atoms + count; };
+        want = has(uriList_) ? uriList_ : has(utf8_) ? utf8_ : has(XA_STRING) ? XA_STRING : None;
+      }
+      if (data) XFree(data);
+      if (want != None) XConvertSelection(dpy_, clipboard_, want, transfer_, clipWin_, n.time);
+      return;
+    }
+    const std::string bytes(reinterpret_cast<const char*>(data), format == 8 ? count : 0);
+    if (data) XFree(data);
+    HGLOBAL block = nullptr;
+    UINT cf = CF_UNICODETEXT;
+    if (n.target == uriList_) {
+      const auto paths = pathsOfUriList(bytes);
+      if (paths.empty()) return;
+      block = dropOfPaths(paths);
+      cf = CF_HDROP;
+    } else {
+      std::u16string wide;
+      if (n.target == XA_STRING) {
+        for (unsigned char c : bytes) wide.push_back(c);
+      } else {
+        wide = rtl::Utf8ToWide(bytes);
+      }
+      block = GlobalAlloc(GHND, (wide.size() + 1) * 2);
+      std::memcpy(GlobalLock(block), wide.c_str(), (wide.size() + 1) * 2);
+      GlobalUnlock(block);
+    }
+    if (!OpenClipboard(nullptr)) {
+      GlobalFree(block);
+      return;
+    }
+    importing_ = true;
+    EmptyClipboard();
+    SetClipboardData(cf, block);
+    CloseClipboard();
+    importing_ = false;
   }
 
   Display* dpy_;
@@ -598,12 +832,20 @@ private:
   bool hasShape_ = false;
   Atom motifHints_, deleteWindow_, wmProtocols_, netState_, netAbove_, netActive_, netOpacity_, netCheck_;
 
+  Atom clipboard_, targets_, utf8_, textPlain_, uriList_, transfer_;
+  Window clipWin_ = 0;
+  int fixesEvent_ = -1;
+  // Set while a selection from another client becomes the clipboard, so
+  // its change does not claim the selection back.
+  std::atomic<bool> importing_{false};
+
   std::mutex mutex_;  // guards the notes below
   std::set<HWND> changed_;
   std::map<HWND, std::vector<RECT>> dirty_;
   HCURSOR cursor_{};
   bool cursorChanged_ = false;
   bool beep_ = false;
+  bool claim_ = false;
 
   // GUI thread only.
   std::map<HWND, XWin> windows_;

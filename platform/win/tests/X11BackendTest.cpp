@@ -7,9 +7,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "WinTestUtil.h"
@@ -83,6 +85,31 @@ protected:
         for (int x = r.x; x < r.x + r.width; ++x)
           if (x >= 0 && y >= 0 && x < w && y < h) mask[static_cast<size_t>(y) * w + x] = true;
     return mask;
+  }
+
+  // Runs a shell command on the server while this thread keeps serving the
+  // X connection; answers what the command printed.
+  std::string RunServing(const std::string& command) {
+    const DWORD me = GetCurrentThreadId();
+    std::string out;
+    std::thread worker([&] {
+      const std::string cmd = "DISPLAY=" + display_ + " timeout 10 " + command;
+      if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[256];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        ::pclose(p);
+      }
+      PostThreadMessageA(me, WM_APP + 1, 0, 0);
+    });
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0 && !(m.hwnd == nullptr && m.message == WM_APP + 1)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    worker.join();
+    Settle();
+    return out;
   }
 
   pid_t pid_ = -1;
@@ -230,6 +257,73 @@ TEST_F(X11Backend, KeysTypedByAnotherClientArriveAsCharactersThroughTheMessageWa
       if (l.hwnd == hwnd) got.push_back(static_cast<char16_t>(l.wParam));
   }
   EXPECT_EQ(got, want);
+}
+
+// The CF_HDROP block's file names.
+std::vector<std::u16string> dropFiles(HGLOBAL h) {
+  std::vector<std::u16string> out;
+  const auto* p = static_cast<const char*>(GlobalLock(h));
+  uint32_t offset = 0;
+  std::memcpy(&offset, p, 4);
+  for (const auto* c = reinterpret_cast<const char16_t*>(p + offset); *c; c += out.back().size() + 1)
+    out.emplace_back(c);
+  GlobalUnlock(h);
+  return out;
+}
+
+HGLOBAL makeDrop(const std::vector<std::u16string>& files) {
+  std::u16string list;
+  for (const auto& f : files) list += f + u'\0';
+  list += u'\0';
+  HGLOBAL h = GlobalAlloc(GHND, 20 + list.size() * 2);
+  auto* p = static_cast<char*>(GlobalLock(h));
+  const uint32_t offset = 20, wide = 1;
+  std::memcpy(p, &offset, 4);
+  std::memcpy(p + 16, &wide, 4);
+  std::memcpy(p + 20, list.data(), list.size() * 2);
+  GlobalUnlock(h);
+  return h;
+}
+
+TEST_F(X11Backend, ClipboardTextAndFileListsGoOutAsTheClipboardSelection) {
+  if (!onPath("xclip")) GTEST_SKIP() << "xclip is not installed";
+  const std::u16string text = u"Gr\u00fc\u00dfe \u20ac 1";
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL t = GlobalAlloc(GHND, (text.size() + 1) * 2);
+  std::memcpy(GlobalLock(t), text.c_str(), (text.size() + 1) * 2);
+  GlobalUnlock(t);
+  SetClipboardData(CF_UNICODETEXT, t);
+  SetClipboardData(CF_HDROP, makeDrop({u"/tmp/a b.txt", u"/tmp/\u00fc%.png"}));
+  CloseClipboard();
+  Settle();
+  const std::pair<const char*, std::string> cases[] = {
+      {"UTF8_STRING", "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac 1"},
+      {"text/uri-list", "file:///tmp/a%20b.txt\r\nfile:///tmp/%C3%BC%25.png\r\n"},
+  };
+  for (const auto& [target, want] : cases) {
+    SCOPED_TRACE(target);
+    EXPECT_EQ(RunServing(std::string("xclip -o -selection clipboard -t ") + target), want);
+  }
+}
+
+TEST_F(X11Backend, AnotherClientsSelectionBecomesTheClipboard) {
+  if (!onPath("xclip")) GTEST_SKIP() << "xclip is not installed";
+  RunServing("sh -c \"printf 'x y \\303\\274' | xclip -i -quiet -loops 1 -selection clipboard 2>/dev/null\" >/dev/null");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HGLOBAL h = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(GlobalLock(h))), u"x y \u00fc");
+  GlobalUnlock(h);
+  CloseClipboard();
+
+  RunServing("sh -c \"printf 'file:///tmp/a%%20b\\r\\n#c\\r\\nfile://host/x/%%C3%%BC\\r\\n' | "
+             "xclip -i -quiet -loops 1 -selection clipboard -t text/uri-list 2>/dev/null\" >/dev/null");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  h = GetClipboardData(CF_HDROP);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(dropFiles(h), (std::vector<std::u16string>{u"/tmp/a b", u"/x/\u00fc"}));
+  CloseClipboard();
 }
 
 }  // namespace
