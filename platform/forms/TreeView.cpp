@@ -6,6 +6,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/win/Input.h"
 #include "platform/win/MessageIds.h"
+#include "platform/win/ScrollBars.h"
 
 namespace forms {
 
@@ -284,8 +285,43 @@ void TCustomTreeView::NodeChanged() {
   if (items_->updating_ == 0 && !destroying_) {
     const int rows = static_cast<int>(VisibleNodes().size());
     topRow_ = std::clamp(topRow_, 0, std::max(0, rows - VisibleRowCount()));
+    UpdateScrollBar();
     Invalidate();
   }
+}
+
+void TCustomTreeView::UpdateScrollBar() {
+  if (!HandleAllocated()) return;
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMin = 0;
+  si.nMax = std::max(0, static_cast<int>(VisibleNodes().size()) - 1);
+  si.nPage = static_cast<UINT>(VisibleRowCount());
+  si.nPos = topRow_;
+  SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+}
+
+void TCustomTreeView::ScrollRows(int newTop) {
+  const int maxTop = std::max(0, static_cast<int>(VisibleNodes().size()) - VisibleRowCount());
+  newTop = std::clamp(newTop, 0, maxTop);
+  if (newTop == topRow_) return;
+  topRow_ = newTop;
+  UpdateScrollBar();
+  Invalidate();
+}
+
+bool TCustomTreeView::DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) {
+  if (TCustomControl::DoMouseWheel(shift, wheelDelta, mousePos)) return true;
+  wheelAccum_ += wheelDelta;
+  const int notches = wheelAccum_ / 120;
+  wheelAccum_ -= notches * 120;
+  ScrollRows(topRow_ - notches * 3);
+  return true;
+}
+
+void TCustomTreeView::CreateWnd() {
+  TCustomControl::CreateWnd();
+  UpdateScrollBar();
 }
 
 void TCustomTreeView::NodeRemoving(TTreeNode* node) {
@@ -335,16 +371,14 @@ TTreeNode* TCustomTreeView::TopItem() const {
 void TCustomTreeView::SetTopItem(TTreeNode* node) {
   const int row = RowOf(node);
   if (row < 0) return;
-  topRow_ = row;
-  NodeChanged();
+  ScrollRows(row);
 }
 
 void TCustomTreeView::ScrollToShow(const TTreeNode* node) {
   const int row = RowOf(node);
   if (row < 0) return;
-  if (row < topRow_) topRow_ = row;
-  else if (row >= topRow_ + VisibleRowCount()) topRow_ = row - VisibleRowCount() + 1;
-  Invalidate();
+  if (row < topRow_) ScrollRows(row);
+  else if (row >= topRow_ + VisibleRowCount()) ScrollRows(row - VisibleRowCount() + 1);
 }
 
 bool TCustomTreeView::CanChange(TTreeNode* node) {
@@ -593,6 +627,8 @@ void TCustomTreeView::DrawNode(TTreeNode* node, int row) {
     x += stateImages_->Width();
   }
   if (images_) {
+    if (isSel && OnGetSelectedIndex) OnGetSelectedIndex(this, node);
+    else if (!isSel && OnGetImageIndex) OnGetImageIndex(this, node);
     const int index = isSel && node->selectedIndex_ >= 0 ? node->selectedIndex_ : node->imageIndex_;
     if (paintImages && index >= 0 && index < images_->Count())
       images_->Draw(c, x, top + (itemHeight_ - images_->Height()) / 2, index, Enabled());
@@ -733,23 +769,25 @@ void TCustomTreeView::Dispatch(TMessage& m) {
       Invalidate();
       return;
     case WM_VSCROLL: {
-      const int rows = static_cast<int>(VisibleNodes().size());
-      const int maxTop = std::max(0, rows - VisibleRowCount());
+      int top = topRow_;
       switch (LOWORD(m.WParam)) {
-        case SB_LINEUP: --topRow_; break;
-        case SB_LINEDOWN: ++topRow_; break;
-        case SB_PAGEUP: topRow_ -= VisibleRowCount(); break;
-        case SB_PAGEDOWN: topRow_ += VisibleRowCount(); break;
+        case SB_LINEUP: --top; break;
+        case SB_LINEDOWN: ++top; break;
+        case SB_PAGEUP: top -= VisibleRowCount(); break;
+        case SB_PAGEDOWN: top += VisibleRowCount(); break;
         case SB_THUMBPOSITION:
-        case SB_THUMBTRACK: topRow_ = static_cast<int16_t>(HIWORD(m.WParam)); break;
-        case SB_TOP: topRow_ = 0; break;
-        case SB_BOTTOM: topRow_ = maxTop; break;
+        case SB_THUMBTRACK: top = static_cast<int16_t>(HIWORD(m.WParam)); break;
+        case SB_TOP: top = 0; break;
+        case SB_BOTTOM: top = static_cast<int>(VisibleNodes().size()); break;
         default: break;
       }
-      topRow_ = std::clamp(topRow_, 0, maxTop);
-      Invalidate();
+      ScrollRows(top);
       return;
     }
+    case WM_SIZE:
+      TCustomControl::Dispatch(m);
+      NodeChanged();
+      return;
     default:
       TCustomControl::Dispatch(m);
   }

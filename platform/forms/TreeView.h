@@ -221,6 +221,10 @@ public:
   TTVExpandedEvent OnExpanded;
   TTVExpandedEvent OnCollapsed;
   TTVExpandedEvent OnDeletion;
+  // Asked before a node's image is drawn, to set ImageIndex or SelectedIndex
+  // late.
+  TTVExpandedEvent OnGetImageIndex;
+  TTVExpandedEvent OnGetSelectedIndex;
   // Drawing hooks: the whole control before and after its rows, then each
   // row; clearing DefaultDraw skips the standard drawing of that stage.
   TTVCustomDrawEvent OnCustomDraw;
@@ -232,6 +236,8 @@ protected:
   void CreateParams(TCreateParams& p) override;
   void Paint() override;
   void Dispatch(TMessage& m) override;
+  void CreateWnd() override;
+  bool DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) override;
   void KeyDown(uint16_t& key, TShiftState shift) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   virtual bool CanChange(TTreeNode* node);
@@ -249,6 +255,8 @@ private:
   int NodeLeft(const TTreeNode* node) const;
   int VisibleRowCount() const;
   void ScrollToShow(const TTreeNode* node);
+  void ScrollRows(int newTop);
+  void UpdateScrollBar();
   void SelectByUser(TTreeNode* node);
   void DrawNode(TTreeNode* node, int row);
   bool HandleTreeMessage(TMessage& m);
@@ -267,6 +275,7 @@ private:
   int indent_ = 19;
   int itemHeight_ = 17;
   TBorderStyle borderStyle_ = bsSingle;
+  int wheelAccum_ = 0;
   bool destroying_ = false;
 };
 

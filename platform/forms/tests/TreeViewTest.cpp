@@ -10,6 +10,7 @@
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/win/Api.h"
 #include "platform/win/Display.h"
+#include "platform/win/ScrollBars.h"
 
 using namespace forms;
 using formstest::FormsFixture;
@@ -286,6 +287,49 @@ TEST_F(TreeViewTest, CustomDrawSeesEachRowAndCanTakeOverIt) {
   Pump();
   EXPECT_TRUE(bSelectedState);
   EXPECT_FALSE(rows.empty());
+}
+
+TEST_F(TreeViewTest, LongTreesScrollToTheSelectionAndByTheBar) {
+  for (int i = 0; i < 40; ++i) tree->Items()->AddChild(c1, "n" + std::to_string(i));
+  c->Expand(true);
+  ShowForm();
+  const win::HWND h = tree->Handle();
+  const int rowsShown = tree->ClientHeight() / tree->ItemHeight();
+  win::SCROLLINFO si;
+  si.fMask = win::SIF_ALL;
+  ASSERT_TRUE(win::GetScrollInfo(h, win::SB_VERT, &si));
+  EXPECT_EQ(si.nMax, 3 + 1 + 40 - 1) << "A, B, C, c1 and the forty";
+  EXPECT_EQ(static_cast<int>(si.nPage), rowsShown);
+  EXPECT_EQ(si.nPos, 0);
+
+  Key(win::VK_END);
+  EXPECT_EQ(Sel(), "n39");
+  const int lastTop = 44 - rowsShown;
+  EXPECT_EQ(tree->TopItem()->AbsoluteIndex(), lastTop + 4) << "the last row is shown at the bottom (a's four children hidden)";
+  EXPECT_EQ(win::GetScrollPos(h, win::SB_VERT), lastTop);
+  Key(win::VK_HOME);
+  EXPECT_EQ(tree->TopItem(), a);
+
+  win::SendMessageA(h, win::WM_VSCROLL, win::MAKEWPARAM(win::SB_THUMBPOSITION, 10), 0);
+  EXPECT_EQ(tree->TopItem()->Text(), "n6");
+  EXPECT_EQ(win::GetScrollPos(h, win::SB_VERT), 10);
+  win::SendMessageA(h, win::WM_VSCROLL, win::SB_BOTTOM, 0);
+  EXPECT_EQ(win::GetScrollPos(h, win::SB_VERT), lastTop);
+  win::SendMessageA(h, win::WM_VSCROLL, win::SB_LINEDOWN, 0);
+  EXPECT_EQ(win::GetScrollPos(h, win::SB_VERT), lastTop) << "no further than the last page";
+
+  MoveTo(tree, 50, 50);
+  win::InjectMouseWheel(120);
+  Pump();
+  EXPECT_EQ(win::GetScrollPos(h, win::SB_VERT), lastTop - 3);
+  // The rows under the pointer are the ones shown now.
+  EXPECT_EQ(tree->GetNodeAt(50, 1), tree->TopItem());
+
+  // Collapsing the long branch leaves nothing to scroll.
+  Key(win::VK_END);
+  c->Collapse(false);
+  EXPECT_EQ(tree->TopItem(), a);
+  EXPECT_EQ(Sel(), "C");
 }
 
 }  // namespace
