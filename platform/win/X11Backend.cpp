@@ -789,7 +789,9 @@ private:
         want = has(uriList_) ? uriList_ : has(utf8_) ? utf8_ : has(XA_STRING) ? XA_STRING : None;
       }
       if (data) XFree(data);
-      if (want != None) XConvertSelection(dpy_, clipboard_, want, transfer_, clipWin_, n.time);
+      // The owner's reply may carry a time older than its ownership, which
+      // the server would refuse; ask as of now.
+      if (want != None) XConvertSelection(dpy_, clipboard_, want, transfer_, clipWin_, CurrentTime);
       return;
     }
     const std::string bytes(reinterpret_cast<const char*>(data), format == 8 ? count : 0);

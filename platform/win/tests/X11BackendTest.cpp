@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -307,23 +308,70 @@ TEST_F(X11Backend, ClipboardTextAndFileListsGoOutAsTheClipboardSelection) {
   }
 }
 
+// Starts xclip offering `data` as the clipboard; it serves until another
+// client takes the selection. Answers its process id.
+pid_t offerWithXclip(const std::string& display, const std::string& data, const char* type) {
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fds[0], 0);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    if (FILE* null = std::fopen("/dev/null", "w")) ::dup2(::fileno(null), 1), ::dup2(::fileno(null), 2);
+    ::setenv("DISPLAY", display.c_str(), 1);
+    ::execlp("xclip", "xclip", "-i", "-quiet", "-selection", "clipboard", "-t", type, static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(fds[0]);
+  (void)!::write(fds[1], data.data(), data.size());
+  ::close(fds[1]);
+  return pid;
+}
+
 TEST_F(X11Backend, AnotherClientsSelectionBecomesTheClipboard) {
   if (!onPath("xclip")) GTEST_SKIP() << "xclip is not installed";
-  RunServing("sh -c \"printf 'x y \\303\\274' | xclip -i -quiet -loops 1 -selection clipboard 2>/dev/null\" >/dev/null");
+  struct Case {
+    const char* type;
+    std::string data;
+    UINT format;
+  };
+  const Case cases[] = {
+      {"UTF8_STRING", "x y \xc3\xbc", CF_UNICODETEXT},
+      {"text/uri-list", "file:///tmp/a%20b\r\n#c\r\nfile://host/x/%C3%BC\r\n", CF_HDROP},
+  };
   ASSERT_TRUE(OpenClipboard(nullptr));
-  HGLOBAL h = GetClipboardData(CF_UNICODETEXT);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(GlobalLock(h))), u"x y \u00fc");
-  GlobalUnlock(h);
+  EmptyClipboard();
   CloseClipboard();
-
-  RunServing("sh -c \"printf 'file:///tmp/a%%20b\\r\\n#c\\r\\nfile://host/x/%%C3%%BC\\r\\n' | "
-             "xclip -i -quiet -loops 1 -selection clipboard -t text/uri-list 2>/dev/null\" >/dev/null");
+  std::vector<pid_t> offers;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    offers.push_back(offerWithXclip(display_, c.data, c.type));
+    // Until xclip has taken the selection and its data has come over.
+    bool arrived = false;
+    for (const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         !arrived && std::chrono::steady_clock::now() < give_up;) {
+      X11Sync();
+      PumpMessages();
+      arrived = IsClipboardFormatAvailable(c.format);
+    }
+    ASSERT_TRUE(arrived);
+    if (c.format != CF_UNICODETEXT) continue;
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HGLOBAL h = GetClipboardData(CF_UNICODETEXT);
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(GlobalLock(h))), u"x y \u00fc");
+    GlobalUnlock(h);
+    CloseClipboard();
+  }
   ASSERT_TRUE(OpenClipboard(nullptr));
-  h = GetClipboardData(CF_HDROP);
+  HGLOBAL h = GetClipboardData(CF_HDROP);
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(dropFiles(h), (std::vector<std::u16string>{u"/tmp/a b", u"/x/\u00fc"}));
   CloseClipboard();
+  for (pid_t pid : offers) {
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+  }
 }
 
 }  // namespace
