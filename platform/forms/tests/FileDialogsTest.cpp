@@ -11,6 +11,7 @@
 
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/win/Display.h"
 
 using namespace forms;
 using formstest::FormsFixture;
@@ -194,6 +195,7 @@ TEST_F(FileDialogsTest, ModalWindowDrivenByKeys) {
       caption = dialog->Caption();
       files0 = ItemsOf(dialog, "Files");
       folders0 = ItemsOf(dialog, "Folders");
+      EXPECT_TRUE(win::SaveWindowPng(dialog->Handle(), ::testing::TempDir() + "filedialog_sheet.png"));
       Type("SUB");
       win::InjectKeyPress(win::VK_RETURN);  // a folder's name opens it
     } else if (step == 1) {

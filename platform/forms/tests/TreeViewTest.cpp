@@ -332,4 +332,28 @@ TEST_F(TreeViewTest, LongTreesScrollToTheSelectionAndByTheBar) {
   EXPECT_EQ(Sel(), "C");
 }
 
+TEST_F(TreeViewTest, SelectionIsHighlightedOnlyWhileFocusedUnlessShownAlways) {
+  auto* other = new TTreeView(form);
+  other->SetParent(form);
+  other->SetBounds(220, 10, 70, 40);
+  a->Expand(true);
+  tree->SetSelected(a2x);
+  ShowForm();
+  const TRect r = a2x->DisplayRect(true);
+  // Inside the label, clear of the focus frame and of the letters.
+  const int x = 10 + r.left - 2, y = 10 + r.top + 1;
+  auto rgb = [this](int px, int py) { return win::CaptureWindow(form->Handle())->Pixel(px, py) & 0xFFFFFF; };
+  const win::COLORREF hl = win::GetSysColor(win::COLOR_HIGHLIGHT);
+  const uint32_t highlight = (win::GetRValue(hl) << 16) | (win::GetGValue(hl) << 8) | win::GetBValue(hl);
+  EXPECT_EQ(rgb(x + 3, y), highlight);
+  ASSERT_TRUE(win::SaveWindowPng(form->Handle(), ::testing::TempDir() + "treeview_sheet.png"));
+  other->SetFocus();
+  Pump();
+  EXPECT_NE(rgb(x + 3, y), highlight);
+  const uint32_t hidden = rgb(x + 3, y);
+  tree->SetHideSelection(false);
+  Pump();
+  EXPECT_NE(rgb(x + 3, y), hidden) << "an unfocused selection still shows";
+}
+
 }  // namespace
