@@ -179,6 +179,7 @@ public:
     types_ = Make<TComboBox>("FileType", 96, 246, 240, 21);
     typeLabel->SetFocusControl(types_);
     types_->SetStyle(csDropDownList);
+    files_->SetMultiSelect(dialog.Options().Contains(ofAllowMultiSelect));
     auto* ok = Make<TButton>("OK", 346, 215, 76, 23);
     ok->SetCaption(dialog.IsSaveDialog() ? "&Save" : "&Open");
     ok->SetDefault(true);
@@ -262,8 +263,22 @@ private:
   }
 
   void FilePicked() {
-    const int i = files_->ItemIndex();
-    if (i >= 0) name_->SetText(files_->Items()->Get(i));
+    if (!files_->MultiSelect()) {
+      const int i = files_->ItemIndex();
+      if (i >= 0) name_->SetText(files_->Items()->Get(i));
+      return;
+    }
+    // Several names go quoted, one alone stays plain.
+    std::vector<String> picked;
+    for (int i = 0; i < files_->Items()->Count(); ++i)
+      if (files_->Selected(i)) picked.push_back(files_->Items()->Get(i));
+    if (picked.size() == 1) {
+      name_->SetText(picked.front());
+    } else if (!picked.empty()) {
+      String text;
+      for (const auto& n : picked) text += (text.empty() ? "\"" : " \"") + n + "\"";
+      name_->SetText(text);
+    }
   }
 
   void OkPressed() {

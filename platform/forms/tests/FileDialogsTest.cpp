@@ -228,4 +228,30 @@ TEST_F(FileDialogsTest, ModalWindowDrivenByKeys) {
   EXPECT_EQ(save.FileName(), dir + "/sub/new.txt");
 }
 
+TEST_F(FileDialogsTest, ModalWindowPicksSeveralFilesFromItsList) {
+  TOpenDialog open(nullptr);
+  open.SetFilter("All|*.*");
+  open.SetInitialDir(dir);
+  open.SetOptions({ofAllowMultiSelect, ofFileMustExist});
+  bool acted = false;
+  String typed;
+  Application->OnIdle = [&](TObject*, bool& done) {
+    done = false;
+    TCustomForm* dialog = Screen->ActiveForm();
+    if (!dialog || !dialog->Visible() || acted) return;
+    acted = true;
+    auto* files = dynamic_cast<TListBox*>(dialog->FindComponent("Files"));
+    ASSERT_TRUE(files->MultiSelect());
+    files->SetSelected(files->Items()->IndexOf("b.txt"), true);
+    files->SetSelected(files->Items()->IndexOf("plain"), true);
+    files->OnClick(files);  // as the list tells a pick by the user
+    typed = dynamic_cast<TEdit*>(dialog->FindComponent("FileName"))->Text();
+    win::InjectKeyPress(win::VK_RETURN);
+  };
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(typed, "\"b.txt\" \"plain\"");
+  ASSERT_EQ(open.Files()->Count(), 2);
+  EXPECT_EQ(open.Files()->Get(1), dir + "/plain");
+}
+
 }  // namespace
