@@ -369,6 +369,7 @@ public:
     for (auto& [h, rects] : dirty) Push(h, rects);
     if (cursor) ApplyCursor(*cursor);
     FollowCapture();
+    FollowActivation();
     if (beep) XBell(dpy_, 0);
     if (claim) XSetSelectionOwner(dpy_, clipboard_, clipWin_, CurrentTime);
     XFlush(dpy_);
@@ -621,6 +622,32 @@ private:
       grabbed_ = top;
   }
 
+  // The program's active window gets the X input focus: through the window
+  // manager when one runs, directly otherwise.
+  void FollowActivation() {
+    HWND active = GetActiveWindow();
+    if (active == activated_) return;
+    auto it = active ? windows_.find(active) : windows_.end();
+    // A window not shown yet is focused once it is.
+    if (it == windows_.end() || !it->second.mapped || it->second.popup) {
+      if (!active) activated_ = nullptr;
+      return;
+    }
+    activated_ = active;
+    if (WindowManagerRuns()) {
+      XEvent e{};
+      e.xclient.type = ClientMessage;
+      e.xclient.window = it->second.xid;
+      e.xclient.message_type = netActive_;
+      e.xclient.format = 32;
+      e.xclient.data.l[0] = 1;  // from an application
+      e.xclient.data.l[1] = CurrentTime;
+      XSendEvent(dpy_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    } else {
+      XSetInputFocus(dpy_, it->second.xid, RevertToParent, CurrentTime);
+    }
+  }
+
   HWND Owner(Window xid) {
     auto it = byX_.find(xid);
     return it == byX_.end() ? nullptr : it->second;
@@ -855,6 +882,7 @@ private:
   std::map<uintptr_t, Cursor> cursors_;
   Cursor currentCursor_ = 0;
   HWND grabbed_{};
+  HWND activated_{};
 };
 
 std::unique_ptr<X11Display>& instance() {

@@ -191,7 +191,7 @@ TEST_F(X11Backend, BoundingShapeFollowsRegionColourKeyAndAlpha) {
   }
 }
 
-TEST_F(X11Backend, WindowGeometryAndVisibilityFollowTheWindow) {
+TEST_F(X11Backend, WindowGeometryVisibilityAndFocusFollowTheWindow) {
   HWND hwnd = wintest::MakeTopLevel(100, 120, 200, 90);
   Settle();
   const unsigned long xid = X11WindowOf(hwnd);
@@ -203,6 +203,14 @@ TEST_F(X11Backend, WindowGeometryAndVisibilityFollowTheWindow) {
   ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));
   EXPECT_EQ((std::vector<int>{a.x, a.y, a.width, a.height}), (std::vector<int>{210, 33, 150, 70}));
   EXPECT_TRUE(viewable);
+  // Activation moves the X input focus along.
+  HWND other = wintest::MakeTopLevel(500, 400, 80, 60);
+  SetActiveWindow(other);
+  Settle();
+  EXPECT_EQ(peer_->FocusWindow(), X11WindowOf(other));
+  SetActiveWindow(hwnd);
+  Settle();
+  EXPECT_EQ(peer_->FocusWindow(), xid);
   ShowWindow(hwnd, SW_HIDE);
   Settle();
   ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));

@@ -34,6 +34,13 @@ bool Peer::Geometry(unsigned long window, PeerRect* rect, bool* viewable) {
   return true;
 }
 
+unsigned long Peer::FocusWindow() {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(d(dpy_), &focus, &revert);
+  return focus;
+}
+
 std::vector<uint32_t> Peer::Pixels(unsigned long window, int width, int height) {
   std::vector<uint32_t> out;
   XImage* img = XGetImage(d(dpy_), window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),

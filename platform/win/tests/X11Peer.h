@@ -22,6 +22,8 @@ public:
   std::vector<PeerRect> ShapeRects(unsigned long window);
   // Position, size and whether the window is viewable; false for a bad id.
   bool Geometry(unsigned long window, PeerRect* rect, bool* viewable);
+  // The window holding the X input focus.
+  unsigned long FocusWindow();
   // The window's pixels as 0x00RRGGBB, row by row.
   std::vector<uint32_t> Pixels(unsigned long window, int width, int height);
 
