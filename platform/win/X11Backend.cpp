@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -68,6 +69,7 @@ struct XWin {
   // The shape depends on the pixels (colour key or alpha).
   bool pixelShape = false;
   bool shaped = false;
+  bool argb = false;  // a 32-bit visual: the compositor uses the alpha
 };
 
 uint32_t keyPixel(COLORREF key) { return (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key); }
@@ -302,6 +304,8 @@ public:
     for (auto& [hwnd, xw] : windows_) XDestroyWindow(dpy_, xw.xid);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
     XFreeGC(dpy_, gc_);
+    if (argbGc_) XFreeGC(dpy_, argbGc_);
+    if (argbVisual_) XFreeColormap(dpy_, argbColormap_);
     XCloseDisplay(dpy_);
   }
 
@@ -392,13 +396,27 @@ private:
     s.perPixel = layered && w->layeredSurface;
     s.layeredFlags = layered ? w->layeredFlags : 0;
     s.colorKey = w->colorKey;
-    s.alpha = w->alpha;
+    s.alpha = s.perPixel ? w->layeredAlpha : w->alpha;
     s.ulwFlags = w->ulwFlags;
     s.ulwKey = w->ulwKey;
     // A layered window shows nothing until it says how.
     if (layered && !s.perPixel && !w->layeredFlags) s.visible = false;
     s.pixels = s.perPixel ? w->layeredSurface : w->surface;
     return s;
+  }
+
+  bool CompositorRuns() {
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screen_);
+    return XGetSelectionOwner(dpy_, XInternAtom(dpy_, name.c_str(), False)) != None;
+  }
+
+  bool ArgbVisual() {
+    if (argbVisual_) return true;
+    XVisualInfo info;
+    if (!XMatchVisualInfo(dpy_, screen_, 32, TrueColor, &info)) return false;
+    argbVisual_ = info.visual;
+    argbColormap_ = XCreateColormap(dpy_, root_, argbVisual_, AllocNone);
+    return true;
   }
 
   bool WindowManagerRuns() {
@@ -433,8 +451,18 @@ private:
       a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                      KeyReleaseMask | FocusChangeMask | StructureNotifyMask | EnterWindowMask | LeaveWindowMask;
       XWin xw;
-      xw.xid = XCreateWindow(dpy_, root_, s.rect.left, s.rect.top, w, h, 0, CopyFromParent, InputOutput,
-                             CopyFromParent, CWOverrideRedirect | CWBackPixmap | CWEventMask, &a);
+      // Per-pixel alpha shows as such when a compositor blends windows;
+      // without one the alpha becomes a shape.
+      if (s.perPixel && (s.ulwFlags & 0x2 /*ULW_ALPHA*/) && ArgbVisual() && CompositorRuns()) {
+        a.colormap = argbColormap_;
+        a.border_pixel = 0;
+        xw.xid = XCreateWindow(dpy_, root_, s.rect.left, s.rect.top, w, h, 0, 32, InputOutput, argbVisual_,
+                               CWOverrideRedirect | CWBackPixmap | CWEventMask | CWColormap | CWBorderPixel, &a);
+        xw.argb = true;
+      } else {
+        xw.xid = XCreateWindow(dpy_, root_, s.rect.left, s.rect.top, w, h, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect | CWBackPixmap | CWEventMask, &a);
+      }
       xw.popup = s.popup;
       xw.rect = s.rect;
       // No window-manager frame: the layer draws its own non-client area.
@@ -494,7 +522,7 @@ private:
 
   void SetOpacity(const XWin& xw, const WindowState& s) {
     BYTE a = 255;
-    if (s.perPixel) a = s.ulwFlags & 0x2 /*ULW_ALPHA*/ ? 255 : s.alpha;
+    if (s.perPixel) a = s.alpha;
     if (s.layeredFlags & LWA_ALPHA) a = s.alpha;
     if (a == 255) {
       XDeleteProperty(dpy_, xw.xid, netOpacity_);
@@ -511,7 +539,7 @@ private:
     if (!hasShape_) return;
     const LONG w = s.rect.Width(), h = s.rect.Height();
     const bool keyed = (s.layeredFlags & LWA_COLORKEY) || (s.perPixel && (s.ulwFlags & 0x1 /*ULW_COLORKEY*/));
-    const bool alpha = s.perPixel && (s.ulwFlags & 0x2 /*ULW_ALPHA*/);
+    const bool alpha = s.perPixel && (s.ulwFlags & 0x2 /*ULW_ALPHA*/) && !xw.argb;
     xw.pixelShape = (keyed || alpha) && s.pixels;
     if (!s.shape && !xw.pixelShape) {
       if (xw.shaped) XShapeCombineMask(dpy_, xw.xid, ShapeBounding, 0, 0, None, ShapeSet);
@@ -586,16 +614,19 @@ private:
       for (int y = 0; y < h; ++y) {
         const uint32_t* in = px.Row(r.top + y) + r.left;
         auto* out = reinterpret_cast<uint32_t*>(data) + static_cast<size_t>(y) * w;
-        for (int x = 0; x < w; ++x) out[x] = in[x] & 0x00FFFFFFu;
+        // Premultiplied as the compositor expects, like the layered picture.
+        for (int x = 0; x < w; ++x) out[x] = xw.argb ? in[x] : in[x] & 0x00FFFFFFu;
       }
-      XImage* img = XCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, data,
+      XImage* img = XCreateImage(dpy_, xw.argb ? argbVisual_ : visual_, xw.argb ? 32u : static_cast<unsigned>(depth_),
+                                 ZPixmap, 0, data,
                                  static_cast<unsigned>(w), static_cast<unsigned>(h), 32, w * 4);
       if (!img) {
         std::free(data);
         continue;
       }
       img->byte_order = LSBFirst;
-      XPutImage(dpy_, xw.xid, gc_, img, 0, 0, r.left, r.top, static_cast<unsigned>(w), static_cast<unsigned>(h));
+      if (xw.argb && !argbGc_) argbGc_ = XCreateGC(dpy_, xw.xid, 0, nullptr);
+      XPutImage(dpy_, xw.xid, xw.argb ? argbGc_ : gc_, img, 0, 0, r.left, r.top, static_cast<unsigned>(w), static_cast<unsigned>(h));
       XDestroyImage(img);
     }
   }
@@ -858,6 +889,9 @@ private:
   Visual* visual_ = nullptr;
   int depth_ = 24;
   GC gc_;
+  Visual* argbVisual_ = nullptr;
+  Colormap argbColormap_ = 0;
+  GC argbGc_ = nullptr;
   bool hasShape_ = false;
   Atom motifHints_, deleteWindow_, wmProtocols_, netState_, netAbove_, netActive_, netOpacity_, netCheck_;
 

@@ -191,6 +191,30 @@ TEST_F(X11Backend, BoundingShapeFollowsRegionColourKeyAndAlpha) {
   }
 }
 
+TEST_F(X11Backend, UnderACompositorPerPixelAlphaGoesOutWithTheWindow) {
+  peer_->ClaimCompositor();
+  const int w = 90, h = 40;
+  auto pic = pattern(w, h);
+  HWND hwnd = wintest::MakeTopLevel(10, 10, w, h, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED);
+  const SIZE size{w, h};
+  ASSERT_TRUE(UpdateLayeredWindowFromSurface(hwnd, nullptr, &size, *pic, POINT{0, 0}, 0, 255, ULW_ALPHA));
+  Settle();
+  const unsigned long xid = X11WindowOf(hwnd);
+  ASSERT_NE(xid, 0u);
+  EXPECT_EQ(peer_->Depth(xid), 32);
+  // No shape cuts the transparent pixels away: the alpha does.
+  const auto rects = peer_->ShapeRects(xid);
+  ASSERT_EQ(rects.size(), 1u);
+  EXPECT_EQ((std::vector<int>{rects[0].x, rects[0].y, rects[0].width, rects[0].height}),
+            (std::vector<int>{0, 0, w, h}));
+  const auto got = peer_->Pixels(xid, w, h, true);
+  ASSERT_EQ(got.size(), static_cast<size_t>(w) * h);
+  int wrong = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) wrong += got[static_cast<size_t>(y) * w + x] != pic->Row(y)[x];
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(X11Backend, WindowGeometryVisibilityAndFocusFollowTheWindow) {
   HWND hwnd = wintest::MakeTopLevel(100, 120, 200, 90);
   Settle();

@@ -41,13 +41,24 @@ unsigned long Peer::FocusWindow() {
   return focus;
 }
 
-std::vector<uint32_t> Peer::Pixels(unsigned long window, int width, int height) {
+int Peer::Depth(unsigned long window) {
+  XWindowAttributes a;
+  return XGetWindowAttributes(d(dpy_), window, &a) ? a.depth : 0;
+}
+
+void Peer::ClaimCompositor() {
+  Window w = XCreateSimpleWindow(d(dpy_), DefaultRootWindow(d(dpy_)), 0, 0, 1, 1, 0, 0, 0);
+  XSetSelectionOwner(d(dpy_), XInternAtom(d(dpy_), "_NET_WM_CM_S0", False), w, CurrentTime);
+  XSync(d(dpy_), False);
+}
+
+std::vector<uint32_t> Peer::Pixels(unsigned long window, int width, int height, bool alpha) {
   std::vector<uint32_t> out;
   XImage* img = XGetImage(d(dpy_), window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
                           AllPlanes, ZPixmap);
   if (!img) return out;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) out.push_back(static_cast<uint32_t>(XGetPixel(img, x, y) & 0xFFFFFF));
+    for (int x = 0; x < width; ++x) out.push_back(static_cast<uint32_t>(XGetPixel(img, x, y) & (alpha ? 0xFFFFFFFF : 0xFFFFFF)));
   XDestroyImage(img);
   return out;
 }

@@ -24,8 +24,12 @@ public:
   bool Geometry(unsigned long window, PeerRect* rect, bool* viewable);
   // The window holding the X input focus.
   unsigned long FocusWindow();
-  // The window's pixels as 0x00RRGGBB, row by row.
-  std::vector<uint32_t> Pixels(unsigned long window, int width, int height);
+  // The window's pixels as 0x00RRGGBB, row by row; with `alpha` the whole
+  // 32-bit values of a 32-bit window.
+  std::vector<uint32_t> Pixels(unsigned long window, int width, int height, bool alpha = false);
+  int Depth(unsigned long window);
+  // Takes the screen's compositor selection, as a compositing manager does.
+  void ClaimCompositor();
 
 private:
   void* dpy_ = nullptr;
