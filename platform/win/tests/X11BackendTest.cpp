@@ -268,6 +268,30 @@ TEST_F(X11Backend, PixelsOnTheServerEqualTheHeadlessRendering) {
   EXPECT_EQ(wrong, 0);
 }
 
+TEST_F(X11Backend, PointerClicksArriveAtTheWindowAndCaptureGrabsThePointer) {
+  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  HWND hwnd = wintest::MakeTopLevel(200, 150, 120, 80);
+  Settle();
+  wintest::Log().Clear();
+  const std::string cmd = "DISPLAY=" + display_ + " xdotool mousemove 230 165 click 3 >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  Settle();
+  const auto downs = wintest::Log().Of(WM_RBUTTONDOWN);
+  ASSERT_EQ(downs.size(), 1u);
+  EXPECT_EQ(downs[0].hwnd, hwnd);
+  EXPECT_EQ((std::pair<int, int>(GET_X_LPARAM(downs[0].lParam), GET_Y_LPARAM(downs[0].lParam))),
+            (std::pair<int, int>(30, 15)));
+  EXPECT_EQ(wintest::Log().Of(WM_RBUTTONUP).size(), 1u);
+
+  EXPECT_FALSE(peer_->PointerGrabbedElsewhere());
+  SetCapture(hwnd);
+  Settle();
+  EXPECT_TRUE(peer_->PointerGrabbedElsewhere());
+  ReleaseCapture();
+  Settle();
+  EXPECT_FALSE(peer_->PointerGrabbedElsewhere());
+}
+
 TEST_F(X11Backend, KeysTypedByAnotherClientArriveAsCharactersThroughTheMessageWait) {
   if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
   HWND hwnd = wintest::MakeTopLevel(50, 50, 120, 60);

@@ -46,6 +46,14 @@ int Peer::Depth(unsigned long window) {
   return XGetWindowAttributes(d(dpy_), window, &a) ? a.depth : 0;
 }
 
+bool Peer::PointerGrabbedElsewhere() {
+  const int r = XGrabPointer(d(dpy_), DefaultRootWindow(d(dpy_)), False, ButtonPressMask, GrabModeAsync,
+                             GrabModeAsync, None, None, CurrentTime);
+  if (r == GrabSuccess) XUngrabPointer(d(dpy_), CurrentTime);
+  XSync(d(dpy_), False);
+  return r == AlreadyGrabbed;
+}
+
 void Peer::ClaimCompositor() {
   Window w = XCreateSimpleWindow(d(dpy_), DefaultRootWindow(d(dpy_)), 0, 0, 1, 1, 0, 0, 0);
   XSetSelectionOwner(d(dpy_), XInternAtom(d(dpy_), "_NET_WM_CM_S0", False), w, CurrentTime);

@@ -28,6 +28,8 @@ public:
   // 32-bit values of a 32-bit window.
   std::vector<uint32_t> Pixels(unsigned long window, int width, int height, bool alpha = false);
   int Depth(unsigned long window);
+  // Whether another client holds the pointer grabbed.
+  bool PointerGrabbedElsewhere();
   // Takes the screen's compositor selection, as a compositing manager does.
   void ClaimCompositor();
 
