@@ -6,6 +6,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/win/Input.h"
 #include "platform/win/MessageIds.h"
+#include "platform/win/OwnerDraw.h"
 #include "platform/win/ScrollBars.h"
 
 namespace forms {
@@ -566,6 +567,17 @@ void TCustomTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, i
   TCustomControl::MouseDown(button, shift, x, y);
 }
 
+LRESULT TCustomTreeView::Notify(int code) {
+  if (!HandleAllocated()) return 0;
+  const HWND parent = GetParent(Handle());
+  if (!parent) return 0;
+  NMHDR nm;
+  nm.hwndFrom = Handle();
+  nm.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(nm.hwndFrom));
+  nm.code = static_cast<UINT>(code);
+  return SendMessageA(parent, WM_NOTIFY, nm.idFrom, reinterpret_cast<LPARAM>(&nm));
+}
+
 void TCustomTreeView::DrawNode(TTreeNode* node, int row) {
   TCanvas* c = Canvas();
   const int top = (row - topRow_) * itemHeight_;
@@ -787,6 +799,23 @@ void TCustomTreeView::Dispatch(TMessage& m) {
     case WM_SIZE:
       TCustomControl::Dispatch(m);
       NodeChanged();
+      return;
+    case WM_LBUTTONUP:
+      TCustomControl::Dispatch(m);
+      if (HandleAllocated()) Notify(NM_CLICK);
+      return;
+    case WM_LBUTTONDBLCLK:
+      TCustomControl::Dispatch(m);
+      if (HandleAllocated()) Notify(NM_DBLCLK);
+      return;
+    case WM_RBUTTONUP:
+      // A parent that answers the right click keeps the context menu away.
+      if (Notify(NM_RCLICK) != 0) {
+        MouseUp(mbRight, MouseShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+        m.Result = 0;
+        return;
+      }
+      TCustomControl::Dispatch(m);
       return;
     default:
       TCustomControl::Dispatch(m);

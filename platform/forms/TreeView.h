@@ -260,6 +260,8 @@ private:
   void SelectByUser(TTreeNode* node);
   void DrawNode(TTreeNode* node, int row);
   bool HandleTreeMessage(TMessage& m);
+  // Tells the parent window (WM_NOTIFY, NM_ codes); answers its result.
+  win::LRESULT Notify(int code);
 
   std::unique_ptr<TTreeNodes> items_;
   TTreeNode* selected_ = nullptr;

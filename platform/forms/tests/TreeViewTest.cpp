@@ -356,4 +356,39 @@ TEST_F(TreeViewTest, SelectionIsHighlightedOnlyWhileFocusedUnlessShownAlways) {
   EXPECT_NE(rgb(x + 3, y), hidden) << "an unfocused selection still shows";
 }
 
+TEST_F(TreeViewTest, ClicksAreToldToTheParentAndComeBackReflected) {
+  ShowForm();
+  std::vector<int> codes;
+  bool answerRightClick = false;
+  TWndMethod old = tree->WindowProc;
+  tree->WindowProc = [&](TMessage& m) {
+    old(m);
+    if (m.Msg != CN_NOTIFY) return;
+    const auto* nm = reinterpret_cast<const win::NMHDR*>(m.LParam);
+    EXPECT_EQ(nm->hwndFrom, tree->Handle());
+    codes.push_back(static_cast<int>(nm->code));
+    if (static_cast<int>(nm->code) == win::NM_RCLICK && answerRightClick) m.Result = 1;
+  };
+  int menus = 0;
+  tree->OnContextPopup = [&](TObject*, TPoint, bool& handled) {
+    ++menus;
+    handled = true;
+  };
+  const win::POINT p = LabelCentre(c);
+  Click(tree, p.x, p.y);
+  EXPECT_EQ(codes, (std::vector<int>{win::NM_CLICK}));
+  codes.clear();
+  win::POINT s = At(tree, p.x, p.y);
+  win::InjectClick(s.x, s.y, 1);
+  Pump();
+  EXPECT_EQ(codes, (std::vector<int>{win::NM_RCLICK}));
+  EXPECT_EQ(menus, 1) << "an unanswered right click brings the context menu";
+  EXPECT_EQ(Sel(), "C") << "a right click selects the node under it";
+  answerRightClick = true;
+  win::InjectClick(s.x, s.y, 1);
+  Pump();
+  EXPECT_EQ(menus, 1) << "an answered one does not";
+  tree->WindowProc = old;
+}
+
 }  // namespace
