@@ -440,10 +440,8 @@ void TTrackBar::Send(UINT msg, WPARAM w, LPARAM l) {
   if (HandleAllocated()) SendMessageA(Handle(), msg, w, l);
 }
 
-int TTrackBar::Position() const {
-  // The window is the truth once it exists: the user moves it.
-  return position_;
-}
+// Kept up to date from the window's notifications when the user moves it.
+int TTrackBar::Position() const { return position_; }
 
 void TTrackBar::SetRange(int min, int max) {
   if (max < min) max = min;

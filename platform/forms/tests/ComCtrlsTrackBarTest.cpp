@@ -149,6 +149,10 @@ TEST_F(TrackBarTest, TicksFollowFrequencyAndStyle) {
   // Tick positions grow along the channel.
   EXPECT_LT(Msg(win::TBM_GETTICPOS, 0), Msg(win::TBM_GETTICPOS, 1));
 
+  // Ticks on both sides put the thumb in the middle.
+  EXPECT_EQ(Thumb().top, 4);
+  bar->SetTickMarks(tmBoth);
+  EXPECT_EQ(Thumb().top, (45 - 20) / 2);
   bar->SetTickStyle(tsManual);
   EXPECT_EQ(Msg(win::TBM_GETNUMTICS), 2);
   bar->SetTick(7);
