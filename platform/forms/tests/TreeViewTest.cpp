@@ -391,4 +391,43 @@ TEST_F(TreeViewTest, ClicksAreToldToTheParentAndComeBackReflected) {
   tree->WindowProc = old;
 }
 
+TEST_F(TreeViewTest, StateAndNodeImagesTakeTheirPlaceBeforeTheLabel) {
+  // Three 16x16 images: blue, red, lime.
+  TBitmap strip;
+  strip.SetPixelFormat(pf24bit);
+  strip.SetSize(48, 16);
+  const TColor colours[] = {clBlue, clRed, clLime};
+  for (int k = 0; k < 3; ++k) {
+    strip.Canvas()->Brush()->SetColor(colours[k]);
+    strip.Canvas()->FillRect(Rect(k * 16, 0, k * 16 + 16, 16));
+  }
+  TImageList states(nullptr, 16, 16), images(nullptr, 16, 16);
+  states.Add(&strip, nullptr);
+  images.Add(&strip, nullptr);
+  const int plainLeft = b->DisplayRect(true).left;
+  tree->SetStateImages(&states);
+  tree->SetImages(&images);
+  b->SetStateIndex(1);  // red box
+  b->SetImageIndex(0);  // blue when not selected
+  b->SetSelectedIndex(2);  // lime when selected
+  c->SetStateIndex(0);  // index 0 means no state image
+  int asked = 0;
+  tree->OnGetImageIndex = [&](TObject*, TTreeNode* n) { asked += n == b; };
+  ShowForm();
+  const int y = b->DisplayRect(false).top + 8;
+  EXPECT_EQ(b->DisplayRect(true).left, plainLeft + 16 + 18);
+  EXPECT_EQ(c->DisplayRect(true).left, plainLeft + 18);
+  EXPECT_EQ(tree->GetHitTestInfoAt(plainLeft + 4, y), TVHT_ONITEMSTATEICON);
+  EXPECT_EQ(tree->GetHitTestInfoAt(plainLeft + 20, y), TVHT_ONITEMICON);
+  EXPECT_EQ(tree->GetHitTestInfoAt(b->DisplayRect(true).left + 2, y), TVHT_ONITEMLABEL);
+  EXPECT_EQ(tree->GetHitTestInfoAt(190, y), TVHT_ONITEMRIGHT);
+  auto rgb = [this](int x, int yy) { return win::CaptureWindow(form->Handle())->Pixel(10 + x, 10 + yy) & 0xFFFFFF; };
+  EXPECT_EQ(rgb(plainLeft + 8, y), 0xFF0000u);
+  EXPECT_EQ(rgb(plainLeft + 24, y), 0x0000FFu);
+  EXPECT_GT(asked, 0);
+  tree->SetSelected(b);
+  Pump();
+  EXPECT_EQ(rgb(plainLeft + 24, y), 0x00FF00u) << "the selected image";
+}
+
 }  // namespace
