@@ -29,6 +29,10 @@ struct UpDownState {
   int pressed = 0;  // +1 the up (right) button held, -1 the down (left) one
 };
 
+// Holding a button down steps again after a pause, then quickly.
+constexpr UINT_PTR kRepeatTimer = 1;
+constexpr UINT kFirstRepeat = 400, kRepeat = 100;
+
 UpDownState* StateOf(HWND hwnd) { return static_cast<UpDownState*>(GetPropA(hwnd, kUpDownProp)); }
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)); }
 bool Horizontal(HWND hwnd) { return (StyleOf(hwnd) & UDS_HORZ) != 0; }
@@ -198,6 +202,7 @@ void Paint(HWND hwnd, HDC dc) {
 void Release(HWND hwnd, UpDownState* st) {
   if (!st->pressed) return;
   st->pressed = 0;
+  KillTimer(hwnd, kRepeatTimer);
   InvalidateRect(hwnd, nullptr, TRUE);
   EndScroll(hwnd);
 }
@@ -225,7 +230,19 @@ LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       SetCapture(hwnd);
       InvalidateRect(hwnd, nullptr, TRUE);
       if (st->buddy && IsWindow(st->buddy) && GetFocus() != st->buddy) SetFocus(st->buddy);
-      if ((st = StateOf(hwnd)) != nullptr && st->pressed) Step(hwnd, st, st->pressed);
+      if ((st = StateOf(hwnd)) != nullptr && st->pressed) {
+        SetTimer(hwnd, kRepeatTimer, kFirstRepeat, nullptr);
+        Step(hwnd, st, st->pressed);
+      }
+      return 0;
+    case WM_TIMER:
+      if (wParam != kRepeatTimer) return DefWindowProcA(hwnd, msg, wParam, lParam);
+      if (!st->pressed || GetCapture() != hwnd) {
+        KillTimer(hwnd, kRepeatTimer);
+        return 0;
+      }
+      SetTimer(hwnd, kRepeatTimer, kRepeat, nullptr);
+      Step(hwnd, st, st->pressed);
       return 0;
     case WM_LBUTTONUP:
       if (GetCapture() == hwnd) ReleaseCapture();

@@ -25,7 +25,14 @@ struct BarState {
   Part pressed = kNone;
   int grab = 0;  // from the thumb's start to the pointer while dragging
   bool keyMoved = false;
+  POINT last{};  // where the pointer is while a part is held
 };
+
+// Holding an arrow or the track down scrolls again after a pause, then
+// quickly; the track stops once the thumb reaches the pointer.
+constexpr UINT_PTR kRepeatTimer = 1;
+constexpr UINT kFirstRepeat = 400, kRepeat = 100;
+constexpr WORD kCodes[] = {0, SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN};
 
 BarState* StateOf(HWND hwnd) { return static_cast<BarState*>(GetPropA(hwnd, kBarProp)); }
 bool Vertical(HWND hwnd) { return (static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)) & SBS_VERT) != 0; }
@@ -169,11 +176,26 @@ LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         s->trackPos = s->pos;
       }
       InvalidateRect(hwnd, nullptr, TRUE);
-      static constexpr WORD kCodes[] = {0, SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN};
-      if (part != kThumb) Notify(hwnd, kCodes[part], 0);
+      s->last = p;
+      if (part != kThumb) {
+        SetTimer(hwnd, kRepeatTimer, kFirstRepeat, nullptr);
+        Notify(hwnd, kCodes[part], 0);
+      }
+      return 0;
+    }
+    case WM_TIMER: {
+      if (wParam != kRepeatTimer) return DefWindowProcA(hwnd, msg, wParam, lParam);
+      const Part held = s->pressed;
+      if (held == kNone || held == kThumb || GetCapture() != hwnd) {
+        KillTimer(hwnd, kRepeatTimer);
+        return 0;
+      }
+      SetTimer(hwnd, kRepeatTimer, kRepeat, nullptr);
+      if (PartAt(hwnd, s, s->last) == held) Notify(hwnd, kCodes[held], 0);
       return 0;
     }
     case WM_MOUSEMOVE:
+      s->last = POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       if (s->pressed == kThumb && GetCapture() == hwnd) {
         const int v = ValueAt(hwnd, s, Vertical(hwnd) ? GET_Y_LPARAM(lParam) : GET_X_LPARAM(lParam));
         if (v != s->trackPos) {
@@ -188,6 +210,7 @@ LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       const Part was = s->pressed;
       if (was == kNone) return 0;
       s->pressed = kNone;
+      KillTimer(hwnd, kRepeatTimer);
       if (msg == WM_LBUTTONUP && GetCapture() == hwnd) ReleaseCapture();
       InvalidateRect(hwnd, nullptr, TRUE);
       if (was == kThumb) Notify(hwnd, SB_THUMBPOSITION, s->trackPos);

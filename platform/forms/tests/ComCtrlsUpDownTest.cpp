@@ -6,6 +6,7 @@
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/rtl/Clock.h"
 #include "platform/win/Api.h"
 
 using namespace forms;
@@ -132,6 +133,36 @@ TEST_F(UpDownTest, HorizontalButtonsAndTheUdmMessages) {
   win::SendMessageA(h, win::UDM_SETPOS32, 0, 5);
   Click(ud, 25, 8);
   EXPECT_EQ(win::SendMessageA(h, win::UDM_GETPOS32, 0, 0), 4);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UpDownTest, HoldingAButtonRepeatsAfterAPause) {
+  rtl::ScopedVirtualClock clock;
+  ShowForm();
+  const win::POINT p = At(ud, 5, 3);
+  win::InjectMouseMove(p.x, p.y);
+  win::InjectMouseButton(0, true);
+  Pump();
+  EXPECT_EQ(ud->Position(), 1);
+  clock.Advance(399);
+  Pump();
+  EXPECT_EQ(ud->Position(), 1);
+  clock.Advance(1);
+  Pump();
+  EXPECT_EQ(ud->Position(), 2);
+  for (int i = 0; i < 3; ++i) {
+    clock.Advance(100);
+    Pump();
+  }
+  EXPECT_EQ(ud->Position(), 5);
+  win::InjectMouseButton(0, false);
+  Pump();
+  clock.Advance(1000);
+  Pump();
+  EXPECT_EQ(ud->Position(), 5);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/rtl/Clock.h"
 #include "platform/win/Api.h"
 
 using namespace forms;
@@ -148,6 +149,39 @@ TEST_F(ScrollBarsTest, VerticalKindAndTheFlatCallsOnControlsAndWindows) {
   EXPECT_TRUE(FlatSB_GetScrollProp(f, WSB_PROP_VSTYLE, &v));
   EXPECT_EQ(v, FSB_FLAT_MODE);
   EXPECT_EQ(UninitializeFlatSB(f), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScrollBarsTest, HoldingTheTrackRepeatsUntilTheThumbReachesThePointer) {
+  rtl::ScopedVirtualClock clock;
+  bar->SetMax(100);
+  bar->SetPageSize(10);
+  bar->SetLargeChange(10);
+  ShowForm();
+  const win::POINT p = At(bar, 120, 8);
+  win::InjectMouseMove(p.x, p.y);
+  win::InjectMouseButton(0, true);
+  Pump();
+  EXPECT_EQ(bar->Position(), 10);
+  clock.Advance(399);
+  Pump();
+  EXPECT_EQ(bar->Position(), 10);
+  for (int i = 0; i < 20; ++i) {
+    clock.Advance(i == 0 ? 1 : 100);
+    Pump();
+  }
+  // The thumb stopped under the pointer, short of the end.
+  EXPECT_GT(bar->Position(), 10);
+  EXPECT_LT(bar->Position(), 91);
+  const int stopped = bar->Position();
+  win::InjectMouseButton(0, false);
+  Pump();
+  clock.Advance(1000);
+  Pump();
+  EXPECT_EQ(bar->Position(), stopped);
 }
 
 }  // namespace
