@@ -377,6 +377,9 @@ public:
     if (beep) XBell(dpy_, 0);
     if (claim) XSetSelectionOwner(dpy_, clipboard_, clipWin_, CurrentTime);
     XFlush(dpy_);
+    // Round trips above may have read events off the connection, which then
+    // no longer wakes the wait: come round again for them.
+    if (XEventsQueued(dpy_, QueuedAlready) > 0) RequestService();
   }
 
 private:
