@@ -567,6 +567,39 @@ void TCustomTreeView::MouseDown(TMouseButton button, TShiftState shift, int x, i
   TCustomControl::MouseDown(button, shift, x, y);
 }
 
+void TCustomTreeView::AskImageIndexes(TTreeNode* node, int& image, int& selectedImage) {
+  NMTVDISPINFOA info;
+  info.hdr.hwndFrom = HandleAllocated() ? Handle() : nullptr;
+  info.hdr.idFrom = info.hdr.hwndFrom ? static_cast<UINT_PTR>(GetDlgCtrlID(info.hdr.hwndFrom)) : 0;
+  info.hdr.code = static_cast<UINT>(TVN_GETDISPINFOA);
+  info.item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_HANDLE;
+  info.item.hItem = node;
+  info.item.lParam = reinterpret_cast<LPARAM>(node);
+  info.item.iImage = image;
+  info.item.iSelectedImage = selectedImage;
+  const HWND parent = info.hdr.hwndFrom ? GetParent(info.hdr.hwndFrom) : nullptr;
+  // The parent reflects the question back to this control (CN_NOTIFY),
+  // where a derived tree may answer it first.
+  if (parent) SendMessageA(parent, WM_NOTIFY, info.hdr.idFrom, reinterpret_cast<LPARAM>(&info));
+  else GetDispInfo(info);
+  image = info.item.iImage;
+  selectedImage = info.item.iSelectedImage;
+}
+
+void TCustomTreeView::GetDispInfo(NMTVDISPINFOA& info) {
+  TTreeNode* node = (info.item.mask & TVIF_PARAM) ? reinterpret_cast<TTreeNode*>(info.item.lParam)
+                                                  : static_cast<TTreeNode*>(info.item.hItem);
+  if (!node) return;
+  if (info.item.mask & TVIF_IMAGE) {
+    if (OnGetImageIndex) OnGetImageIndex(this, node);
+    info.item.iImage = node->imageIndex_;
+  }
+  if (info.item.mask & TVIF_SELECTEDIMAGE) {
+    if (OnGetSelectedIndex) OnGetSelectedIndex(this, node);
+    info.item.iSelectedImage = node->selectedIndex_;
+  }
+}
+
 LRESULT TCustomTreeView::Notify(int code) {
   if (!HandleAllocated()) return 0;
   const HWND parent = GetParent(Handle());
@@ -639,9 +672,9 @@ void TCustomTreeView::DrawNode(TTreeNode* node, int row) {
     x += stateImages_->Width();
   }
   if (images_) {
-    if (isSel && OnGetSelectedIndex) OnGetSelectedIndex(this, node);
-    else if (!isSel && OnGetImageIndex) OnGetImageIndex(this, node);
-    const int index = isSel && node->selectedIndex_ >= 0 ? node->selectedIndex_ : node->imageIndex_;
+    int image = node->imageIndex_, selectedImage = node->selectedIndex_;
+    AskImageIndexes(node, image, selectedImage);
+    const int index = isSel && selectedImage >= 0 ? selectedImage : image;
     if (paintImages && index >= 0 && index < images_->Count())
       images_->Draw(c, x, top + (itemHeight_ - images_->Height()) / 2, index, Enabled());
     x += images_->Width() + 2;
@@ -800,6 +833,15 @@ void TCustomTreeView::Dispatch(TMessage& m) {
       TCustomControl::Dispatch(m);
       NodeChanged();
       return;
+    case CN_NOTIFY: {
+      auto* nm = reinterpret_cast<NMHDR*>(m.LParam);
+      if (nm && static_cast<int>(nm->code) == TVN_GETDISPINFOA) {
+        GetDispInfo(*reinterpret_cast<NMTVDISPINFOA*>(m.LParam));
+        return;
+      }
+      TCustomControl::Dispatch(m);
+      return;
+    }
     case WM_LBUTTONUP:
       TCustomControl::Dispatch(m);
       if (HandleAllocated()) Notify(NM_CLICK);

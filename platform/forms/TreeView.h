@@ -8,6 +8,7 @@
 
 #include "platform/forms/Controls.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/win/OwnerDraw.h"
 #include "platform/forms/ImgList.h"
 
 namespace forms {
@@ -35,6 +36,30 @@ inline constexpr win::UINT TVHT_NOWHERE = 0x1, TVHT_ONITEMICON = 0x2, TVHT_ONITE
 
 // A node handle as the messages carry it.
 using HTREEITEM = void*;
+
+// TVITEMA masks.
+inline constexpr win::UINT TVIF_TEXT = 0x1, TVIF_IMAGE = 0x2, TVIF_PARAM = 0x4, TVIF_STATE = 0x8,
+                           TVIF_HANDLE = 0x10, TVIF_SELECTEDIMAGE = 0x20, TVIF_CHILDREN = 0x40;
+
+struct TVITEMA {
+  win::UINT mask = 0;
+  HTREEITEM hItem = nullptr;
+  win::UINT state = 0;
+  win::UINT stateMask = 0;
+  char* pszText = nullptr;
+  int cchTextMax = 0;
+  int iImage = 0;
+  int iSelectedImage = 0;
+  int cChildren = 0;
+  win::LPARAM lParam = 0;  // the node
+};
+
+// TVN_GETDISPINFOA: the tree asks for a node's image indexes before drawing
+// it; the answer reflected back to the tree fills them in from the node.
+struct NMTVDISPINFOA {
+  win::NMHDR hdr;
+  TVITEMA item;
+};
 
 struct TVHITTESTINFO {
   win::POINT pt;
@@ -259,6 +284,9 @@ private:
   void UpdateScrollBar();
   void SelectByUser(TTreeNode* node);
   void DrawNode(TTreeNode* node, int row);
+  // The image indexes of a node as TVN_GETDISPINFO answers them.
+  void AskImageIndexes(TTreeNode* node, int& image, int& selectedImage);
+  void GetDispInfo(NMTVDISPINFOA& info);
   bool HandleTreeMessage(TMessage& m);
   // Tells the parent window (WM_NOTIFY, NM_ codes); answers its result.
   win::LRESULT Notify(int code);

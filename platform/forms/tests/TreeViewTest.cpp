@@ -428,6 +428,20 @@ TEST_F(TreeViewTest, StateAndNodeImagesTakeTheirPlaceBeforeTheLabel) {
   tree->SetSelected(b);
   Pump();
   EXPECT_EQ(rgb(plainLeft + 24, y), 0x00FF00u) << "the selected image";
+
+  // The question comes back reflected, where the control may answer it.
+  TWndMethod old = tree->WindowProc;
+  tree->WindowProc = [&](TMessage& m) {
+    old(m);
+    auto* info = reinterpret_cast<NMTVDISPINFOA*>(m.LParam);
+    if (m.Msg == CN_NOTIFY && static_cast<int>(info->hdr.code) == win::TVN_GETDISPINFOA && info->item.hItem == c)
+      info->item.iImage = 1;
+  };
+  tree->Invalidate();
+  Pump();
+  const int cy = c->DisplayRect(false).top + 8;
+  EXPECT_EQ(rgb(plainLeft + 8, cy), 0xFF0000u) << "c has no image of its own";
+  tree->WindowProc = old;
 }
 
 }  // namespace
