@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -30,6 +31,7 @@
 #include "platform/win/Display.h"
 #include "platform/win/Region.h"
 #include "platform/win/Styles.h"
+#include "platform/win/X11Backend.h"
 #include "platform/rtl/Text.h"
 
 namespace {
@@ -275,6 +277,12 @@ private:
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
+  // Windows go to X when a display is named and answers; without one the
+  // program runs on the headless screen (the reference renderings).
+  if (std::getenv("DISPLAY") && !win::InitX11Display(nullptr)) {
+    std::cerr << "cannot open the X display\n";
+    return 1;
+  }
   Application->Initialize();
   if (mode == "shaped") {
     BuildShaped();
@@ -295,6 +303,10 @@ int main(int argc, char** argv) {
   timer.SetEnabled(true);
   Application->MainForm()->Show();
   Application->ProcessMessages();
+  if (win::X11DisplayActive()) {
+    win::X11Sync();
+    Say("XID " + std::to_string(win::X11WindowOf(Application->MainForm()->Handle())));
+  }
   Say("READY");
   Application->Run();
   Say("BYE");

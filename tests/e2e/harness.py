@@ -255,6 +255,15 @@ class XSession:
             time.sleep(0.05)
         raise CheckFailed(f"no window titled {title!r}: {self.tool(['xwininfo', '-root', '-tree'], check=False)}")
 
+    def wait_viewable(self, wid, timeout=10):
+        """Waits until the window is mapped and viewable; answers its id."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if "IsViewable" in self.tool(["xwininfo", "-id", str(wid)], check=False):
+                return wid
+            time.sleep(0.05)
+        raise CheckFailed(f"window {wid:#x} never became viewable")
+
     def geometry(self, wid):
         """(x, y, width, height) of the window on the root, from xwininfo."""
         out = self.tool(["xwininfo", "-id", str(wid)])
@@ -262,11 +271,12 @@ class XSession:
         return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"))
 
     def shape_extents(self, wid):
-        """The bounding shape's extents (x, y, width, height) relative to the window."""
+        """The bounding shape's extents (x, y, width, height) relative to the window, None when unshaped."""
         out = self.tool(["xwininfo", "-shape", "-id", str(wid)])
-        part = out.split("Window Bounding Shape Extents:", 1)
-        expect(len(part) == 2, f"xwininfo -shape printed no bounding extents: {out}")
-        m = re.search(r"(\d+)x(\d+)([+-]\d+)([+-]\d+)", part[1])
+        if "No window shape defined" in out:
+            return None
+        m = re.search(r"Window shape extents:\s+(\d+)x(\d+)([+-]\d+)([+-]\d+)", out)
+        expect(m, f"xwininfo -shape printed no window shape: {out}")
         return (int(m.group(3)), int(m.group(4)), int(m.group(1)), int(m.group(2)))
 
     def stacking(self):
