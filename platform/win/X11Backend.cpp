@@ -8,7 +8,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/shape.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #ifdef VORIX_HAVE_XFIXES
 #include <X11/extensions/Xfixes.h>
 #endif
@@ -74,7 +77,12 @@ struct XWin {
 
 uint32_t keyPixel(COLORREF key) { return (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key); }
 
-int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+// Errors are counted, not fatal: a window may go away under a request.
+std::atomic<int> xErrors{0};
+int ignoreErrors(Display*, XErrorEvent*) {
+  ++xErrors;
+  return 0;
+}
 
 // X keysyms to the platform's virtual keys (the unshifted keysym of the key).
 UINT virtualKeyOf(KeySym ks) {
@@ -295,6 +303,7 @@ public:
       RequestService();
     });
     XSetErrorHandler(ignoreErrors);
+    useShm_ = XShmQueryExtension(dpy_) != 0;
     SetScreenSize(DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_));
   }
 
@@ -303,6 +312,7 @@ public:
     XDestroyWindow(dpy_, clipWin_);
     for (auto& [hwnd, xw] : windows_) XDestroyWindow(dpy_, xw.xid);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
+    DropShm();
     XFreeGC(dpy_, gc_);
     if (argbGc_) XFreeGC(dpy_, argbGc_);
     if (argbVisual_) XFreeColormap(dpy_, argbColormap_);
@@ -609,10 +619,22 @@ private:
     const Surface& px = *s.pixels;
     all = all.Intersect(Region(RECT{0, 0, std::min<LONG>(px.Width(), s.rect.Width()),
                                     std::min<LONG>(px.Height(), s.rect.Height())}));
-    for (const RECT& r : all.Rects()) {
+    const auto rectList = all.Rects();
+    size_t bytes = 0;
+    for (const RECT& r : rectList) bytes += static_cast<size_t>(std::max<LONG>(0, r.Width())) * r.Height() * 4;
+    // Through shared memory when the server offers it: all rectangles side
+    // by side in one segment, one round trip before it is used again.
+    const bool shm = bytes > 0 && EnsureShm(bytes);
+    size_t offset = 0;
+    Visual* visual = xw.argb ? argbVisual_ : visual_;
+    const unsigned depth = xw.argb ? 32u : static_cast<unsigned>(depth_);
+    if (xw.argb && !argbGc_) argbGc_ = XCreateGC(dpy_, xw.xid, 0, nullptr);
+    GC gc = xw.argb ? argbGc_ : gc_;
+    for (const RECT& r : rectList) {
       const int w = r.Width(), h = r.Height();
       if (w <= 0 || h <= 0) continue;
-      auto* data = static_cast<char*>(std::malloc(static_cast<size_t>(w) * h * 4));
+      const size_t size = static_cast<size_t>(w) * h * 4;
+      char* data = shm ? shmInfo_.shmaddr + offset : static_cast<char*>(std::malloc(size));
       if (!data) continue;
       for (int y = 0; y < h; ++y) {
         const uint32_t* in = px.Row(r.top + y) + r.left;
@@ -620,18 +642,68 @@ private:
         // Premultiplied as the compositor expects, like the layered picture.
         for (int x = 0; x < w; ++x) out[x] = xw.argb ? in[x] : in[x] & 0x00FFFFFFu;
       }
-      XImage* img = XCreateImage(dpy_, xw.argb ? argbVisual_ : visual_, xw.argb ? 32u : static_cast<unsigned>(depth_),
-                                 ZPixmap, 0, data,
-                                 static_cast<unsigned>(w), static_cast<unsigned>(h), 32, w * 4);
+      if (shm) {
+        XImage* img = XShmCreateImage(dpy_, visual, depth, ZPixmap, data, &shmInfo_, static_cast<unsigned>(w),
+                                      static_cast<unsigned>(h));
+        if (img) {
+          XShmPutImage(dpy_, xw.xid, gc, img, 0, 0, r.left, r.top, static_cast<unsigned>(w),
+                       static_cast<unsigned>(h), False);
+          img->data = nullptr;  // the segment is not the image's to free
+          XDestroyImage(img);
+        }
+        offset += size;
+        continue;
+      }
+      XImage* img = XCreateImage(dpy_, visual, depth, ZPixmap, 0, data, static_cast<unsigned>(w),
+                                 static_cast<unsigned>(h), 32, w * 4);
       if (!img) {
         std::free(data);
         continue;
       }
       img->byte_order = LSBFirst;
-      if (xw.argb && !argbGc_) argbGc_ = XCreateGC(dpy_, xw.xid, 0, nullptr);
-      XPutImage(dpy_, xw.xid, xw.argb ? argbGc_ : gc_, img, 0, 0, r.left, r.top, static_cast<unsigned>(w), static_cast<unsigned>(h));
+      XPutImage(dpy_, xw.xid, gc, img, 0, 0, r.left, r.top, static_cast<unsigned>(w), static_cast<unsigned>(h));
       XDestroyImage(img);
     }
+    if (shm) XSync(dpy_, False);
+  }
+
+  bool EnsureShm(size_t bytes) {
+    if (!useShm_) return false;
+    if (shmInfo_.shmaddr && shmSize_ >= bytes) return true;
+    DropShm();
+    bytes = std::max<size_t>(bytes, 1 << 20);
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) return useShm_ = false;
+    void* addr = shmat(id, nullptr, 0);
+    if (addr == reinterpret_cast<void*>(-1)) {
+      shmctl(id, IPC_RMID, nullptr);
+      return useShm_ = false;
+    }
+    shmInfo_.shmid = id;
+    shmInfo_.shmaddr = static_cast<char*>(addr);
+    shmInfo_.readOnly = False;
+    const int before = xErrors;
+    XShmAttach(dpy_, &shmInfo_);
+    XSync(dpy_, False);
+    // Gone once both sides have let go of it.
+    shmctl(id, IPC_RMID, nullptr);
+    if (xErrors != before) {
+      // A server on another machine cannot attach: plain requests it is.
+      shmdt(shmInfo_.shmaddr);
+      shmInfo_ = {};
+      return useShm_ = false;
+    }
+    shmSize_ = bytes;
+    return true;
+  }
+
+  void DropShm() {
+    if (!shmInfo_.shmaddr) return;
+    XShmDetach(dpy_, &shmInfo_);
+    XSync(dpy_, False);
+    shmdt(shmInfo_.shmaddr);
+    shmInfo_ = {};
+    shmSize_ = 0;
   }
 
   void ApplyCursor(HCURSOR cursor) {
@@ -892,6 +964,9 @@ private:
   Visual* visual_ = nullptr;
   int depth_ = 24;
   GC gc_;
+  bool useShm_ = false;
+  XShmSegmentInfo shmInfo_{};
+  size_t shmSize_ = 0;
   Visual* argbVisual_ = nullptr;
   Colormap argbColormap_ = 0;
   GC argbGc_ = nullptr;
