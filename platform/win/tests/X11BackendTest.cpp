@@ -125,7 +125,8 @@ std::shared_ptr<Surface> pattern(int w, int h) {
     for (int x = 0; x < w; ++x) {
       const bool key = x < 30 && y < 20;
       const uint32_t a = (x + y) % 5 == 0 || key ? 0 : 255;
-      s->Row(y)[x] = key ? 0xFF00FF00u : a ? (a << 24) | ((x * 3) << 16 & 0xFF0000) | ((y * 5) << 8 & 0xFF00) | 0x40 : 0;
+      const uint32_t colour = (a << 24) | ((x * 3) << 16 & 0xFF0000) | ((y * 5) << 8 & 0xFF00) | 0x40;
+      s->Row(y)[x] = key ? 0xFF00FF00u : a ? colour : 0;
     }
   return s;
 }

@@ -66,7 +66,8 @@ std::vector<uint32_t> Peer::Pixels(unsigned long window, int width, int height, 
                           AllPlanes, ZPixmap);
   if (!img) return out;
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) out.push_back(static_cast<uint32_t>(XGetPixel(img, x, y) & (alpha ? 0xFFFFFFFF : 0xFFFFFF)));
+    for (int x = 0; x < width; ++x)
+      out.push_back(static_cast<uint32_t>(XGetPixel(img, x, y) & (alpha ? 0xFFFFFFFFul : 0xFFFFFFul)));
   XDestroyImage(img);
   return out;
 }
