@@ -29,8 +29,15 @@ struct TrackState {
   bool dragging = false;
   int dragOffset = 0;  // from the pointer to the thumb's centre
   bool keyMoved = false;
+  WORD paging = 0xFFFF;  // TB_PAGEUP or TB_PAGEDOWN while the channel is held
+  int pointer = 0;       // where the pointer is along the channel meanwhile
   HFONT font = nullptr;
 };
+
+// Holding the channel pages again after a pause, then quickly, until the
+// thumb reaches the pointer.
+constexpr UINT_PTR kRepeatTimer = 1;
+constexpr UINT kFirstRepeat = 400, kRepeat = 100;
 
 TrackState* StateOf(HWND hwnd) { return static_cast<TrackState*>(GetPropA(hwnd, kTrackProp)); }
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)); }
@@ -249,11 +256,28 @@ LRESULT TrackBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       const int thumbAt = PixelOf(Layout(hwnd, st), st, st->pos);
       if (along == thumbAt) return 0;
-      Step(hwnd, st, along < thumbAt ? TB_PAGEUP : TB_PAGEDOWN);
-      if (IsWindow(hwnd)) Notify(hwnd, TB_ENDTRACK, 0);
+      st->paging = along < thumbAt ? TB_PAGEUP : TB_PAGEDOWN;
+      st->pointer = along;
+      SetCapture(hwnd);
+      SetTimer(hwnd, kRepeatTimer, kFirstRepeat, nullptr);
+      Step(hwnd, st, st->paging);
+      return 0;
+    }
+    case WM_TIMER: {
+      if (wParam != kRepeatTimer) return DefWindowProcA(hwnd, msg, wParam, lParam);
+      if (st->paging == 0xFFFF || GetCapture() != hwnd) {
+        KillTimer(hwnd, kRepeatTimer);
+        return 0;
+      }
+      SetTimer(hwnd, kRepeatTimer, kRepeat, nullptr);
+      const int thumbAt = PixelOf(Layout(hwnd, st), st, st->pos);
+      const bool before = st->pointer < thumbAt - kThumbBreadth / 2;
+      const bool after = st->pointer > thumbAt + kThumbBreadth / 2;
+      if ((st->paging == TB_PAGEUP && before) || (st->paging == TB_PAGEDOWN && after)) Step(hwnd, st, st->paging);
       return 0;
     }
     case WM_MOUSEMOVE:
+      st->pointer = Along(hwnd, lParam);
       if (st->dragging && GetCapture() == hwnd) {
         const int v = ValueAt(Layout(hwnd, st), st, Along(hwnd, lParam) - st->dragOffset);
         if (v != st->pos) {
@@ -263,6 +287,13 @@ LRESULT TrackBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_LBUTTONUP:
+      if (st->paging != 0xFFFF) {
+        st->paging = 0xFFFF;
+        KillTimer(hwnd, kRepeatTimer);
+        if (GetCapture() == hwnd) ReleaseCapture();
+        if (IsWindow(hwnd)) Notify(hwnd, TB_ENDTRACK, 0);
+        return 0;
+      }
       if (st->dragging) {
         st->dragging = false;
         if (GetCapture() == hwnd) ReleaseCapture();
@@ -270,6 +301,11 @@ LRESULT TrackBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CAPTURECHANGED:
+      if (st->paging != 0xFFFF) {
+        st->paging = 0xFFFF;
+        KillTimer(hwnd, kRepeatTimer);
+        Notify(hwnd, TB_ENDTRACK, 0);
+      }
       if (st->dragging) EndDrag(hwnd, st, true);
       return 0;
     case WM_KEYDOWN: {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/rtl/Clock.h"
 #include "platform/win/Api.h"
 
 using namespace forms;
@@ -186,6 +188,37 @@ TEST_F(TrackBarTest, VerticalBarTurnsAndReportsOnVScroll) {
   EXPECT_EQ(bar->Position(), 1);
   EXPECT_EQ(codes, (std::vector<std::string>{"v1", "v8"}));
   EXPECT_GT(Thumb().top, top.top);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TrackBarTest, HoldingTheChannelPagesUntilTheThumbReachesThePointer) {
+  rtl::ScopedVirtualClock clock;
+  bar->SetRange(0, 100);
+  bar->SetPageSize(10);
+  ShowForm();
+  const int y = (Thumb().top + Thumb().bottom) / 2;
+  const win::POINT p = At(bar, 150, y);
+  win::InjectMouseMove(p.x, p.y);
+  win::InjectMouseButton(0, true);
+  Pump();
+  EXPECT_EQ(bar->Position(), 10);
+  clock.Advance(399);
+  Pump();
+  EXPECT_EQ(bar->Position(), 10);
+  for (int i = 0; i < 20; ++i) {
+    clock.Advance(i == 0 ? 1 : 100);
+    Pump();
+  }
+  // Stopped with the thumb under the pointer, three quarters along.
+  EXPECT_GE(bar->Position(), 60);
+  EXPECT_LE(bar->Position(), 80);
+  win::InjectMouseButton(0, false);
+  Pump();
+  EXPECT_EQ(codes.back(), "h8");
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), "h8"), 1);
 }
 
 }  // namespace
