@@ -1,6 +1,7 @@
 #include "platform/forms/TreeView.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "platform/rtl/Exceptions.h"
@@ -543,6 +544,26 @@ void TCustomTreeView::KeyDown(uint16_t& key, TShiftState shift) {
       break;
     default:
       return;
+  }
+  key = 0;
+}
+
+void TCustomTreeView::KeyPress(char& key) {
+  TCustomControl::KeyPress(key);
+  const unsigned char ch = static_cast<unsigned char>(key);
+  if (ch <= ' ') return;
+  // A letter goes to the next shown node whose text starts with it, round
+  // from the end to the top.
+  auto rows = VisibleNodes();
+  if (rows.empty()) return;
+  const int n = static_cast<int>(rows.size());
+  const int from = selected_ ? RowOf(selected_) : -1;
+  for (int k = 1; k <= n; ++k) {
+    TTreeNode* node = rows[static_cast<size_t>((from + k + n) % n)];
+    if (!node->text_.empty() && std::tolower(static_cast<unsigned char>(node->text_[0])) == std::tolower(ch)) {
+      SelectByUser(node);
+      break;
+    }
   }
   key = 0;
 }

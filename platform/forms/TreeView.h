@@ -264,6 +264,7 @@ protected:
   void CreateWnd() override;
   bool DoMouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) override;
   void KeyDown(uint16_t& key, TShiftState shift) override;
+  void KeyPress(char& key) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   virtual bool CanChange(TTreeNode* node);
   virtual void Change(TTreeNode* node);

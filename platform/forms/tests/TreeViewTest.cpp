@@ -170,6 +170,10 @@ TEST_F(TreeViewTest, KeysWalkTheVisibleRows) {
       {win::VK_DOWN, "a3"},     {win::VK_END, "C"},    {win::VK_RIGHT, "C"}, {win::VK_RIGHT, "c1"},
       {win::VK_HOME, "A"},      {win::VK_SUBTRACT, "A"}, {win::VK_DOWN, "B"}, {win::VK_UP, "A"},
       {win::VK_UP, "A"},        // stays on the first row
+      {'C', "C"},               // a letter goes to the next node starting with it
+      {'A', "A"},               // round from the end
+      {'C', "C"},  {'C', "c1"},  {'C', "C"},  // letters ignore case; hidden nodes are skipped
+      {'Q', "C"},
   };
   for (const auto& s : steps) {
     Key(s.key);
