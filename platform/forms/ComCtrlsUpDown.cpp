@@ -162,6 +162,10 @@ void Align(HWND hwnd, HWND buddy) {
   }
   RECT self;
   GetWindowRect(hwnd, &self);
+  // Already beside it (the window re-made, the same buddy set again): the
+  // buddy gave up its room before.
+  const bool right = (style & UDS_ALIGNRIGHT) != 0;
+  if (self.top == b.top && self.bottom == b.bottom && (right ? self.left == b.right : self.right == b.left)) return;
   const int w = self.right - self.left, h = br.y - tl.y;
   const int bw = std::max(0, br.x - tl.x - w);
   if (style & UDS_ALIGNRIGHT) {

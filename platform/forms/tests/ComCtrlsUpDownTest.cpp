@@ -57,6 +57,8 @@ TEST_F(UpDownTest, AssociateSitsBesideTheEditAndShowsThePosition) {
   EXPECT_EQ(ud->Height(), edit->Height());
   ud->SetThousands(false);
   EXPECT_EQ(edit->Text(), "1234");
+  // The window re-made for the style takes no more room from the edit.
+  EXPECT_EQ(edit->Width() + ud->Width(), 100);
   // Typing into the edit is the position from then on.
   edit->SetText("77");
   EXPECT_EQ(ud->Position(), 77);
