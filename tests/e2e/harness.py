@@ -307,6 +307,12 @@ class XSession:
         p.proc.stdin.write(data)
         p.proc.stdin.close()
         p.proc.stdin = None
+        # xclip takes the selection some time after it starts; reading it
+        # back is the sign that it owns it.
+        deadline = time.monotonic() + 10
+        while self.get_clipboard(target).splitlines() != data.splitlines():
+            expect(time.monotonic() < deadline and p.proc.poll() is None, "xclip never took the clipboard")
+            time.sleep(0.02)
         return p
 
     def get_clipboard(self, target="UTF8_STRING"):
