@@ -272,7 +272,8 @@ LRESULT TabControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case TCM_SETCURFOCUS: {
       const int old = st->cur;
       const int i = static_cast<int>(wParam);
-      if (i < 0 || i >= count) return -1;
+      // -1 leaves no tab selected.
+      if (i < -1 || i >= count) return -1;
       st->cur = i;
       if (old != i) InvalidateRect(hwnd, nullptr, TRUE);
       return old;
@@ -417,8 +418,7 @@ void TPageControl::UpdateTabs() {
     SendMessageA(h, TCM_INSERTITEMA, static_cast<WPARAM>(SendMessageA(h, TCM_GETITEMCOUNT, 0, 0)),
                  reinterpret_cast<LPARAM>(&item));
   }
-  const int tab = activePage_ ? activePage_->TabIndex() : -1;
-  if (tab >= 0) SendMessageA(h, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+  SendMessageA(h, TCM_SETCURSEL, static_cast<WPARAM>(activePage_ ? activePage_->TabIndex() : -1), 0);
   Invalidate();
 }
 
@@ -429,8 +429,8 @@ void TPageControl::ShowPage(TTabSheet* page) {
   if (page) {
     page->BringToFront();
     page->SetVisible(true);
-    const int tab = page->TabIndex();
-    if (HandleAllocated() && tab >= 0) SendMessageA(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+    // A page whose tab is hidden shows with no tab selected.
+    if (HandleAllocated()) SendMessageA(Handle(), TCM_SETCURSEL, static_cast<WPARAM>(page->TabIndex()), 0);
   }
   // The focus does not stay on a page going out of sight.
   if (old) {

@@ -114,6 +114,11 @@ TEST_F(PageControlTest, HiddenTabsLeaveTheRowButKeepThePage) {
   EXPECT_STREQ(buf, "Sound");
   sheets[1]->SetTabVisible(true);
   EXPECT_EQ(win::SendMessageA(pc->Handle(), TCM_GETCURSEL, 0, 0), 2);
+  // A page whose tab is hidden still shows by code, with no tab selected.
+  sheets[0]->SetTabVisible(false);
+  pc->SetActivePage(sheets[0]);
+  EXPECT_TRUE(sheets[0]->Visible());
+  EXPECT_EQ(win::SendMessageA(pc->Handle(), TCM_GETCURSEL, 0, 0), -1);
 }
 
 TEST_F(PageControlTest, KeysTurnPagesAndFreeingAPageMovesOn) {
