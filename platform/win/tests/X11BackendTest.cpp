@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "WinTestUtil.h"
@@ -146,12 +147,8 @@ TEST_F(X11Backend, BoundingShapeFollowsRegionColourKeyAndAlpha) {
          SetWindowRgn(hwnd, CreateEllipticRgn(0, 0, w, h), TRUE);
          return hwnd;
        },
-       [](int x, int y) {
-         HRGN r = CreateEllipticRgn(0, 0, w, h);
-         const bool in = PtInRegion(r, x, y);
-         DeleteObject(r);
-         return in;
-       }},
+       [ellipse = std::shared_ptr<std::remove_pointer_t<HRGN>>(CreateEllipticRgn(0, 0, w, h), DeleteObject)](
+           int x, int y) { return PtInRegion(ellipse.get(), x, y) != FALSE; }},
       {"colour key",
        [&] {
          HWND hwnd = wintest::MakeTopLevel(300, 50, w, h, WS_POPUP | WS_VISIBLE, WS_EX_LAYERED);
