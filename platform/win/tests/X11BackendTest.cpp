@@ -233,6 +233,16 @@ TEST_F(X11Backend, WindowGeometryVisibilityAndFocusFollowTheWindow) {
   SetActiveWindow(hwnd);
   Settle();
   EXPECT_EQ(peer_->FocusWindow(), xid);
+  // Minimised and restored (no window manager here: unmapped and mapped).
+  ShowWindow(hwnd, SW_MINIMIZE);
+  Settle();
+  ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));
+  EXPECT_FALSE(viewable);
+  ShowWindow(hwnd, SW_RESTORE);
+  Settle();
+  ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));
+  EXPECT_TRUE(viewable);
+  EXPECT_EQ((std::vector<int>{a.x, a.y, a.width, a.height}), (std::vector<int>{210, 33, 150, 70}));
   ShowWindow(hwnd, SW_HIDE);
   Settle();
   ASSERT_TRUE(peer_->Geometry(xid, &a, &viewable));
