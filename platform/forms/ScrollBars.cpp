@@ -426,11 +426,7 @@ BOOL FlatSB_GetScrollRange(HWND hwnd, int bar, int* minPos, int* maxPos) {
   return GetScrollRange(hwnd, bar, minPos, maxPos);
 }
 BOOL FlatSB_ShowScrollBar(HWND hwnd, int bar, BOOL show) { return ShowScrollBar(hwnd, bar, show); }
-BOOL FlatSB_EnableScrollBar(HWND hwnd, int bar, UINT arrows) {
-  // A control's arrows are its own to switch.
-  if (bar == SB_CTL) return SendMessageA(hwnd, SBM_ENABLE_ARROWS, arrows, 0) ? TRUE : FALSE;
-  return EnableScrollBar(hwnd, bar, arrows);
-}
+BOOL FlatSB_EnableScrollBar(HWND hwnd, int bar, UINT arrows) { return EnableScrollBar(hwnd, bar, arrows); }
 
 namespace {
 std::string PropName(int index) { return "VorixFlatSB" + std::to_string(index); }

@@ -278,6 +278,8 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show) {
 }
 
 BOOL EnableScrollBar(HWND hwnd, int bar, UINT arrows) {
+  // A scroll-bar control's arrows are its own to switch.
+  if (bar == SB_CTL) return SendMessageA(hwnd, SBM_ENABLE_ARROWS, arrows, 0) ? TRUE : FALSE;
   {
     TreeGuard lock(TreeLock());
     auto w = FindWnd(hwnd);
