@@ -632,6 +632,22 @@ void TControlCanvas::SetPaintDC(HDC dc) {
   SetHandle(dc);
 }
 
+void TControlCanvas::PaintOn(HDC dc, int& depth, const std::function<void()>& paint) {
+  ++depth;
+  Lock();
+  SetPaintDC(dc);
+  struct Restore {
+    TControlCanvas* canvas;
+    int& depth;
+    ~Restore() {
+      canvas->SetPaintDC(nullptr);
+      canvas->Unlock();
+      --depth;
+    }
+  } restore{this, depth};
+  paint();
+}
+
 void TControlCanvas::CreateHandle() {
   if (!control_) return;
   if (auto* w = dynamic_cast<TWinControl*>(control_)) {
@@ -659,20 +675,7 @@ TGraphicControl::~TGraphicControl() {
 void TGraphicControl::Dispatch(TMessage& m) {
   if (m.Msg == WM_PAINT) {
     if (!m.WParam) return;
-    ++painting_;
-    canvas_->Lock();
-    canvas_->SetPaintDC(reinterpret_cast<HDC>(m.WParam));
-    try {
-      Paint();
-    } catch (...) {
-      canvas_->SetPaintDC(nullptr);
-      canvas_->Unlock();
-      --painting_;
-      throw;
-    }
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
-    --painting_;
+    canvas_->PaintOn(reinterpret_cast<HDC>(m.WParam), painting_, [this] { Paint(); });
     return;
   }
   TControl::Dispatch(m);

@@ -477,6 +477,9 @@ public:
   void FreeHandle();
   // Draws on `dc` (the paint DC) until called again with null.
   void SetPaintDC(win::HDC dc);
+  // Runs `paint` with the canvas locked and drawing on `dc`, counting it in
+  // `depth`; the canvas is handed back even when `paint` throws.
+  void PaintOn(win::HDC dc, int& depth, const std::function<void()>& paint);
 
 protected:
   void CreateHandle() override;

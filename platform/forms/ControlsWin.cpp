@@ -1067,20 +1067,7 @@ TCustomControl::~TCustomControl() {
 }
 
 void TCustomControl::PaintWindow(HDC dc) {
-  ++painting_;
-  canvas_->Lock();
-  canvas_->SetPaintDC(dc);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetPaintDC(nullptr);
-    canvas_->Unlock();
-    --painting_;
-    throw;
-  }
-  canvas_->SetPaintDC(nullptr);
-  canvas_->Unlock();
-  --painting_;
+  canvas_->PaintOn(dc, painting_, [this] { Paint(); });
 }
 
 }  // namespace forms
