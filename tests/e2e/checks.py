@@ -139,6 +139,15 @@ def check_programs():
 
 # Checks on X (the program shows its windows as X windows).
 
+def finish(app):
+    # A clean end: the program leaves the display and exits with status 0
+    # (sanitizer builds fail here on leaks and errors at exit).
+    app.send("quit")
+    app.expect_line("BYE")
+    status = app.proc.wait(20)
+    expect(status == 0, f"{app.args[0]} exited with {status}: {app.errors()[-5:]}")
+
+
 def region_rects(app):
     return [tuple(int(v) for v in ln.split()[1:]) for ln in app.lines_until("WINDOW")]
 
@@ -165,6 +174,7 @@ def check_shaped():
                 if inside != red:
                     wrong.append((xx, y))
         expect(not wrong, f"{len(wrong)} pixels differ from the region, first {wrong[:5]}")
+        finish(app)
 
 
 def layered_pixels(compositor):
@@ -175,7 +185,9 @@ def layered_pixels(compositor):
         gx, gy, gw, gh = x.geometry(wid)
         expect((gx, gy, gw, gh) == (60, 50, 120, 80), f"layered window at {(gx, gy, gw, gh)}")
         rows = x.screenshot()
-        return [(rows[gy + 40][gx + cx]) for cx in (20, 60, 100)], rows[5][5], x.shape_extents(wid)
+        extents = x.shape_extents(wid)
+        finish(app)
+        return [(rows[gy + 40][gx + cx]) for cx in (20, 60, 100)], rows[5][5], extents
 
 
 def check_layered_composited():
@@ -214,6 +226,7 @@ def check_typing():
         deadline = time.monotonic() + 10
         while app.expect_line("CHANGE", timeout=deadline - time.monotonic()) != "Hello, X1":
             pass
+        finish(app)
 
 
 def check_click():
@@ -225,6 +238,7 @@ def check_click():
         app.expect_line("CLICK")
         expect(app.expect_line("TEXT") == "abc", "OnClick saw another text")
         expect(sum(ln == "CLICK" for ln in app.seen) == 1, f"OnClick fired more than once: {app.seen}")
+        finish(app)
 
 
 def eventually(read, want, what, timeout=10):
@@ -254,6 +268,7 @@ def check_clipboard_text():
         eventually(x.get_clipboard, "grün from the program", "xclip read")
         x.set_clipboard("grün from xclip")
         eventually(pasted(app), ["CLIPBOARD grün from xclip"], "the program pasted")
+        finish(app)
 
 
 def check_clipboard_files():
@@ -265,6 +280,7 @@ def check_clipboard_files():
                    "xclip read")
         x.set_clipboard("file:///tmp/b%20c.png\r\nfile:///tmp/d.txt\r\n", target="text/uri-list")
         eventually(pasted(app), ["FILE /tmp/b c.png", "FILE /tmp/d.txt"], "the program pasted")
+        finish(app)
 
 
 def check_sheet():
@@ -284,6 +300,7 @@ def check_sheet():
             wid = x.wait_viewable(int(app.expect_line("XID")))
             app.expect_line("READY")
             shown = x.screenshot(os.path.join(tmp, "x11.png"), window=wid)
+            finish(app)
         want = read_png(reference)
         expect(len({px for row in want for px in row}) > 8, "the headless sheet is nearly blank")
         expect((len(shown[0]), len(shown)) == (len(want[0]), len(want)), "pictures differ in size")

@@ -279,7 +279,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   // Windows go to X when a display is named and answers; without one the
   // program runs on the headless screen (the reference renderings).
-  if (std::getenv("DISPLAY") && !win::InitX11Display(nullptr)) {
+  if (std::getenv("DISPLAY") && !win::InitDisplay()) {
     std::cerr << "cannot open the X display\n";
     return 1;
   }
@@ -309,6 +309,9 @@ int main(int argc, char** argv) {
   }
   Say("READY");
   Application->Run();
+  Application->SetMainForm(nullptr);
+  while (Screen->FormCount() > 0) delete Screen->Forms(0);
+  win::ShutdownDisplay();
   Say("BYE");
   return 0;
 }
