@@ -9,6 +9,7 @@
 //   e2e_app sheet      a form of standard controls in a fixed state
 //
 // Commands: "save <png>" writes the program's own rendering of its window,
+// "front" brings the window to the front,
 // "copy-text <text>", "copy-files <path>..." fill the clipboard,
 // "paste" prints CLIPBOARD and FILES lines, "quit" ends the program.
 #include <poll.h>
@@ -233,6 +234,10 @@ void RunCommand(const std::string& line) {
     TCustomForm* form = Application->MainForm();
     Application->ProcessMessages();
     Say(form && win::SaveWindowPng(form->Handle(), rest) ? "SAVED" : "ERROR save");
+  } else if (verb == "front") {
+    Application->MainForm()->BringToFront();
+    Application->ProcessMessages();
+    Say("FRONT");
   } else if (verb == "copy-text") {
     CopyText(rest);
   } else if (verb == "copy-files") {
