@@ -220,9 +220,9 @@ def form_session(x):
 
 def check_typing():
     with XSession() as x:
-        app, wid, at = form_session(x)
+        app, _, at = form_session(x)
         x.xdotool("mousemove", *at["EDIT"], "click", 1)
-        x.xdotool("type", "--window", wid, "--delay", 20, "Hello, X1")
+        x.xdotool("type", "--delay", 20, "Hello, X1")
         deadline = time.monotonic() + 10
         while app.expect_line("CHANGE", timeout=deadline - time.monotonic()) != "Hello, X1":
             pass
@@ -231,9 +231,9 @@ def check_typing():
 
 def check_click():
     with XSession() as x:
-        app, wid, at = form_session(x)
+        app, _, at = form_session(x)
         x.xdotool("mousemove", *at["EDIT"], "click", 1)
-        x.xdotool("type", "--window", wid, "--delay", 20, "abc")
+        x.xdotool("type", "--delay", 20, "abc")
         x.xdotool("mousemove", *at["BUTTON"], "click", 1)
         app.expect_line("CLICK")
         expect(app.expect_line("TEXT") == "abc", "OnClick saw another text")
