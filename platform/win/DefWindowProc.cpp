@@ -21,17 +21,21 @@ HWND parentOfChild(HWND hwnd) { return (styleOf(hwnd) & WS_CHILD) ? GetParent(hw
 
 void setText(HWND hwnd, std::u16string text) {
   bool caption = false;
+  bool topLevel = false;
   {
     TreeGuard lock(TreeLock());
     auto w = FindWnd(hwnd);
     if (!w) return;
     w->text = std::move(text);
+    topLevel = IsTopLevel(*w);
     caption = (w->style & WS_CAPTION) == WS_CAPTION;
     if (caption && IsVisibleChain(*w)) {
       w->frameDirty = true;
       if (w->queue) Wake(*w->queue);
     }
   }
+  // A top-level window's text is its name on the desktop too.
+  if (topLevel) DisplayWindowChanged(hwnd);
 }
 
 LRESULT getText(HWND hwnd, WPARAM size, LPARAM buffer, bool unicode) {

@@ -119,6 +119,25 @@ struct ExternalSource {
   bool waiting = false;  // the watcher waits for the owner to serve
   bool quit = false;
   std::thread watcher;
+
+  // Ends the watcher thread and closes its stop pipe.
+  void StopWatcher() {
+    {
+      std::lock_guard lock(mutex);
+      quit = true;
+    }
+    cv.notify_all();
+    if (stop[1] >= 0) {
+      const char b = 1;
+      (void)!::write(stop[1], &b, 1);
+    }
+    if (watcher.joinable()) watcher.join();
+    for (int& p : stop)
+      if (p >= 0) ::close(p), p = -1;
+  }
+  // A program that leaves without closing the display must not die at exit
+  // on a still-running watcher.
+  ~ExternalSource() { StopWatcher(); }
 };
 
 ExternalSource& externalSource() {
@@ -759,18 +778,7 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 
 void SetExternalWaitSource(int fd, std::function<void()> service) {
   auto& s = externalSource();
-  {
-    std::lock_guard lock(s.mutex);
-    s.quit = true;
-  }
-  s.cv.notify_all();
-  if (s.stop[1] >= 0) {
-    const char b = 1;
-    (void)!::write(s.stop[1], &b, 1);
-  }
-  if (s.watcher.joinable()) s.watcher.join();
-  for (int& p : s.stop)
-    if (p >= 0) ::close(p), p = -1;
+  s.StopWatcher();
   std::lock_guard lock(s.mutex);
   s.quit = false;
   s.waiting = false;

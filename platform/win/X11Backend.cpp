@@ -12,6 +12,7 @@
 #include <X11/extensions/shape.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 #ifdef VORIX_HAVE_XFIXES
 #include <X11/extensions/Xfixes.h>
 #endif
@@ -60,6 +61,7 @@ struct WindowState {
   DWORD ulwFlags = 0;
   COLORREF ulwKey = 0;
   std::shared_ptr<Surface> pixels;
+  std::u16string title;
 };
 
 struct XWin {
@@ -73,6 +75,7 @@ struct XWin {
   bool pixelShape = false;
   bool shaped = false;
   bool argb = false;  // a 32-bit visual: the compositor uses the alpha
+  std::u16string title;
 };
 
 uint32_t keyPixel(COLORREF key) { return (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key); }
@@ -415,6 +418,7 @@ private:
     // A layered window shows nothing until it says how.
     if (layered && !s.perPixel && !w->layeredFlags) s.visible = false;
     s.pixels = s.perPixel ? w->layeredSurface : w->surface;
+    s.title = w->text;
     return s;
   }
 
@@ -488,10 +492,15 @@ private:
       size.x = s.rect.left, size.y = s.rect.top, size.width = w, size.height = h;
       XSetWMNormalHints(dpy_, xw.xid, &size);
       if (currentCursor_) XDefineCursor(dpy_, xw.xid, currentCursor_);
+      // Lets the desktop and other tools tell our windows apart.
+      const long pid = static_cast<long>(getpid());
+      XChangeProperty(dpy_, xw.xid, XInternAtom(dpy_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(&pid), 1);
       it = windows_.emplace(hwnd, xw).first;
       byX_[xw.xid] = hwnd;
     }
     XWin& xw = it->second;
+    if (s.title != xw.title || !xw.mapped) SetTitle(xw, s.title);
     if (!(xw.rect == s.rect)) {
       XMoveResizeWindow(dpy_, xw.xid, s.rect.left, s.rect.top, w, h);
       xw.rect = s.rect;
@@ -511,6 +520,16 @@ private:
     xw.minimized = s.minimized;
     // The whole picture goes out again after a change of size or mapping.
     Push(hwnd, {RECT{0, 0, w, h}});
+  }
+
+  // The window text names the X window for task bars and window lookups.
+  void SetTitle(XWin& xw, const std::u16string& title) {
+    xw.title = title;
+    const std::string utf8 = rtl::WideToUtf8(title);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const int n = static_cast<int>(utf8.size());
+    XChangeProperty(dpy_, xw.xid, XA_WM_NAME, utf8_, 8, PropModeReplace, bytes, n);
+    XChangeProperty(dpy_, xw.xid, XInternAtom(dpy_, "_NET_WM_NAME", False), utf8_, 8, PropModeReplace, bytes, n);
   }
 
   void SetAbove(XWin& xw, bool above) {

@@ -252,6 +252,21 @@ TEST_F(X11Backend, WindowGeometryVisibilityAndFocusFollowTheWindow) {
   EXPECT_EQ(X11WindowOf(hwnd), 0u);
 }
 
+TEST_F(X11Backend, TheWindowTextNamesTheXWindow) {
+  HWND hwnd = wintest::MakeTopLevel(100, 120, 200, 90);
+  SetWindowTextA(hwnd, "Vorix \xC3\xA9t\xC3\xA9");
+  Settle();
+  const unsigned long xid = X11WindowOf(hwnd);
+  ASSERT_NE(xid, 0u);
+  EXPECT_EQ(peer_->Property(xid, "_NET_WM_NAME"), "Vorix \xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(peer_->Property(xid, "_NET_WM_PID"), std::to_string(getpid()));
+  SetWindowTextA(hwnd, "Renamed");
+  Settle();
+  EXPECT_EQ(peer_->Property(xid, "WM_NAME"), "Renamed");
+  DestroyWindow(hwnd);
+  Settle();
+}
+
 TEST_F(X11Backend, PixelsOnTheServerEqualTheHeadlessRendering) {
   const int w = 220, h = 130;
   HWND hwnd = wintest::MakeTopLevel(60, 70, w, h, WS_POPUP | WS_VISIBLE | WS_BORDER);

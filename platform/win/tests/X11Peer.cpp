@@ -26,6 +26,21 @@ std::vector<PeerRect> Peer::ShapeRects(unsigned long window) {
   return out;
 }
 
+std::string Peer::Property(unsigned long window, const char* name) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long n = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string out;
+  if (XGetWindowProperty(d(dpy_), window, XInternAtom(d(dpy_), name, False), 0, 1024, False, AnyPropertyType,
+                         &type, &format, &n, &after, &data) == Success && data) {
+    if (format == 8) out.assign(reinterpret_cast<const char*>(data), n);
+    else if (format == 32 && n > 0) out = std::to_string(*reinterpret_cast<const long*>(data));
+  }
+  if (data) XFree(data);
+  return out;
+}
+
 bool Peer::Geometry(unsigned long window, PeerRect* rect, bool* viewable) {
   XWindowAttributes a;
   if (!XGetWindowAttributes(d(dpy_), window, &a)) return false;

@@ -28,6 +28,8 @@ public:
   // 32-bit values of a 32-bit window.
   std::vector<uint32_t> Pixels(unsigned long window, int width, int height, bool alpha = false);
   int Depth(unsigned long window);
+  // A property's raw bytes (8-bit) or first 32-bit value as text; empty when absent.
+  std::string Property(unsigned long window, const char* name);
   // Whether another client holds the pointer grabbed.
   bool PointerGrabbedElsewhere();
   // Takes the screen's compositor selection, as a compositing manager does.
