@@ -622,6 +622,10 @@ private:
         if (it != windows_.end() && it->second.mapped) order.push_back(it->second.xid);
       }
     }
+    if (order.empty()) return;
+    // With no window manager to arbitrate, a window brought to the front
+    // goes above other programs' windows too, not only above our own.
+    XRaiseWindow(dpy_, order.front());
     if (order.size() > 1) XRestackWindows(dpy_, order.data(), static_cast<int>(order.size()));
   }
 
