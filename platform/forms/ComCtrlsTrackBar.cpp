@@ -331,23 +331,10 @@ LRESULT TrackBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       return DefWindowProcA(hwnd, msg, wParam, lParam);
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(hwnd, &r);
-      FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
-      return 1;
-    }
-    case WM_PAINT: {
-      if (wParam) {
-        Paint(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      }
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      Paint(hwnd, dc);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
+    case WM_ERASEBKGND:
+      return EraseWithButtonFace(hwnd, wParam);
+    case WM_PAINT:
+      return PaintControlWindow(hwnd, wParam, Paint);
     case TBM_GETPOS: return st->pos;
     case TBM_GETRANGEMIN: return st->min;
     case TBM_GETRANGEMAX: return st->max;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/forms/ComCtrls.h"
+#include "platform/forms/StdCtrlsInternal.h"
 #include "platform/win/Api.h"
 
 namespace forms {
@@ -263,17 +264,8 @@ LRESULT UpDownProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return DefWindowProcA(hwnd, msg, wParam, lParam);
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      if (wParam) {
-        Paint(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      }
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      Paint(hwnd, dc);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
+    case WM_PAINT:
+      return PaintControlWindow(hwnd, wParam, Paint);
     case UDM_SETRANGE:
       st->max = static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lParam)));
       st->min = static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lParam)));

@@ -242,17 +242,8 @@ LRESULT ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return DefWindowProcA(hwnd, msg, wParam, lParam);
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      if (wParam) {
-        Paint(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      }
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      Paint(hwnd, dc);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
+    case WM_PAINT:
+      return PaintControlWindow(hwnd, wParam, Paint);
     case SBM_SETPOS: {
       const int old = s->pos;
       s->pos = static_cast<int>(wParam);

@@ -278,29 +278,35 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       SendMessageA(hwnd, BM_SETSTATE, TRUE, 0);
       if (IsWindow(hwnd)) Release(hwnd, true);
       return 0;
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(hwnd, &r);
-      FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
-      return 1;
-    }
-    case WM_PAINT: {
-      if (wParam) {
-        Paint(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      }
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      Paint(hwnd, dc);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
+    case WM_ERASEBKGND:
+      return EraseWithButtonFace(hwnd, wParam);
+    case WM_PAINT:
+      return PaintControlWindow(hwnd, wParam, Paint);
     default:
       return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
 }
 
 }  // namespace
+
+LRESULT PaintControlWindow(HWND hwnd, WPARAM wParam, void (*paint)(HWND, HDC)) {
+  if (wParam) {
+    paint(hwnd, reinterpret_cast<HDC>(wParam));
+    return 0;
+  }
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  paint(hwnd, dc);
+  EndPaint(hwnd, &ps);
+  return 0;
+}
+
+LRESULT EraseWithButtonFace(HWND hwnd, WPARAM wParam) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
+  return 1;
+}
 
 void DrawStdText(HDC dc, const String& text, RECT r, UINT flags, bool enabled) {
   if (enabled) {

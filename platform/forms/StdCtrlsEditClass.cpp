@@ -862,17 +862,8 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return static_cast<LRESULT>(MAKELONG(static_cast<WORD>(st->leftMargin), static_cast<WORD>(st->rightMargin)));
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      if (wParam) {
-        Paint(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      }
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      Paint(hwnd, dc);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
+    case WM_PAINT:
+      return PaintControlWindow(hwnd, wParam, Paint);
     default:
       return DefWindowProcA(hwnd, msg, wParam, lParam);
   }

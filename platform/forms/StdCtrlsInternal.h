@@ -22,5 +22,10 @@ void RegisterListClasses();
 win::HWND ComboListWindow(win::HWND combo);
 win::HWND ComboEditWindow(win::HWND combo);
 win::LRESULT EditProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win::LPARAM lParam);
+// A control class's WM_PAINT: into the DC the message brings (a parent
+// printing the control) or else through BeginPaint.
+win::LRESULT PaintControlWindow(win::HWND hwnd, win::WPARAM wParam, void (*paint)(win::HWND, win::HDC));
+// A control class's WM_ERASEBKGND: the client area in the button face.
+win::LRESULT EraseWithButtonFace(win::HWND hwnd, win::WPARAM wParam);
 
 }  // namespace forms
