@@ -285,7 +285,9 @@ def check_clipboard_files():
 
 def check_stacking():
     # A window shown later covers an earlier one until that one is brought
-    # to the front; the X stacking order and the screen agree.
+    # to the front; the X stacking order and the screen agree. Screen point
+    # (100, 120) lies inside the shaped window's ellipse, away from its hole,
+    # and under the form.
     with XSession() as x:
         shaped = x.start([APP, "shaped"])
         lower = x.wait_viewable(int(shaped.expect_line("XID")))
@@ -293,14 +295,14 @@ def check_stacking():
         app, upper, _ = form_session(x)
         order = x.stacking()
         expect(order.index(upper) > order.index(lower), f"the later window is not above: {order}")
-        expect(x.screenshot()[100][120] != (255, 0, 0), "the shaped window shows through the form")
+        expect(x.screenshot()[120][100] != (255, 0, 0), "the shaped window shows through the form")
         shaped.send("front")
         shaped.expect_line("FRONT")
         deadline = time.monotonic() + 10
         while x.stacking().index(lower) < x.stacking().index(upper):
             expect(time.monotonic() < deadline, f"bringing to the front did not restack: {x.stacking()}")
             time.sleep(0.05)
-        eventually(lambda: x.screenshot()[100][120], (255, 0, 0), "the front window's pixel")
+        eventually(lambda: x.screenshot()[120][100], (255, 0, 0), "the front window's pixel")
         finish(app)
         finish(shaped)
 
