@@ -1,0 +1,210 @@
+#pragma once
+// The engine behind one capture control: every published value, what runs
+// (the engine state) and how far its graph runs (the graph state), the
+// preconditions of the start and stop operations, the reports, the latch
+// of the settings a graph uses and the teardown of that graph.
+#include <cstdint>
+#include <memory>
+
+#include "capture/VcTypes.h"
+#include "platform/mg/CaptureGraphBuilder.h"
+#include "platform/mg/Graph.h"
+#include "platform/mg/Types.h"
+#include "platform/rtl/Threads.h"
+
+namespace capture {
+
+class TVidCap;
+
+class TVcEngine : public TVcSettings {
+public:
+  explicit TVcEngine(TVidCap* Owner);
+  ~TVcEngine();
+  TVcEngine(const TVcEngine&) = delete;
+  TVcEngine& operator=(const TVcEngine&) = delete;
+
+  // ---- state -------------------------------------------------------------
+  TVidCap* Owner = nullptr;
+  // What runs: a TEngineState value.
+  int32_t State = es_Idle;
+  // How the graph runs: a TGraphState value, written only by SetGraphState.
+  int32_t GraphState = gs_Stopped;
+  // Set while the graph is paused or running; cleared when it stops and at
+  // the start of every teardown.
+  bool GraphActive = false;
+  bool PausedWithVMR7 = false;
+  // Set once the run-time part of the control's constructor finished;
+  // reports do nothing before.
+  bool Initialized = false;
+  // Set by the control's destructor before anything is released; from then
+  // on no event passes its guard.
+  bool Destroying = false;
+  // A preview is wanted: a later preview refresh restarts it from idle.
+  bool PreviewPending = false;
+  bool SettingsLatched = false;
+  TLatchedSettings Latched;
+  // Set by the latch: the video subtype chosen for the frame grabber (-1
+  // none), whether the ASF writer takes video, and the grabber's pixel
+  // format.
+  int32_t ChosenVideoSubtype = -1;
+  bool IncludeVideo = true;
+  TFrameGrabberRGBFormat EffectivePixelFormat = fgf_Default;
+  // Derived from the video-processing settings.
+  bool ColorProcessing = false;
+  bool GeometryProcessing = false;
+  // The recording's sequence number, -1 when it took none.
+  int32_t SequenceNumber = -1;
+  bool RecordingStarted = false;
+  int32_t SyncStartState = 0;
+  bool ChannelScanRunning = false;
+  bool SteppedPlayback = false;
+  bool BackwardsPlayback = false;
+  // The four device-binding flags and the bound devices (-1 none).
+  int32_t BoundVideoDevice = -1;
+  int32_t BoundAudioDevice = -1;
+  int32_t AssociatedAudioDevice = -1;
+
+  // Multiplexing: the slaves of a master and the master of a slave.
+  TVcEngine* Slave[4] = {nullptr, nullptr, nullptr, nullptr};
+  TVcEngine* Master = nullptr;
+
+  // The graph (built by the graph-building code).
+  std::shared_ptr<mg::FilterGraph> FilterGraph;
+  std::shared_ptr<mg::CaptureGraphBuilder> GraphBuilder;
+  std::shared_ptr<mg::IMediaControl> MediaControl;
+
+  // Shared by the frame callback and the periodic work.
+  rtl::TCriticalSection FrameLock;
+  // Set while frame progress is raised or a frame is being delivered.
+  bool FrameBusy = false;
+  // The picture Paint shows while no graph runs, when one is supplied.
+  std::unique_ptr<forms::TPicture> Logo;
+
+  // Data the queued events carry, read when they are raised.
+  String CurrentRecordingFile;
+  bool RecordingSuccess = false;
+  TProgressInfo ProgressInfo;
+  TTVChannelInfo ChannelInfo;
+  int32_t ScanMinChannel = 0;
+  int32_t ScanMaxChannel = 0;
+  String CopySourceFile;
+  String CopyDestFile;
+  bool CopySuccess = false;
+  String PreallocFileName;
+  bool PreallocFileCreated = false;
+  String HostUrl;
+  String HostName;
+  int32_t HostPort = 0;
+
+  // Per-run counters, reset by ResetRunCounters.
+  bool CaptureRequested = false;
+  int32_t PausedRefreshCount = 3;
+  int64_t LastFramePosition = -1;
+  int64_t LastFrameTime = -1;
+  int32_t PlayerStepInterval = 7;
+  int32_t FrameCount = 0;
+  int32_t DroppedBaseline = 0;
+  TFrameInfo CurrentFrameInfo;
+  uint32_t RunTick = 0;
+  bool FirstFrame = true;
+
+  // ---- reports -----------------------------------------------------------
+  // True when Hr is a success code; a failure with severity 1..3 raises
+  // OnLog. Before initialization every report counts as a failure.
+  bool Report(mg::HRESULT Hr, int32_t Severity, const String& Msg, TLogType LogType);
+  // True when a failure was reported.
+  bool ReportIf(bool Failed, int32_t Severity, const String& Msg, TLogType LogType);
+
+  // ---- preconditions and the start/stop frame ----------------------------
+  bool CheckPreconditions(TEngineStates Allowed, int32_t Severity, bool DeviceCheck);
+  // True when the index is refused.
+  bool CheckIndex(int32_t Index, int32_t Count, const String& What);
+  void StopAll();
+  void RequestPreviewRefresh(const String& Code);
+  bool IsAudioAssociated() const;
+  bool UsesCaptureDevice() const;
+  // The full guard: a handler, a window and no destruction under way.
+  template <class H>
+  bool CanRaiseEvent(const H& Handler) const {
+    return static_cast<bool>(Handler) && !Destroying && OwnerHandleAllocated();
+  }
+  template <class H>
+  bool CanRaiseEventLight(const H& Handler) const {
+    return static_cast<bool>(Handler) && !Destroying;
+  }
+  // The number of video and audio capture devices in the device lists.
+  int32_t VideoDeviceCount() const;
+  int32_t AudioDeviceCount() const;
+  // Binds the chosen devices when they are not bound yet.
+  void EnsureDevicesBound();
+
+  // ---- graph lifecycle ---------------------------------------------------
+  bool SetGraphState(int32_t NewState, const String& Reason);
+  void ClearGraph(bool ResetState);
+  void ReadBackDeviceSettings();
+  bool LatchSettings(bool AtCreation);
+  void ResetRunCounters();
+  void UpdateProcessingFlags();
+  // Rebuilds the graph for preview (task 9) or recording (task 11) and runs
+  // it; true only when the graph runs.
+  // Target 1 (preview) or 2 (recording).
+  bool RestartGraph(int32_t Target);
+  // Builds the graph of the target on top of the latched settings; false
+  // when it could not be built.
+  bool BuildGraph(int32_t Target);
+  // Runs the built graph; true only when it runs.
+  bool ActivateGraph();
+  void RecordingStartedPostProcessing();
+  // Ends what runs: the teardown, the completion events and OnInactive.
+  void EndGraphActivity();
+  // Re-entrancy guards of RestartGraph and EndGraphActivity, and the target
+  // of the graph being built (es_Idle when none).
+  bool RestartRunning = false;
+  bool EndingActivity = false;
+  int32_t BuildingFor = es_Idle;
+
+  // ---- worker and queues (defined with the notification worker) ----------
+  // Codes 5 and above run at once in the caller's thread; 0 to 4 are queued.
+  void PostTask(int32_t Code);
+  void RunTask(int32_t Code);
+  bool RunNextTask();
+  // Posts a queued event; its data is read when it is raised.
+  void PostEvent(TVcQueuedEvent Event);
+  bool RaiseNextEvent();
+  void ApplyNotificationPeriod();
+  // Creates the worker "task" and starts it (the control's constructor).
+  void StartWorker();
+  // Ends the worker and frees what the queues still hold, unrun.
+  void EndWorker();
+
+private:
+  bool OwnerHandleAllocated() const;
+};
+
+// Task codes.
+inline constexpr int32_t TASK_DEVICE_LOST = 0;
+inline constexpr int32_t TASK_STOP_PLAYER = 3;
+inline constexpr int32_t TASK_GRAPH_NOTIFICATIONS = 4;
+inline constexpr int32_t TASK_SEEK_PLAYER = 5;
+inline constexpr int32_t TASK_START_CHANNEL_SCAN = 6;
+inline constexpr int32_t TASK_STEP_CHANNEL_SCAN = 7;
+inline constexpr int32_t TASK_END_ACTIVITY = 8;
+inline constexpr int32_t TASK_START_PREVIEW = 9;
+inline constexpr int32_t TASK_PLAYER_STEP = 10;
+inline constexpr int32_t TASK_START_RECORDING = 11;
+inline constexpr int32_t TASK_OPEN_PLAYER = 13;
+
+// ---- the process-wide device manager (defined with it) --------------------
+// Creates the manager when none exists, appends the engine to its list and
+// answers the engine's index there.
+int32_t AttachEngineToDeviceManager(TVcEngine* Engine);
+void DetachEngineFromDeviceManager(TVcEngine* Engine);
+bool DeviceManagerExists();
+// The manager's hidden form, a parent of last resort; null without one.
+forms::TWinControl* DeviceManagerForm();
+// The registered message that carries the graph's events to the control.
+win::UINT GraphEventMessage();
+// 2 once the device lists are built.
+int32_t DeviceListsState();
+
+}  // namespace capture

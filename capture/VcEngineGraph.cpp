@@ -1,0 +1,322 @@
+// The graph lifecycle: the latch of the settings a graph uses, the change
+// of the graph state, the teardown, and the frame of the rebuild that the
+// start operations run.
+#include <cmath>
+
+#include "capture/VcEngine.h"
+#include "capture/VcLog.h"
+#include "capture/VidCap.h"
+#include "platform/rtl/Clock.h"
+#include "platform/rtl/Format.h"
+
+namespace capture {
+
+bool TVcEngine::SetGraphState(int32_t NewState, const String& Reason) {
+  if (!MediaControl) return false;
+  switch (NewState) {
+    case gs_Stopped: {
+      GraphActive = false;
+      TraceLine(CF_BLUE, "ch graph state stopped " + Reason);
+      const mg::HRESULT hr = MediaControl->Stop();
+      GraphState = gs_Stopped;
+      return hr >= 0;
+    }
+    case gs_Paused: {
+      TraceLine(CF_BLUE, "ch graph state paused " + Reason);
+      const mg::HRESULT hr = MediaControl->Pause();
+      GraphState = gs_Paused;
+      PausedWithVMR7 = Latched.VideoRenderer == vr_VMR7;
+      GraphActive = true;
+      return hr >= 0;
+    }
+    case gs_Running: {
+      TraceLine(CF_BLUE, "ch graph state running " + Reason);
+      MediaControl->Stop();
+      bool ran = MediaControl->Run() >= 0;
+      if (!ran) {
+        MediaControl->Stop();
+        ran = MediaControl->Run() >= 0;
+        if (ran) {
+          TraceLine(CF_BLUE, "successfully restarted " + Reason);
+        } else {
+          TraceLine(CF_RED, "ERROR: failed to run " + Reason);
+          MediaControl->Stop();
+        }
+      }
+      // A graph that would not run is left stopped and inactive, so that no
+      // one counts it, stops it or announces it as started.
+      GraphState = ran ? gs_Running : gs_Stopped;
+      GraphActive = ran;
+      return ran;
+    }
+    default:
+      return false;
+  }
+}
+
+void TVcEngine::ClearGraph(bool ResetState) {
+  const bool deviceWasRunning =
+      UsesCaptureDevice() && (State == es_Preview || State == es_Recording) && GraphState != gs_Stopped;
+  GraphActive = false;
+  ChannelScanRunning = false;
+  SteppedPlayback = false;
+  TraceLine(CF_PURPLE, "begin clear");
+
+  SetGraphState(gs_Stopped, "clear");
+  if (MultiplexedRole == mr_MultiplexedMaster) {
+    for (TVcEngine* slave : Slave)
+      if (slave && !slave->Destroying) slave->SetGraphState(gs_Stopped, "clearslaver");
+  }
+  TraceLine(CF_BLUE, "stopped");
+
+  // A recording that never started gives its sequence number back; the
+  // numbers are handed out with the recording files.
+  SequenceNumber = -1;
+
+  if (ResetState) {
+    State = es_Idle;
+    SettingsLatched = false;
+  }
+  RecordingStarted = false;
+  TraceLine(CF_BLUE, "cleared");
+
+  ResetRunCounters();
+  if (deviceWasRunning) ReadBackDeviceSettings();
+  TraceLine(CF_BLUE, "saved");
+
+  if (FilterGraph) {
+    FilterGraph->SetNotifyWindow(nullptr, 0, 0);
+    for (const auto& filter : FilterGraph->Filters()) FilterGraph->RemoveFilter(filter);
+  }
+  MediaControl.reset();
+  FilterGraph.reset();
+  GraphBuilder.reset();
+  TraceLine(CF_GREY, "interfaces cl");
+
+  if (!Destroying && Owner) Owner->Invalidate();
+  TraceLine(CF_BLUE, "all cleared");
+
+  SyncStartState = 0;
+  TraceLine(CF_PURPLE, "end clear");
+}
+
+void TVcEngine::ReadBackDeviceSettings() {
+  // The device's own settings (decoder, crossbars, tuner, quality and
+  // camera controls) are read back by the device-control code once a
+  // device graph exists; nothing is held here yet.
+}
+
+void TVcEngine::UpdateProcessingFlags() {
+  ColorProcessing = VideoProcessing_Brightness != 0 || VideoProcessing_Contrast != 0 ||
+                    VideoProcessing_Saturation != 0 || VideoProcessing_Hue != 0 || VideoProcessing_GrayScale ||
+                    VideoProcessing_InvertColors;
+  const bool quarterTurn = VideoProcessing_Rotation == rt_90_deg || VideoProcessing_Rotation == rt_270_deg ||
+                           VideoProcessing_Rotation == rt_90_deg_mirror ||
+                           VideoProcessing_Rotation == rt_270_deg_mirror;
+  GeometryProcessing = quarterTurn || DeinterlaceHalfSize;
+}
+
+bool TVcEngine::LatchSettings(bool AtCreation) {
+  if (AtCreation) {
+    BoundAudioDevice = -1;
+    AssociatedAudioDevice = -1;
+    return true;
+  }
+  ClearGraph(false);
+  TLatchedSettings& l = Latched;
+  l.FrameCaptureWithoutOverlay = FrameCaptureWithoutOverlay;
+  l.FrameGrabber = FrameGrabber;
+  l.FrameGrabberRGBFormat = FrameGrabberRGBFormat;
+  l.CompressionMode = CompressionMode;
+  l.CompressionType = CompressionType;
+  l.BurstCount = BurstCount;
+  l.BurstInterval = BurstInterval;
+  l.RecordingCanPause = false;
+  l.RecordingInNativeFormat = RecordingInNativeFormat;
+  l.AudioDeviceRendering = AudioDeviceRendering;
+  l.PlayerAudioRendering = PlayerAudioRendering;
+  l.VideoSource = VideoSource;
+  l.SpeakerControl = SpeakerControl;
+  l.AudioRecording = AudioRecording;
+  l.VideoRenderer = VideoRenderer;
+  l.MotionDetector_Enabled = MotionDetector_Enabled;
+  l.RecordingMethod = RecordingMethod;
+  l.NetworkStreaming = NetworkStreaming;
+  l.HoldRecording = HoldRecording;
+  l.PreallocCapFileEnabled = PreallocCapFileEnabled;
+  l.PreallocCapFileCopiedAfterRecording = PreallocCapFileCopiedAfterRecording;
+  l.FrameRate100 = FrameRate100;
+  l.MultiplexedSlaveFrameRate100 = MultiplexedSlaveFrameRate100;
+  l.RecordingOnMotion_MotionThreshold = RecordingOnMotion_MotionThreshold;
+  l.RecordingOnMotion_Enabled = RecordingOnMotion_Enabled;
+  l.RecordingOnMotion_NoMotionPauseDelayMs = RecordingOnMotion_NoMotionPauseDelayMs;
+  ChosenVideoSubtype = -1;
+  IncludeVideo = true;
+
+  if (l.RecordingOnMotion_Enabled) {
+    if (l.RecordingMethod != rm_AVI) {
+      ReportIf(true, SEV_ERROR, "recording on motion not compatible with ASF, change to RecordingMethod = rm_AVI",
+               e_recording_on_motion_failed);
+      return false;
+    }
+    l.RecordingCanPause = true;
+    l.HoldRecording = false;
+  }
+  UpdateProcessingFlags();
+  if (BuildingFor == es_Preview && l.NetworkStreaming != ns_Disabled) l.AudioRecording = l.AudioDeviceRendering;
+
+  bool result = true;
+  EffectivePixelFormat = fgf_Default;
+  if (l.FrameGrabber != fg_Disabled) {
+    bool slaveMotion = false;
+    if (MultiplexedRole == mr_MultiplexedMaster)
+      for (TVcEngine* slave : Slave) slaveMotion |= slave && slave->MotionDetector_Enabled;
+    if (MultiplexedRole == mr_MultiplexedSlave) {
+      if (Master && (Master->State == es_Preview || Master->State == es_Recording)) {
+        EffectivePixelFormat = Master->EffectivePixelFormat;
+      } else {
+        ReportIf(true, SEV_ERROR, "settings changed, the master component must be restarted",
+                 e_must_restart_master);
+        result = false;
+      }
+    } else if (l.MotionDetector_Enabled || ColorProcessing || GeometryProcessing || slaveMotion) {
+      // Processing works on RGB; the screens we draw on are 32-bit.
+      EffectivePixelFormat = fgf_RGB32;
+    } else if (l.FrameGrabberRGBFormat != fgf_Default) {
+      EffectivePixelFormat = l.FrameGrabberRGBFormat;
+    }
+  }
+  SettingsLatched = true;
+  ResetRunCounters();
+  return result;
+}
+
+void TVcEngine::ResetRunCounters() {
+  CaptureRequested = false;
+  PausedRefreshCount = 3;
+  LastFramePosition = -1;
+  LastFrameTime = -1;
+  PlayerStepInterval = static_cast<int32_t>(std::nearbyint(100.0 / EffectiveSleepTime));
+  FrameCount = 0;
+  DroppedBaseline = 0;
+  CurrentFrameInfo = TFrameInfo{};
+  RunTick = rtl::GetTickCount();
+  SteppedPlayback = false;
+  BackwardsPlayback = false;
+  FirstFrame = true;
+}
+
+bool TVcEngine::BuildGraph(int32_t) {
+  // The base graph, its branches and the output are built by the graph
+  // builders; without them there is nothing to run.
+  TraceLine(CF_RED, "no graph builder available");
+  return false;
+}
+
+bool TVcEngine::ActivateGraph() {
+  TraceLine(CF_BLUE, "begin activate graph");
+  bool ok = false;
+  if (State == es_Preview) {
+    ok = SetGraphState(gs_Running, "bprev");
+  } else if (State == es_Recording) {
+    ok = SetGraphState(gs_Running, "bldcapnor");
+    // Only a recording whose graph runs has started.
+    if (ok) RecordingStartedPostProcessing();
+  }
+  TraceLine(CF_BLUE, "end activate graph");
+  if (ok) SyncStartState = 5;
+  return ok;
+}
+
+void TVcEngine::RecordingStartedPostProcessing() {
+  TraceLine(CF_BLUE, "BEGIN recording started post processing");
+  RecordingStarted = true;
+  PostEvent(qe_RecordingStarted);
+  TraceLine(CF_BLUE, "END recording started post processing");
+}
+
+bool TVcEngine::RestartGraph(int32_t Target) {
+  if (!DeviceManagerExists() || (Target != es_Preview && Target != es_Recording) || !Owner) return false;
+  if (UsesCaptureDevice() && VideoDevice >= VideoDeviceCount()) return false;
+  if (UsesCaptureDevice() && VideoDeviceCount() == 0) {
+    ReportIf(true, SEV_ERROR, "no video capture device", e_no_video_input_device);
+    return false;
+  }
+  if (RestartRunning) return false;
+  RestartRunning = true;
+  bool result = false;
+  TraceLine(CF_DEFAULT, "BEGIN RestartGraph " + rtl::IntToStr(Target));
+  EndGraphActivity();
+  if (UsesCaptureDevice()) EnsureDevicesBound();
+  if (CanRaiseEvent(Owner->OnReinitializing)) Owner->OnReinitializing(Owner);
+  State = Target;
+  ApplyNotificationPeriod();
+  if (Target != es_Preview) PreviewPending = false;
+  BuildingFor = Target;
+  if (LatchSettings(false)) {
+    SequenceNumber = -1;
+    State = Target;
+    result = BuildGraph(Target);
+    // Engines that do not wait for a synchronized start run at once.
+    if (result && SyncStartState == 0) SyncStartState = 3;
+  }
+  BuildingFor = es_Idle;
+
+  TraceLine(CF_DEFAULT, "END RestartGraph");
+  // The graph is activated before the outcome is judged: a graph built but
+  // not running is a failed start, not a started one.
+  if (result && SyncStartState == 3) {
+    SyncStartState = 4;
+    result = ActivateGraph();
+  }
+  if (!result) {
+    ClearGraph(true);
+    if (Target == es_Preview) {
+      PreviewPending = true;
+      ReportIf(true, SEV_ERROR, "failed to start preview", e_failed_to_start_preview);
+    } else {
+      RecordingStarted = false;
+      ReportIf(true, SEV_ERROR, "failed to start Recording", e_failed_to_start_recording);
+      if (Latched.CompressionMode == cm_CompressOnTheFly)
+        ReportIf(true, SEV_WARNING, "compressor possibly not suited", e_compressor_possibly_not_suited);
+    }
+    State = es_Idle;
+  }
+  RestartRunning = false;
+  return result;
+}
+
+void TVcEngine::EndGraphActivity() {
+  if (!GraphActive || EndingActivity) return;
+  EndingActivity = true;
+  GraphActive = false;
+  if (MultiplexedRole == mr_MultiplexedMaster && (State == es_Preview || State == es_Recording))
+    for (TVcEngine* slave : Slave)
+      if (slave) slave->EndGraphActivity();
+  const int32_t ended = State;
+  switch (ended) {
+    case es_Preview:
+    case es_PlayerOpen:
+      ClearGraph(true);
+      break;
+    case es_Recording: {
+      const bool started = RecordingStarted;
+      ClearGraph(true);
+      RecordingSuccess = started;
+      PostEvent(qe_RecordingCompleted);
+      break;
+    }
+    case es_Reencoding:
+      ClearGraph(true);
+      ProgressInfo.Percent = 100;
+      ProgressInfo.Position = ProgressInfo.Duration;
+      PostEvent(qe_ReencodingCompleted);
+      break;
+    default:
+      break;
+  }
+  if (ended != es_Idle) PostEvent(qe_Inactive);
+  EndingActivity = false;
+}
+
+}  // namespace capture
