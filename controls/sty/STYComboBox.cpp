@@ -112,13 +112,11 @@ void TstyCustomComboBox::DrawComboFrame() {
   win::COMBOBOXINFO info;
   info.cbSize = sizeof(info);
   if (!CallGetComboBoxInfo(Handle(), &info) || Style() == csSimple) return;
+  // The platform's combo box keeps its sunken edge outside the client
+  // area, so the two lines go on the window's own edge, where they cover
+  // that edge as they would cover one drawn inside.
+  DrawControlBorder(this, borderColor_, Color(), true);
   TControlCanvas canvas(this);
-  TRect r = ClientRect();
-  canvas.Brush()->SetColor(borderColor_);
-  canvas.FrameRect(r);
-  r = Rect(r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
-  canvas.Brush()->SetColor(Color());
-  canvas.FrameRect(r);
 
   // The list's frame goes into the list window itself: it shows the same
   // on the screen and leaves with the list, wherever the list overhangs.
