@@ -3,10 +3,13 @@
 // (the engine state) and how far its graph runs (the graph state), the
 // preconditions of the start and stop operations, the reports, the latch
 // of the settings a graph uses and the teardown of that graph.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
+#include "capture/VcPeriodic.h"
 #include "capture/VcTypes.h"
+#include "capture/VcWorker.h"
 #include "platform/mg/CaptureGraphBuilder.h"
 #include "platform/mg/Graph.h"
 #include "platform/mg/Types.h"
@@ -38,7 +41,8 @@ public:
   bool Initialized = false;
   // Set by the control's destructor before anything is released; from then
   // on no event passes its guard.
-  bool Destroying = false;
+  // Atomic: a worker thread reads it while the GUI thread destroys.
+  std::atomic<bool> Destroying{false};
   // A preview is wanted: a later preview refresh restarts it from idle.
   bool PreviewPending = false;
   bool SettingsLatched = false;
@@ -55,7 +59,9 @@ public:
   // The recording's sequence number, -1 when it took none.
   int32_t SequenceNumber = -1;
   bool RecordingStarted = false;
-  int32_t SyncStartState = 0;
+  // Atomic: the device manager's timer releases a synchronized start while
+  // a worker thread may be looking.
+  std::atomic<int32_t> SyncStartState{0};
   bool ChannelScanRunning = false;
   bool SteppedPlayback = false;
   bool BackwardsPlayback = false;
@@ -176,9 +182,36 @@ public:
   void StartWorker();
   // Ends the worker and frees what the queues still hold, unrun.
   void EndWorker();
+  void RaiseEvent(const TVcEventRecord& Record);
+  bool EventHandlerAssigned(TVcQueuedEvent Event) const;
+  // The notification settings' setters: the worker follows at once.
+  void SetNotificationMethod(TNotificationMethod Value);
+  void SetNotificationPriority(rtl::TThreadPriority Value);
+  // -1 or 1..10000; other values are ignored.
+  void SetNotificationSleepTime(int32_t Value);
+  std::unique_ptr<TTaskThread> Worker;
+  TCSList<int32_t> TaskQueue;
+  TCSList<TVcEventRecord> EventQueue;
+  // The worker's period: 15 for NotificationSleepTime -1.
+  int32_t NotificationPeriod = 15;
+  // Keeps one worker from running a task inside another.
+  bool TaskBusy = false;
+  // Set while this engine holds the busy cursor.
+  bool Busy = false;
+
+  // ---- periodic work of an active graph -----------------------------------
+  void PeriodicWork();
+  bool PollDVTransport();
+  bool HasDVTransport() const;
+  void ReportProgress();
+  void RaiseFrameProgress();
+  void RaiseDVCommandCompleted();
+  TPeriodicState Periodic;
 
 private:
   bool OwnerHandleAllocated() const;
+  void TaskNotAvailable(int32_t Code);
+  void PeriodicFrameProgress();
 };
 
 // Task codes.

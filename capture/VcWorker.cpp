@@ -10,7 +10,10 @@ namespace capture {
 // TDualThread
 
 TDualThread::TDualThread(const String& name, int mode, int period)
-    : rtl::TThread(/*CreateSuspended=*/true), name_(name), timer_(std::make_unique<forms::TTimer>(nullptr)) {
+    : rtl::TThread(/*CreateSuspended=*/true),
+      name_(name),
+      timerThread_(rtl::GetCurrentThreadId()),
+      timer_(std::make_unique<forms::TTimer>(nullptr)) {
   timer_->SetEnabled(false);
   timer_->OnTimer = [this](forms::TObject* sender) { TimerTick(sender); };
   SetMode(mode);
@@ -23,7 +26,10 @@ void TDualThread::SetMode(int mode) {
   mode_ = mode;
   if (mode == kDualModeTimer) {
     if (!ThreadSuspended()) SuspendThread();
-    if (timer_) timer_->SetEnabled(!stopped_);
+    if (timer_) {
+      timer_->SetInterval(static_cast<uint32_t>(Period()));
+      timer_->SetEnabled(!stopped_);
+    }
   } else if (mode == kDualModeThread) {
     if (timer_) timer_->SetEnabled(false);
     if (ThreadSuspended() && !stopped_) ResumeThread();
@@ -33,7 +39,7 @@ void TDualThread::SetMode(int mode) {
 void TDualThread::SetPeriod(int value) {
   if (value <= 0) return;
   period_.store(value, std::memory_order_relaxed);
-  if (timer_) timer_->SetInterval(static_cast<uint32_t>(value));
+  if (timer_ && rtl::GetCurrentThreadId() == timerThread_) timer_->SetInterval(static_cast<uint32_t>(value));
 }
 
 void TDualThread::Start() {

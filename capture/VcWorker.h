@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "capture/VcTypes.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Timers.h"
 #include "platform/rtl/Threads.h"
@@ -17,6 +18,9 @@
 namespace capture {
 
 using rtl::String;
+
+class TVcEngine;
+class TVidCap;
 
 // A list guarded by a critical section of its own. Every operation takes
 // the section except Lock and Unlock, which let a holder do compound work
@@ -118,7 +122,9 @@ public:
   // Mode 1: stops the timer and lets the thread run while not Stopped.
   // Other values are only stored.
   void SetMode(int mode);
-  // Ignored for 0 and below.
+  // Ignored for 0 and below. The timer belongs to the thread that made the
+  // object; asked on another thread, the timer takes the period when the
+  // work next moves to it.
   void SetPeriod(int value);
   void Start();
   // In thread mode a running thread keeps running: its own loop decides.
@@ -169,6 +175,7 @@ protected:
 
 private:
   String name_;
+  uint32_t timerThread_;
   std::unique_ptr<forms::TTimer> timer_;
   bool inTimer_ = false;
   bool stopped_ = true;
@@ -188,6 +195,45 @@ private:
 
 // With EndIt: lets a paused thread go and ends it; without: pauses it.
 void PauseOrEndThread(TDualThread* thread, bool EndIt);
+
+// A worker of one capture control.
+class TVidCapThread : public TDualThread {
+public:
+  TVidCapThread(const String& Name, int Mode, TVidCap* Owner, int Period)
+      : TDualThread(Name, Mode, Period), Owner(Owner) {}
+  TVidCap* const Owner;
+};
+
+// The notification worker "task": each cycle runs at most one queued task
+// and raises at most one queued event (on a timer tick the event comes
+// first), lets a graph that waited for a synchronized start run, and does
+// the periodic work of an active graph.
+class TTaskThread : public TVidCapThread {
+public:
+  TTaskThread(const String& Name, int Mode, TVidCap* Owner, int Period) : TVidCapThread(Name, Mode, Owner, Period) {}
+  ~TTaskThread() override { EndThread(); }
+
+protected:
+  void Execute() override;
+  void TimerTick(forms::TObject* Sender) override;
+
+private:
+  void Cycle(TVcEngine* Engine, bool EventFirst);
+};
+
+// A queued event. Events are named by an id, not by their handler (handlers
+// cannot be compared); whether a handler was assigned is noted when the
+// event is posted, and an event posted without one is dropped when its turn
+// comes. What the event carries is read from the engine when it is raised.
+struct TVcEventRecord {
+  TVcQueuedEvent Event = qe_RecordingStarted;
+  bool HandlerAssigned = false;
+  TVcEngine* Engine = nullptr;
+};
+
+// The busy cursor of an engine's long operations: steps the process-wide
+// count, traces it and sets or clears the engine's busy flag.
+void SetBusyCursor(TVcEngine* Engine, bool Busy);
 
 // The busy cursor: one nesting count for the whole process. A step up makes
 // the screen cursor `busyCursor`, a step down to 0 gives it `normalCursor`,

@@ -1,0 +1,97 @@
+#include "capture/VcPeriodic.h"
+
+#include <cmath>
+
+#include "capture/VcEngine.h"
+#include "capture/VidCap.h"
+
+namespace capture {
+
+void TVcEngine::PeriodicWork() {
+  if (Periodic.Busy) return;
+  Periodic.Busy = true;
+  switch (State) {
+    case es_Preview:
+    case es_Recording:
+      PeriodicFrameProgress();
+      break;
+    case es_Reencoding:
+      if (++Periodic.ProgressCycles >= kProgressEvery) {
+        Periodic.ProgressCycles = 0;
+        ReportProgress();
+      }
+      break;
+    default:  // the clip player steps itself once it is there
+      break;
+  }
+  Periodic.Busy = false;
+}
+
+void TVcEngine::PeriodicFrameProgress() {
+  int32_t delivered = FrameCount;
+  if (const auto& counters = Periodic.DroppedFrames) {
+    mg::LONG dropped = 0;
+    mg::LONG notDropped = 0;
+    counters->GetNumDropped(&dropped);
+    counters->GetNumNotDropped(&notDropped);
+    // Drops while the device settles (the first 10 frames) do not count.
+    if (notDropped < 10) DroppedBaseline = dropped;
+    CurrentFrameInfo.DroppedFrames = dropped - DroppedBaseline;
+    delivered = notDropped;
+  }
+  if (Periodic.FrameGrabberDisabled) {
+    // No frame reaches the grabber: progress follows the delivered count,
+    // once per change, not once per pass.
+    if (delivered != Periodic.LastDelivered) {
+      Periodic.LastDelivered = delivered;
+      CurrentFrameInfo.FrameNumber = delivered;
+      RaiseFrameProgress();
+    }
+  } else if (Periodic.NewFrame.exchange(false)) {
+    RaiseFrameProgress();
+  }
+}
+
+void TVcEngine::RaiseFrameProgress() {
+  TVidCap* c = Owner;
+  if (c && CanRaiseEvent(c->OnFrameProgress)) c->OnFrameProgress(c, CurrentFrameInfo);
+}
+
+void TVcEngine::ReportProgress() {
+  const auto& seeking = Periodic.ProgressSeeking;
+  if (!seeking) return;
+  int64_t position = 0;
+  if (seeking->GetCurrentPosition(&position) != mg::S_OK) return;
+  ProgressInfo.Position = position;
+  // A job of no length has no percentage.
+  if (ProgressInfo.Duration <= 0) return;
+  const auto percent = static_cast<int32_t>(
+      std::nearbyint(static_cast<double>(position) / static_cast<double>(ProgressInfo.Duration) * 100.0));
+  if (percent > 100 || percent == Periodic.LastPercent) return;
+  Periodic.LastPercent = percent;
+  ProgressInfo.Percent = percent;
+  PostEvent(Periodic.CopyingPreallocData ? qe_CopyPreallocDataProgress : qe_ReencodingProgress);
+}
+
+bool TVcEngine::HasDVTransport() const { return Periodic.ExtTransport != nullptr; }
+
+bool TVcEngine::PollDVTransport() {
+  if (++Periodic.DVPollCount < kDVPollEvery) return false;
+  Periodic.DVPollCount = 0;
+  mg::LONG mode = 0;
+  if (!Periodic.ExtTransport || Periodic.ExtTransport->get_Mode(&mode) != mg::S_OK) return false;
+  if (mode == Periodic.LastTransportMode) return false;
+  Periodic.LastTransportMode = mode;
+  Periodic.TransportState = mode;
+  RaiseDVCommandCompleted();
+  return true;
+}
+
+void TVcEngine::RaiseDVCommandCompleted() {
+  // The state's name comes with the transport commands; until then the
+  // handler gets the mode alone.
+  TVidCap* c = Owner;
+  if (c && CanRaiseEvent(c->OnDVCommandCompleted)) c->OnDVCommandCompleted(c, Periodic.TransportState, String());
+}
+
+}  // namespace capture
