@@ -28,6 +28,14 @@ namespace {
 
 uint8_t RoundByte(double v) { return static_cast<uint8_t>(std::clamp(std::nearbyint(v), 0.0, 255.0)); }
 
+// num / den (both not negative) to the nearest whole number, halves to even.
+uint8_t RoundRatio(int num, int den) {
+  int q = num / den;
+  const int twice = 2 * (num % den);
+  if (twice > den || (twice == den && (q & 1))) ++q;
+  return static_cast<uint8_t>(std::min(q, 255));
+}
+
 TColor Rgb(uint8_t r, uint8_t g, uint8_t b) { return static_cast<TColor>(r | (g << 8) | (b << 16)); }
 
 bool highColor = [] {
@@ -43,21 +51,24 @@ bool IsHighColorDisplay() { return highColor; }
 void SetHighColorDisplay(bool high) { highColor = high; }
 
 THsl SplitColorHSL(TColor color) {
+  // The formula's divisions are done on whole numbers so that a value lying
+  // exactly halfway between two steps rounds to even, free of float noise.
   const win::COLORREF c = ColorToRGB(color);
-  const double r = (c & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = ((c >> 16) & 0xFF) / 255.0;
-  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
-  const double l = (mx + mn) / 2;
-  double h = 0, s = 0;
-  if (mx != mn) {
-    const double d = mx - mn;
-    s = l < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
-    if (r == mx) h = (g - b) / d;
-    else if (g == mx) h = (b - r) / d + 2;
-    else h = (r - g) / d + 4;
-    h /= 6;
-    if (h < 0) h += 1;
-  }
-  return THsl{RoundByte(h * 240), RoundByte(s * 240), RoundByte(l * 240)};
+  const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+  const int mx = std::max({r, g, b}), mn = std::min({r, g, b});
+  THsl out;
+  out.lightness = RoundRatio((mx + mn) * 120, 255);
+  if (mx == mn) return out;
+  const int d = mx - mn;
+  out.saturation = RoundRatio(d * 240, (mx + mn) < 255 ? mx + mn : 510 - mx - mn);
+  // hue * 240 = (offset + (x - y) / d) * 40, plus 240 when negative.
+  int num;
+  if (r == mx) num = (g - b) * 40;
+  else if (g == mx) num = (b - r + 2 * d) * 40;
+  else num = (r - g + 4 * d) * 40;
+  if (num < 0) num += 240 * d;
+  out.hue = RoundRatio(num, d);
+  return out;
 }
 
 uint8_t HueOfColor(TColor color) { return SplitColorHSL(color).hue; }
