@@ -123,6 +123,13 @@ TRect TFcCustomGlyphButton::HotTrackRect() {
   return forms::Bounds(p.x, p.y, glyphWidth_, glyphHeight_);
 }
 
+void TFcCustomGlyphButton::ShowPressedChange() {
+  // Only the glyph shows the pressed look.
+  if (!HandleAllocated()) return;
+  const TRect r = HotTrackRect();
+  win::InvalidateRect(Handle(), &r, win::FALSE);
+}
+
 void TFcCustomGlyphButton::PaintParentImage(win::HDC dc) { CopyParentImage(this, dc, true); }
 
 void TFcCustomGlyphButton::CopyGlyphCell(TBitmap* strip, int index, TBitmap* dest) {

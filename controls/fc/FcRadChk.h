@@ -75,6 +75,7 @@ protected:
   void Paint() override;
   void PaintParentImage(win::HDC dc) override;
   TRect HotTrackRect() override;
+  void ShowPressedChange() override;
   void Notification(forms::TComponent* component, forms::TOperation operation) override;
   void MouseDown(forms::TMouseButton button, forms::TShiftState shift, int x, int y) override;
   void MouseUp(forms::TMouseButton button, forms::TShiftState shift, int x, int y) override;
