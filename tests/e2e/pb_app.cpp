@@ -1,0 +1,154 @@
+// The program the picture-button and slider checks drive: a form with a
+// picture button, a bitmap slider and a spin edit. It reports on stdout,
+// one line per event, and reads commands from stdin on a timer.
+//
+//   pb_app [button.png]   prints BUTTON, THUMB and SPINUP (screen points to
+//                         aim at), RULER (the slider's travel in screen x:
+//                         start and end), XID (on X) and READY
+//
+// Events: CLICK, REPEAT, CHANGE <value>, CHANGED <value>, SPIN <text>.
+// Commands: "value" prints VALUE <slider value>, "quit" ends the program (BYE).
+#include <poll.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+
+#include "controls/pb/PbButton.h"
+#include "controls/vx/VXSlider.h"
+#include "controls/vx/VXSpin.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/Timers.h"
+#include "platform/win/Api.h"
+#include "platform/win/Display.h"
+#include "platform/win/X11Backend.h"
+
+namespace {
+
+using namespace forms;
+
+void Say(const std::string& line) { std::cout << line << std::endl; }
+
+void SayPoint(const char* tag, TControl* c, int x, int y) {
+  const TPoint p = c->ClientToScreen(Point(x, y));
+  Say(std::string(tag) + " " + std::to_string(p.x) + " " + std::to_string(p.y));
+}
+
+controls::TVxSlider* g_slider = nullptr;
+
+void Build(const char* picture) {
+  TForm* form = nullptr;
+  Application->CreateForm(form);
+  form->SetCaption("vorix-e2e-pb");
+  form->SetBorderStyle(bsNone);
+  form->SetBounds(40, 30, 320, 200);
+  form->SetColor(clSilver);
+
+  auto* button = new controls::TPbButton(form);
+  button->SetParent(form);
+  button->SetBounds(20, 20, 80, 40);
+  button->SetTransparent(true);
+  button->SetCaption("Start");
+  if (picture) {
+    button->PicNormal()->LoadFromFile(picture);
+  }
+  button->OnClick = [](TObject*) { Say("CLICK"); };
+  button->OnMouseContinuouslyDown = [](TObject*) { Say("REPEAT"); };
+
+  auto* slider = new controls::TVxSlider(form);
+  g_slider = slider;
+  slider->SetParent(form);
+  slider->SetBounds(20, 80, 150, 40);
+  controls::TSliderOptions options = slider->Options();
+  options.Exclude(controls::soSmooth);
+  slider->SetOptions(options);
+  slider->OnChange = [slider](TObject*) { Say("CHANGE " + std::to_string(slider->Value())); };
+  slider->OnChanged = [slider](TObject*) { Say("CHANGED " + std::to_string(slider->Value())); };
+
+  auto* spin = new controls::TVxSpinEdit(form);
+  spin->SetParent(form);
+  spin->SetBounds(200, 20, 80, 24);
+  spin->SetMinValue(0);
+  spin->SetMaxValue(9);
+  spin->OnChange = [spin](TObject*) { Say("SPIN " + spin->Text()); };
+
+  Application->MainForm()->Show();
+  Application->ProcessMessages();
+  SayPoint("BUTTON", button, 40, 20);
+  const TRect thumb = slider->ThumbRect();
+  SayPoint("THUMB", slider, (thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
+  const TPoint start = slider->ClientToScreen(Point(slider->OffsetOfValue(slider->MinValue()), 0));
+  const TPoint end = slider->ClientToScreen(Point(slider->OffsetOfValue(slider->MaxValue()), 0));
+  Say("RULER " + std::to_string(start.x) + " " + std::to_string(end.x));
+  controls::TVxSpinButton* b = spin->SpinButton();
+  SayPoint("SPINUP", b, b->Width() / 4, b->Height() / 4);
+}
+
+void RunCommand(const std::string& line) {
+  if (line == "quit") {
+    Application->Terminate();
+  } else if (line == "value") {
+    Application->ProcessMessages();
+    Say("VALUE " + std::to_string(g_slider->Value()));
+  } else if (!line.empty()) {
+    Say("ERROR unknown " + line);
+  }
+}
+
+// Whole lines of stdin become commands; the end of input ends the program,
+// so a driver that dies takes it along.
+class CommandReader {
+public:
+  void Poll() {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP))) {
+      char chunk[512];
+      const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+      if (n <= 0) {
+        Application->Terminate();
+        return;
+      }
+      pending_.append(chunk, static_cast<size_t>(n));
+      for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+        const std::string one = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        RunCommand(one);
+      }
+    }
+  }
+
+private:
+  std::string pending_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::getenv("DISPLAY") && !win::InitDisplay()) {
+    std::cerr << "cannot open the X display\n";
+    return 1;
+  }
+  Application->Initialize();
+  try {
+    Build(argc > 1 ? argv[1] : nullptr);
+  } catch (const rtl::Exception& e) {
+    std::cerr << "cannot build the form: " << e.Message() << "\n";
+    return 1;
+  }
+  CommandReader reader;
+  TTimer timer(nullptr);
+  timer.SetInterval(20);
+  timer.OnTimer = [&reader](TObject*) { reader.Poll(); };
+  timer.SetEnabled(true);
+  if (win::X11DisplayActive()) {
+    win::X11Sync();
+    Say("XID " + std::to_string(win::X11WindowOf(Application->MainForm()->Handle())));
+  }
+  Say("READY");
+  Application->Run();
+  Application->SetMainForm(nullptr);
+  while (Screen->FormCount() > 0) delete Screen->Forms(0);
+  win::ShutdownDisplay();
+  Say("BYE");
+  return 0;
+}
