@@ -210,10 +210,22 @@ std::unique_ptr<forms::TBitmap> Strip(int cell) {
   return b;
 }
 
-forms::TColor ScreenAt(forms::TControl* c, int x, int y) {
-  const win::POINT p = c->ClientToScreen(forms::Point(x, y));
-  return static_cast<forms::TColor>(win::GetScreenPixel(p.x, p.y));
-}
+// The composed screen, taken once per look.
+class Shot {
+public:
+  explicit Shot(forms::TControl* c) : control_(c), screen_(win::ComposeScreen()) {}
+  forms::TColor operator()(int x, int y) const {
+    const win::POINT p = control_->ClientToScreen(forms::Point(x, y));
+    const uint32_t argb = screen_->Pixel(p.x, p.y);
+    return static_cast<forms::TColor>(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));
+  }
+
+private:
+  forms::TControl* control_;
+  std::shared_ptr<win::Surface> screen_;
+};
+
+forms::TColor ScreenAt(forms::TControl* c, int x, int y) { return Shot(c)(x, y); }
 
 TEST_F(FcCheckBoxTest, CustomGlyphStripPicksItsCell) {
   auto strip = Strip(13);
@@ -259,8 +271,9 @@ TEST_F(FcCheckBoxTest, FocusFrameIsAsWideAsTheCaptionPlusThree) {
   box->SetFocus();
   Pump();
   int left = -1, right = -1;
+  const Shot focused(box);
   for (int x = 0; x < box->Width(); ++x)
-    if (ScreenAt(box, x, 0) == forms::clBlack) {
+    if (focused(x, 0) == forms::clBlack) {
       if (left < 0) left = x;
       right = x;
     }
@@ -272,7 +285,8 @@ TEST_F(FcCheckBoxTest, FocusFrameIsAsWideAsTheCaptionPlusThree) {
   EXPECT_NEAR(right, 13 + 4 + textWidth + 3 - 1, 1);
   box->SetCaption("");
   Pump();
-  for (int x = 0; x < box->Width(); ++x) ASSERT_NE(ScreenAt(box, x, 0), forms::clBlack) << x;
+  const Shot plain(box);
+  for (int x = 0; x < box->Width(); ++x) ASSERT_NE(plain(x, 0), forms::clBlack) << x;
 }
 
 // A panel that shows its parent through itself.
@@ -306,18 +320,19 @@ TEST_F(FcCheckBoxTest, TransparentBoxOnATransparentPanelShowsThePictureBeneath) 
   ShowForm();
   box->Invalidate();
   Pump();
+  const Shot shot(box);
   auto picAt = [&](int x, int y) { return PicturePixel(30 + 10 + x, 40 + 20 + y); };
   const forms::TPoint g = box->GlyphPosition();
   // The glyph's olive margin and the space around the glyph.
-  EXPECT_EQ(ScreenAt(box, g.x, g.y), picAt(g.x, g.y));
-  EXPECT_EQ(ScreenAt(box, g.x + 12, g.y + 12), picAt(g.x + 12, g.y + 12));
-  EXPECT_EQ(ScreenAt(box, g.x + 3, g.y + 3), 0x10);
+  EXPECT_EQ(shot(g.x, g.y), picAt(g.x, g.y));
+  EXPECT_EQ(shot(g.x + 12, g.y + 12), picAt(g.x + 12, g.y + 12));
+  EXPECT_EQ(shot(g.x + 3, g.y + 3), 0x10);
   int mismatches = 0;
   for (int y = 0; y < box->Height(); ++y)
     for (int x = 0; x < box->Width(); ++x) {
       const bool inGlyphFace = x >= g.x + 2 && x < g.x + 11 && y >= g.y + 2 && y < g.y + 11;
       if (inGlyphFace) continue;
-      if (ScreenAt(box, x, y) != picAt(x, y)) ++mismatches;
+      if (shot(x, y) != picAt(x, y)) ++mismatches;
     }
   // Only the caption's own pixels differ from the picture.
   EXPECT_GT(mismatches, 20);
@@ -327,8 +342,8 @@ TEST_F(FcCheckBoxTest, TransparentBoxOnATransparentPanelShowsThePictureBeneath) 
   }();
   for (int y = 0; y < box->Height(); ++y)
     for (int x = 13 + 4 + textWidth + 2; x < box->Width(); ++x)
-      ASSERT_EQ(ScreenAt(box, x, y), picAt(x, y)) << x << ',' << y;
-  for (int x = 0; x < box->Width(); ++x) ASSERT_EQ(ScreenAt(box, x, 0), picAt(x, 0)) << x;
+      ASSERT_EQ(shot(x, y), picAt(x, y)) << x << ',' << y;
+  for (int x = 0; x < box->Width(); ++x) ASSERT_EQ(shot(x, 0), picAt(x, 0)) << x;
 }
 
 // ---- button base ----
