@@ -14,6 +14,16 @@ TfrmLayered::TfrmLayered(forms::TComponent* owner) : TForm(owner) {
   OnMouseDown = [this](forms::TObject* s, forms::TMouseButton b, forms::TShiftState sh, int x, int y) {
     FormMouseDown(s, b, sh, x, y);
   };
+  SetBorderStyle(forms::bsNone);
+  // The window may exist already; CreateParams keeps the same styles when it
+  // is made again.
+  const win::HWND h = Handle();
+  win::SetWindowLongA(h, win::GWL_STYLE, win::GetWindowLongA(h, win::GWL_STYLE) & ~(win::WS_CAPTION | win::WS_THICKFRAME));
+  win::SetWindowLongA(h, win::GWL_EXSTYLE,
+                      (win::GetWindowLongA(h, win::GWL_EXSTYLE) & ~(win::WS_EX_DLGMODALFRAME | win::WS_EX_TRANSPARENT)) |
+                          win::WS_EX_LAYERED);
+  win::SetWindowPos(h, nullptr, 0, 0, 0, 0,
+                    win::SWP_NOMOVE | win::SWP_NOSIZE | win::SWP_NOZORDER | win::SWP_NOACTIVATE | win::SWP_FRAMECHANGED);
   CreateSurfaces();
 }
 
