@@ -138,7 +138,8 @@ std::vector<std::string> AddressAtoms(const std::string& item) {
 }
 
 bool IsAttrChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
+  return std::isalnum(static_cast<unsigned char>(c)) ||
+         std::string_view("!#$&+-.^_`|~").find(c) != std::string_view::npos;
 }
 
 // One parameter of a Content-Type or Content-Disposition header: quoted when
@@ -151,17 +152,22 @@ std::vector<std::string> ParameterAtoms(const std::string& name, const std::stri
   std::vector<std::string> pieces;
   std::string cur;
   const size_t room = kMaxLine - 1 - name.size() - 16;
-  for (char c : value) {
-    std::string enc;
-    if (IsAttrChar(c)) {
-      enc = std::string(1, c);
-    } else {
-      static const char* hex = "0123456789ABCDEF";
-      const auto u = static_cast<unsigned char>(c);
-      enc = {'%', hex[u >> 4], hex[u & 15]};
-    }
+  for (size_t i = 0; i < value.size();) {
     // A character's bytes stay in one piece, so each piece is whole UTF-8.
-    if (cur.size() + enc.size() > room && !IsContinuationByte(c)) {
+    size_t end = i + 1;
+    while (end < value.size() && IsContinuationByte(value[end])) ++end;
+    std::string enc;
+    for (; i < end; ++i) {
+      const char c = value[i];
+      if (IsAttrChar(c)) {
+        enc += c;
+      } else {
+        static const char* hex = "0123456789ABCDEF";
+        const auto u = static_cast<unsigned char>(c);
+        enc += {'%', hex[u >> 4], hex[u & 15]};
+      }
+    }
+    if (!cur.empty() && cur.size() + enc.size() > room) {
       pieces.push_back(cur);
       cur.clear();
     }
@@ -235,8 +241,7 @@ std::string HostName() {
 // RFC 5322 date in local time; the names are English whatever the locale.
 std::string DateNow() {
   static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const std::time_t t = std::time(nullptr);
   std::tm tm{};
   localtime_r(&t, &tm);
@@ -337,14 +342,12 @@ std::string EncodeQuotedPrintable(std::string_view text) {
 
 std::string ContentTypeForFileName(std::string_view fileName) {
   static const std::pair<const char*, const char*> kTypes[] = {
-      {"jpg", "image/jpeg"},        {"jpeg", "image/jpeg"},     {"jpe", "image/jpeg"},
-      {"png", "image/png"},         {"bmp", "image/bmp"},       {"gif", "image/gif"},
-      {"tif", "image/tiff"},        {"tiff", "image/tiff"},     {"jp2", "image/jp2"},
-      {"avi", "video/x-msvideo"},   {"wmv", "video/x-ms-wmv"},  {"asf", "video/x-ms-asf"},
-      {"mp4", "video/mp4"},         {"mpg", "video/mpeg"},      {"mpeg", "video/mpeg"},
-      {"wav", "audio/wav"},         {"mp3", "audio/mpeg"},      {"txt", "text/plain"},
-      {"log", "text/plain"},        {"ini", "text/plain"},      {"htm", "text/html"},
-      {"html", "text/html"},        {"pdf", "application/pdf"}, {"zip", "application/zip"},
+      {"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"},     {"jpe", "image/jpeg"},      {"png", "image/png"},
+      {"bmp", "image/bmp"},  {"gif", "image/gif"},       {"tif", "image/tiff"},      {"tiff", "image/tiff"},
+      {"jp2", "image/jp2"},  {"avi", "video/x-msvideo"}, {"wmv", "video/x-ms-wmv"},  {"asf", "video/x-ms-asf"},
+      {"mp4", "video/mp4"},  {"mpg", "video/mpeg"},      {"mpeg", "video/mpeg"},     {"wav", "audio/wav"},
+      {"mp3", "audio/mpeg"}, {"txt", "text/plain"},      {"log", "text/plain"},      {"ini", "text/plain"},
+      {"htm", "text/html"},  {"html", "text/html"},      {"pdf", "application/pdf"}, {"zip", "application/zip"},
   };
   const size_t dot = fileName.rfind('.');
   if (dot != std::string_view::npos && fileName.find('/', dot) == std::string_view::npos) {
@@ -388,10 +391,12 @@ std::string MimeMessage::Build() const {
 
   const std::string text = CrLfLines(body_);
   const bool sevenBit = IsSevenBitText(text);
-  std::string textPart = "Content-Type: text/plain; charset=" + std::string(sevenBit ? "us-ascii" : "UTF-8") +
-                         kCrLf + "Content-Transfer-Encoding: " + (sevenBit ? "7bit" : "quoted-printable") + kCrLf +
-                         kCrLf + (sevenBit ? text : EncodeQuotedPrintable(text));
-  if (attachments_.empty()) return out + textPart;
+  std::string textPart = "Content-Type: text/plain; charset=" + std::string(sevenBit ? "us-ascii" : "UTF-8") + kCrLf +
+                         "Content-Transfer-Encoding: " + (sevenBit ? "7bit" : "quoted-printable") + kCrLf + kCrLf +
+                         (sevenBit ? text : EncodeQuotedPrintable(text));
+  // Transfer adds a final line break anyway; a lone text part gets it here,
+  // where a multipart body's delimiter would carry it.
+  if (attachments_.empty()) return out + textPart + (text.empty() || text.ends_with(kCrLf) ? "" : kCrLf);
 
   // "=_" occurs in neither base64 nor quoted-printable; a plain text body is
   // checked.

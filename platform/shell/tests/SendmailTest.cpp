@@ -1,5 +1,3 @@
-#include "platform/shell/Sendmail.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "platform/shell/MimeMessage.h"
+#include "platform/shell/Sendmail.h"
 #include "platform/shell/tests/MailTestSupport.h"
 
 namespace {
@@ -52,8 +51,10 @@ TEST(Sendmail, NothingRunnableAtThePathIsNoSendmail) {
 TEST(Sendmail, MessageAndArgumentsReachTheProgramUnchanged) {
   TempDir dir;
   const std::string program = Script(dir, "sendmail",
-                                     "printf '%s\\n' \"$@\" > '" + dir / "args" + "'\n"
-                                     "cat > '" + dir / "stdin" + "'");
+                                     "printf '%s\\n' \"$@\" > '" + dir / "args" +
+                                         "'\n"
+                                         "cat > '" +
+                                         dir / "stdin" + "'");
   // Large enough to fill the pipe many times over, with every byte value.
   std::string message = "Subject: big\r\n\r\n";
   for (int i = 0; i < 3 << 20; ++i) message += static_cast<char>(i * 7);
@@ -111,8 +112,8 @@ TEST(Sendmail, ConcurrentHandOffsFromManyThreads) {
   for (size_t t = 0; t < accepted.size(); ++t)
     threads.emplace_back([&, t] {
       for (int i = 0; i < 15; ++i)
-        accepted[t] += PipeToSendmail(std::string(100000, 'a' + static_cast<char>(t)), program).status ==
-                       SendmailStatus::Accepted;
+        accepted[t] +=
+            PipeToSendmail(std::string(100000, 'a' + static_cast<char>(t)), program).status == SendmailStatus::Accepted;
     });
   for (auto& th : threads) th.join();
   for (int n : accepted) EXPECT_EQ(n, 15);
@@ -139,8 +140,7 @@ TEST(Sendmail, DeliversThroughMsmtpToAnSmtpServer) {
   ASSERT_EQ(r.status, SendmailStatus::Accepted) << r.detail;
   ASSERT_EQ(server.Received(), 1);
   const mailtest::ParsedMail mail = mailtest::ParseMail(server.Message(1) + ".eml");
-  EXPECT_EQ(mail.envelopeTo,
-            (std::vector<std::string>{"anna@example.org", "carl@example.org", "hidden@example.org"}));
+  EXPECT_EQ(mail.envelopeTo, (std::vector<std::string>{"anna@example.org", "carl@example.org", "hidden@example.org"}));
   EXPECT_TRUE(mail.Header("Bcc").empty());
   EXPECT_EQ(mail.Header("Subject"), std::vector<std::string>{"Bewegung erkannt – Kamera 2"});
   EXPECT_EQ(mail.body, "Zeile 1\nZeile 2 äöü\n");
