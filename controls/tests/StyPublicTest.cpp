@@ -176,3 +176,61 @@ TEST(StyPublic, ComboInfoOnASystemWithoutItIsLookedUpOnceAndAlwaysFails) {
 }
 
 }  // namespace
+
+namespace {
+
+class StyPublicWindows : public formstest::FormsFixture {
+protected:
+  void TearDown() override {
+    win::SetMonitorLayout({});
+    FormsFixture::TearDown();
+  }
+};
+
+TEST_F(StyPublicWindows, WorkAreaIsTheMainFormsMonitorsElseTheSystems) {
+  win::SetMonitorLayout({{{0, 0, 800, 600}, {0, 0, 800, 570}}, {{800, 0, 1824, 768}, {830, 0, 1824, 768}}});
+  TRect r{};
+  GetWorkAreaRect(r);
+  EXPECT_EQ(r, Rect(0, 0, 800, 570)) << "no main form";
+  auto* main = new TForm(nullptr);
+  main->SetBounds(1000, 100, 200, 100);
+  Application->SetMainForm(main);
+  GetWorkAreaRect(r);
+  EXPECT_EQ(r, Rect(830, 0, 1824, 768));
+}
+
+TEST_F(StyPublicWindows, FormActivityWithAndWithoutAMainForm) {
+  auto* a = new TForm(nullptr);
+  auto* b = new TForm(nullptr);
+  a->SetBounds(10, 10, 100, 80);
+  b->SetBounds(200, 10, 100, 80);
+  a->Show();
+  b->Show();
+  b->SetFocus();
+  Pump();
+  ASSERT_TRUE(b->Active());
+  EXPECT_FALSE(IsFormActive(a)) << "no main form: the form's own flag";
+  EXPECT_TRUE(IsFormActive(b));
+  Application->SetMainForm(a);
+  ASSERT_TRUE(Application->Active());
+  EXPECT_TRUE(IsFormActive(a)) << "the main form counts as active while the program is";
+  EXPECT_TRUE(IsFormActive(nullptr));
+  EXPECT_TRUE(IsFormActive(b));
+  a->SetFocus();
+  Pump();
+  EXPECT_FALSE(IsFormActive(b));
+}
+
+TEST_F(StyPublicWindows, ParentBackgroundPaintsNothingWithoutAParent) {
+  TPanel orphan(nullptr);
+  orphan.SetBounds(5, 5, 10, 10);
+  TBitmap b;
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(4, 4);
+  b.Canvas()->Brush()->SetColor(clLime);
+  b.Canvas()->FillRect(Rect(0, 0, 4, 4));
+  DrawParentBackground(b.Canvas(), &orphan);
+  EXPECT_EQ(b.Canvas()->Pixels(2, 2), clLime);
+}
+
+}  // namespace
