@@ -95,7 +95,9 @@ const std::array<std::array<std::string, styElementCount>, 5>& BitmapNames() {
       }
       // The scroll button of three styles is one shared picture.
       const TstyUIStyle style = static_cast<TstyUIStyle>(s + 1);
-      if (style == DeepBlue || style == Protein || style == BlueGlass) n[s][kScrollButtonIndex - 1] = "MORE_SCROLLBUTTON";
+      if (style == DeepBlue || style == Protein || style == BlueGlass) {
+        n[s][kScrollButtonIndex - 1] = "MORE_SCROLLBUTTON";
+      }
     }
     return n;
   }();

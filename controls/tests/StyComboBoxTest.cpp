@@ -156,8 +156,9 @@ TEST_F(StyComboBoxTest, TheOpenListIsFramedAndLeavesNothingBehindWhenItCloses) {
   ASSERT_GT(lr.bottom, 100) << "the list overhangs the form";
   auto screen = win::ComposeScreen();
   auto rgb = [&](int x, int y) { return screen->Pixel(x, y) & 0xFFFFFF; };
+  const int midX = (lr.left + lr.right) / 2, midY = (lr.top + lr.bottom) / 2;
   for (auto [x, y] : {std::pair{lr.left, lr.top}, std::pair{lr.right - 1, lr.bottom - 1},
-                      std::pair{(lr.left + lr.right) / 2, lr.bottom - 1}, std::pair{lr.left, (lr.top + lr.bottom) / 2}}) {
+                      std::pair{midX, lr.bottom - 1}, std::pair{lr.left, midY}}) {
     EXPECT_EQ(rgb(x, y), 0xFF0000u) << x << "," << y;
   }
   combo->SetDroppedDown(false);

@@ -18,7 +18,9 @@ void Fill(TBitmap& b, const std::vector<std::vector<TColor>>& rows) {
   b.SetPixelFormat(pf24bit);
   b.SetSize(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
   for (size_t y = 0; y < rows.size(); ++y)
-    for (size_t x = 0; x < rows[y].size(); ++x) b.Canvas()->SetPixel(static_cast<int>(x), static_cast<int>(y), rows[y][x]);
+    for (size_t x = 0; x < rows[y].size(); ++x) {
+      b.Canvas()->SetPixel(static_cast<int>(x), static_cast<int>(y), rows[y][x]);
+    }
 }
 
 class StyRegion : public formstest::FormsFixture {

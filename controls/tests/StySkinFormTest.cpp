@@ -54,7 +54,8 @@ protected:
 TEST_F(StySkinFormTest, GlyphShapesAndSizesTheBorderlessForm) {
   EXPECT_EQ(form->BorderStyle(), bsNone);
   TBitmap glyph;
-  MakeGlyph(glyph, 640, 480, "-draw 'roundrectangle 10,10 629,469 60,60' -fill '#FF00FF' -draw 'circle 320,240 320,300'");
+  MakeGlyph(glyph, 640, 480,
+            "-draw 'roundrectangle 10,10 629,469 60,60' -fill '#FF00FF' -draw 'circle 320,240 320,300'");
   if (IsSkipped()) return;
   skin->SetBounds(7, 9, 20, 20);
   skin->SetGlyph(&glyph);

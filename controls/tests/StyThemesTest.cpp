@@ -156,7 +156,9 @@ TEST(StyThemes, BitmapSliceIsThatThirdOfTheStrip) {
   ASSERT_EQ(slice.Width(), w);
   ASSERT_EQ(slice.Height(), whole.Height());
   for (int y = 0; y < slice.Height(); ++y) {
-    for (int x = 0; x < w; ++x) ASSERT_EQ(slice.Canvas()->Pixels(x, y), whole.Canvas()->Pixels(w + x, y)) << x << "," << y;
+    for (int x = 0; x < w; ++x) {
+      ASSERT_EQ(slice.Canvas()->Pixels(x, y), whole.Canvas()->Pixels(w + x, y)) << x << "," << y;
+    }
   }
   TBitmap all;
   GetStyThemeBitmapSlice(WinXP, styTitleBarButtonImage, &all, 0, 1);
