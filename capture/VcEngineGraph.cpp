@@ -196,7 +196,7 @@ void TVcEngine::ResetRunCounters() {
   PausedRefreshCount = 3;
   LastFramePosition = -1;
   LastFrameTime = -1;
-  PlayerStepInterval = static_cast<int32_t>(std::nearbyint(100.0 / EffectiveSleepTime));
+  PlayerStepInterval = static_cast<int32_t>(std::nearbyint(100.0 / NotificationPeriod));
   FrameCount = 0;
   DroppedBaseline = 0;
   CurrentFrameInfo = TFrameInfo{};

@@ -493,7 +493,6 @@ struct TVcSettings {
   TNotificationMethod NotificationMethod = nm_Timer;
   rtl::TThreadPriority NotificationPriority = rtl::tpNormal;
   int32_t NotificationSleepTime = -1;
-  int32_t EffectiveSleepTime = 15;
   bool EventNotificationSynchrone = false;
 };
 
