@@ -289,6 +289,23 @@ TEST_F(FcCheckBoxTest, FocusFrameIsAsWideAsTheCaptionPlusThree) {
   for (int x = 0; x < box->Width(); ++x) ASSERT_NE(plain(x, 0), forms::clBlack) << x;
 }
 
+TEST_F(FcCheckBoxTest, HotTrackingRingFollowsTheMouse) {
+  box->SetHotTrack(true);
+  ShowForm();
+  const forms::TPoint g = box->GlyphPosition();
+  const auto window = static_cast<forms::TColor>(forms::ColorToRGB(forms::clWindow));
+  MoveTo(250, 100);
+  EXPECT_EQ(ScreenAt(box, g.x + 1, g.y + 1), window);
+  MoveTo(60, 8);
+  EXPECT_TRUE(box->MouseOverButton());
+  // The ring runs inside the box's outline; the middle keeps the fill.
+  EXPECT_NE(ScreenAt(box, g.x + 1, g.y + 1), window);
+  EXPECT_EQ(ScreenAt(box, g.x + 6, g.y + 6), window);
+  MoveTo(250, 100);
+  EXPECT_FALSE(box->MouseOverButton());
+  EXPECT_EQ(ScreenAt(box, g.x + 1, g.y + 1), window);
+}
+
 // A panel that shows its parent through itself.
 class SeeThroughPanel : public forms::TCustomControl {
 public:
