@@ -8,7 +8,7 @@
 
 namespace controls {
 
-class TstyCustomComboBox : public forms::TCustomComboBox {
+class TstyCustomComboBox : public forms::TCustomComboBox, public IstyStyled {
 public:
   explicit TstyCustomComboBox(forms::TComponent* owner);
 
@@ -20,9 +20,9 @@ public:
   void SetArrowColor(forms::TColor color);
   TstyUIStyle UIStyle() const { return uiStyle_; }
   // Also resets ArrowColor to black.
-  void SetUIStyle(TstyUIStyle style);
+  void SetUIStyle(TstyUIStyle style) override;
   TstyFileTheme* FileTheme() const { return fileTheme_; }
-  void SetFileTheme(TstyFileTheme* theme);
+  void SetFileTheme(TstyFileTheme* theme) override;
   void SetEnabled(bool enabled) override;
   // Right-to-left reading (the separator then goes on the button's right
   // edge when the system's locale reads that way too).

@@ -7,16 +7,16 @@
 
 namespace controls {
 
-class TstyEdit : public forms::TCustomEdit {
+class TstyEdit : public forms::TCustomEdit, public IstyStyled {
 public:
   explicit TstyEdit(forms::TComponent* owner);
 
   forms::TColor BorderColor() const { return borderColor_; }
   void SetBorderColor(forms::TColor color);
   TstyUIStyle UIStyle() const { return uiStyle_; }
-  void SetUIStyle(TstyUIStyle style);
+  void SetUIStyle(TstyUIStyle style) override;
   TstyFileTheme* FileTheme() const { return fileTheme_; }
-  void SetFileTheme(TstyFileTheme* theme);
+  void SetFileTheme(TstyFileTheme* theme) override;
   // The non-client margin on every side, in pixels.
   int BorderWidth() const { return borderWidth_; }
   void SetBorderWidth(int width);

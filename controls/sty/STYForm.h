@@ -8,14 +8,14 @@
 
 namespace controls {
 
-class TstyForm : public forms::TCustomPanel {
+class TstyForm : public forms::TCustomPanel, public IstyStyled {
 public:
   explicit TstyForm(forms::TComponent* owner);
 
   TstyUIStyle UIStyle() const { return uiStyle_; }
-  void SetUIStyle(TstyUIStyle style);
+  void SetUIStyle(TstyUIStyle style) override;
   TstyFileTheme* FileTheme() const { return fileTheme_; }
-  void SetFileTheme(TstyFileTheme* theme);
+  void SetFileTheme(TstyFileTheme* theme) override;
 
 protected:
   void Notification(forms::TComponent* component, forms::TOperation operation) override;

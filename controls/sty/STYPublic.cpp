@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "controls/sty/STYForm.h"
 #include "platform/forms/ImgList.h"
 #include "platform/win/Api.h"
 
@@ -134,6 +135,15 @@ void CopyBitmapSlice(TBitmap* source, TBitmap* dest, int count, int index) {
   slice.Canvas()->CopyRect(Rect(0, 0, w, h), source->Canvas(), Rect((index - 1) * w, 0, index * w, h));
   dest->SetSize(w, h);
   dest->Canvas()->Draw(0, 0, &slice);
+}
+
+void SetChildrenUIStyle(TstyForm* frame, TstyUIStyle style, TstyFileTheme* fileTheme) {
+  for (int i = 0; i < frame->ControlCount(); ++i) {
+    if (auto* child = dynamic_cast<IstyStyled*>(frame->Controls(i))) {
+      child->SetFileTheme(fileTheme);
+      child->SetUIStyle(style);
+    }
+  }
 }
 
 bool IsFormActive(TCustomForm* form) {

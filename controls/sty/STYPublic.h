@@ -5,12 +5,15 @@
 // and a few geometry and window tests.
 #include <functional>
 
+#include "controls/sty/STYThemes.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Graphics.h"
 #include "platform/win/OwnerDraw.h"
 
 namespace controls {
+
+class TstyForm;
 
 // Paints `control`'s parent into `canvas` so that the canvas shows what lies
 // behind the control. Nothing without a parent.
@@ -38,6 +41,9 @@ void RotateBitmap180(forms::TBitmap* bitmap);
 // Slice `index` (1-based) of `count` equal-width slices of the source;
 // columns left over at the right belong to no slice.
 void CopyBitmapSlice(forms::TBitmap* source, forms::TBitmap* dest, int count, int index);
+// Gives each direct child control of the frame that takes a style the theme
+// file first, then the style, so each child's own setters re-apply its look.
+void SetChildrenUIStyle(TstyForm* frame, TstyUIStyle style, TstyFileTheme* fileTheme);
 // Whether the form is to be painted as active.
 bool IsFormActive(forms::TCustomForm* form);
 

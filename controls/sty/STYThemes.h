@@ -26,6 +26,15 @@ inline constexpr int styControlBorderColor = 25;
 
 class TstyFileTheme;
 
+// What a control that takes a look from UIStyle and FileTheme offers, so a
+// frame can hand its style on to the controls on it.
+class IstyStyled {
+public:
+  virtual ~IstyStyled() = default;
+  virtual void SetFileTheme(TstyFileTheme* theme) = 0;
+  virtual void SetUIStyle(TstyUIStyle style) = 0;
+};
+
 // The element's name (also its entry name in theme files); empty outside
 // 1..48.
 const char* StyElementName(int index);

@@ -4,6 +4,10 @@
 
 #include <vector>
 
+#include "controls/sty/STYComboBox.h"
+#include "controls/sty/STYEdit.h"
+#include "controls/sty/STYForm.h"
+#include "controls/sty/STYMgr.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/win/Api.h"
@@ -233,6 +237,38 @@ TEST_F(StyPublicWindows, ParentBackgroundPaintsNothingWithoutAParent) {
   b.Canvas()->FillRect(Rect(0, 0, 4, 4));
   DrawParentBackground(b.Canvas(), &orphan);
   EXPECT_EQ(b.Canvas()->Pixels(2, 2), clLime);
+}
+
+}  // namespace
+
+namespace {
+
+class StyChildrenStyle : public formstest::FormsFixture {};
+
+TEST_F(StyChildrenStyle, OnlyTheFramesDirectStyledChildrenTakeTheStyleAndTheme) {
+  auto* form = new TForm(nullptr);
+  auto* frame = new TstyForm(form);
+  frame->SetParent(form);
+  auto* edit = new TstyEdit(form);
+  edit->SetParent(frame);
+  auto* combo = new TstyComboBox(form);
+  combo->SetParent(frame);
+  auto* panel = new TPanel(form);
+  panel->SetParent(frame);
+  auto* nested = new TstyEdit(form);
+  nested->SetParent(panel);
+  TstyFileTheme theme(nullptr);
+  SetChildrenUIStyle(frame, WinXP, &theme);
+  EXPECT_EQ(edit->UIStyle(), WinXP);
+  EXPECT_EQ(edit->FileTheme(), &theme);
+  EXPECT_EQ(edit->BorderColor(), 0x00686868);
+  EXPECT_EQ(combo->UIStyle(), WinXP);
+  EXPECT_EQ(combo->FileTheme(), &theme);
+  EXPECT_EQ(combo->ButtonColor(), 0x00DEEBEF);
+  EXPECT_EQ(nested->UIStyle(), DeepBlue) << "not a direct child";
+  EXPECT_EQ(nested->FileTheme(), nullptr);
+  // The controls go first; the theme must not tell them of its end later.
+  delete form;
 }
 
 }  // namespace
