@@ -10,6 +10,11 @@ namespace capture {
 void TVcEngine::PeriodicWork() {
   if (Periodic.Busy) return;
   Periodic.Busy = true;
+  // Cleared also when a handler throws, or no pass would run again.
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{Periodic.Busy};
   switch (State) {
     case es_Preview:
     case es_Recording:
@@ -24,7 +29,6 @@ void TVcEngine::PeriodicWork() {
     default:  // the clip player steps itself once it is there
       break;
   }
-  Periodic.Busy = false;
 }
 
 void TVcEngine::PeriodicFrameProgress() {

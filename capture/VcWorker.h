@@ -219,6 +219,7 @@ protected:
 
 private:
   void Cycle(TVcEngine* Engine, bool EventFirst);
+  void SafeCycle(TVcEngine* Engine, bool EventFirst);
 };
 
 // A queued event. Events are named by an id, not by their handler (handlers

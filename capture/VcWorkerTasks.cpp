@@ -28,6 +28,28 @@ void TTaskThread::Cycle(TVcEngine* e, bool EventFirst) {
   }
 }
 
+void TTaskThread::SafeCycle(TVcEngine* e, bool EventFirst) {
+  // An exception from a handler must neither end the worker thread for good
+  // nor leave the cycle lock or InTimer set, which would silence the worker
+  // as surely. On the GUI thread it goes where the application's
+  // exceptions go; on the worker thread it can only be traced.
+  try {
+    Cycle(e, EventFirst);
+  } catch (...) {
+    if (EventFirst && forms::Application) {
+      forms::Application->HandleException(Owner);
+    } else {
+      try {
+        throw;
+      } catch (const std::exception& x) {
+        TraceLine(CF_RED, String("worker: ") + x.what());
+      } catch (...) {
+        TraceLine(CF_RED, "worker: unknown exception");
+      }
+    }
+  }
+}
+
 void TTaskThread::Execute() {
   while (PausePoint()) {
     if (BeginThreadCycle()) {
@@ -35,7 +57,7 @@ void TTaskThread::Execute() {
       if (!e || e->Destroying)
         Terminate();
       else
-        Cycle(e, /*EventFirst=*/false);
+        SafeCycle(e, /*EventFirst=*/false);
       EndCycle();
     }
     SleepPeriod();
@@ -49,7 +71,7 @@ void TTaskThread::TimerTick(forms::TObject*) {
   if (!e || e->Destroying) {
     if (Timer()) Timer()->SetEnabled(false);
   } else if (TryBeginTimerCycle()) {
-    Cycle(e, /*EventFirst=*/true);
+    SafeCycle(e, /*EventFirst=*/true);
     EndCycle();
   }
   SetInTimer(false);
@@ -118,10 +140,13 @@ void TVcEngine::PostTask(int32_t Code) {
 bool TVcEngine::RunNextTask() {
   if (TaskBusy) return false;
   TaskBusy = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{TaskBusy};
   int32_t code = 0;
   const bool took = TaskQueue.TakeFirst(code);
   if (took) RunTask(code);
-  TaskBusy = false;
   return took;
 }
 

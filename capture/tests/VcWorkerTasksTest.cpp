@@ -5,9 +5,11 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "VcWorkerTestUtil.h"
+#include "platform/rtl/Exceptions.h"
 
 using namespace capture;
 using vcworkertest::ClockedFixture;
@@ -210,6 +212,29 @@ TEST_F(VcWorkerTasks, HandlerAssignmentAtPostingDecides) {
   e.PostEvent(qe_Inactive);
   EXPECT_EQ(inactive, 2);
   EXPECT_TRUE(e.EventQueue.Empty());
+}
+
+// A handler that throws on the GUI thread goes to the application's
+// exception handling, and the worker goes on with its next cycles.
+TEST_F(VcWorkerTasks, AThrowingHandlerDoesNotStopTheWorker) {
+  TVidCap* vc = MakeControl();
+  TVcEngine& e = *vc->Engine();
+  int calls = 0;
+  vc->OnInactive = [&](forms::TObject*) {
+    if (++calls == 1) throw rtl::Exception("handler failed");
+  };
+  std::vector<std::string> caught;
+  forms::Application->OnException = [&](forms::TObject*, const std::exception& x) { caught.push_back(x.what()); };
+  e.PostEvent(qe_Inactive);
+  e.PostEvent(qe_Inactive);
+  e.PostTask(TASK_DEVICE_LOST);
+  e.PostTask(TASK_DEVICE_LOST);
+  clock.Advance(15 * 6);
+  forms::Application->OnException = nullptr;
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(caught, (std::vector<std::string>{"handler failed"}));
+  EXPECT_TRUE(e.TaskQueue.Empty());
+  EXPECT_FALSE(e.Worker->InTimer());
 }
 
 // Destroying a control with events and tasks queued runs none of them.
