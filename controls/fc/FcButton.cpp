@@ -123,7 +123,6 @@ void TFcCustomButton::Dispatch(TMessage& m) {
 void TFcCustomButton::DrawCaption(forms::TCanvas* canvas, TRect r, win::UINT format) {
   const forms::String text = Caption();
   canvas->Brush()->SetStyle(forms::bsClear);
-  canvas->Font()->SetName("System");
   canvas->Font()->Assign(Font());
   auto draw = [&](TRect at, TColor color) {
     canvas->Font()->SetColor(color);

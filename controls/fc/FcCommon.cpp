@@ -38,17 +38,22 @@ uint8_t RoundRatio(int num, int den) {
 
 TColor Rgb(uint8_t r, uint8_t g, uint8_t b) { return static_cast<TColor>(r | (g << 8) | (b << 16)); }
 
-bool highColor = [] {
-  win::HDC screen = win::GetDC(nullptr);
-  const bool high = win::GetDeviceCaps(screen, win::NUMCOLORS) == -1;
-  win::ReleaseDC(nullptr, screen);
-  return high;
-}();
+// Measured on first use rather than at load time, when the window system
+// may not be set up yet. -1: not measured.
+int highColor = -1;
 
 }  // namespace
 
-bool IsHighColorDisplay() { return highColor; }
-void SetHighColorDisplay(bool high) { highColor = high; }
+bool IsHighColorDisplay() {
+  if (highColor < 0) {
+    win::HDC screen = win::GetDC(nullptr);
+    highColor = win::GetDeviceCaps(screen, win::NUMCOLORS) == -1 ? 1 : 0;
+    win::ReleaseDC(nullptr, screen);
+  }
+  return highColor == 1;
+}
+
+void SetHighColorDisplay(bool high) { highColor = high ? 1 : 0; }
 
 THsl SplitColorHSL(TColor color) {
   // The formula's divisions are done on whole numbers so that a value lying

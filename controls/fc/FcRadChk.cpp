@@ -290,17 +290,11 @@ void TFcCustomCheckBox::SetAction(forms::TBasicAction* action) {
     return;
   }
   if (!checkedLink_) checkedLink_ = std::make_unique<TFcCheckedActionLink>(this);
-  // A box checked already keeps its state when the link first takes hold.
-  const bool keep = Checked();
-  if (auto* a = dynamic_cast<forms::TCustomAction*>(action); a && keep) {
-    const bool was = ClicksDisabled();
-    SetClicksDisabled(true);
-    checkedLink_->SetAction(action);
-    SetClicksDisabled(was);
-    SetCheckedFromAction(true);
-    return;
-  }
+  // Linking hands over the action's Checked at once; a box checked already
+  // stays checked when the link first takes hold.
+  const bool wasChecked = Checked();
   checkedLink_->SetAction(action);
+  if (wasChecked) SetCheckedFromAction(true);
 }
 
 void TFcCustomCheckBox::Toggle() {
