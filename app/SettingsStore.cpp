@@ -439,18 +439,6 @@ void SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs) {
   }
 }
 
-bool LoadSettings(TGlobalVars& g, capture::TVidCap* vidCap) {
-  TCaptureSettings cs = vidCap ? ReadCaptureSettings(*vidCap) : TCaptureSettings{};
-  bool result = LoadSettings(static_cast<TGlobalVarsFields&>(g), cs);
-  if (vidCap) ApplyCaptureSettings(*vidCap, cs, g);
-  return result;
-}
-
-void SaveSettings(const TGlobalVars& g, capture::TVidCap* vidCap) {
-  TCaptureSettings cs = vidCap ? ReadCaptureSettings(*vidCap) : TCaptureSettings{};
-  SaveSettings(static_cast<const TGlobalVarsFields&>(g), cs);
-}
-
 void WriteLanguageChoice(const String& fileName) {
   try {
     rtl::TIniFile ini(SettingsFileName(), kFileMode);

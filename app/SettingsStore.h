@@ -101,14 +101,17 @@ bool LoadSettings(TGlobalVarsFields& g, TCaptureSettings& cs);
 void SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs);
 
 // The same with the capture component: its settings start from its
-// current values, and what the file holds is given to it (when it is
-// not null). The compressor indexes are checked against its lists here.
+// current values, and what the file holds is given to it, with the motion
+// sensitivity of the record (when it is not null and the file existed).
+// Saving writes audio rendering muted, as the capture settings dialog
+// leaves it.
 bool LoadSettings(TGlobalVars& g, capture::TVidCap* vidCap);
 void SaveSettings(const TGlobalVars& g, capture::TVidCap* vidCap);
 
 // Gives the component the settings, each setter on its own so one that
-// raises does not stop the others; also the motion sensitivity of `g` and
-// the frequency override of the current channel.
+// raises does not stop the others, with the frequency override of the
+// current channel; a compressor index past the end of the component's list
+// gives the first compressor.
 void ApplyCaptureSettings(capture::TVidCap& vidCap, const TCaptureSettings& cs, const TGlobalVarsFields& g);
 // The component's current settings.
 TCaptureSettings ReadCaptureSettings(capture::TVidCap& vidCap);

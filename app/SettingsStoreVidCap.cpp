@@ -11,4 +11,14 @@ void ApplyCaptureSettings(capture::TVidCap&, const TCaptureSettings&, const TGlo
 
 TCaptureSettings ReadCaptureSettings(capture::TVidCap&) { return TCaptureSettings{}; }
 
+bool LoadSettings(TGlobalVars& g, capture::TVidCap* vidCap) {
+  TCaptureSettings cs = vidCap ? ReadCaptureSettings(*vidCap) : TCaptureSettings{};
+  return LoadSettings(static_cast<TGlobalVarsFields&>(g), cs);
+}
+
+void SaveSettings(const TGlobalVars& g, capture::TVidCap* vidCap) {
+  TCaptureSettings cs = vidCap ? ReadCaptureSettings(*vidCap) : TCaptureSettings{};
+  SaveSettings(static_cast<const TGlobalVarsFields&>(g), cs);
+}
+
 }  // namespace app
