@@ -143,8 +143,12 @@ void TfrmLayered::Compose() {
   if (!memGraphics_) return;
   composing_ = true;
   if (picture_) RestoreBackground();
-  // Layered child controls would draw themselves into MemGraphics here; no
-  // control of this library is one, so every child is passed over.
+  for (int i = 0; i < ControlCount(); ++i) {
+    if (auto* child = dynamic_cast<ILayeredChild*>(Controls(i))) {
+      child->SetLayeredParent(this);
+      child->PaintLayered();
+    }
+  }
   const win::SIZE size{surfaceWidth_, surfaceHeight_};
   const win::POINT from{0, 0};
   win::UpdateLayeredWindow(Handle(), nullptr, nullptr, &size, memDC_, &from, keyColor_, &blend_, win::ULW_ALPHA);

@@ -21,6 +21,17 @@ enum TTextQuality {
   TextQuality_ClearTypeGridFit
 };
 
+class TfrmLayered;
+
+// A child control that draws itself into its layered form's memory surface
+// (through MemGraphics) each time the form composes.
+class ILayeredChild {
+public:
+  virtual ~ILayeredChild() = default;
+  virtual void SetLayeredParent(TfrmLayered* form) = 0;
+  virtual void PaintLayered() = 0;
+};
+
 class TfrmLayered : public forms::TForm {
 public:
   explicit TfrmLayered(forms::TComponent* owner);

@@ -14,6 +14,7 @@
 
 #include "controls/layered/LayeredUtils.h"
 #include "controls/layered/LayeredWnd.h"
+#include "platform/forms/ExtCtrls.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
 #include "platform/win/Api.h"
@@ -204,6 +205,45 @@ TEST_F(LayeredTest, AnyButtonStartsAMove) {
   EXPECT_EQ(f->Left(), 70);
   EXPECT_EQ(f->Top(), 50);
   f->WindowProc = inner;
+}
+
+// Draws a square through its form's graphics; other children are ignored.
+class Square : public forms::TGraphicControl, public ILayeredChild {
+public:
+  using TGraphicControl::TGraphicControl;
+  void SetLayeredParent(TfrmLayered* form) override { parent = form; }
+  void PaintLayered() override {
+    ++paints;
+    const win::Gdiplus::SolidBrush brush(win::Gdiplus::Color(ColorWithAlpha(colour, 255)));
+    parent->MemGraphics()->FillRectangle(&brush, Left(), Top(), Width(), Height());
+  }
+  TfrmLayered* parent = nullptr;
+  forms::TColor colour = forms::clBlue;
+  int paints = 0;
+};
+
+TEST_F(LayeredTest, ChildrenDrawOverTheBackgroundAtEachComposition) {
+  TfrmLayered* f = MakeForm(60, 40);
+  auto* sq = new Square(f);
+  sq->SetParent(f);
+  sq->SetBounds(10, 10, 5, 5);
+  auto* plain = new forms::TPanel(f);
+  plain->SetParent(f);
+  plain->SetBounds(40, 10, 5, 5);
+  // Without a picture the surface is not cleared: an old square stays.
+  f->Repaint();
+  ASSERT_EQ(sq->parent, f);
+  EXPECT_EQ(f->MemPixel(12, 12), 0xFF0000FFu);
+  EXPECT_EQ(f->MemPixel(42, 12), 0u) << "an ordinary child draws nothing here";
+  sq->SetLeft(20);
+  f->Repaint();
+  EXPECT_EQ(f->MemPixel(12, 12), 0xFF0000FFu);
+  // With a picture each composition starts from it.
+  f->SetBackgroundImage(Half("a.png", "#FF0000", true));
+  f->Repaint();
+  EXPECT_EQ(f->MemPixel(12, 12), 0xFFFF0000u);
+  EXPECT_EQ(f->MemPixel(22, 12), 0xFF0000FFu);
+  EXPECT_EQ(sq->paints, 3);
 }
 
 TEST(LayeredUtils, ColorWithAlphaIgnoresTheTopByte) {
