@@ -18,6 +18,18 @@ TGlobalVars& GlobalVars() {
   return vars;
 }
 
+int32_t ChooseDevice(const String& deviceNames, const String& storedName, int32_t storedIndex) {
+  rtl::TStringList names;
+  names.SetText(deviceNames);
+  if (names.Count() == 0) return -1;
+  if (!storedName.empty()) {
+    for (int32_t i = 0; i < names.Count(); ++i)
+      if (names[i] == storedName) return i;
+    return 0;  // that device is gone; its old index may name another one now
+  }
+  return storedIndex >= 0 && storedIndex < names.Count() ? storedIndex : 0;
+}
+
 void InitDataPaths(const String& exeFolder) {
   ExeFolder = IncludeBackslash(exeFolder);
   SkinFolder = ExeFolder + "skin/skin.ini";

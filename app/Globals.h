@@ -3,8 +3,8 @@
 //
 // The record is read and written by field. The GUI thread owns it; the mail
 // and upload workers share its queues, flags and texts, and the streaming
-// thread reads the overlay picture. Those shared fields are touched only
-// while `SharedLock` is held; the overlay picture is swapped as a whole
+// thread reads the overlay picture. Code on either side touches those
+// shared fields only while holding `SharedLock`; the overlay picture is swapped as a whole
 // (a shared pointer copied under the lock), so a frame being drawn keeps
 // the picture it started with.
 #include <cstdint>
@@ -189,6 +189,12 @@ extern String SkinFolder;
 extern String LangFolder;
 extern String LanguageFileName;
 extern String CurrentLanguagePath;
+
+// The device a mode starts with: the position of `storedName` in
+// `deviceNames` (names each followed by CR LF, as the record holds them);
+// without a stored name (files that keep only the index) `storedIndex` when
+// it lies in the list; else the first device; -1 when the list is empty.
+int32_t ChooseDevice(const String& deviceNames, const String& storedName, int32_t storedIndex);
 
 // Sets the folder globals from the executable's folder (ending with "/").
 void InitDataPaths(const String& exeFolder);

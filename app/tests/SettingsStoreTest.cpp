@@ -505,3 +505,27 @@ for s in p.sections():
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DeviceChoice, NameDecidesOverTheIndex) {
+  const String names = "Cam A\r\nCam B\r\nCam C\r\n";
+  struct Case {
+    const char* list;
+    const char* name;
+    int32_t index;
+    int32_t expected;
+  } cases[] = {
+      {"Cam A\r\nCam B\r\nCam C\r\n", "Cam C", 0, 2},   // the list changed order since the index was saved
+      {"Cam A\r\nCam B\r\nCam C\r\n", "Cam Z", 2, 0},   // unplugged: not whatever now sits at its index
+      {"Cam A\r\nCam B\r\nCam C\r\n", "", 1, 1},        // a file that keeps only the index
+      {"Cam A\r\nCam B\r\nCam C\r\n", "", 5, 0},
+      {"Cam A\r\nCam B\r\nCam C\r\n", "", -1, 0},
+      {"", "Cam A", 0, -1},
+      {"Cam B\r\nCam A\r\n", "cam a", 1, 0},  // names compare exactly
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChooseDevice(c.list, c.name, c.index), c.expected) << c.name << c.index;
+  EXPECT_EQ(ChooseDevice(names, "Cam B", -1), 1);
+}
+
+}  // namespace
