@@ -221,6 +221,9 @@ TEST_F(VxSliderTest, ASliderTooSmallForItsThumbDoesNotDivideByZero) {
     slider->SetWidth(width);
     slider->SetValue(50);
     EXPECT_EQ(slider->ValueOfOffset(slider->ThumbRect().left), 0) << width;
+    // Left of the start, a negative travel would turn the sign round.
+    EXPECT_EQ(slider->ValueOfOffset(0), 0) << width;
+    EXPECT_EQ(slider->ValueOfOffset(40), 0) << width;
     EXPECT_EQ(slider->ThumbRect().left, 6) << width;
   }
   auto face = Face(slider);
