@@ -53,6 +53,9 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(tempDir);
     std::filesystem::create_directories(tempDir / "private");
+    // The trace file goes to the current folder.
+    previousDir_ = std::filesystem::current_path();
+    std::filesystem::current_path(tempDir);
     rtl::SetTempPath((tempDir / "private").string());
     sim = mg::sim::SimDeviceProvider::Instance();
     sim->Clear();
@@ -69,6 +72,7 @@ protected:
     mg::SystemDeviceEnum::RemoveProvider(sim);
     sim->Clear();
     rtl::SetTempPath("");
+    std::filesystem::current_path(previousDir_);
     std::filesystem::remove_all(tempDir);
   }
 
@@ -86,6 +90,9 @@ protected:
   std::filesystem::path tempDir;
   std::shared_ptr<mg::sim::SimDeviceProvider> sim;
   forms::TForm* form = nullptr;
+
+private:
+  std::filesystem::path previousDir_;
 };
 
 // The same on the virtual clock, installed before the manager's timers.
