@@ -221,6 +221,43 @@ TEST_F(PbButtonTest, TheStatePictureFallsBackToTheNormalOne) {
   EXPECT_EQ(Rgb(Face(button).get(), 2, 2), kGreen);
 }
 
+TEST_F(PbButtonTest, EachStateDrawsTheCaptionInItsOwnFont) {
+  button->SetBounds(20, 30, 80, 30);
+  button->SetCaption("MMMM");
+  auto font = [](TColor colour) {
+    auto f = std::make_unique<TFont>();
+    f->SetColor(colour);
+    return f;
+  };
+  button->Font()->SetColor(clBlack);
+  button->SetFontMouseHover(font(clRed).get());
+  button->SetFontMouseDown(font(clBlue).get());
+  button->SetFontDisabled(font(clLime).get());
+  // The strongest ink: the stems of the Ms cover whole pixels.
+  auto inkColour = [&] {
+    auto face = Face(button);
+    uint32_t best = kWhite;
+    auto weight = [](uint32_t c) { return (c >> 16) + ((c >> 8) & 0xFF) + (c & 0xFF); };
+    for (int y = 0; y < face->Height(); ++y)
+      for (int x = 0; x < face->Width(); ++x)
+        if (weight(Rgb(face.get(), x, y)) < weight(best)) best = Rgb(face.get(), x, y);
+    return best;
+  };
+  ShowForm();
+  EXPECT_EQ(inkColour(), 0x000000u);
+  MoveTo(button, 3, 3);
+  EXPECT_EQ(inkColour(), kRed);
+  win::InjectMouseButton(0, true);
+  Pump();
+  EXPECT_EQ(inkColour(), kBlue);
+  win::InjectMouseButton(0, false);
+  Pump();
+  // Disabled wins over every other state.
+  MoveTo(button, 3, 3);
+  button->SetEnabled(false);
+  EXPECT_EQ(inkColour(), kGreen);
+}
+
 TEST_F(PbButtonTest, KeyColouredPixelsShowTheBackgroundAndTheBorderTellsEnabledFromDisabled) {
   auto b = controlstest::Solid(40, 30, kRed);
   controlstest::SetRgb(b.get(), 5, 5, 0xFF00FF);
@@ -325,6 +362,18 @@ TEST_F(PbButtonTest, KeysClickAFocusedButtonAndDialogKeysReachDefaultAndCancel) 
   EXPECT_EQ(clicks, 4);
   dialogKey(win::VK_ESCAPE);
   EXPECT_EQ(clicks, 5);
+  // A standard push button taking the focus takes the default role away.
+  auto* standard = new TButton(form);
+  standard->SetParent(form);
+  standard->SetBounds(150, 100, 75, 25);
+  standard->SetFocus();
+  Pump();
+  EXPECT_FALSE(button->Active());
+  dialogKey(win::VK_RETURN);
+  EXPECT_EQ(clicks, 5) << "Enter belongs to the focused push button";
+  other->SetFocus();
+  Pump();
+  EXPECT_TRUE(button->Active());
   // Alt+letter of the caption's accelerator.
   button->SetCaption("&Go");
   EXPECT_EQ(button->Perform(CM_DIALOGCHAR, 'g', 0), 1);

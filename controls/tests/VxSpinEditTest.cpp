@@ -224,6 +224,39 @@ TEST_F(VxSpinEditTest, TheDiagonalButtonSplitsAlongItsDiagonal) {
   EXPECT_EQ(button.HalfAt(10, 11), TVxSpinButton::shLower);
 }
 
+TEST_F(VxSpinEditTest, PressingTheUpperHalfSinksItsArrowButNotTheOther) {
+  ShowForm();
+  TVxSpinButton* button = edit->SpinButton();
+  const int w = button->Width(), h = button->Height();
+  auto arrows = [&] {
+    TBitmap face;
+    face.SetPixelFormat(pf32bit);
+    face.SetSize(w, h);
+    auto* holder = button->Parent();
+    holder->Perform(win::WM_PAINT, reinterpret_cast<win::WPARAM>(face.Canvas()->Handle()), 0);
+    // Black pixels away from the frame and the diagonal are the arrows'.
+    std::vector<TPoint> upper, lower;
+    for (int y = 2; y < h - 2; ++y)
+      for (int x = 2; x < w - 2; ++x)
+        if ((face.Canvas()->Pixels(x, y) & 0xFFFFFF) == 0 && std::abs((h - y) - x) > 2)
+          (button->HalfAt(x, y) == TVxSpinButton::shUpper ? upper : lower).push_back(Point(x, y));
+    return std::make_pair(upper, lower);
+  };
+  const auto normal = arrows();
+  ASSERT_FALSE(normal.first.empty());
+  ASSERT_FALSE(normal.second.empty());
+  PressSpin(w / 4, h / 4);
+  const auto pressed = arrows();
+  win::InjectMouseButton(0, false);
+  Pump();
+  ASSERT_EQ(pressed.first.size(), normal.first.size());
+  for (size_t i = 0; i < normal.first.size(); ++i) {
+    EXPECT_EQ(pressed.first[i].x, normal.first[i].x + 1);
+    EXPECT_EQ(pressed.first[i].y, normal.first[i].y + 1);
+  }
+  EXPECT_EQ(pressed.second, normal.second);
+}
+
 TEST_F(VxSpinEditTest, HoldingAHalfStepsAtOnceAfter400MsThenEvery100Ms) {
   rtl::ScopedVirtualClock clock;
   ShowForm();
