@@ -10,6 +10,10 @@ TVcEngine::TVcEngine(TVidCap* owner) : Owner(owner) {
   // Folders default to where the process was started.
   VideoFromImages_SourceDirectory = rtl::GetCurrentDir();
   StoragePath = rtl::GetCurrentDir();
+  Sel.VideoSizes.SetSorted(true);
+  Sel.TextOverlayFont = std::make_unique<forms::TFont>();
+  if (Owner) Sel.TextOverlayFont->Assign(Owner->Font());
+  Sel.TextOverlayFont->SetColor(0xFFFF00);
   LatchSettings(true);
   ResetRunCounters();
 }

@@ -2,6 +2,7 @@
 // The capture component's vocabulary: its enumerated types, the records its
 // events pass, the event signatures and the settings record that holds the
 // value of every published property.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,9 +13,11 @@
 #include "platform/forms/Graphics.h"
 #include "platform/forms/Jpeg.h"
 #include "platform/forms/StdCtrls.h"
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/Threads.h"
 #include "platform/rtl/Types.h"
 #include "platform/win/Bitmap.h"
+#include "platform/mg/Types.h"
 #include "platform/win/Types.h"
 
 namespace mg {
@@ -315,6 +318,108 @@ inline constexpr const char* kVidCapVersion = "v7.2 (build 7.2.4 rev n, March 14
 inline constexpr const char* kSampleClipAddress = "http://media.example.org/clips/sample.avi";
 inline constexpr const char* kSamplePublishingPoint = "mms://mediaserver.example.org/publishingpoint";
 
+// One camera-control or video-quality property of the bound device.
+struct TDeviceControl {
+  bool Available = false;
+  int32_t Value = 0;
+  int32_t Min = 0;
+  int32_t Max = 0;
+  int32_t Step = 0;
+  int32_t Default = 0;
+};
+inline constexpr int32_t kCameraControlCount = 7;   // Pan .. Focus
+inline constexpr int32_t kVideoQualityCount = 10;   // Brightness .. Gain
+
+// An extra filter the user asked to insert at one place of the graph.
+struct TThirdPartyFilter {
+  mg::GUID Clsid{};
+  bool Enabled = false;
+};
+inline constexpr int32_t kThirdPartyFilterLocations = 6;
+inline constexpr int32_t kThirdPartyFiltersPerLocation = 10;
+
+// One item of the parsed text-overlay template: kind 0 is literal text,
+// 1..7 the time and frame tokens, 8..17 the ten custom texts.
+struct TOverlaySegment {
+  int32_t Kind = 0;
+  String Text;
+};
+inline constexpr int32_t kMaxOverlaySegments = 41;
+
+// The text-overlay template in two buffers, so that the drawing code on a
+// streaming thread always reads a complete one while the setter writes the
+// other.
+struct TOverlayTemplate {
+  TOverlaySegment Segments[kMaxOverlaySegments];
+  std::atomic<int32_t> Count{0};
+  std::atomic<bool> Writing{false};
+  std::atomic<bool> Reading{false};
+};
+
+// What the public methods select and read beyond the published values:
+// compressors, inputs, levels, the device's controls, TV tuning, the video
+// format lists, the extra filters and the snapshot request.
+struct TVcSelections {
+  int32_t VideoCompressor = -1;
+  int32_t AudioCompressor = -1;
+  int32_t VideoInput = -1;
+  String VideoInputName;
+  int32_t AudioInput = -1;
+  int32_t AudioInputLevel = 50000;
+  int32_t AudioInputBalance = 0;
+  // The copies kept with the video device while audio is associated to it.
+  int32_t AssocAudioInput = -1;
+  int32_t AssocAudioInputLevel = 50000;
+  int32_t AssocAudioInputBalance = 0;
+  int32_t VideoSize = -1;
+  int32_t VideoSubtype = -1;
+  String AnalogVideoStandard;
+  int32_t TVChannel = 0;
+  int32_t TVCountryCode = 0;
+  int32_t TVInputType = 0;
+  // Capabilities the interface discovery of the bound device records.
+  bool IsDV = false;
+  bool HasDVTransport = false;
+  bool HasVideoCrossbar = false;
+  bool HasTVTuner = false;
+  bool HasTVAudio = false;
+  bool HasCameraControl = false;
+  bool HasVideoQuality = false;
+  bool HasAnalogDecoder = false;
+  bool TunerInputSelected = false;
+  TDeviceControl CameraControl[kCameraControlCount];
+  TDeviceControl VideoQuality[kVideoQualityCount];
+  bool CameraControlAuto = false;
+  bool VideoQualityAuto = false;
+  TThirdPartyFilter ThirdPartyFilters[kThirdPartyFilterLocations][kThirdPartyFiltersPerLocation];
+  // The parsed text overlay and the ten texts its custom tokens show.
+  TOverlayTemplate Overlay[2];
+  std::atomic<int32_t> CurrentOverlay{0};
+  String CustomText[10];
+  // Whether the frame grabber draws overlays.
+  bool OverlayActive = false;
+  // The border the layout of the video windows leaves around them.
+  int32_t BorderSize = 0;
+  // The motion step paused the recording for want of motion.
+  bool PausedByNoMotion = false;
+  // A snapshot asked for and not taken yet.
+  bool SnapshotPending = false;
+  TFrameCaptureDest SnapshotDest = fc_TBitmap;
+  String SnapshotFileName;
+  // The current video format's size, until a device format is known.
+  int32_t VideoWidth = 320;
+  int32_t VideoHeight = 240;
+  // The motion grid's size.
+  int32_t GridColumns = 10;
+  int32_t GridRows = 10;
+  // The text overlay's font: a copy of the control's, in its own colour.
+  std::unique_ptr<forms::TFont> TextOverlayFont;
+  // The bound device's video sizes (sorted) and subtypes, each list's first
+  // entry standing for the device's own choice.
+  rtl::TStringList VideoSizes;
+  rtl::TStringList VideoSubtypes;
+};
+
 // The value of every published property that the engine stores, with the
 // value it has after construction. Doubles that the component keeps in
 // hundredths are stored that way.
@@ -347,7 +452,7 @@ struct TVcSettings {
   bool DVReduceFrameRate = false;
   // The frame rate asked for, in hundredths of a frame per second (0: the
   // device's own rate).
-  int32_t FrameRate100 = 0;
+  int32_t FrameRate100 = 2997;
 
   // Preview, display and cursors
   bool AutoStartPreview = false;
@@ -494,6 +599,9 @@ struct TVcSettings {
   rtl::TThreadPriority NotificationPriority = rtl::tpNormal;
   int32_t NotificationSleepTime = -1;
   bool EventNotificationSynchrone = false;
+
+  // What the public methods select beyond the published values.
+  TVcSelections Sel;
 };
 
 // The copies of the published settings a built graph works with.

@@ -22,6 +22,8 @@ TVidCap::TVidCap(forms::TComponent* AOwner) : forms::TCustomPanel(AOwner) {
   } else {
     engine_->UniqueID = AttachEngineToDeviceManager(engine_.get());
     engine_->ClearGraph(true);
+    for (int32_t location = tpf_VideoSource; location <= tpf_AudioRecording; ++location)
+      ThirdPartyFilter_ClearList(static_cast<TThirdPartyFilterList>(location));
     TraceLine("+", CF_GREY, "component initialized");
     engine_->StartWorker();
     engine_->Initialized = true;
@@ -169,10 +171,6 @@ void TVidCap::StopRecording() {
 }
 
 bool TVidCap::IsFrameBusy() const { return engine_->FrameBusy; }
-
-void TVidCap::SetOnFrameOverlayUsingDC(TOnFrameOverlayUsingDC Handler) {
-  onFrameOverlayUsingDC_ = std::move(Handler);
-}
 
 void TVidCap::Loaded() {
   forms::TCustomPanel::Loaded();

@@ -1,0 +1,505 @@
+// The capture control's public methods: list and count queries, selection
+// setters with their index checks, device controls, TV tuning, the DV
+// transport, dialogs, profiles, snapshots, the motion grid, the extra
+// filters and the clip player. Work that needs a built graph or a device
+// interface is done where those are built; here are the checks, the
+// messages and the results.
+#include <cmath>
+
+#include "capture/VcLog.h"
+#include "capture/VcProperties.h"
+#include "capture/VidCap.h"
+#include "platform/forms/Dialogs.h"
+#include "platform/forms/Forms.h"
+#include "platform/rtl/Registry.h"
+#include "platform/rtl/StringUtils.h"
+
+namespace capture {
+
+namespace {
+
+// A plain message box with the application's title and one OK button.
+void Box(const String& text) { forms::Application->MessageBox(text, forms::Application->Title(), forms::MB_OK); }
+
+// The lines of a list joined as the class library's string lists do.
+String LineList(const std::vector<String>& lines) {
+  String text;
+  for (const String& l : lines) text += l + "\r\n";
+  return text;
+}
+
+int32_t LineCountOf(const String& text) {
+  int32_t n = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t eol = text.find('\n', pos);
+    ++n;
+    if (eol == String::npos) break;
+    pos = eol + 1;
+  }
+  return n;
+}
+
+// The lines of a list whose first entry stands for "the device's own
+// choice", shown under the application's "Default" text.
+String FormatList(const TVcEngine& e, const rtl::TStringList& list, int32_t deviceCount) {
+  if (!e.Initialized || deviceCount == 0 || list.Count() == 0) return String();
+  std::vector<String> lines;
+  for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(rtl::Trim(list[i]));
+  lines[0] = LookupText("IDS_MAIN_COMBO_PATH_1", "Default");
+  return LineList(lines);
+}
+
+const TDeviceControl* ControlAt(const TDeviceControl* table, int32_t count, int32_t index) {
+  // The tables are read only inside their bounds.
+  return index >= 0 && index < count ? &table[index] : nullptr;
+}
+
+bool SetControlValue(TDeviceControl* table, int32_t count, int32_t index, int32_t value) {
+  if (index < 0 || index >= count) return false;
+  TDeviceControl& c = table[index];
+  if (!c.Available || value < c.Min || value > c.Max) return false;
+  c.Value = value;
+  return true;
+}
+
+}  // namespace
+
+bool TVidCap::ResumeRecording() {
+  TVcEngine& e = *engine_;
+  if (e.ReportIf(e.State != es_Recording, SEV_ERROR, "not recording", e_not_recording)) return false;
+  if (e.Latched.HoldRecording && e.GraphState == gs_Running) {
+    // The held recording starts writing now.
+    e.SetGraphState(gs_Paused, "rr");
+    e.Latched.HoldRecording = false;
+    e.RecordingStartedPostProcessing();
+    e.SetGraphState(gs_Running, "rr2");
+    return true;
+  }
+  if (e.ReportIf(!e.RecordingStarted, SEV_ERROR, "not recording", e_recording_cannot_pause)) return false;
+  if (e.ReportIf(!e.Sel.PausedByNoMotion, SEV_ERROR, "Recording not paused", e_recording_cannot_pause)) return false;
+  e.Sel.PausedByNoMotion = false;
+  return true;
+}
+
+// ---- devices and lists ------------------------------------------------------
+
+int32_t TVidCap::GetVideoDeviceCount() const { return engine_->VideoDeviceCount(); }
+int32_t TVidCap::GetAudioDeviceCount() const { return engine_->AudioDeviceCount(); }
+int32_t TVidCap::GetVideoCompressorCount() const { return DeviceCount(*engine_, dev_VideoCompressor); }
+int32_t TVidCap::GetAudioCompressorCount() const { return DeviceCount(*engine_, dev_AudioCompressor); }
+String TVidCap::GetVideoDeviceName() const { return DeviceName(*engine_, dev_VideoCapture, engine_->VideoDevice); }
+String TVidCap::GetAudioDeviceName() const { return DeviceName(*engine_, dev_AudioCapture, engine_->AudioDevice); }
+String TVidCap::GetVideoCompressorName() const {
+  return DeviceName(*engine_, dev_VideoCompressor, engine_->Sel.VideoCompressor);
+}
+String TVidCap::GetAudioCompressorName() const {
+  return DeviceName(*engine_, dev_AudioCompressor, engine_->Sel.AudioCompressor);
+}
+String TVidCap::GetVideoCompressors() const { return DeviceNames(*engine_, dev_VideoCompressor); }
+String TVidCap::GetAudioCompressors() const { return DeviceNames(*engine_, dev_AudioCompressor); }
+int32_t TVidCap::FindVideoDevice(const String& Name) const { return FindDevice(*engine_, dev_VideoCapture, Name); }
+int32_t TVidCap::FindAudioDevice(const String& Name) const { return FindDevice(*engine_, dev_AudioCapture, Name); }
+
+int32_t TVidCap::GetVideoCompressor() const { return engine_->Sel.VideoCompressor; }
+
+void TVidCap::SetVideoCompressor(int32_t Index) {
+  TVcEngine& e = *engine_;
+  if (Index == e.Sel.VideoCompressor) return;
+  if (!e.CheckIndex(Index, DeviceCount(e, dev_VideoCompressor), "video compressor")) e.Sel.VideoCompressor = Index;
+}
+
+int32_t TVidCap::GetAudioCompressor() const { return engine_->Sel.AudioCompressor; }
+
+void TVidCap::SetAudioCompressor(int32_t Index) {
+  TVcEngine& e = *engine_;
+  if (Index == e.Sel.AudioCompressor) return;
+  if (!e.CheckIndex(Index, DeviceCount(e, dev_AudioCompressor), "audio compressor")) e.Sel.AudioCompressor = Index;
+}
+
+String TVidCap::GetVideoInputs() const { return VideoInputNames(*engine_); }
+int32_t TVidCap::GetVideoInputCount() const { return LineCountOf(GetVideoInputs()); }
+int32_t TVidCap::GetVideoInput() const { return engine_->Sel.VideoInput; }
+
+void TVidCap::SetVideoInput(int32_t Index) {
+  TVcEngine& e = *engine_;
+  const String inputs = GetVideoInputs();
+  if (Index < 0 || Index >= LineCountOf(inputs)) {
+    Box("Video input index out of range");
+    e.ReportIf(true, SEV_ERROR, "Video input index out of range", e_index_out_of_range);
+    return;
+  }
+  const bool changed = Index != e.Sel.VideoInput;
+  e.Sel.VideoInput = Index;
+  size_t pos = 0;
+  for (int32_t i = 0; i < Index; ++i) pos = inputs.find('\n', pos) + 1;
+  e.Sel.VideoInputName = rtl::Trim(inputs.substr(pos, inputs.find('\n', pos) - pos));
+  RouteVideoInput(e);
+  if (changed && e.CanRaiseEventLight(OnVideoDeviceSelected)) OnVideoDeviceSelected(this);
+}
+
+String TVidCap::GetAudioInputs() const { return AudioInputNames(*engine_); }
+
+int32_t TVidCap::GetAudioInput() const {
+  return engine_->IsAudioAssociated() ? engine_->Sel.AssocAudioInput : engine_->Sel.AudioInput;
+}
+
+void TVidCap::SetAudioInput(int32_t Index) {
+  TVcEngine& e = *engine_;
+  if (Index < 0) return;
+  int32_t& input = e.IsAudioAssociated() ? e.Sel.AssocAudioInput : e.Sel.AudioInput;
+  const bool changed = input != Index;
+  input = Index;
+  ApplyAudioInput(e);
+  if (changed && e.CanRaiseEventLight(OnAudioDeviceSelected)) OnAudioDeviceSelected(this);
+}
+
+int32_t TVidCap::GetAudioInputLevel() const {
+  return engine_->IsAudioAssociated() ? engine_->Sel.AssocAudioInputLevel : engine_->Sel.AudioInputLevel;
+}
+
+void TVidCap::SetAudioInputLevel(int32_t Value) {
+  TVcEngine& e = *engine_;
+  if (Value < 0 || Value > 65535) {
+    Box("Audio level value out of range");
+    e.ReportIf(true, SEV_ERROR, "Audio level value out of range", e_value_out_of_range);
+    return;
+  }
+  (e.IsAudioAssociated() ? e.Sel.AssocAudioInputLevel : e.Sel.AudioInputLevel) = Value;
+  ApplyAudioInput(e);
+}
+
+int32_t TVidCap::GetAudioInputBalance() const {
+  return engine_->IsAudioAssociated() ? engine_->Sel.AssocAudioInputBalance : engine_->Sel.AudioInputBalance;
+}
+
+void TVidCap::SetAudioInputBalance(int32_t Value) {
+  TVcEngine& e = *engine_;
+  if (Value < -32768 || Value > 32767) {
+    Box("Audio Balance value out of range");
+    e.ReportIf(true, SEV_ERROR, "Audio Balance value out of range", e_value_out_of_range);
+    return;
+  }
+  (e.IsAudioAssociated() ? e.Sel.AssocAudioInputBalance : e.Sel.AudioInputBalance) = Value;
+  ApplyAudioInput(e);
+}
+
+// ---- formats ------------------------------------------------------------------
+
+String TVidCap::GetVideoSizes() const {
+  return FormatList(*engine_, engine_->Sel.VideoSizes, engine_->VideoDeviceCount());
+}
+int32_t TVidCap::GetVideoSize() const { return engine_->Sel.VideoSize; }
+
+void TVidCap::SetVideoSize(int32_t Index) {
+  TVcEngine& e = *engine_;
+  if (Index < 0 || Index >= e.Sel.VideoSizes.Count()) return;
+  const bool changed = Index != e.Sel.VideoSize;
+  e.Sel.VideoSize = Index;
+  int32_t w = 0, h = 0;
+  if (e.State == es_Idle && SizeOfListEntry(e, Index, w, h)) {
+    e.Sel.VideoWidth = w;
+    e.Sel.VideoHeight = h;
+  }
+  if (changed && e.CanRaiseEventLight(OnVideoDeviceSelected)) OnVideoDeviceSelected(this);
+  e.RequestPreviewRefresh("dsvsz");
+}
+
+String TVidCap::GetVideoSubtypes() const {
+  return FormatList(*engine_, engine_->Sel.VideoSubtypes, engine_->VideoDeviceCount());
+}
+int32_t TVidCap::GetVideoSubtype() const { return engine_->Sel.VideoSubtype; }
+
+void TVidCap::SetVideoSubtype(int32_t Index) {
+  TVcEngine& e = *engine_;
+  if (Index < 0 || Index >= e.Sel.VideoSubtypes.Count()) return;
+  const bool changed = Index != e.Sel.VideoSubtype;
+  e.Sel.VideoSubtype = Index;
+  if (changed && e.CanRaiseEventLight(OnVideoDeviceSelected)) OnVideoDeviceSelected(this);
+  e.RequestPreviewRefresh("dsvsty");
+}
+
+int32_t TVidCap::GetVideoWidth() const { return engine_->Sel.VideoWidth; }
+int32_t TVidCap::GetVideoHeight() const { return engine_->Sel.VideoHeight; }
+double TVidCap::GetFrameRate() const { return engine_->FrameRate100 / 100.0; }
+
+void TVidCap::SetFrameRate(double Value) {
+  TVcEngine& e = *engine_;
+  if (Value < 0 || Value == e.FrameRate100 / 100.0) return;
+  e.FrameRate100 = static_cast<int32_t>(std::nearbyint(Value * 100));
+  if (!e.Initialized) return;
+  if (e.Sel.IsDV) {
+    Box("does not apply to DV");
+    e.ReportIf(true, SEV_WARNING, "does not apply to DV", w_does_not_apply_to_dv);
+    return;
+  }
+  if (e.State == es_Idle || e.State == es_Preview) e.RequestPreviewRefresh("dsfr");
+}
+
+String TVidCap::GetAudioFormats() const { return AudioFormatNames(); }
+String TVidCap::GetAnalogVideoStandards() const { return AnalogVideoStandardNames(*engine_); }
+
+int32_t TVidCap::GetAnalogVideoStandard() const {
+  const String list = GetAnalogVideoStandards();
+  size_t pos = 0;
+  for (int32_t i = 0; pos < list.size(); ++i) {
+    const size_t eol = list.find("\r\n", pos);
+    if (list.substr(pos, eol - pos) == engine_->Sel.AnalogVideoStandard) return i;
+    if (eol == String::npos) break;
+    pos = eol + 2;
+  }
+  return 0;
+}
+
+void TVidCap::SetAnalogVideoStandard(int32_t Index) {
+  TVcEngine& e = *engine_;
+  const String list = GetAnalogVideoStandards();
+  const int32_t count = LineCountOf(list);
+  if (count == 0) e.Sel.AnalogVideoStandard.clear();
+  if (e.ReportIf(Index < 0 || Index >= count, SEV_ERROR, "analog video standard index out of range",
+                 e_index_out_of_range))
+    return;
+  size_t pos = 0;
+  for (int32_t i = 0; i < Index; ++i) pos = list.find("\r\n", pos) + 2;
+  e.Sel.AnalogVideoStandard = list.substr(pos, list.find("\r\n", pos) - pos);
+  e.RequestPreviewRefresh("savs");
+}
+
+bool TVidCap::IsAnalogVideoDecoderAvailable() const { return engine_->Sel.HasAnalogDecoder; }
+bool TVidCap::IsDVDevice() const { return engine_->UsesCaptureDevice() && engine_->Sel.IsDV; }
+bool TVidCap::IsVideoCrossbarAvailable() const { return engine_->Sel.HasVideoCrossbar; }
+bool TVidCap::IsTVTunerAvailable() const { return engine_->Sel.HasTVTuner; }
+bool TVidCap::IsTVAudioAvailable() const { return engine_->Sel.HasTVAudio; }
+bool TVidCap::IsCameraControlAvailable() const { return engine_->Sel.HasCameraControl; }
+bool TVidCap::IsVideoQualityAvailable() const { return engine_->Sel.HasVideoQuality; }
+
+// ---- camera control and video quality ------------------------------------------
+
+#define VC_CONTROL_GETTERS(Group, Table, Count)                                                     \
+  int32_t TVidCap::Get##Group##Value(int32_t Index) const {                                         \
+    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
+    return c ? c->Value : 0;                                                                        \
+  }                                                                                                 \
+  int32_t TVidCap::Get##Group##Min(int32_t Index) const {                                           \
+    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
+    return c ? c->Min : 0;                                                                          \
+  }                                                                                                 \
+  int32_t TVidCap::Get##Group##Max(int32_t Index) const {                                           \
+    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
+    return c ? c->Max : 0;                                                                          \
+  }                                                                                                 \
+  int32_t TVidCap::Get##Group##Step(int32_t Index) const {                                          \
+    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
+    return c ? c->Step : 0;                                                                         \
+  }                                                                                                 \
+  int32_t TVidCap::Get##Group##Default(int32_t Index) const {                                       \
+    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
+    return c ? c->Default : 0;                                                                      \
+  }                                                                                                 \
+  bool TVidCap::Is##Group##PropertyAvailable(int32_t Index) const {                                 \
+    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
+    return c && c->Available;                                                                       \
+  }
+
+VC_CONTROL_GETTERS(CameraControl, CameraControl, kCameraControlCount)
+VC_CONTROL_GETTERS(VideoQuality, VideoQuality, kVideoQualityCount)
+#undef VC_CONTROL_GETTERS
+
+bool TVidCap::SetCameraControlValue(int32_t Index, int32_t Value) {
+  if (!SetControlValue(engine_->Sel.CameraControl, kCameraControlCount, Index, Value)) return false;
+  ApplyDeviceControls(*engine_);
+  return true;
+}
+
+bool TVidCap::SetVideoQualityValue(int32_t Index, int32_t Value) {
+  if (!SetControlValue(engine_->Sel.VideoQuality, kVideoQualityCount, Index, Value)) return false;
+  ApplyDeviceControls(*engine_);
+  return true;
+}
+
+bool TVidCap::GetCameraControlAuto() const { return engine_->Sel.CameraControlAuto; }
+void TVidCap::SetCameraControlAuto(bool Value) {
+  if (engine_->Sel.CameraControlAuto == Value) return;
+  engine_->Sel.CameraControlAuto = Value;
+  ApplyDeviceControls(*engine_);
+}
+bool TVidCap::GetVideoQualityAuto() const { return engine_->Sel.VideoQualityAuto; }
+void TVidCap::SetVideoQualityAuto(bool Value) {
+  if (engine_->Sel.VideoQualityAuto == Value) return;
+  engine_->Sel.VideoQualityAuto = Value;
+  ApplyDeviceControls(*engine_);
+}
+
+// ---- TV tuner -------------------------------------------------------------------
+
+bool TVidCap::StartTVChannelScan() {
+  TVcEngine& e = *engine_;
+  if (e.ChannelScanRunning) return false;
+  if (!e.CheckPreconditions({es_Idle, es_Preview}, SEV_ERROR, true)) return false;
+  if (!e.Sel.HasTVTuner) {
+    Box("no TV tuner!");
+    e.ReportIf(true, SEV_ERROR, "no TV tuner!", e_no_tv_tuner);
+    return false;
+  }
+  if (!e.Sel.TunerInputSelected) {
+    Box("TV tuner input not selected!");
+    e.ReportIf(true, SEV_ERROR, "TV tuner input not selected!", e_tuner_input_not_selected);
+    return false;
+  }
+  e.PostTask(TASK_START_CHANNEL_SCAN);
+  return true;
+}
+
+bool TVidCap::StopTVChannelScan() {
+  TVcEngine& e = *engine_;
+  // Without a tuner interface there is no scan to stop.
+  if (!e.Sel.HasTVTuner) return false;
+  if (!e.ChannelScanRunning) return false;
+  e.ChannelScanRunning = false;
+  return true;
+}
+
+int32_t TVidCap::GetTVChannel() const { return engine_->Sel.TVChannel; }
+int32_t TVidCap::GetTVCountryCode() const { return engine_->Sel.TVCountryCode; }
+int32_t TVidCap::GetTVInputType() const { return engine_->Sel.TVInputType; }
+
+void TVidCap::SetTVChannel(int32_t Value) {
+  engine_->Sel.TVChannel = Value;
+  TuneCurrentChannel(*engine_);
+}
+
+void TVidCap::SetTVCountryCode(int32_t Value) {
+  engine_->Sel.TVCountryCode = Value;
+  TuneCurrentChannel(*engine_);
+}
+
+void TVidCap::SetTVInputType(int32_t Value) {
+  if (Value > 1) return;
+  engine_->Sel.TVInputType = Value;
+  TuneCurrentChannel(*engine_);
+}
+
+bool TVidCap::ClearTVFrequencyOverrides() {
+  TVcEngine& e = *engine_;
+  const String key = "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" +
+                     std::to_string(e.Sel.TVCountryCode + 99990000) + "-" + std::to_string(1 - e.Sel.TVInputType) +
+                     "\\";
+  rtl::TRegistry reg;
+  reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  const bool deleted = reg.KeyExists(key) && reg.DeleteKey(key);
+  if (e.TVUseFrequencyOverrides) e.RequestPreviewRefresh("scf");
+  return deleted;
+}
+
+void TVidCap::SetTVFrequencyOverride(int32_t, int32_t) {
+  // Overrides are written through the tuner interface of a bound TV card.
+  TuneCurrentChannel(*engine_);
+}
+
+// ---- DV, dialogs, profiles --------------------------------------------------------
+
+bool TVidCap::DVCommand(int32_t) {
+  // The transport commands need the transport interface of a DV device
+  // graph; a device without the capability refuses.
+  return false;
+}
+
+bool TVidCap::ShowDialog(int32_t Kind) {
+  if (Kind < 0 || Kind > 11) return false;
+  return ShowDeviceDialog(*engine_, Kind);
+}
+
+String TVidCap::GetASFProfiles() {
+  TVcEngine& e = *engine_;
+  // The profile catalogue of the media runtime is not present yet.
+  e.ReportIf(true, SEV_ERROR, "wmvcore.dll not found. Install the Media Player 9.", e_library_not_found);
+  return String();
+}
+
+// ---- snapshots, motion grid, extra filters ---------------------------------------
+
+bool TVidCap::CaptureFrameTo(TFrameCaptureDest Dest, const String& FileName) {
+  TVcEngine& e = *engine_;
+  if (e.Latched.FrameGrabber == fg_Disabled || !e.GraphActive || e.Sel.SnapshotPending) return false;
+  e.Sel.SnapshotDest = Dest;
+  e.Sel.SnapshotFileName = FileName;
+  e.Sel.SnapshotPending = true;
+  return true;
+}
+
+void TVidCap::MotionDetector_SetGlobalSensitivity(int32_t Value) {
+  if (Value < 0 || Value > 9) return;
+  TVcEngine& e = *engine_;
+  const String row(static_cast<size_t>(e.Sel.GridColumns), static_cast<char>('0' + Value));
+  String grid;
+  for (int32_t r = 0; r < e.Sel.GridRows; ++r) grid += (r ? " " : "") + row;
+  e.MotionDetector_Grid = grid;
+}
+
+bool TVidCap::MotionDetector_SetGridSize(int32_t Columns, int32_t Rows) {
+  if (Columns <= 0 || Rows <= 0) return false;
+  engine_->Sel.GridColumns = Columns;
+  engine_->Sel.GridRows = Rows;
+  return true;
+}
+
+bool TVidCap::ThirdPartyFilter_ClearList(TThirdPartyFilterList Location) {
+  if (Location < tpf_VideoSource || Location > tpf_AudioRecording) return false;
+  for (TThirdPartyFilter& f : engine_->Sel.ThirdPartyFilters[Location]) f = TThirdPartyFilter{};
+  return true;
+}
+
+// ---- clip player ---------------------------------------------------------------------
+
+bool TVidCap::OpenPlayer() {
+  TVcEngine& e = *engine_;
+  if (!e.CheckPreconditions({es_Idle, es_Preview, es_PlayerOpen}, SEV_ERROR, false)) return false;
+  if (e.ReportIf(e.PlayerFileName.empty(), SEV_ERROR, "file name not specified", e_file_name_not_specified))
+    return false;
+  e.StopAll();
+  e.PostTask(TASK_OPEN_PLAYER);
+  return e.State == es_PlayerOpen;
+}
+
+void TVidCap::RunPlayer() {
+  TVcEngine& e = *engine_;
+  if (e.State != es_PlayerOpen) {
+    Box("no clip opened");
+    e.ReportIf(true, SEV_TRACE_ONLY, "no clip opened", w_not_playing);
+  }
+}
+
+void TVidCap::PausePlayer() {
+  TVcEngine& e = *engine_;
+  if (e.State != es_PlayerOpen) {
+    Box("not playing");
+    e.ReportIf(true, SEV_TRACE_ONLY, "not playing", w_not_playing);
+  }
+}
+
+void TVidCap::StopPlayer() {
+  TVcEngine& e = *engine_;
+  if (e.State != es_PlayerOpen) {
+    e.ReportIf(true, SEV_TRACE_ONLY, "not playing", w_not_playing);
+    return;
+  }
+  e.PostTask(TASK_STOP_PLAYER);
+}
+
+void TVidCap::RunPlayerBackwards() {
+  if (engine_->State == es_PlayerOpen) engine_->PostTask(TASK_PLAYER_STEP);
+}
+
+void TVidCap::FastBackwardPlayer() {
+  if (engine_->State == es_PlayerOpen) engine_->PostTask(TASK_PLAYER_STEP);
+}
+
+void TVidCap::FastForwardPlayer() {
+  if (engine_->State == es_PlayerOpen) engine_->PostTask(TASK_PLAYER_STEP);
+}
+
+void TVidCap::SetPlayerPosition(int64_t) {
+  if (engine_->State == es_PlayerOpen) engine_->PostTask(TASK_SEEK_PLAYER);
+}
+
+}  // namespace capture

@@ -1,0 +1,363 @@
+// The capture control's public methods: their argument checks, results and
+// plain message boxes.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "capture/VcProperties.h"
+#include "capture/VidCap.h"
+#include "capture/tests/VidCapTestUtil.h"
+#include "platform/rtl/Registry.h"
+
+using namespace capture;
+using captest::LogEntry;
+
+namespace {
+
+class VidCapMethodsTest : public captest::VidCapFixture {
+protected:
+  void SetUp() override {
+    VidCapFixture::SetUp();
+    PlugCameras(1);
+    vc = MakeControl();
+    scope = std::make_unique<forms::ScopedMessageBoxPresenter>(&presenter);
+  }
+  void TearDown() override {
+    scope.reset();
+    VidCapFixture::TearDown();
+  }
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> out;
+    for (const auto& b : presenter.boxes) out.push_back(b.text);
+    return out;
+  }
+  TVidCap* vc = nullptr;
+  captest::RecordingPresenter presenter;
+  std::unique_ptr<forms::ScopedMessageBoxPresenter> scope;
+};
+
+TEST_F(VidCapMethodsTest, RefusalsShowTheirBoxAndReport) {
+  struct Case {
+    const char* name;
+    std::function<void(TVidCap&)> call;
+    std::vector<std::string> boxes;
+    std::vector<LogEntry> reports;
+  };
+  const LogEntry inputRange{e_index_out_of_range, "ERROR", "Video input index out of range"};
+  const Case cases[] = {
+      {"video input -1", [](TVidCap& v) { v.SetVideoInput(-1); }, {"Video input index out of range"}, {inputRange}},
+      {"video input past the list", [](TVidCap& v) { v.SetVideoInput(0); }, {"Video input index out of range"},
+       {inputRange}},
+      {"level 65536", [](TVidCap& v) { v.SetAudioInputLevel(65536); }, {"Audio level value out of range"},
+       {{e_value_out_of_range, "ERROR", "Audio level value out of range"}}},
+      {"level -1", [](TVidCap& v) { v.SetAudioInputLevel(-1); }, {"Audio level value out of range"},
+       {{e_value_out_of_range, "ERROR", "Audio level value out of range"}}},
+      {"level 65535", [](TVidCap& v) { v.SetAudioInputLevel(65535); }, {}, {}},
+      {"balance -32769", [](TVidCap& v) { v.SetAudioInputBalance(-32769); }, {"Audio Balance value out of range"},
+       {{e_value_out_of_range, "ERROR", "Audio Balance value out of range"}}},
+      {"balance 32768", [](TVidCap& v) { v.SetAudioInputBalance(32768); }, {"Audio Balance value out of range"},
+       {{e_value_out_of_range, "ERROR", "Audio Balance value out of range"}}},
+      {"balance -32768", [](TVidCap& v) { v.SetAudioInputBalance(-32768); }, {}, {}},
+      {"frame rate on DV", [](TVidCap& v) { v.Engine()->Sel.IsDV = true; v.SetFrameRate(25); },
+       {"does not apply to DV"}, {{w_does_not_apply_to_dv, "WARNING", "does not apply to DV"}}},
+      {"scan without tuner", [](TVidCap& v) { EXPECT_FALSE(v.StartTVChannelScan()); }, {"no TV tuner!"},
+       {{e_no_tv_tuner, "ERROR", "no TV tuner!"}}},
+      {"scan without tuner input", [](TVidCap& v) { v.Engine()->Sel.HasTVTuner = true;
+                                                    EXPECT_FALSE(v.StartTVChannelScan()); },
+       {"TV tuner input not selected!"}, {{e_tuner_input_not_selected, "ERROR", "TV tuner input not selected!"}}},
+      {"scan while recording", [](TVidCap& v) { v.Engine()->State = es_Recording;
+                                                EXPECT_FALSE(v.StartTVChannelScan()); },
+       {}, {{e_stop_recording_first, "ERROR", "first stop recording"}}},
+      {"scan running", [](TVidCap& v) { v.Engine()->ChannelScanRunning = true; EXPECT_FALSE(v.StartTVChannelScan()); },
+       {}, {}},
+      // The player's "nothing open" reports go to the trace only.
+      {"run player", [](TVidCap& v) { v.RunPlayer(); }, {"no clip opened"}, {}},
+      {"pause player", [](TVidCap& v) { v.PausePlayer(); }, {"not playing"}, {}},
+      {"stop player", [](TVidCap& v) { v.StopPlayer(); }, {}, {}},
+      {"open player without a file", [](TVidCap& v) { EXPECT_FALSE(v.OpenPlayer()); }, {},
+       {{e_file_name_not_specified, "ERROR", "file name not specified"}}},
+      {"open player while re-encoding", [](TVidCap& v) { v.Engine()->State = es_Reencoding;
+                                                         v.SetPlayerFileName("a.avi");
+                                                         EXPECT_FALSE(v.OpenPlayer()); },
+       {}, {{e_reencoding, "ERROR", "first stop reencoding"}}},
+      {"analog standard without decoder", [](TVidCap& v) { v.SetAnalogVideoStandard(0); }, {},
+       {{e_index_out_of_range, "ERROR", "analog video standard index out of range"}}},
+      {"resume when idle", [](TVidCap& v) { EXPECT_FALSE(v.ResumeRecording()); }, {},
+       {{e_not_recording, "ERROR", "not recording"}}},
+      {"resume a recording never started", [](TVidCap& v) { v.Engine()->State = es_Recording;
+                                                            EXPECT_FALSE(v.ResumeRecording()); },
+       {}, {{e_recording_cannot_pause, "ERROR", "not recording"}}},
+      {"resume a recording not paused", [](TVidCap& v) { v.Engine()->State = es_Recording;
+                                                         v.Engine()->RecordingStarted = true;
+                                                         EXPECT_FALSE(v.ResumeRecording()); },
+       {}, {{e_recording_cannot_pause, "ERROR", "Recording not paused"}}},
+      {"no compressors", [](TVidCap& v) { v.SetVideoCompressor(0); }, {},
+       {{e_no_device_available, "INFO", "no video compressor available"}}},
+      {"no audio compressors", [](TVidCap& v) { v.SetAudioCompressor(3); }, {},
+       {{e_no_device_available, "INFO", "no audio compressor available"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TVidCap* v = MakeControl();
+    presenter.boxes.clear();
+    log.clear();
+    c.call(*v);
+    EXPECT_EQ(BoxTexts(), c.boxes);
+    EXPECT_EQ(log, c.reports);
+    for (const auto& b : presenter.boxes) {
+      EXPECT_EQ(b.caption, forms::Application->Title());
+      EXPECT_EQ(b.flags, forms::MB_OK);
+    }
+    v->Engine()->State = es_Idle;
+    delete v;
+  }
+}
+
+TEST_F(VidCapMethodsTest, AudioInputsFollowTheAssociatedVideoDevice) {
+  TVcEngine& e = *vc->Engine();
+  int selected = 0;
+  vc->OnAudioDeviceSelected = [&](TObject*) { ++selected; };
+  vc->SetAudioInput(-1);
+  vc->SetAudioInput(2);
+  vc->SetAudioInput(2);
+  EXPECT_EQ(selected, 1);
+  EXPECT_EQ(vc->GetAudioInput(), 2);
+  vc->SetAudioInputLevel(100);
+  vc->SetAudioInputBalance(-5);
+
+  vc->SetAssociateAudioAndVideoDevices(true);
+  e.BoundVideoDevice = 0;
+  EXPECT_EQ(vc->GetAudioInput(), -1);
+  EXPECT_EQ(vc->GetAudioInputLevel(), 50000);
+  vc->SetAudioInput(1);
+  vc->SetAudioInputLevel(7);
+  vc->SetAudioInputBalance(9);
+  EXPECT_EQ(e.Sel.AssocAudioInput, 1);
+  EXPECT_EQ(vc->GetAudioInputBalance(), 9);
+  EXPECT_EQ(e.Sel.AudioInput, 2);
+  EXPECT_EQ(e.Sel.AudioInputLevel, 100);
+  EXPECT_EQ(e.Sel.AudioInputBalance, -5);
+}
+
+TEST_F(VidCapMethodsTest, CameraAndQualityControlsStayInsideTheirTables) {
+  TVcEngine& e = *vc->Engine();
+  e.Sel.CameraControl[6] = {true, 5, -10, 10, 1, 0};
+  e.Sel.VideoQuality[9] = {true, 50, 0, 100, 5, 40};
+  struct Case {
+    int32_t index;
+    bool available;
+    int32_t value, min, max, step, def;
+  };
+  for (const Case& c : {Case{6, true, 5, -10, 10, 1, 0}, Case{0, false, 0, 0, 0, 0, 0}, Case{7, false, 0, 0, 0, 0, 0},
+                        Case{-1, false, 0, 0, 0, 0, 0}, Case{1000000, false, 0, 0, 0, 0, 0}}) {
+    SCOPED_TRACE(c.index);
+    EXPECT_EQ(vc->IsCameraControlPropertyAvailable(c.index), c.available);
+    EXPECT_EQ(vc->GetCameraControlValue(c.index), c.value);
+    EXPECT_EQ(vc->GetCameraControlMin(c.index), c.min);
+    EXPECT_EQ(vc->GetCameraControlMax(c.index), c.max);
+    EXPECT_EQ(vc->GetCameraControlStep(c.index), c.step);
+    EXPECT_EQ(vc->GetCameraControlDefault(c.index), c.def);
+  }
+  EXPECT_EQ(vc->GetVideoQualityDefault(9), 40);
+  EXPECT_EQ(vc->GetVideoQualityMax(10), 0);
+  EXPECT_FALSE(vc->IsVideoQualityPropertyAvailable(10));
+
+  struct SetCase {
+    int32_t index, value;
+    bool ok;
+  };
+  for (const SetCase& c : {SetCase{6, 10, true}, SetCase{6, -10, true}, SetCase{6, 11, false},
+                           SetCase{6, -11, false}, SetCase{0, 0, false}, SetCase{7, 0, false}}) {
+    EXPECT_EQ(vc->SetCameraControlValue(c.index, c.value), c.ok) << c.index << " " << c.value;
+  }
+  EXPECT_EQ(vc->GetCameraControlValue(6), -10);
+  EXPECT_TRUE(vc->SetVideoQualityValue(9, 100));
+  EXPECT_FALSE(vc->SetVideoQualityValue(10, 1));
+  EXPECT_FALSE(vc->SetVideoQualityValue(9, 101));
+  EXPECT_EQ(vc->GetVideoQualityValue(9), 100);
+}
+
+TEST_F(VidCapMethodsTest, ListsAndNames) {
+  PlugCameras(1);  // two cameras
+  EXPECT_EQ(vc->GetVideoDeviceCount(), 2);
+  EXPECT_EQ(vc->GetVideoDeviceName(), "Sim Camera");
+  vc->Engine()->VideoDevice = -1;
+  EXPECT_EQ(vc->GetVideoDeviceName(), "");
+  vc->Engine()->VideoDevice = 2;
+  EXPECT_EQ(vc->GetVideoDeviceName(), "");
+  EXPECT_EQ(vc->FindVideoDevice("sim camera"), 0);
+  EXPECT_EQ(vc->FindVideoDevice("Nothing"), -1);
+  EXPECT_EQ(vc->GetVideoCompressorCount(), 0);
+  EXPECT_EQ(vc->GetVideoCompressorName(), "");
+
+  const std::string formats = vc->GetAudioFormats();
+  std::vector<std::string> lines;
+  for (size_t pos = 0; pos < formats.size();) {
+    const size_t eol = formats.find("\r\n", pos);
+    lines.push_back(formats.substr(pos, eol - pos));
+    pos = eol + 2;
+  }
+  ASSERT_EQ(lines.size(), 29u);
+  EXPECT_EQ(lines[0], "Default");
+  EXPECT_EQ(lines[af_8000_8b_1ch], "8000 Hz, 8-bit Mono");
+  EXPECT_EQ(lines[af_8000_16b_2ch], "8000 Hz, 16-bit Stereo");
+  EXPECT_EQ(lines[af_44100_16b_2ch], "44100 Hz, 16-bit Stereo");
+  EXPECT_EQ(lines[af_48000_8b_2ch], "48000 Hz, 8-bit Stereo");
+}
+
+TEST_F(VidCapMethodsTest, FormatListsShowTheDefaultEntryUnderTheApplicationsText) {
+  TVcEngine& e = *vc->Engine();
+  EXPECT_EQ(vc->GetVideoSizes(), "");
+  e.Sel.VideoSubtypes.Add("device");
+  e.Sel.VideoSubtypes.Add(" RGB24 ");
+  e.Sel.VideoSubtypes.Add("YUY2");
+  EXPECT_EQ(vc->GetVideoSubtypes(), "Default\r\nRGB24\r\nYUY2\r\n");
+  SetTextLookup([](const String& key, const String& english) {
+    return key == "IDS_MAIN_COMBO_PATH_1" ? String("Standard") : english;
+  });
+  EXPECT_EQ(vc->GetVideoSubtypes(), "Standard\r\nRGB24\r\nYUY2\r\n");
+  SetTextLookup(nullptr);
+  mg::sim::SimDeviceProvider::Instance()->Clear();
+  EXPECT_EQ(vc->GetVideoSubtypes(), "") << "no video device, no list";
+}
+
+TEST_F(VidCapMethodsTest, SizeAndSubtypeSelectionsRefreshEvenWhenUnchanged) {
+  SetTraceOn();
+  TVcEngine& e = *vc->Engine();
+  for (const char* s : {"0", "320x240", "640x480"}) e.Sel.VideoSizes.Add(s);
+  for (const char* s : {"0", "RGB24"}) e.Sel.VideoSubtypes.Add(s);
+  int selected = 0;
+  vc->OnVideoDeviceSelected = [&](TObject*) { ++selected; };
+  e.State = es_Preview;
+  vc->SetVideoSize(3);
+  vc->SetVideoSubtype(-1);
+  EXPECT_EQ(selected, 0);
+  e.State = es_Preview;
+  vc->SetVideoSize(1);
+  e.State = es_Preview;
+  vc->SetVideoSize(1);
+  e.State = es_Preview;
+  vc->SetVideoSubtype(1);
+  EXPECT_EQ(selected, 2);
+  EXPECT_EQ(vc->GetVideoSize(), 1);
+  EXPECT_EQ(vc->GetVideoSubtype(), 1);
+  std::vector<std::string> refreshes;
+  for (const std::string& l : TraceTexts())
+    if (l.rfind("REFRESHING PREVIEW FROM ", 0) == 0) refreshes.push_back(l.substr(24));
+  EXPECT_EQ(refreshes, (std::vector<std::string>{"dsvsz", "dsvsz", "dsvsty"}));
+}
+
+TEST_F(VidCapMethodsTest, FrameRateIsKeptInHundredths) {
+  EXPECT_DOUBLE_EQ(vc->GetFrameRate(), 29.97);
+  vc->SetFrameRate(14.996);
+  EXPECT_EQ(vc->Engine()->FrameRate100, 1500);
+  vc->SetFrameRate(-1);
+  EXPECT_DOUBLE_EQ(vc->GetFrameRate(), 15.0);
+}
+
+TEST_F(VidCapMethodsTest, SnapshotNeedsAnActiveGrabberAndOnlyOneAtATime) {
+  TVcEngine& e = *vc->Engine();
+  EXPECT_FALSE(vc->CaptureFrameTo(fc_BmpFile, "a.bmp")) << "no active graph";
+  e.GraphActive = true;
+  e.Latched.FrameGrabber = fg_Disabled;
+  EXPECT_FALSE(vc->CaptureFrameTo(fc_BmpFile, "a.bmp"));
+  e.Latched.FrameGrabber = fg_BothStreams;
+  EXPECT_TRUE(vc->CaptureFrameTo(fc_JpegFile, "a.jpg"));
+  EXPECT_EQ(e.Sel.SnapshotDest, fc_JpegFile);
+  EXPECT_EQ(e.Sel.SnapshotFileName, "a.jpg");
+  EXPECT_FALSE(vc->CaptureFrameTo(fc_BmpFile, "b.bmp")) << "one is still pending";
+  e.GraphActive = false;
+}
+
+TEST_F(VidCapMethodsTest, MotionGridAndSensitivity) {
+  EXPECT_FALSE(vc->MotionDetector_SetGridSize(0, 3));
+  EXPECT_FALSE(vc->MotionDetector_SetGridSize(3, -1));
+  EXPECT_TRUE(vc->MotionDetector_SetGridSize(3, 2));
+  vc->MotionDetector_SetGlobalSensitivity(7);
+  EXPECT_EQ(vc->MotionDetector_Grid(), "777 777");
+  vc->MotionDetector_SetGlobalSensitivity(10);
+  vc->MotionDetector_SetGlobalSensitivity(-1);
+  EXPECT_EQ(vc->MotionDetector_Grid(), "777 777");
+}
+
+TEST_F(VidCapMethodsTest, ExtraFilterListsClearOnlyKnownLocations) {
+  TVcEngine& e = *vc->Engine();
+  e.Sel.ThirdPartyFilters[tpf_AudioRender][9] = {mg::CLSID_SmartTee, true};
+  e.Sel.ThirdPartyFilters[tpf_VideoSource][0] = {mg::CLSID_SmartTee, true};
+  EXPECT_FALSE(vc->ThirdPartyFilter_ClearList(static_cast<TThirdPartyFilterList>(6)));
+  EXPECT_TRUE(vc->ThirdPartyFilter_ClearList(tpf_AudioRender));
+  EXPECT_FALSE(e.Sel.ThirdPartyFilters[tpf_AudioRender][9].Enabled);
+  EXPECT_EQ(e.Sel.ThirdPartyFilters[tpf_AudioRender][9].Clsid, mg::GUID{});
+  EXPECT_TRUE(e.Sel.ThirdPartyFilters[tpf_VideoSource][0].Enabled);
+}
+
+TEST_F(VidCapMethodsTest, DialogsTvAndTransportRefuseWithoutTheirDevice) {
+  EXPECT_FALSE(vc->ShowDialog(12));
+  EXPECT_FALSE(vc->ShowDialog(-1));
+  EXPECT_FALSE(vc->DVCommand(7));
+  EXPECT_FALSE(vc->StopTVChannelScan());
+  vc->SetTVInputType(2);
+  EXPECT_EQ(vc->GetTVInputType(), 0);
+  vc->SetTVInputType(1);
+  vc->SetTVChannel(31);
+  vc->SetTVCountryCode(49);
+  EXPECT_EQ(vc->GetTVInputType(), 1);
+  EXPECT_EQ(vc->GetTVChannel(), 31);
+  EXPECT_EQ(vc->GetTVCountryCode(), 49);
+  EXPECT_TRUE(presenter.boxes.empty());
+  EXPECT_TRUE(log.empty());
+
+  vc->Engine()->Sel.HasTVTuner = true;
+  vc->Engine()->ChannelScanRunning = true;
+  vc->SetTVChannel(32);
+  EXPECT_EQ(log, (std::vector<LogEntry>{{e_tv_command_not_allowed_during_tv_tuning, "ERROR",
+                                         "TV commands not allowed during tv auto tuning"}}));
+  EXPECT_TRUE(vc->StopTVChannelScan());
+  EXPECT_FALSE(vc->StopTVChannelScan());
+}
+
+TEST_F(VidCapMethodsTest, ClearingFrequencyOverridesDeletesTheTuningSpaceKey) {
+  rtl::SetRegistryFolder(rtl::HKEY_LOCAL_MACHINE, dir_.string());
+  vc->SetTVCountryCode(31);
+  vc->SetTVInputType(0);
+  const String key = "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS99990031-1\\";
+  {
+    rtl::TRegistry reg;
+    reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    reg.WriteInteger("5", 77250000);
+  }
+  EXPECT_TRUE(vc->ClearTVFrequencyOverrides());
+  EXPECT_FALSE(vc->ClearTVFrequencyOverrides());
+  rtl::TRegistry reg;
+  reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(reg.KeyExists(key));
+  rtl::SetRegistryFolder(rtl::HKEY_LOCAL_MACHINE, "");
+}
+
+TEST_F(VidCapMethodsTest, HeldRecordingIsReleasedByResume) {
+  TVcEngine& e = *vc->Engine();
+  auto control = std::make_shared<captest::ScriptedControl>();
+  e.MediaControl = control;
+  e.State = es_Recording;
+  e.GraphState = gs_Running;
+  e.Latched.HoldRecording = true;
+  EXPECT_TRUE(vc->ResumeRecording());
+  EXPECT_TRUE(e.RecordingStarted);
+  EXPECT_FALSE(e.Latched.HoldRecording);
+  EXPECT_EQ(control->pauses, 1);
+  EXPECT_EQ(e.GraphState, gs_Running);
+  // A recording paused for want of motion resumes.
+  e.Sel.PausedByNoMotion = true;
+  EXPECT_TRUE(vc->ResumeRecording());
+  EXPECT_FALSE(e.Sel.PausedByNoMotion);
+  e.ClearGraph(true);
+}
+
+TEST_F(VidCapMethodsTest, ProfilesNeedTheMediaRuntime) {
+  EXPECT_EQ(vc->GetASFProfiles(), "");
+  EXPECT_EQ(log, (std::vector<LogEntry>{{e_library_not_found, "ERROR",
+                                         "wmvcore.dll not found. Install the Media Player 9."}}));
+}
+
+}  // namespace
