@@ -247,6 +247,22 @@ TEST_F(VxSliderTest, ImagesGivenByTheUserAreMarkedAndNoneBringsTheDefaultBack) {
   EXPECT_EQ(slider->EdgeSize(), 4);
 }
 
+TEST_F(VxSliderTest, ARulerPictureWithNoMiddleLeftShowsItsStartOnly) {
+  // The edge size was fine for the default picture but leaves no middle in
+  // an eight-pixel one; the ruler then shows the picture's start.
+  ShowForm();
+  slider->SetEdgeSize(4);
+  auto picture = controlstest::Solid(8, 8, 0);
+  for (int x = 0; x < 8; ++x)
+    for (int y = 0; y < 8; ++y) controlstest::SetRgb(picture.get(), x, y, 0x202000u * (x + 1) + 1);
+  slider->SetImageHRuler(picture.get());
+  TBitmap* ruler = slider->Ruler();
+  ASSERT_EQ(ruler->Width(), 138);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(Rgb(ruler, x, 3), Rgb(picture.get(), x, 3)) << x;
+  auto face = Face(slider);
+  EXPECT_EQ(face->Width(), 150);
+}
+
 TEST_F(VxSliderTest, ThePaintShowsTheParentThroughKeyedPixelsAndTheDraggedThumbState) {
   form->SetColor(clRed);
   ShowForm();

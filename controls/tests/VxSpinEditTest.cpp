@@ -174,6 +174,21 @@ TEST_F(VxSpinEditTest, TypedCharactersAreFilteredWithABeep) {
   EXPECT_EQ(edit->Text(), "10");
 }
 
+TEST_F(VxSpinEditTest, TabbingInSelectsTheWholeNumber) {
+  auto* before = new TEdit(form);
+  before->SetParent(form);
+  before->SetBounds(20, 80, 100, 24);
+  before->SetTabOrder(0);
+  edit->SetValue(1234);
+  ShowForm();
+  before->SetFocus();
+  Pump();
+  Key(win::VK_TAB);
+  ASSERT_TRUE(edit->Focused());
+  EXPECT_EQ(edit->SelStart(), 0);
+  EXPECT_EQ(edit->SelLength(), 4);
+}
+
 TEST_F(VxSpinEditTest, StepsTellChangesOnlyWhenTheTextChanges) {
   edit->SetValueType(vtFloat);
   edit->SetIncrement(0.1);
