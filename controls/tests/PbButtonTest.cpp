@@ -9,6 +9,7 @@
 
 #include "controls/pb/PbButton.h"
 #include "controls/tests/PbTestUtil.h"
+#include "platform/forms/Actions.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/PngImage.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
@@ -379,6 +380,20 @@ TEST_F(PbButtonTest, KeysClickAFocusedButtonAndDialogKeysReachDefaultAndCancel) 
   EXPECT_EQ(button->Perform(CM_DIALOGCHAR, 'g', 0), 1);
   EXPECT_EQ(clicks, 6);
   EXPECT_EQ(button->Perform(CM_DIALOGCHAR, 'x', 0), 0);
+}
+
+TEST_F(PbButtonTest, ALinkedActionSetsTheCaptionAndRunsOnClick) {
+  int runs = 0;
+  auto* action = new TAction(form);
+  action->SetCaption("Record");
+  action->OnExecute = [&](TObject*) { ++runs; };
+  button->SetAction(action);
+  EXPECT_EQ(button->Caption(), "Record");
+  action->SetCaption("Stop");
+  EXPECT_EQ(button->Caption(), "Stop");
+  ShowForm();
+  Click(button, 5, 5);
+  EXPECT_EQ(runs, 1);
 }
 
 TEST_F(PbButtonTest, OnlyAChangedValueRepaints) {
