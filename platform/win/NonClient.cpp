@@ -285,7 +285,10 @@ void PaintDefaultFrame(HWND hwnd, bool active) {
 void RunMoveSizeLoop(HWND hwnd, WPARAM command, LPARAM where) {
   const WPARAM kind = command & 0xFFF0;
   const int edge = static_cast<int>(command & 0x000F);
-  if (!(GetKeyState(VK_LBUTTON) & 0x8000)) return;  // only mouse-driven moves and sizes
+  // Only mouse-driven moves and sizes. Skinned windows also drag from a right
+  // or middle press; the loop then ends when that button comes up.
+  const bool left = GetKeyState(VK_LBUTTON) & 0x8000;
+  if (!left && !(GetKeyState(VK_RBUTTON) & 0x8000) && !(GetKeyState(VK_MBUTTON) & 0x8000)) return;
   RECT start;
   DWORD style;
   {
@@ -327,7 +330,10 @@ void RunMoveSizeLoop(HWND hwnd, WPARAM command, LPARAM where) {
       DispatchMessageA(&msg);
       continue;
     }
-    if (msg.message == WM_LBUTTONUP || msg.message == WM_NCLBUTTONUP) break;
+    const bool up = left ? (msg.message == WM_LBUTTONUP || msg.message == WM_NCLBUTTONUP)
+                         : (msg.message == WM_RBUTTONUP || msg.message == WM_NCRBUTTONUP ||
+                            msg.message == WM_MBUTTONUP || msg.message == WM_NCMBUTTONUP);
+    if (up) break;
     if (msg.message != WM_MOUSEMOVE && msg.message != WM_NCMOUSEMOVE) continue;
     const LONG dx = msg.pt.x - origin.x, dy = msg.pt.y - origin.y;
     RECT r = start;

@@ -271,6 +271,33 @@ TEST_F(Input, TheDefaultFrameAnswersHitTestsAndDragsByItsCaption) {
   EXPECT_FALSE(IsWindow(h));
 }
 
+namespace {
+WNDPROC gPlainProc = nullptr;
+// A skinned window that drags itself from a right-button press.
+LRESULT DragOnRightPress(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_RBUTTONDOWN) {
+    SendMessageA(h, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+    return 0;
+  }
+  return CallWindowProcA(gPlainProc, h, m, w, l);
+}
+}  // namespace
+
+TEST_F(Input, AMoveStartedByTheRightButtonEndsWhenItComesUp) {
+  HWND h = wintest::MakeTopLevel(100, 100, 200, 100);
+  gPlainProc = reinterpret_cast<WNDPROC>(SetWindowLongPtr(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DragOnRightPress)));
+  InjectMouseMove(150, 150);
+  InjectMouseButton(1, true);
+  InjectMouseMove(170, 160);
+  InjectMouseButton(1, false);
+  InjectMouseMove(250, 250);  // after the release the window stays put
+  PumpMessages();
+  RECT r;
+  GetWindowRect(h, &r);
+  EXPECT_EQ(r, (RECT{120, 110, 320, 210}));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST_F(Input, ClosingAnOwnedDialogGivesActivationBackToItsOwner) {
   HWND main = wintest::MakeTopLevel(0, 0, 300, 300, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
   HWND other = wintest::MakeTopLevel(400, 0, 100, 100);
