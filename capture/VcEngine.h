@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "capture/VcPeriodic.h"
+#include "capture/VcRegistry.h"
 #include "capture/VcTypes.h"
 #include "capture/VcWorker.h"
 #include "platform/mg/CaptureGraphBuilder.h"
@@ -18,6 +19,8 @@
 namespace capture {
 
 class TVidCap;
+class TDevices;
+class TCapDeviceInfo;
 
 class TVcEngine : public TVcSettings {
 public:
@@ -69,6 +72,51 @@ public:
   int32_t BoundVideoDevice = -1;
   int32_t BoundAudioDevice = -1;
   int32_t AssociatedAudioDevice = -1;
+
+  // ---- device lists, binding, per-device settings, device dialogs --------
+  // Re-entry guards of the two bindings, and whether a binding completed.
+  bool VideoDeviceBinding = false;
+  bool AudioDeviceBinding = false;
+  bool VideoDeviceReady = false;
+  bool AudioDeviceReady = false;
+  bool FirstIdleDone = false;
+  // The bound device's selected size; 320 x 240 until one is known.
+  int32_t VideoWidth = 320;
+  int32_t VideoHeight = 240;
+  // The list entry this engine holds for exclusive use; the teardown
+  // clears its InUse flag and forgets it.
+  TCapDeviceInfo* InUseRef = nullptr;
+  TDeviceSettingsRecords DeviceSettings;
+  int32_t FindDeviceIndex(const String& NamesText, const String& Name);
+  bool BindDevice(const std::shared_ptr<mg::IFilterGraph2>& Graph, TDevices* List, const String& InputName,
+                  bool LogIt, TCapDeviceInfo*& InUseRef, bool ExclusiveUse, std::shared_ptr<mg::BaseFilter>& Filter,
+                  const String& FilterName, int32_t& Index);
+  bool BindListEntry(const std::shared_ptr<mg::IFilterGraph2>& Graph, TDevices* List, bool LogIt,
+                     std::shared_ptr<mg::BaseFilter>& Filter, const String& FilterName, int32_t& Index);
+  bool BindByName(const mg::GUID& Category, const String& Name, std::shared_ptr<mg::BaseFilter>& Filter,
+                  int32_t Mode);
+  bool BindVideoDevice();
+  bool BindAudioDevice();
+  // Binds what is not bound yet; the audio binding's result.
+  bool BindChosenDevices();
+  void PrepareAtFirstIdle();
+  bool DiscoverVideoDevice();
+  bool DiscoverAudioDevice();
+  bool GetSelectedVideoSize(int32_t Index, int32_t& Width, int32_t& Height);
+  void ResetVideoDeviceSettings();
+  void ResetAudioDeviceSettings();
+  void ResetGlobalSettings();
+  bool LoadVideoDeviceSettings();
+  bool LoadAudioDeviceSettings();
+  bool LoadGlobalSettings();
+  void SaveVideoDeviceSettings();
+  void SaveAudioDeviceSettings();
+  void SaveGlobalSettings();
+  bool LoadFormatCache();
+  String BoundVideoDeviceKey() const;
+  String BoundAudioDeviceKey() const;
+  // Dialog kinds 0 to 11; false for any other kind.
+  bool ShowDialog(int32_t Kind);
 
   // Multiplexing: the slaves of a master and the master of a slave.
   TVcEngine* Slave[4] = {nullptr, nullptr, nullptr, nullptr};
