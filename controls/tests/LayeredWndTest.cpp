@@ -168,6 +168,23 @@ TEST_F(LayeredTest, WindowIsLayeredAndBorderless) {
   EXPECT_EQ(f->KeyColor(), 0x00FF00FFu);
 }
 
+TEST_F(LayeredTest, WithoutSurfacesNothingComposesAndSettersOnlyStore) {
+  auto* f = new TfrmLayered(nullptr);
+  f->SetBounds(40, 30, 0, 0);
+  f->SetTextQuality(TextQuality_AntiAlias);
+  f->SetBackgroundImage(Half("a.png", "#FF0000", true));
+  f->Repaint();
+  EXPECT_EQ(f->MemGraphics(), nullptr);
+  EXPECT_EQ(f->TextQuality(), TextQuality_AntiAlias);
+  EXPECT_EQ(f->MemPixel(0, 0), 0u);
+  // Given a size, the form makes its surfaces and shows the picture.
+  f->SetBounds(40, 30, 60, 40);
+  f->Repaint();
+  ASSERT_NE(f->MemGraphics(), nullptr);
+  EXPECT_EQ(f->MemGraphics()->GetTextRenderingHint(), win::Gdiplus::TextRenderingHintAntiAlias);
+  EXPECT_EQ(f->MemPixel(5, 5), 0xFFFF0000u);
+}
+
 TEST_F(LayeredTest, TextQualityReadsDefaultButDrawsAntiAliased) {
   TfrmLayered* f = MakeForm(60, 40);
   EXPECT_EQ(f->TextQuality(), TextQuality_SystemDefault);
