@@ -145,7 +145,10 @@ Exchange Talk(std::string_view message, UniqueFd& toChild, UniqueFd& fromChild) 
     if (fromChild.Open()) fds[n++] = {fromChild.Get(), POLLIN, 0};
     if (poll(fds, n, -1) < 0) {
       if (errno == EINTR) continue;
+      // Closing both ends lets the child finish, so waiting for it cannot hang.
       x.writeError = errno;
+      toChild.Reset();
+      fromChild.Reset();
       break;
     }
     for (nfds_t i = 0; i < n; ++i) {
