@@ -2,7 +2,9 @@
 // of the graph state, the teardown, and the frame of the rebuild that the
 // start operations run.
 #include <cmath>
+#include <cstdio>
 
+#include "capture/VcDeviceManager.h"
 #include "capture/VcEngine.h"
 #include "capture/VcLog.h"
 #include "capture/VidCap.h"
@@ -69,9 +71,17 @@ void TVcEngine::ClearGraph(bool ResetState) {
   }
   TraceLine(CF_BLUE, "stopped");
 
-  // A recording that never started gives its sequence number back; the
-  // numbers are handed out with the recording files.
-  SequenceNumber = -1;
+  if (State == es_Recording) {
+    // A recording that never started gives its sequence number back, unless
+    // a later recording took the next one, and leaves no empty file.
+    TSyncManager* manager = SyncManager();
+    if (SequenceNumber != -1 && !RecordingStarted && manager &&
+        manager->GetSequenceCount(Sel.SequenceKeyIndex) == SequenceNumber) {
+      manager->ReleaseSequenceNumber(Sel.SequenceKeyIndex);
+      if (Sel.CaptureFilePath == Sel.FinalRecordingPath) std::remove(Sel.CaptureFilePath.c_str());
+    }
+    SequenceNumber = -1;
+  }
 
   if (ResetState) {
     State = es_Idle;

@@ -400,6 +400,11 @@ struct TVcSelections {
   bool OverlayActive = false;
   // The border the layout of the video windows leaves around them.
   int32_t BorderSize = 0;
+  // The current recording's files and the counter its sequence number came
+  // from (-1 none).
+  int32_t SequenceKeyIndex = -1;
+  String CaptureFilePath;
+  String FinalRecordingPath;
   // The motion step paused the recording for want of motion.
   bool PausedByNoMotion = false;
   // A snapshot asked for and not taken yet.

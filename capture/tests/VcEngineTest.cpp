@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "capture/VcDeviceManager.h"
 #include "capture/tests/VidCapTestUtil.h"
 
 using namespace capture;
@@ -337,6 +340,48 @@ TEST_F(VcEngineTest, RunCountersTakeThePeriodAndTheClock) {
     EXPECT_EQ(e.PausedRefreshCount, 3);
     EXPECT_EQ(e.RunTick, rtl::GetTickCount());
     EXPECT_TRUE(e.FirstFrame);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VcEngineTest, TeardownOfARecordingThatNeverStartedGivesItsNumberBack) {
+  TVidCap* vc = MakeControl();
+  TVcEngine& e = *vc->Engine();
+  TSyncManager* manager = SyncManager();
+  ASSERT_NE(manager, nullptr);
+  const int32_t key = manager->SequenceIndex("/videos/vg");
+  const String file = (dir_ / "vg000007.avi").string();
+  struct Case {
+    const char* name;
+    int32_t counter;
+    bool started;
+    String capture;
+    int32_t counterAfter;
+    bool fileKept;
+  };
+  const Case cases[] = {
+      {"never started", 7, false, file, 6, false},
+      {"a later recording took a number", 8, false, file, 8, true},
+      {"started", 7, true, file, 7, true},
+      {"written elsewhere first", 7, false, file + ".rec", 6, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(file) << "x";
+    manager->SetSequenceCount(key, c.counter);
+    e.State = es_Recording;
+    e.SequenceNumber = 7;
+    e.RecordingStarted = c.started;
+    e.Sel.SequenceKeyIndex = key;
+    e.Sel.CaptureFilePath = c.capture;
+    e.Sel.FinalRecordingPath = file;
+    e.ClearGraph(true);
+    EXPECT_EQ(manager->GetSequenceCount(key), c.counterAfter);
+    EXPECT_EQ(std::filesystem::exists(file), c.fileKept);
+    EXPECT_EQ(e.SequenceNumber, -1);
   }
 }
 
