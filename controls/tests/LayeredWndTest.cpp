@@ -213,14 +213,23 @@ TEST_F(LayeredTest, AnyButtonStartsAMove) {
   win::InjectClick(40 + 10, 30 + 10, 1);
   Pump();
   ASSERT_EQ(commands, std::vector<win::WPARAM>{0xF012});
-  // With the left button the move follows the mouse.
-  win::InjectMouseMove(40 + 10, 30 + 10);
-  win::InjectMouseButton(0, true);
-  win::InjectMouseMove(40 + 40, 30 + 30);
-  win::InjectMouseButton(0, false);
-  Pump();
-  EXPECT_EQ(f->Left(), 70);
-  EXPECT_EQ(f->Top(), 50);
+  // The move follows the mouse until the button that started it comes up.
+  struct Drag {
+    int button, dx, dy;
+  };
+  int left = 40, top = 30;
+  for (const Drag d : {Drag{0, 30, 20}, Drag{1, -10, 5}}) {
+    SCOPED_TRACE(d.button);
+    win::InjectMouseMove(left + 10, top + 10);
+    win::InjectMouseButton(d.button, true);
+    win::InjectMouseMove(left + 10 + d.dx, top + 10 + d.dy);
+    win::InjectMouseButton(d.button, false);
+    Pump();
+    left += d.dx;
+    top += d.dy;
+    EXPECT_EQ(f->Left(), left);
+    EXPECT_EQ(f->Top(), top);
+  }
   f->WindowProc = inner;
 }
 
