@@ -407,6 +407,13 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
 
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight,
                 DWORD rop) {
+  // A negative extent mirrors and counts from the origin pixel itself:
+  // (x, -w) covers x down to x - w + 1, which is why mirroring code passes
+  // x + w - 1. PatBlt keeps the plain (x - w .. x - 1) rule.
+  if (width < 0) ++x;
+  if (height < 0) ++y;
+  if (srcWidth < 0) ++xSrc;
+  if (srcHeight < 0) ++ySrc;
   return Transfer(dest, x, y, width, height, src, xSrc, ySrc, srcWidth, srcHeight, rop, nullptr, nullptr);
 }
 

@@ -96,7 +96,7 @@ TEST(Stretch, NearestMirrorAndHalftone) {
   src.bits()[1] = 0x00FFFFFF;
   Canvas dst(4, 2);
   StretchBlt(dst.dc(), 0, 0, 4, 1, src.dc(), 0, 0, 2, 1, SRCCOPY);
-  StretchBlt(dst.dc(), 4, 1, -4, 1, src.dc(), 0, 0, 2, 1, SRCCOPY);  // mirrored into [0, 4)
+  StretchBlt(dst.dc(), 3, 1, -4, 1, src.dc(), 0, 0, 2, 1, SRCCOPY);  // mirrored into [0, 4)
   EXPECT_EQ(dst.Art(), "##..\n..##\n");
   // HALFTONE shrinks by averaging: 4 pixels of 0 and 255 give 128.
   Canvas wide(4, 1), one(1, 1);
