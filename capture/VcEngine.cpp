@@ -14,6 +14,10 @@ TVcEngine::TVcEngine(TVidCap* owner) : Owner(owner) {
   Sel.TextOverlayFont = std::make_unique<forms::TFont>();
   if (Owner) Sel.TextOverlayFont->Assign(Owner->Font());
   Sel.TextOverlayFont->SetColor(0xFFFF00);
+  ResetAudioDeviceSettings();
+  ResetGlobalSettings();
+  ResetVideoDeviceSettings();
+  if (!DesignTime()) LoadGlobalSettings();
   LatchSettings(true);
   ResetRunCounters();
 }
@@ -21,7 +25,10 @@ TVcEngine::TVcEngine(TVidCap* owner) : Owner(owner) {
 TVcEngine::~TVcEngine() {
   if (!DesignTime()) {
     ClearGraph(true);
+    SaveGlobalSettings();
     EndWorker();
+    if (BoundVideoDevice != -1) SaveVideoDeviceSettings();
+    if (BoundAudioDevice != -1) SaveAudioDeviceSettings();
   }
 }
 

@@ -42,7 +42,7 @@ String AudioInputNames(const TVcEngine& Engine);
 void RouteVideoInput(TVcEngine& Engine);
 void ApplyAudioInput(TVcEngine& Engine);
 void ApplyDeviceControls(TVcEngine& Engine);
-bool SizeOfListEntry(const TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& Height);
+bool SizeOfListEntry(TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& Height);
 String AnalogVideoStandardNames(const TVcEngine& Engine);
 void TuneCurrentChannel(TVcEngine& Engine);
 bool ShowDeviceDialog(TVcEngine& Engine, int32_t Kind);

@@ -20,8 +20,8 @@ std::mutex lookupMutex;
 TTextLookup textLookup;
 
 // The device selection shared by VideoDevice and AudioDevice.
-void SelectDevice(TVidCap& vc, int32_t& published, int32_t& bound, int32_t count, int32_t value, const char* what,
-                  const char* code) {
+void SelectDevice(TVidCap& vc, int32_t& published, int32_t bound, int32_t count, int32_t value, const char* what,
+                  const char* code, bool (TVcEngine::*bind)()) {
   TVcEngine& e = *vc.Engine();
   published = value;
   if (value == -1 || DeviceListsState() != 2) return;
@@ -32,7 +32,8 @@ void SelectDevice(TVidCap& vc, int32_t& published, int32_t& bound, int32_t count
   }
   // While the form is read, the binding waits for the first idle moment.
   if (vc.ComponentState().Contains(forms::csLoading)) return;
-  bound = value;
+  // The binding saves the settings of the device left behind.
+  (e.*bind)();
 }
 
 }  // namespace
@@ -120,13 +121,13 @@ std::vector<TOverlaySegment> CurrentOverlaySegments(const TVcEngine& e) {
 void TVidCap::SetVideoDevice(int32_t Value) {
   TVcEngine& e = *engine_;
   SelectDevice(*this, e.VideoDevice, e.BoundVideoDevice, e.VideoDeviceCount(), Value, "video capture device",
-               "dsvdev");
+               "dsvdev", &TVcEngine::BindVideoDevice);
 }
 
 void TVidCap::SetAudioDevice(int32_t Value) {
   TVcEngine& e = *engine_;
   SelectDevice(*this, e.AudioDevice, e.BoundAudioDevice, e.AudioDeviceCount(), Value, "audio capture device",
-               "dsadev");
+               "dsadev", &TVcEngine::BindAudioDevice);
 }
 
 void TVidCap::SetPropertyPageSaver(forms::TComponent* Value) {

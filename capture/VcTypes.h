@@ -411,9 +411,6 @@ struct TVcSelections {
   bool SnapshotPending = false;
   TFrameCaptureDest SnapshotDest = fc_TBitmap;
   String SnapshotFileName;
-  // The current video format's size, until a device format is known.
-  int32_t VideoWidth = 320;
-  int32_t VideoHeight = 240;
   // The motion grid's size.
   int32_t GridColumns = 10;
   int32_t GridRows = 10;

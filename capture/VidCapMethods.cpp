@@ -198,8 +198,8 @@ void TVidCap::SetVideoSize(int32_t Index) {
   e.Sel.VideoSize = Index;
   int32_t w = 0, h = 0;
   if (e.State == es_Idle && SizeOfListEntry(e, Index, w, h)) {
-    e.Sel.VideoWidth = w;
-    e.Sel.VideoHeight = h;
+    e.VideoWidth = w;
+    e.VideoHeight = h;
   }
   if (changed && e.CanRaiseEventLight(OnVideoDeviceSelected)) OnVideoDeviceSelected(this);
   e.RequestPreviewRefresh("dsvsz");
@@ -219,8 +219,8 @@ void TVidCap::SetVideoSubtype(int32_t Index) {
   e.RequestPreviewRefresh("dsvsty");
 }
 
-int32_t TVidCap::GetVideoWidth() const { return engine_->Sel.VideoWidth; }
-int32_t TVidCap::GetVideoHeight() const { return engine_->Sel.VideoHeight; }
+int32_t TVidCap::GetVideoWidth() const { return engine_->VideoWidth; }
+int32_t TVidCap::GetVideoHeight() const { return engine_->VideoHeight; }
 double TVidCap::GetFrameRate() const { return engine_->FrameRate100 / 100.0; }
 
 void TVidCap::SetFrameRate(double Value) {

@@ -91,10 +91,10 @@ TEST_F(VidCapMethodsTest, RefusalsShowTheirBoxAndReport) {
                                                          v.Engine()->RecordingStarted = true;
                                                          EXPECT_FALSE(v.ResumeRecording()); },
        {}, {{e_recording_cannot_pause, "ERROR", "Recording not paused"}}},
-      {"no compressors", [](TVidCap& v) { v.SetVideoCompressor(0); }, {},
-       {{e_no_device_available, "INFO", "no video compressor available"}}},
-      {"no audio compressors", [](TVidCap& v) { v.SetAudioCompressor(3); }, {},
-       {{e_no_device_available, "INFO", "no audio compressor available"}}},
+      {"compressor past the list", [](TVidCap& v) { v.SetVideoCompressor(1000000); }, {},
+       {{e_index_out_of_range, "ERROR", "index of video compressor out of range"}}},
+      {"audio compressor past the list", [](TVidCap& v) { v.SetAudioCompressor(1000000); }, {},
+       {{e_index_out_of_range, "ERROR", "index of audio compressor out of range"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -180,15 +180,23 @@ TEST_F(VidCapMethodsTest, CameraAndQualityControlsStayInsideTheirTables) {
 TEST_F(VidCapMethodsTest, ListsAndNames) {
   PlugCameras(1);  // two cameras
   EXPECT_EQ(vc->GetVideoDeviceCount(), 2);
-  EXPECT_EQ(vc->GetVideoDeviceName(), "Sim Camera");
+  EXPECT_EQ(vc->GetVideoDeviceName(), "Sim Camera (WDM)");
   vc->Engine()->VideoDevice = -1;
   EXPECT_EQ(vc->GetVideoDeviceName(), "");
   vc->Engine()->VideoDevice = 2;
   EXPECT_EQ(vc->GetVideoDeviceName(), "");
-  EXPECT_EQ(vc->FindVideoDevice("sim camera"), 0);
+  EXPECT_EQ(vc->FindVideoDevice("Sim Camera (WDM)"), 0);
   EXPECT_EQ(vc->FindVideoDevice("Nothing"), -1);
-  EXPECT_EQ(vc->GetVideoCompressorCount(), 0);
-  EXPECT_EQ(vc->GetVideoCompressorName(), "");
+  EXPECT_EQ(vc->GetVideoCompressorName(), "") << "none selected";
+  const int32_t compressors = vc->GetVideoCompressorCount();
+  if (compressors > 0) {
+    vc->SetVideoCompressor(compressors - 1);
+    EXPECT_EQ(vc->GetVideoCompressor(), compressors - 1);
+    EXPECT_FALSE(vc->GetVideoCompressorName().empty());
+    EXPECT_NE(vc->GetVideoCompressors().find(vc->GetVideoCompressorName() + "\r\n"), std::string::npos);
+    vc->SetVideoCompressor(compressors);
+    EXPECT_EQ(vc->GetVideoCompressor(), compressors - 1) << "a refused index keeps the selection";
+  }
 
   const std::string formats = vc->GetAudioFormats();
   std::vector<std::string> lines;
@@ -217,8 +225,9 @@ TEST_F(VidCapMethodsTest, FormatListsShowTheDefaultEntryUnderTheApplicationsText
   });
   EXPECT_EQ(vc->GetVideoSubtypes(), "Standard\r\nRGB24\r\nYUY2\r\n");
   SetTextLookup(nullptr);
-  mg::sim::SimDeviceProvider::Instance()->Clear();
-  EXPECT_EQ(vc->GetVideoSubtypes(), "") << "no video device, no list";
+  e.Initialized = false;
+  EXPECT_EQ(vc->GetVideoSubtypes(), "") << "no list before the control is initialized";
+  e.Initialized = true;
 }
 
 TEST_F(VidCapMethodsTest, SizeAndSubtypeSelectionsRefreshEvenWhenUnchanged) {

@@ -201,6 +201,7 @@ TEST_F(VidCapTest, StartPreviewChecksTheChosenDeviceFirst) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.cameras) + "/" + std::to_string(c.device));
+    ResetComponent();
     PlugCameras(c.cameras);
     TVidCap* vc = MakeControl();
     vc->Engine()->VideoDevice = c.device;
@@ -209,7 +210,7 @@ TEST_F(VidCapTest, StartPreviewChecksTheChosenDeviceFirst) {
     EXPECT_EQ(log, c.reports);
     EXPECT_EQ(vc->Engine()->State, es_Idle);
     delete vc;
-    mg::sim::SimDeviceProvider::Instance()->Clear();
+    UnplugAll();
   }
 }
 

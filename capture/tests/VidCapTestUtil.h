@@ -12,13 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "capture/VcDeviceManager.h"
+#include "capture/VcDevices.h"
 #include "capture/VcLog.h"
+#include "capture/VcWorker.h"
 #include "capture/VidCap.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
 #include "platform/mg/Graph.h"
+#include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
 #include "platform/rtl/Clock.h"
+#include "platform/rtl/Registry.h"
+#include "platform/rtl/TempFiles.h"
 
 namespace captest {
 
@@ -83,6 +89,14 @@ protected:
     std::filesystem::create_directories(dir_);
     std::filesystem::current_path(dir_);
     capture::ResetTraceForTests();
+    ResetComponent();
+    std::filesystem::create_directories(dir_ / "private");
+    rtl::SetTempPath((dir_ / "private").string());
+    rtl::SetRegistryFolder(rtl::HKEY_CURRENT_USER, dir_.string());
+    rtl::SetRegistryFolder(rtl::HKEY_LOCAL_MACHINE, dir_.string());
+    // The compressors come with the media library's filters; whether some
+    // other test registered them first must not matter.
+    mg::ff::RegisterFfmpegFilters();
     sim_ = mg::sim::SimDeviceProvider::Instance();
     sim_->Clear();
     mg::SystemDeviceEnum::AddProvider(sim_);
@@ -91,6 +105,11 @@ protected:
   }
   void TearDown() override {
     delete form;
+    ResetComponent();
+    rtl::SetTempPath("");
+    rtl::SetRegistryFolder(rtl::HKEY_CURRENT_USER, "");
+    rtl::SetRegistryFolder(rtl::HKEY_LOCAL_MACHINE, "");
+    forms::Screen->SetCursor(forms::crDefault);
     mg::SystemDeviceEnum::RemoveProvider(sim_);
     sim_->Clear();
     capture::ResetTraceForTests();
@@ -99,6 +118,7 @@ protected:
   }
   // A control on the form, with a window, recording its reports.
   capture::TVidCap* MakeControl() {
+    capture::InstallDeviceListHooks();
     auto* vc = new capture::TVidCap(form);
     vc->SetParent(form);
     vc->HandleNeeded();
@@ -109,6 +129,21 @@ protected:
   }
   void PlugCameras(int n) {
     for (int i = 0; i < n; ++i) sim_->PlugIn(mg::sim::CameraOptions{});
+    if (capture::VideoCaptureDevices()) capture::RebuildCaptureDeviceLists();
+  }
+  void UnplugAll() {
+    sim_->Clear();
+    if (capture::VideoCaptureDevices()) capture::RebuildCaptureDeviceLists();
+  }
+  // Each test starts as a new process would: no device manager, no device
+  // lists, no hooks.
+  static void ResetComponent() {
+    capture::FreeSyncManager();
+    capture::FreeDeviceLists();
+    capture::ResetDeviceListsState();
+    capture::SetDeviceListHooks({});
+    capture::SetDiscoveryHooks({});
+    capture::ResetBusyCursorCount();
   }
   // The trace's entries from `from` on, without the RTF colour prefix, the
   // "\par" ending and (unless asked to keep it) the elapsed time.
