@@ -121,3 +121,23 @@ TEST_F(SettingsVidCapTest, MissingFileLeavesTheComponentAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys without a check on reading pass any value on; the component applies
+// its own limits, and one value it refuses costs nothing else.
+TEST_F(SettingsVidCapTest, ComponentLimitsApplyToUncheckedKeys) {
+  SetDefaultSettings(g, vc);
+  WriteIni("[Device]\nFrameRate=25\nAudioBalance=-100\n[Shot]\nBurstCount=3\n[Capture]\nAudioInputLevel=99999\n"
+           "AudioInputBalance=-100\nSensitivity=4\n");
+  LoadSettings(g, vc);
+  EXPECT_DOUBLE_EQ(vc->GetFrameRate(), 25);
+  EXPECT_EQ(vc->GetAudioInputLevel(), 32768) << "refused, the default stays";
+  EXPECT_EQ(vc->GetAudioInputBalance(), -100);
+  EXPECT_EQ(vc->BurstCount(), 3);
+  EXPECT_EQ(g.Sensitivity, 4);
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "Audio level value out of range");
+}
+
+}  // namespace
