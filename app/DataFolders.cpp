@@ -79,9 +79,14 @@ String DateStampOf(TDateTime when, bool WithTime) {
 String DateStamp(bool WithTime) { return DateStampOf(rtl::Now(), WithTime); }
 
 void CreateDataFolders(const TGlobalVarsFields& g) {
-  const String* folders[] = {&g.DVRootPath,    &g.TVRootPath,    &g.ODRootPath,
-                             &g.DVDefaultPath, &g.TVDefaultPath, &g.ODDefaultPath,
-                             &g.TodayAlarmPicturePath, &g.TodayAlarmVideoPath};
+  const String* folders[] = {&g.DVRootPath,
+                             &g.TVRootPath,
+                             &g.ODRootPath,
+                             &g.DVDefaultPath,
+                             &g.TVDefaultPath,
+                             &g.ODDefaultPath,
+                             &g.TodayAlarmPicturePath,
+                             &g.TodayAlarmVideoPath};
   for (const String* folder : folders)
     if (!folder->empty() && !rtl::DirectoryExists(*folder)) rtl::ForceDirectories(*folder);
 }

@@ -96,16 +96,17 @@ std::vector<TLanguageFile> ListLanguageFiles(const String& LangFolder) {
 
 String LanguageFileOfCaption(const String& Caption) { return rtl::ReplaceStr(Caption, "&", "") + ".ini"; }
 
-const char* const VideoInputNames[10] = {"Tuner",         "Composite",     "SVideo", "AUX",   "Serial Digital",
-                                         "Parallel Digital", "Video Decoder", "Video Encoder", "SCART", "black"};
-const char* const AudioInputNames[10] = {"Audio Tuner", "Audio Line", "Audio Mic",  "Audio AES Digital",
-                                         "Audio SPDIF Digital", "Audio SCSI", "Audio AUX",  "Audio 1394",
-                                         "Audio USB",   "Audio Decoder"};
+const char* const VideoInputNames[10] = {
+    "Tuner",         "Composite",     "SVideo", "AUX",  "Serial Digital", "Parallel Digital",
+    "Video Decoder", "Video Encoder", "SCART",  "black"};
+const char* const AudioInputNames[10] = {"Audio Tuner",         "Audio Line",   "Audio Mic", "Audio AES Digital",
+                                         "Audio SPDIF Digital", "Audio SCSI",   "Audio AUX", "Audio 1394",
+                                         "Audio USB",           "Audio Decoder"};
 const char* const GraphPinNames[6] = {"video source", "video preview", "video capture",
                                       "audio source", "audio render",  "audio capture"};
-const char* const TransportStateNames[16] = {"play", "stop",   "freeze",  "thaw",        "ff",          "rew",
-                                             "record", "record freeze", "record strobe", "fwd", "rev", "shuttle",
-                                             "fastest fwd", "slowest fwd", "fastest rev", "slowest rev"};
+const char* const TransportStateNames[16] = {
+    "play",          "stop", "freeze", "thaw",    "ff",          "rew",         "record",      "record freeze",
+    "record strobe", "fwd",  "rev",    "shuttle", "fastest fwd", "slowest fwd", "fastest rev", "slowest rev"};
 const char* const TEXT_NOT_IN_VCR_MODE = "not in VCR mode";
 const char* const TEXT_NOT_SUPPORTED = "not supported";
 const char* const TEXT_SELECT = "Select";

@@ -70,13 +70,13 @@ String LanguageFileOfCaption(const String& Caption);
 
 // --- Fixed English texts that no language file changes -----------------
 
-extern const char* const VideoInputNames[10];   // crossbar video pins
-extern const char* const AudioInputNames[10];   // crossbar audio pins
-extern const char* const GraphPinNames[6];      // "video source" ... "audio capture"
+extern const char* const VideoInputNames[10];  // crossbar video pins
+extern const char* const AudioInputNames[10];  // crossbar audio pins
+extern const char* const GraphPinNames[6];     // "video source" ... "audio capture"
 extern const char* const TransportStateNames[16];
 extern const char* const TEXT_NOT_IN_VCR_MODE;
 extern const char* const TEXT_NOT_SUPPORTED;
-extern const char* const TEXT_SELECT;            // hint of the album-folder button
+extern const char* const TEXT_SELECT;  // hint of the album-folder button
 extern const char* const TEXT_FOLDER_EXISTED;
 extern const char* const TEXT_NEW_FOLDER;
 extern const char* const TEXT_INPUT_FOLDER_NAME;

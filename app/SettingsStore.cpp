@@ -50,8 +50,7 @@ struct Row {
 #define C(f) [](Ctx& c) -> void* { return &c.cs.f; }
 
 Row Int(const char* s, const char* k, void* (*f)(Ctx&), const char* def) { return {s, k, Kind::Int, f, def}; }
-Row Ranged(const char* s, const char* k, void* (*f)(Ctx&), const char* def, int32_t lo, int32_t hi,
-           int32_t fallback) {
+Row Ranged(const char* s, const char* k, void* (*f)(Ctx&), const char* def, int32_t lo, int32_t hi, int32_t fallback) {
   Row r{s, k, Kind::Int, f, def};
   r.lo = lo;
   r.hi = hi;
@@ -102,9 +101,7 @@ const std::vector<Row>& Rows() {
       Int("General", "TV_PathIndex", G(TV_PathIndex), "0"),
       TextOr("General", "OD_Path", G(OD_Path), [](Ctx& c) { return c.g.ODDefaultPath; }),
       After(Int("General", "OD_PathIndex", G(OD_PathIndex), "0"),
-            [](Ctx& c) {
-              c.g.SkinPath = IncludeBackslash(rtl::ExtractFilePath(ExeFolder + "skin/skin.ini"));
-            }),
+            [](Ctx& c) { c.g.SkinPath = IncludeBackslash(rtl::ExtractFilePath(ExeFolder + "skin/skin.ini")); }),
       WriteOnly(Text("General", "BF_Path", G(BF_Path), "")),
       // "Language" is handled on its own (see ReadLanguageKey).
       // [Device]
@@ -330,11 +327,21 @@ void ReadRow(const Row& r, Ctx& c, const rtl::TCustomIniFile& ini) {
 void WriteRow(const Row& r, Ctx& c, rtl::TCustomIniFile& ini) {
   void* p = r.field(c);
   switch (r.kind) {
-    case Kind::Int: ini.WriteString(r.section, r.key, rtl::IntToStr(*static_cast<int32_t*>(p))); break;
-    case Kind::Bool: ini.WriteString(r.section, r.key, *static_cast<bool*>(p) ? "1" : "0"); break;
-    case Kind::Real: ini.WriteString(r.section, r.key, RealText(*static_cast<double*>(p))); break;
-    case Kind::Text: ini.WriteString(r.section, r.key, ProfileText(*static_cast<String*>(p))); break;
-    case Kind::Lines: ini.WriteString(r.section, r.key, EncodeLines(*static_cast<String*>(p))); break;
+    case Kind::Int:
+      ini.WriteString(r.section, r.key, rtl::IntToStr(*static_cast<int32_t*>(p)));
+      break;
+    case Kind::Bool:
+      ini.WriteString(r.section, r.key, *static_cast<bool*>(p) ? "1" : "0");
+      break;
+    case Kind::Real:
+      ini.WriteString(r.section, r.key, RealText(*static_cast<double*>(p)));
+      break;
+    case Kind::Text:
+      ini.WriteString(r.section, r.key, ProfileText(*static_cast<String*>(p)));
+      break;
+    case Kind::Lines:
+      ini.WriteString(r.section, r.key, EncodeLines(*static_cast<String*>(p)));
+      break;
   }
 }
 

@@ -1,10 +1,8 @@
-#include "app/SettingsStore.h"
-
 #include <exception>
 
-#include "platform/rtl/Files.h"
-
+#include "app/SettingsStore.h"
 #include "capture/VidCap.h"
+#include "platform/rtl/Files.h"
 
 // The link between the settings file and the capture component's
 // properties: what the loader gives the component and what the saver reads
@@ -63,9 +61,8 @@ void ApplyCaptureSettings(TVidCap& vc, const TCaptureSettings& cs, const TGlobal
   Guarded([&] { vc.SetTextOverlay_Enabled(cs.TextOverlay_Enabled); });
 
   Guarded([&] { vc.SetVideoProcessing_Rotation(static_cast<TVideoRotation>(cs.VideoProcessing_Rotation)); });
-  Guarded([&] {
-    vc.SetVideoProcessing_Deinterlacing(static_cast<TVideoDeinterlacing>(cs.VideoProcessing_Deinterlacing));
-  });
+  Guarded(
+      [&] { vc.SetVideoProcessing_Deinterlacing(static_cast<TVideoDeinterlacing>(cs.VideoProcessing_Deinterlacing)); });
   Guarded([&] { vc.SetVideoProcessing_FlipVertical(cs.VideoProcessing_FlipVertical); });
   Guarded([&] { vc.SetVideoProcessing_FlipHorizontal(cs.VideoProcessing_FlipHorizontal); });
   Guarded([&] { vc.SetVideoProcessing_GrayScale(cs.VideoProcessing_GrayScale); });

@@ -33,7 +33,7 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 class AppTest : public ::testing::Test {
-protected:
+ protected:
   static constexpr const char* kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_VIDEOS_DIR", "XDG_DOCUMENTS_DIR"};
 
   void SetUp() override {
@@ -90,7 +90,7 @@ protected:
 
   std::string root_, home_, exe_;
 
-private:
+ private:
   std::map<std::string, std::optional<std::string>> savedEnv_;
   std::array<std::string, 5> saved_;
 };

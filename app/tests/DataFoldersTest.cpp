@@ -1,7 +1,6 @@
-#include "app/DataFolders.h"
-
 #include <gtest/gtest.h>
 
+#include "app/DataFolders.h"
 #include "app/tests/AppTestUtil.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Files.h"
@@ -21,8 +20,8 @@ TEST(DataFolderPaths, IncludeBackslashAndDriveNumber) {
     const char* storage;
     int32_t drive;
   } cases[] = {
-      {"a:\\x", "", 1},   {"B:\\", "", 2},      {"d:", "", 4},       {"Z:\\y", "", 26},
-      {"c:\\", "", 3},    {"\\\\server\\", "", 3}, {"7abc", "", 3},   {"", "", 3},
+      {"a:\\x", "", 1},    {"B:\\", "", 2},         {"d:", "", 4},   {"Z:\\y", "", 26},
+      {"c:\\", "", 3},     {"\\\\server\\", "", 3}, {"7abc", "", 3}, {"", "", 3},
       {"", "e:\\data", 5}, {"/home/u", "", 3},  // "/" is no drive letter
   };
   for (const auto& c : cases) EXPECT_EQ(GetDriveNumber(c.path, c.storage), c.drive) << c.path << " / " << c.storage;
@@ -74,8 +73,8 @@ TEST_F(DataRootTest, FolderTreeAndDailyAlarmFoldersAreCreated) {
   EXPECT_EQ(g.TodayAlarmVideoPath, g.StoragePath + "AlarmVideos/2009-3-7/");
 
   CreateDataFolders(g);
-  for (const char* sub : {"DV/Default", "TV/Default", "OtherDevices/Default", "AlarmImags/2009-3-7",
-                          "AlarmVideos/2009-3-7"})
+  for (const char* sub :
+       {"DV/Default", "TV/Default", "OtherDevices/Default", "AlarmImags/2009-3-7", "AlarmVideos/2009-3-7"})
     EXPECT_TRUE(IsDir(g.StoragePath + sub)) << sub;
   EXPECT_FALSE(IsDir(g.DV_Path)) << "the current album is not created";
 

@@ -1,9 +1,8 @@
-#include "app/ResStr.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "app/ResStr.h"
 #include "app/tests/AppTestUtil.h"
 #include "platform/rtl/IniFile.h"
 #include "platform/rtl/StringList.h"
@@ -37,7 +36,8 @@ TEST(LanguageTable, EnglishTextsOtherPartsQuote) {
     const String& text;
     const char* english;
   } cases[] = {
-      {MSG_APPLICATION_BADFILE, "Can not open the file %s.\rplease ensure the integriry of the file , or reinstall it again."},
+      {MSG_APPLICATION_BADFILE,
+       "Can not open the file %s.\rplease ensure the integriry of the file , or reinstall it again."},
       {MSG_MAIN_COMPELETEDPERCENT, "%  completed..."},
       {IDS_MAIN_COMBO_PATH_1, "Default"},
       {IDS_MAIN_MENU_TVCAPTURE, "DV Capture"},
@@ -57,8 +57,8 @@ TEST(LanguageTable, FixLineBreaks) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"one#13two", "one\r\ntwo"}, {"  padded\t", "padded"}, {"   ", ""}, {"#13#13", "\r\n\r\n"},
-      {" #13 x", "\r\n x"},         {"\x01text\x1f", "text"},  {"#1 3", "#1 3"}, {"", ""},
+      {"one#13two", "one\r\ntwo"}, {"  padded\t", "padded"}, {"   ", ""},      {"#13#13", "\r\n\r\n"},
+      {" #13 x", "\r\n x"},        {"\x01text\x1f", "text"}, {"#1 3", "#1 3"}, {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(FixLineBreaks(c.in), c.out) << c.in;
 }
@@ -72,7 +72,7 @@ TEST(LanguageTable, EnglishAssetCarriesEveryKeyWithItsText) {
 }
 
 class LanguageLoaderTest : public AppTest {
-protected:
+ protected:
   String WriteLang(const std::string& name, const std::string& body) {
     String path = exe_ + "Lang/" + name;
     apptest::WriteFile(path, body);
@@ -84,13 +84,15 @@ TEST_F(LanguageLoaderTest, ValuesAreTrimmedBrokenAndCut) {
   const std::string longValue(3000, 'x');
   String path = WriteLang("test.ini",
                           "[langres]\n"
-                          "ids_main_button_close=  Schliessen  \n"        // names ignore case; blanks trimmed
-                          "IDS_MAIN_LABEL_WHATTODO=Was#13tun?\n"          // "#13" is a line break
-                          "IDS_MAIN_LABEL_EXPLAIN=    \n"                 // blanks only: empty
-                          "IDS_MAIN_BUTTON_HELP=\"Hilfe \"\n"              // quotes go, as profile reads do
-                          "IDS_MAIN_BUTTON_PRINT=" + longValue + "\n"
-                          "IDS_MAIN_BUTTON_CLOSE=second one loses\n"
-                          "[Other]\nIDS_MAIN_BUTTON_EMAIL=not this section\n");
+                          "ids_main_button_close=  Schliessen  \n"  // names ignore case; blanks trimmed
+                          "IDS_MAIN_LABEL_WHATTODO=Was#13tun?\n"    // "#13" is a line break
+                          "IDS_MAIN_LABEL_EXPLAIN=    \n"           // blanks only: empty
+                          "IDS_MAIN_BUTTON_HELP=\"Hilfe \"\n"       // quotes go, as profile reads do
+                          "IDS_MAIN_BUTTON_PRINT=" +
+                              longValue +
+                              "\n"
+                              "IDS_MAIN_BUTTON_CLOSE=second one loses\n"
+                              "[Other]\nIDS_MAIN_BUTTON_EMAIL=not this section\n");
   LoadLanguage(path);
   EXPECT_EQ(IDS_MAIN_BUTTON_CLOSE, "Schliessen");
   EXPECT_EQ(IDS_MAIN_LABEL_WHATTODO, "Was\r\ntun?");
@@ -100,16 +102,21 @@ TEST_F(LanguageLoaderTest, ValuesAreTrimmedBrokenAndCut) {
   // A key the file lacks keeps its text, trimmed as every value is.
   EXPECT_EQ(IDS_MAIN_BUTTON_EMAIL, "E-mail");
   EXPECT_EQ(IDS_MOTIONDETECTION_MAILBODYHINT, "happen Alarm!");
-  EXPECT_EQ(MSG_APPLICATION_BADFILE, "Can not open the file %s.\rplease ensure the integriry of the file , or reinstall it again.");
+  EXPECT_EQ(MSG_APPLICATION_BADFILE,
+            "Can not open the file %s.\rplease ensure the integriry of the file , or reinstall it again.");
 }
 
 TEST_F(LanguageLoaderTest, MissingFileChangesNothingAndWindows1252IsRead) {
   LoadLanguage(exe_ + "Lang/none.ini");
   EXPECT_EQ(IDS_MOTIONDETECTION_MAILBODYHINT, " happen Alarm!");
 
-  String path = WriteLang("latin.ini", "[LANGRES]\r\nIDS_MAIN_BUTTON_CLOSE=Schlie\xDF" "en\r\n");
+  String path = WriteLang("latin.ini",
+                          "[LANGRES]\r\nIDS_MAIN_BUTTON_CLOSE=Schlie\xDF"
+                          "en\r\n");
   LoadLanguage(path);
-  EXPECT_EQ(IDS_MAIN_BUTTON_CLOSE, "Schlie\xC3\x9F" "en");
+  EXPECT_EQ(IDS_MAIN_BUTTON_CLOSE,
+            "Schlie\xC3\x9F"
+            "en");
 }
 
 TEST_F(LanguageLoaderTest, SecondLanguageSwitchesEveryTextAndEnglishSwitchesBack) {
@@ -137,10 +144,10 @@ TEST_F(LanguageLoaderTest, FormatsSurviveBadTranslations) {
 
   String path = WriteLang("bad.ini",
                           "[LANGRES]\n"
-                          "IDS_MOTIONDETECTION_FreeSpace=Frei: %s MB\n"          // wrong kind
+                          "IDS_MOTIONDETECTION_FreeSpace=Frei: %s MB\n"             // wrong kind
                           "IDS_DEVICESETTING_TVTUNER_LABEL_CHANNELINFO=%d %d %d\n"  // one too many
-                          "MSG_APPLICATION_BADFILE=Datei %s kaputt\n"           // good
-                          "MSG_MAIN_COMPELETEDPERCENT=%  fertig\n");            // malformed, both ways
+                          "MSG_APPLICATION_BADFILE=Datei %s kaputt\n"               // good
+                          "MSG_MAIN_COMPELETEDPERCENT=%  fertig\n");                // malformed, both ways
   LoadLanguage(path);
   EXPECT_EQ(FormatLanguageText(IDS_MOTIONDETECTION_FreeSpace, {int64_t(7)}), ":Free Space  7 MB");
   EXPECT_EQ(FormatLanguageText(IDS_DEVICESETTING_TVTUNER_LABEL_CHANNELINFO, {2, 69}), "Channel: 2 To 69");

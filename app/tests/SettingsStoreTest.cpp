@@ -1,5 +1,3 @@
-#include "app/SettingsStore.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "app/DataFolders.h"
+#include "app/SettingsStore.h"
 #include "app/tests/AppTestUtil.h"
 #include "platform/forms/Graphics.h"
 #include "platform/rtl/Format.h"
@@ -21,7 +20,7 @@ using apptest::AppTest;
 namespace {
 
 class SettingsTest : public AppTest {
-protected:
+ protected:
   void SetUp() override {
     AppTest::SetUp();
     SetDefaultSettings(g);
@@ -56,21 +55,43 @@ TEST_F(SettingsTest, DefaultsOfTheRecord) {
     std::string expected;
   } cases[] = {
       {"Mode", [&] { return std::to_string(g.Mode); }, "0"},
-      {"device indexes", [&] { return rtl::Format("%d %d %d %d %d %d", {g.DVVideoDevice, g.TVVideoDevice, g.ODVideoDevice, g.DVAudioDevice, g.TVAudioDevice, g.ODAudioDevice}); }, "-1 -1 -1 -1 -1 -1"},
+      {"device indexes",
+       [&] {
+         return rtl::Format("%d %d %d %d %d %d", {g.DVVideoDevice, g.TVVideoDevice, g.ODVideoDevice, g.DVAudioDevice,
+                                                  g.TVAudioDevice, g.ODAudioDevice});
+       },
+       "-1 -1 -1 -1 -1 -1"},
       {"device names", [&] { return g.DVVideoDeviceName + g.TVAudioDeviceName + g.ODVideoDeviceNames; }, ""},
       {"ShotImageType", [&] { return std::to_string(g.ShotImageType); }, "1"},
       {"AutoShotFrameInterval", [&] { return std::to_string(g.AutoShotFrameInterval); }, "60"},
       {"OverlayBitmap", [&] { return std::string(g.OverlayBitmap ? "set" : "nil"); }, "nil"},
-      {"bitmap overlay", [&] { return rtl::Format("%s %d %d %d %d", {g.BitmapFileName, g.BitmapOverlayLeft, g.BitmapOverlayTop, g.BitmapOverlaySize, int(g.BitmapOverlayTransparent)}); }, " 0 0 100 1"},
-      {"capture switches", [&] { return rtl::Format("%d%d%d", {int(g.EnableAutoShotFrame), int(g.EnableMonitor), int(g.EnableOverlay)}); }, "000"},
-      {"filters", [&] { return rtl::Format("%d%d%d%d", {g.DVFilter, g.TVFilter, g.ODFilter, g.BFFilter}); }, "3333"},
+      {"bitmap overlay",
+       [&] {
+         return rtl::Format("%s %d %d %d %d", {g.BitmapFileName, g.BitmapOverlayLeft, g.BitmapOverlayTop,
+                                               g.BitmapOverlaySize, int(g.BitmapOverlayTransparent)});
+       },
+       " 0 0 100 1"},
+      {"capture switches",
+       [&] {
+         return rtl::Format("%d%d%d", {int(g.EnableAutoShotFrame), int(g.EnableMonitor), int(g.EnableOverlay)});
+       },
+       "000"},
+      {"filters",
+       [&] {
+         return rtl::Format("%d%d%d%d", {g.DVFilter, g.TVFilter, g.ODFilter, g.BFFilter});
+       },
+       "3333"},
       {"StoragePath", [&] { return g.StoragePath; }, root},
       {"DVRootPath", [&] { return g.DVRootPath; }, root + "DV/"},
       {"TVDefaultPath", [&] { return g.TVDefaultPath; }, root + "TV/Default/"},
       {"ODDefaultPath", [&] { return g.ODDefaultPath; }, root + "OtherDevices/Default/"},
       {"BF folders", [&] { return g.BFRootPath + g.BFDefaultPath + g.BF_Path; }, ""},
       {"current albums", [&] { return g.DV_Path + g.TV_Path + g.OD_Path; }, ""},
-      {"album indexes", [&] { return rtl::Format("%d%d%d%d", {g.DV_PathIndex, g.TV_PathIndex, g.OD_PathIndex, g.BF_PathIndex}); }, "0000"},
+      {"album indexes",
+       [&] {
+         return rtl::Format("%d%d%d%d", {g.DV_PathIndex, g.TV_PathIndex, g.OD_PathIndex, g.BF_PathIndex});
+       },
+       "0000"},
       {"TVFrequency", [&] { return std::to_string(g.TVFrequency); }, "0"},
       {"SkinPath", [&] { return g.SkinPath + "|" + SkinFolder; }, exe_ + "skin/|" + exe_ + "skin/"},
       {"LanguageFile", [&] { return g.LanguageFile; }, exe_ + "Lang/english.ini"},
@@ -78,25 +99,86 @@ TEST_F(SettingsTest, DefaultsOfTheRecord) {
       {"AlarmDelay", [&] { return rtl::FloatToStr(g.AlarmDelay); }, "1"},
       {"Sensitivity", [&] { return std::to_string(g.Sensitivity); }, "9"},
       {"MotionRatio", [&] { return rtl::FloatToStr(g.MotionRatio); }, "0"},
-      {"motion flags", [&] { return rtl::Format("%d%d", {int(g.isMotionDetector), int(g.FirstMotion)}); }, "01"},
-      {"alarm actions", [&] { return rtl::Format("%d%d%d%d%d%d%d", {int(g.bSavePicture), int(g.bSendEmail), int(g.bRecordVideo), int(g.bPlaySound), int(g.bRunProgram), int(g.bFTPUpload), int(g.bWriteLog)}); }, "1000000"},
+      {"motion flags",
+       [&] {
+         return rtl::Format("%d%d", {int(g.isMotionDetector), int(g.FirstMotion)});
+       },
+       "01"},
+      {"alarm actions",
+       [&] {
+         return rtl::Format("%d%d%d%d%d%d%d",
+                            {int(g.bSavePicture), int(g.bSendEmail), int(g.bRecordVideo), int(g.bPlaySound),
+                             int(g.bRunProgram), int(g.bFTPUpload), int(g.bWriteLog)});
+       },
+       "1000000"},
       {"today's folders", [&] { return g.TodayAlarmPicturePath + g.TodayAlarmVideoPath; }, ""},
       {"AlarmPictureSavePath", [&] { return g.AlarmPictureSavePath; }, root + "AlarmImags/"},
       {"AlarmVideoSavePath", [&] { return g.AlarmVideoSavePath; }, root + "AlarmVideos/"},
-      {"picture pacing", [&] { return rtl::Format("%d%d %s %d", {int(g.SaveEachPicture), int(g.SavePictureDue), rtl::FloatToStr(g.AlternationSavePicureTime), g.AlarmPictureSaveFormat}); }, "00 2 1"},
-      {"send ways", [&] { return rtl::Format("%d%d", {int(g.bDefaultSend), int(g.bCustomSend)}); }, "10"},
-      {"mail", [&] { return rtl::Format("%s|%s|%s|%d|%s%s%s%s%s|%d", {g.Mail.SendToAddress, g.Mail.subject, g.Mail.body, g.Mail.SMTPPort, g.Mail.SendFromAddress, g.Mail.CCAddress, g.Mail.BccAddress, g.Mail.UserName, g.Mail.Pasword, int(g.Mail.bSMTPIdentity)}); }, "|Alarm|then alarm is touch off !|25||1"},
+      {"picture pacing",
+       [&] {
+         return rtl::Format("%d%d %s %d", {int(g.SaveEachPicture), int(g.SavePictureDue),
+                                           rtl::FloatToStr(g.AlternationSavePicureTime), g.AlarmPictureSaveFormat});
+       },
+       "00 2 1"},
+      {"send ways",
+       [&] {
+         return rtl::Format("%d%d", {int(g.bDefaultSend), int(g.bCustomSend)});
+       },
+       "10"},
+      {"mail",
+       [&] {
+         return rtl::Format(
+             "%s|%s|%s|%d|%s%s%s%s%s|%d",
+             {g.Mail.SendToAddress, g.Mail.subject, g.Mail.body, g.Mail.SMTPPort, g.Mail.SendFromAddress,
+              g.Mail.CCAddress, g.Mail.BccAddress, g.Mail.UserName, g.Mail.Pasword, int(g.Mail.bSMTPIdentity)});
+       },
+       "|Alarm|then alarm is touch off !|25||1"},
       {"SMTPHost", [&] { return std::string(g.Mail.SMTPHost.empty() ? "" : "set"); }, "set"},
-      {"mail pacing", [&] { return rtl::Format("%d %d %d %d", {g.EmaiSendsAlternation, g.EmailSendPictureNum, int(g.SendPictureOrOnlyHint), int(g.MailIdle)}); }, "50 5 1 1"},
-      {"queues", [&] { return rtl::Format("%d%d%d", {g.MailQueue ? g.MailQueue->Count() : -1, g.AlarmTimes ? g.AlarmTimes->Count() : -1, g.UploadQueue ? g.UploadQueue->Count() : -1}); }, "000"},
+      {"mail pacing",
+       [&] {
+         return rtl::Format("%d %d %d %d", {g.EmaiSendsAlternation, g.EmailSendPictureNum, int(g.SendPictureOrOnlyHint),
+                                            int(g.MailIdle)});
+       },
+       "50 5 1 1"},
+      {"queues",
+       [&] {
+         return rtl::Format("%d%d%d",
+                            {g.MailQueue ? g.MailQueue->Count() : -1, g.AlarmTimes ? g.AlarmTimes->Count() : -1,
+                             g.UploadQueue ? g.UploadQueue->Count() : -1});
+       },
+       "000"},
       {"sound", [&] { return g.PlaySoundFullFileName; }, exe_ + "AlarmSound/AlarmSound.wav"},
-      {"program", [&] { return rtl::Format("%s|%d|%s", {g.RunProgramExeFullFileName, int(g.RunOnce), g.ProgramRunParameter}); }, "|1|"},
+      {"program",
+       [&] {
+         return rtl::Format("%s|%d|%s", {g.RunProgramExeFullFileName, int(g.RunOnce), g.ProgramRunParameter});
+       },
+       "|1|"},
       {"FreeSpaceMB", [&] { return std::to_string(g.FreeSpaceMB); }, "0"},
-      {"recording", [&] { return rtl::Format("%d%d %d %d %d %d", {int(g.MotioningBeginRecord), int(g.AlarmRecording), g.NoMotionDetectionDelayStopTime, int(g.NoMotionStopRecording), g.MinFreeSpace, int(g.NoEnoughSpcaeStopRecord)}); }, "10 5 1 500 1"},
-      {"ftp", [&] { return rtl::Format("%s|%d|%s|%s|%s", {g.Ftp.FTPHostAddress, g.Ftp.FTPPort, g.Ftp.FTPUserName, g.Ftp.FTPPassword, g.Ftp.FTPFolder}); }, "127.0.0.1|21|Name||AlarmPicture"},
-      {"upload", [&] { return rtl::Format("%d %s %d %d", {int(g.isContinuedUpload), rtl::FloatToStr(g.FTPIntervalUploadTime), int(g.OnlyUploadPicture), int(g.UploadBusy)}); }, "1 3 1 0"},
+      {"recording",
+       [&] {
+         return rtl::Format("%d%d %d %d %d %d",
+                            {int(g.MotioningBeginRecord), int(g.AlarmRecording), g.NoMotionDetectionDelayStopTime,
+                             int(g.NoMotionStopRecording), g.MinFreeSpace, int(g.NoEnoughSpcaeStopRecord)});
+       },
+       "10 5 1 500 1"},
+      {"ftp",
+       [&] {
+         return rtl::Format("%s|%d|%s|%s|%s", {g.Ftp.FTPHostAddress, g.Ftp.FTPPort, g.Ftp.FTPUserName,
+                                               g.Ftp.FTPPassword, g.Ftp.FTPFolder});
+       },
+       "127.0.0.1|21|Name||AlarmPicture"},
+      {"upload",
+       [&] {
+         return rtl::Format("%d %s %d %d", {int(g.isContinuedUpload), rtl::FloatToStr(g.FTPIntervalUploadTime),
+                                            int(g.OnlyUploadPicture), int(g.UploadBusy)});
+       },
+       "1 3 1 0"},
       {"texts", [&] { return g.FtpCurrentFolder + g.FtpStatusText + g.FtpSpeedText + g.HintText + g.MailLogText; }, ""},
-      {"log", [&] { return rtl::Format("%s|%s|%d", {g.LogPath, g.LogFileName, int(g.SendLog)}); }, exe_ + "Log/|AlarmLogFile.txt|0"},
+      {"log",
+       [&] {
+         return rtl::Format("%s|%s|%d", {g.LogPath, g.LogFileName, int(g.SendLog)});
+       },
+       exe_ + "Log/|AlarmLogFile.txt|0"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.actual(), c.expected) << c.field;
 }
@@ -115,13 +197,34 @@ TEST_F(SettingsTest, DefaultsStartOverAndMailBodyStaysEnglish) {
 TEST_F(SettingsTest, DefaultsOfTheCaptureSettings) {
   TCaptureSettings d;
   EXPECT_DOUBLE_EQ(d.FrameRate, 29.97);
-  EXPECT_EQ(rtl::Format("%d %d %d %d %d", {d.AudioInputLevel, d.AudioInputBalance, d.TVInputType, d.TVCountryCode, d.TVChannel}), "32768 0 0 0 0");
-  EXPECT_EQ(rtl::Format("%d %d %d %d %d", {d.RecordingMethod, d.VideoCompressor, d.AudioCompressor, d.CompressionMode, d.CompressionType}), "0 0 0 2 2");
-  EXPECT_EQ(rtl::Format("%s %d %d %d %d", {d.AutoFilePrefix, d.BurstCount, d.BurstInterval, d.FrameGrabberRGBFormat, d.FrameCaptureZoomSize}), "File 1 0 0 100");
-  EXPECT_EQ(rtl::Format("%d[%s] %d %d %d %d %d", {int(d.TextOverlay_Enabled), d.TextOverlay_String, d.TextOverlay_Left, d.TextOverlay_Top, d.TextOverlay_Right, int(d.TextOverlay_Transparent), d.TextOverlay_Align}), "0[] 0 0 100 1 0");
-  EXPECT_EQ(rtl::Format("%d %d %d%d%d%d %d %d %d %d", {d.VideoProcessing_Rotation, d.VideoProcessing_Deinterlacing, int(d.VideoProcessing_FlipVertical), int(d.VideoProcessing_FlipHorizontal), int(d.VideoProcessing_GrayScale), int(d.VideoProcessing_InvertColors), d.VideoProcessing_Brightness, d.VideoProcessing_Contrast, d.VideoProcessing_Saturation, d.VideoProcessing_Hue}), "0 0 0000 0 0 0 0");
-  EXPECT_EQ(rtl::Format("%d %d %d %d %d %d %d %d %d", {d.ASFVideoWidth, d.ASFVideoHeight, d.ASFVideoBitRate, d.ASFVideoQuality, d.ASFVideoMaxKeyFrameSpacing, d.ASFAudioChannels, d.ASFProfile, int(d.ASFFixedFrameRate), d.ASFDeinterlaceMode}), "-1 -1 -1 -1 -1 -1 -1 0 0");
-  EXPECT_EQ(rtl::Format("%d%d%d%d%d", {int(d.AudioRecording), int(d.AudioDeviceRendering), int(d.MuteAudioRendering), int(d.RecordingInNativeFormat), int(d.TVUseFrequencyOverrides)}), "10110");
+  EXPECT_EQ(rtl::Format("%d %d %d %d %d",
+                        {d.AudioInputLevel, d.AudioInputBalance, d.TVInputType, d.TVCountryCode, d.TVChannel}),
+            "32768 0 0 0 0");
+  EXPECT_EQ(rtl::Format("%d %d %d %d %d", {d.RecordingMethod, d.VideoCompressor, d.AudioCompressor, d.CompressionMode,
+                                           d.CompressionType}),
+            "0 0 0 2 2");
+  EXPECT_EQ(rtl::Format("%s %d %d %d %d", {d.AutoFilePrefix, d.BurstCount, d.BurstInterval, d.FrameGrabberRGBFormat,
+                                           d.FrameCaptureZoomSize}),
+            "File 1 0 0 100");
+  EXPECT_EQ(rtl::Format("%d[%s] %d %d %d %d %d",
+                        {int(d.TextOverlay_Enabled), d.TextOverlay_String, d.TextOverlay_Left, d.TextOverlay_Top,
+                         d.TextOverlay_Right, int(d.TextOverlay_Transparent), d.TextOverlay_Align}),
+            "0[] 0 0 100 1 0");
+  EXPECT_EQ(
+      rtl::Format("%d %d %d%d%d%d %d %d %d %d",
+                  {d.VideoProcessing_Rotation, d.VideoProcessing_Deinterlacing, int(d.VideoProcessing_FlipVertical),
+                   int(d.VideoProcessing_FlipHorizontal), int(d.VideoProcessing_GrayScale),
+                   int(d.VideoProcessing_InvertColors), d.VideoProcessing_Brightness, d.VideoProcessing_Contrast,
+                   d.VideoProcessing_Saturation, d.VideoProcessing_Hue}),
+      "0 0 0000 0 0 0 0");
+  EXPECT_EQ(
+      rtl::Format("%d %d %d %d %d %d %d %d %d", {d.ASFVideoWidth, d.ASFVideoHeight, d.ASFVideoBitRate,
+                                                 d.ASFVideoQuality, d.ASFVideoMaxKeyFrameSpacing, d.ASFAudioChannels,
+                                                 d.ASFProfile, int(d.ASFFixedFrameRate), d.ASFDeinterlaceMode}),
+      "-1 -1 -1 -1 -1 -1 -1 0 0");
+  EXPECT_EQ(rtl::Format("%d%d%d%d%d", {int(d.AudioRecording), int(d.AudioDeviceRendering), int(d.MuteAudioRendering),
+                                       int(d.RecordingInNativeFormat), int(d.TVUseFrequencyOverrides)}),
+            "10110");
 }
 
 // ------------------------------------------------------- the whole file
@@ -516,12 +619,10 @@ TEST(DeviceChoice, NameDecidesOverTheIndex) {
     int32_t index;
     int32_t expected;
   } cases[] = {
-      {"Cam A\r\nCam B\r\nCam C\r\n", "Cam C", 0, 2},   // the list changed order since the index was saved
-      {"Cam A\r\nCam B\r\nCam C\r\n", "Cam Z", 2, 0},   // unplugged: not whatever now sits at its index
-      {"Cam A\r\nCam B\r\nCam C\r\n", "", 1, 1},        // a file that keeps only the index
-      {"Cam A\r\nCam B\r\nCam C\r\n", "", 5, 0},
-      {"Cam A\r\nCam B\r\nCam C\r\n", "", -1, 0},
-      {"", "Cam A", 0, -1},
+      {"Cam A\r\nCam B\r\nCam C\r\n", "Cam C", 0, 2},  // the list changed order since the index was saved
+      {"Cam A\r\nCam B\r\nCam C\r\n", "Cam Z", 2, 0},  // unplugged: not whatever now sits at its index
+      {"Cam A\r\nCam B\r\nCam C\r\n", "", 1, 1},       // a file that keeps only the index
+      {"Cam A\r\nCam B\r\nCam C\r\n", "", 5, 0},      {"Cam A\r\nCam B\r\nCam C\r\n", "", -1, 0}, {"", "Cam A", 0, -1},
       {"Cam B\r\nCam A\r\n", "cam a", 1, 0},  // names compare exactly
   };
   for (const auto& c : cases) EXPECT_EQ(ChooseDevice(c.list, c.name, c.index), c.expected) << c.name << c.index;

@@ -4,9 +4,9 @@
 #include "app/tests/AppTestUtil.h"
 #include "capture/VcDevices.h"
 #include "capture/VidCap.h"
-#include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
+#include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/rtl/Clock.h"
 #include "platform/rtl/IniFile.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 // Answers the component's message boxes and keeps their texts.
 class Boxes : public forms::TMessageBoxPresenter {
-public:
+ public:
   int MessageBox(win::HWND, const forms::String& text, const forms::String&, win::UINT) override {
     texts.push_back(text);
     return forms::IDOK;
@@ -27,7 +27,7 @@ public:
 
 // The settings file with a real capture control (no device plugged in).
 class SettingsVidCapTest : public AppTest {
-protected:
+ protected:
   void SetUp() override {
     AppTest::SetUp();
     // The installed encoders give the compressor lists.
@@ -128,8 +128,9 @@ namespace {
 // its own limits, and one value it refuses costs nothing else.
 TEST_F(SettingsVidCapTest, ComponentLimitsApplyToUncheckedKeys) {
   SetDefaultSettings(g, vc);
-  WriteIni("[Device]\nFrameRate=25\nAudioBalance=-100\n[Shot]\nBurstCount=3\n[Capture]\nAudioInputLevel=99999\n"
-           "AudioInputBalance=-100\nSensitivity=4\n");
+  WriteIni(
+      "[Device]\nFrameRate=25\nAudioBalance=-100\n[Shot]\nBurstCount=3\n[Capture]\nAudioInputLevel=99999\n"
+      "AudioInputBalance=-100\nSensitivity=4\n");
   LoadSettings(g, vc);
   EXPECT_DOUBLE_EQ(vc->GetFrameRate(), 25);
   EXPECT_EQ(vc->GetAudioInputLevel(), 32768) << "refused, the default stays";
