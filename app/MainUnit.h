@@ -1,0 +1,305 @@
+#pragma once
+// The main window: a borderless, picture-skinned window with a start page
+// and four working modes (DV capture, TV tuner capture, capture from other
+// devices with motion detection, and the media browser).
+//
+// The window is split by concern: MainUnit.cpp builds the controls, menus,
+// actions and timers; MainUnitStartup.cpp holds the creation steps, the
+// title, the language menu and the close command; MainUnitModes.cpp the mode
+// commands and the capture buttons; MainUnitCommands.cpp the small window
+// commands (help, about, dragging, full screen, the settings openers).
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/Globals.h"
+#include "capture/VidCap.h"
+#include "controls/fc/FcRadChk.h"
+#include "controls/pb/PbButton.h"
+#include "controls/sty/STYComboBox.h"
+#include "controls/sty/STYImagePanel.h"
+#include "controls/sty/STYSkinForm.h"
+#include "platform/forms/Actions.h"
+#include "platform/forms/ComCtrls.h"
+#include "platform/forms/ExtCtrls.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/forms/Timers.h"
+
+namespace app {
+
+class TWorkerStatus;
+class TfrmHint;
+
+// The component calls the main window makes, gathered in one place: the
+// order of these calls is what the modes and the close command promise,
+// so a test can put a recorder in between. Every call goes to `vidCap`.
+class TMainCapture {
+public:
+  explicit TMainCapture(capture::TVidCap* vidCap) : v_(vidCap) {}
+  virtual ~TMainCapture() = default;
+  capture::TVidCap* VidCap() const { return v_; }
+
+  virtual bool StartPreview() { return v_->StartPreview(); }
+  virtual bool Stop() { return v_->Stop(); }
+  virtual void StopPreview() { v_->StopPreview(); }
+  virtual void StopRecording() { v_->StopRecording(); }
+  virtual void StopPlayer() { v_->StopPlayer(); }
+  virtual void SetMotionDetector_Enabled(bool v) { v_->SetMotionDetector_Enabled(v); }
+  virtual bool MotionDetector_SetGridSize(int32_t cols, int32_t rows) {
+    return v_->MotionDetector_SetGridSize(cols, rows);
+  }
+  virtual void MotionDetector_SetGlobalSensitivity(int32_t v) { v_->MotionDetector_SetGlobalSensitivity(v); }
+  virtual int32_t GetVideoWidth() { return v_->GetVideoWidth(); }
+  virtual int32_t GetVideoHeight() { return v_->GetVideoHeight(); }
+  virtual void SetVideoDevice(int32_t i) { v_->SetVideoDevice(i); }
+  virtual void SetAudioDevice(int32_t i) { v_->SetAudioDevice(i); }
+  virtual int32_t FindVideoDevice(const String& name) { return v_->FindVideoDevice(name); }
+  virtual int32_t FindAudioDevice(const String& name) { return v_->FindAudioDevice(name); }
+  virtual void SetStoragePath(const String& path) { v_->SetStoragePath(path); }
+  virtual void SetDisplay_FullScreen(bool v) { v_->SetDisplay_FullScreen(v); }
+
+private:
+  capture::TVidCap* v_;
+};
+
+class TfrmMain : public forms::TForm {
+public:
+  // Builds every control, menu, action and timer; the creation steps run
+  // from OnCreate (FormCreate).
+  explicit TfrmMain(forms::TComponent* owner);
+  ~TfrmMain() override;
+
+  // ---- controls, back to front ------------------------------------------
+  controls::TstySkinForm* imgMain = nullptr;
+  forms::TImage* imgSoftName = nullptr;
+  forms::TLabel* lblMainTitle = nullptr;
+  forms::TImage* ImagMotionDetection = nullptr;
+
+  controls::TstyImagePanel* pnlHome = nullptr;
+  forms::TLabel* lblWhatToDo = nullptr;
+  forms::TLabel* lblExplain = nullptr;
+  controls::TPbButton* btnDV = nullptr;
+  controls::TPbButton* btnTV = nullptr;
+  controls::TPbButton* btnOD = nullptr;
+  controls::TPbButton* btnBF = nullptr;
+
+  controls::TstyImagePanel* pnlDV = nullptr;
+  controls::TstyImagePanel* pnlPathCommand = nullptr;
+  controls::TstyComboBox* cmbPath = nullptr;
+  controls::TPbButton* btnNewPath = nullptr;
+  controls::TPbButton* btnSelectPath = nullptr;
+  controls::TPbButton* btnRenamePath = nullptr;
+  controls::TPbButton* btnDeletePath = nullptr;
+  // Where the thumbnail view goes; the view itself is not built yet.
+  controls::TstyImagePanel* pnlViewerPlace = nullptr;
+  controls::TstyImagePanel* pnlBrowseCommand = nullptr;
+  controls::TPbButton* btnShowAll = nullptr;
+  controls::TPbButton* btnShowImage = nullptr;
+  controls::TPbButton* btnShowVideo = nullptr;
+  controls::TstyImagePanel* pnlWorkSpace = nullptr;
+  controls::TstyImagePanel* pnlImage = nullptr;
+  capture::TVidCap* VidCap = nullptr;
+
+  controls::TstyImagePanel* pnlDVCommand = nullptr;
+  controls::TPbButton* btnDVCaptureSetting = nullptr;
+  controls::TPbButton* btnDVCommand = nullptr;
+  controls::TPbButton* btnDVStart = nullptr;
+  controls::TPbButton* btnDVShotFrame = nullptr;
+  controls::TstyImagePanel* pnlTVCommand = nullptr;
+  controls::TPbButton* btnTVCaptureSetting = nullptr;
+  controls::TPbButton* btnTVStart = nullptr;
+  controls::TPbButton* btnTVShotFrame = nullptr;
+  controls::TstyImagePanel* pnlODCommand = nullptr;
+  controls::TPbButton* btnODCaptureSetting = nullptr;
+  controls::TPbButton* btnODStart = nullptr;
+  controls::TPbButton* btnODShotFrame = nullptr;
+  controls::TPbButton* btnMotinoDetectionSetting = nullptr;
+  controls::TFcCheckBox* cekBoxMotionDetection = nullptr;
+  controls::TstyImagePanel* pnlBFCommand = nullptr;
+  forms::TTrackBar* trkPlayProccess = nullptr;
+  controls::TPbButton* btnHead = nullptr;
+  controls::TPbButton* btnBack = nullptr;
+  controls::TPbButton* btnPause = nullptr;
+  controls::TPbButton* btnPlay = nullptr;
+  controls::TPbButton* btnStop = nullptr;
+  controls::TPbButton* btnRewinds = nullptr;
+  controls::TPbButton* btnFastForwards = nullptr;
+  controls::TPbButton* btnEnd = nullptr;
+  controls::TPbButton* btnBFShotFrame = nullptr;
+
+  controls::TPbButton* btnHome = nullptr;
+  controls::TPbButton* btnEmail = nullptr;
+  controls::TPbButton* btnSetting = nullptr;
+  controls::TPbButton* btnDeviceSetting = nullptr;
+  controls::TPbButton* btnFullScreen = nullptr;
+  controls::TPbButton* btnConnect = nullptr;
+  controls::TPbButton* btnHelp = nullptr;
+  controls::TPbButton* btnMin = nullptr;
+  controls::TPbButton* btnClose = nullptr;
+
+  // ---- actions ------------------------------------------------------------
+  forms::TActionList* ActionList = nullptr;
+  forms::TAction* ActionDVCapture = nullptr;
+  forms::TAction* ActionTVTunerCapture = nullptr;
+  forms::TAction* ActionOtherDeviceCapture = nullptr;
+  forms::TAction* ActionFileBrowse = nullptr;
+  forms::TAction* ActionHome = nullptr;
+  forms::TAction* ActionEmail = nullptr;
+  forms::TAction* ActionPrint = nullptr;
+  forms::TAction* ActionSettings = nullptr;
+  forms::TAction* ActionDeviceSettings = nullptr;
+  forms::TAction* ActionFullScreen = nullptr;
+  forms::TAction* ActionDisconnect = nullptr;
+  forms::TAction* ActionNavigate = nullptr;
+  forms::TAction* ActionClose = nullptr;
+  forms::TAction* ActionHelp = nullptr;
+  forms::TAction* ActionOpen = nullptr;
+  forms::TAction* ActionCopy = nullptr;
+  forms::TAction* ActionDelete = nullptr;
+  forms::TAction* ActionRename = nullptr;
+  forms::TAction* ActionPlay = nullptr;
+  forms::TAction* ActionRefresh = nullptr;
+  forms::TAction* actShotFrame = nullptr;
+
+  // ---- menus --------------------------------------------------------------
+  forms::TPopupMenu* PopupMenuNavigate = nullptr;
+  forms::TMenuItem* mniDV = nullptr;
+  forms::TMenuItem* mniTV = nullptr;
+  forms::TMenuItem* mniOD = nullptr;
+  forms::TMenuItem* mniBF = nullptr;
+  forms::TPopupMenu* mnuDVCommand = nullptr;
+  // The sixteen tape commands, by Tag 0..15.
+  forms::TMenuItem* mniDVCommands[16] = {};
+  forms::TPopupMenu* mnuFile = nullptr;
+  forms::TMenuItem* mniFile_Open = nullptr;
+  forms::TMenuItem* mniFile_Copy = nullptr;
+  forms::TMenuItem* mniFile_Cut = nullptr;
+  forms::TMenuItem* mniFile_Delete = nullptr;
+  forms::TMenuItem* mniFile_Rename = nullptr;
+  forms::TMenuItem* mniFile_Play = nullptr;
+  forms::TMenuItem* mniFile_Refresh = nullptr;
+  forms::TPopupMenu* mnuSelectDeviceType = nullptr;
+  forms::TMenuItem* mniSelect_DV = nullptr;
+  forms::TMenuItem* mniSelect_TV = nullptr;
+  forms::TMenuItem* mniSelect_OD = nullptr;
+  forms::TPopupMenu* mnuHelp = nullptr;
+  forms::TMenuItem* mniHelp = nullptr;
+  forms::TMenuItem* mnuLanguage = nullptr;
+  forms::TMenuItem* mniOnlineResources = nullptr;
+  forms::TMenuItem* mniContactTechnicalSupport = nullptr;
+  forms::TMenuItem* mniAbout = nullptr;
+
+  // ---- timers -------------------------------------------------------------
+  forms::TTimer* TimerShowControls = nullptr;
+  forms::TTimer* tmrPlayMediaFiles = nullptr;
+  forms::TTimer* tmrAutoShotFrame = nullptr;
+  forms::TTimer* timerAlarmDelay = nullptr;
+  forms::TTimer* timerFreeSpaceDetection = nullptr;
+  forms::TTimer* timerStopRecord = nullptr;
+  forms::TTimer* timerStartRecordVideo = nullptr;
+  forms::TTimer* timerSendEmail = nullptr;
+  forms::TTimer* timerSavePicture = nullptr;
+  forms::TTimer* timerFTPUpload = nullptr;
+
+  // ---- state --------------------------------------------------------------
+  // 0 previewing, 1 recording, 2 stopped.
+  uint8_t CaptureState = 0;
+  String RecordingFileName;
+  std::unique_ptr<rtl::TStringList> PlayList;
+  int32_t PlayIndex = 0;
+  int32_t PlayCount = 0;
+  bool NextItemDue = true;
+  bool PlayIdle = true;
+
+  // ---- start-up and shutdown ------------------------------------------------
+  void FormCreate(forms::TObject* Sender);
+  void FormShow(forms::TObject* Sender);
+  void TimerShowControlsTimer(forms::TObject* Sender);
+  void UpdateTitle();
+  void ActionCloseExecute(forms::TObject* Sender);
+  // True once the settings were saved and the component stopped.
+  bool ShutDown() const { return shutDown_; }
+
+  // ---- language -------------------------------------------------------------
+  void BuildLanguageMenu();
+  void SelectLanguage(forms::TObject* Sender);
+  void ApplyLanguageTexts();
+
+  // ---- modes ------------------------------------------------------------------
+  void ActionDVCaptureExecute(forms::TObject* Sender);
+  void ActionTVTunerCaptureExecute(forms::TObject* Sender);
+  void ActionOtherDeviceCaptureExecute(forms::TObject* Sender);
+  void ActionFileBrowseExecute(forms::TObject* Sender);
+  void ActionHomeExecute(forms::TObject* Sender);
+  void SwitchMode(TMainMode Mode);
+  void SetToolbarVisible(bool Visible);
+  void SetCaptureButtons(uint8_t State);
+  void ActionDisconnectExecute(forms::TObject* Sender);
+  void btnDVMouseEnter(forms::TObject* Sender);
+  void btnDVMouseExit(forms::TObject* Sender);
+  void cekBoxMotionDetectionClick(forms::TObject* Sender);
+
+  // ---- window commands ----------------------------------------------------------
+  void ActionNavigateExecute(forms::TObject* Sender);
+  void ActionHelpExecute(forms::TObject* Sender);
+  void btnHelpClick(forms::TObject* Sender);
+  void mniOnlineResourcesClick(forms::TObject* Sender);
+  void mniContactTechnicalSupportClick(forms::TObject* Sender);
+  void ActionEmailExecute(forms::TObject* Sender);
+  void mniAboutClick(forms::TObject* Sender);
+  void btnMinClick(forms::TObject* Sender);
+  void ActionFullScreenExecute(forms::TObject* Sender);
+  void VidCapDblClick(forms::TObject* Sender);
+  void ActionSettingsExecute(forms::TObject* Sender);
+  void ActionDeviceSettingsExecute(forms::TObject* Sender);
+  void ActionPrintExecute(forms::TObject* Sender);
+  // Every dragging handler: the borderless window moves with the pointer.
+  void StartWindowDrag();
+
+  // The calls on the component; a test may put a recorder in its place.
+  TMainCapture& Capture() { return *capture_; }
+  void SetCapture(std::unique_ptr<TMainCapture> c) { capture_ = std::move(c); }
+
+  void SetHintWindow(TfrmHint* hint);
+  TWorkerStatus* WorkerStatus() const { return workerStatus_.get(); }
+
+  void Dispatch(forms::TMessage& message) override;
+
+protected:
+  void DoClose(forms::TCloseAction& action) override;
+
+private:
+  void BuildControls();
+  void BuildActions();
+  void BuildMenus();
+  void BuildTimers();
+  void LoadButtonPictures();
+  void LoadSkinPicture(const String& fileName);
+  void FillAlbumCombo(TMainMode m);
+  void ModeDeviceSelection(TMainMode m);
+  void DoCaptureMode(TMainMode m);
+  bool RefuseMissingDevice(const String& names, const String& text);
+  void SaveAndStop();
+
+  std::unique_ptr<TMainCapture> capture_;
+  std::unique_ptr<TWorkerStatus> workerStatus_;
+  bool shutDown_ = false;
+};
+
+// The running program's main window (set before its creation steps run).
+extern TfrmMain* frmMain;
+
+// Opens a file, folder, address or "mailto:" with the desktop's opener;
+// tests put a recorder in its place. The result is not looked at.
+using TShellOpener = std::function<void(const String& target)>;
+void SetShellOpener(TShellOpener opener);
+void ShellOpen(const String& target);
+
+// The product's title, online page and support address.
+extern const char* const PRODUCT_TITLE;
+extern const char* const ONLINE_RESOURCES_URL;
+extern const char* const SUPPORT_EMAIL;
+
+}  // namespace app

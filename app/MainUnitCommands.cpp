@@ -1,0 +1,112 @@
+// The main window's small commands: the navigation and help menus, help,
+// online page, support mail, About, minimize, full screen, dragging the
+// borderless window, and the openers of the settings dialogs.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <mutex>
+
+#include "app/MainUnit.h"
+#include "platform/win/Input.h"
+#include "platform/win/MessageIds.h"
+#include "platform/win/Messages.h"
+
+#if __has_include("app/frmAbout.h")
+#include "app/frmAbout.h"
+#define VORIX_HAVE_ABOUT 1
+#endif
+
+extern char** environ;
+
+namespace app {
+
+using namespace forms;
+
+namespace {
+
+std::mutex g_openerLock;
+TShellOpener g_opener;
+
+// The desktop's opener, started and left to run on its own; a missing
+// opener or viewer gives no message.
+void XdgOpen(const String& target) {
+  pid_t child = 0;
+  const char* argv[] = {"xdg-open", target.c_str(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (posix_spawnp(&child, "xdg-open", &actions, nullptr, const_cast<char**>(argv), environ) == 0) {
+    // xdg-open hands the target over and ends; reap it so no zombie stays.
+    int status = 0;
+    ::waitpid(child, &status, 0);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+}  // namespace
+
+void SetShellOpener(TShellOpener opener) {
+  std::lock_guard<std::mutex> guard(g_openerLock);
+  g_opener = std::move(opener);
+}
+
+void ShellOpen(const String& target) {
+  TShellOpener opener;
+  {
+    std::lock_guard<std::mutex> guard(g_openerLock);
+    opener = g_opener;
+  }
+  if (opener)
+    opener(target);
+  else
+    XdgOpen(target);
+}
+
+void TfrmMain::ActionNavigateExecute(TObject*) {
+  win::POINT p{};
+  win::GetCursorPos(&p);
+  PopupMenuNavigate->Popup(p.x, p.y);
+}
+
+void TfrmMain::ActionHelpExecute(TObject*) { ShellOpen(ExeFolder + "help/Help.chm"); }
+
+void TfrmMain::btnHelpClick(TObject*) {
+  const TPoint p = btnHelp->ClientToScreen(TPoint{0, btnHelp->Height() + 1});
+  mnuHelp->Popup(p.x, p.y);
+}
+
+void TfrmMain::mniOnlineResourcesClick(TObject*) { ShellOpen(ONLINE_RESOURCES_URL); }
+
+void TfrmMain::mniContactTechnicalSupportClick(TObject*) { ShellOpen(String("mailto:") + SUPPORT_EMAIL); }
+
+void TfrmMain::ActionEmailExecute(TObject*) { ShellOpen(String("mailto:") + SUPPORT_EMAIL); }
+
+void TfrmMain::mniAboutClick(TObject*) {
+#ifdef VORIX_HAVE_ABOUT
+  std::unique_ptr<TAboutForm> about(new TAboutForm(this));
+  about->ShowModal();
+#endif
+}
+
+void TfrmMain::btnMinClick(TObject*) { Application->Minimize(); }
+
+void TfrmMain::ActionFullScreenExecute(TObject*) { capture_->SetDisplay_FullScreen(!VidCap->Display_FullScreen()); }
+
+void TfrmMain::VidCapDblClick(TObject*) { capture_->SetDisplay_FullScreen(!VidCap->Display_FullScreen()); }
+
+// The settings dialogs come with their own forms; until then the commands
+// open nothing.
+void TfrmMain::ActionSettingsExecute(TObject*) {}
+
+void TfrmMain::ActionDeviceSettingsExecute(TObject*) {}
+
+void TfrmMain::ActionPrintExecute(TObject*) {}
+
+void TfrmMain::StartWindowDrag() {
+  win::ReleaseCapture();
+  win::SendMessage(Handle(), win::WM_SYSCOMMAND, 61458, 0);
+}
+
+}  // namespace app

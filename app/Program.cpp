@@ -1,0 +1,63 @@
+#include "app/Program.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+#include "app/frmErrorHint.h"
+#include "app/frmSplash.h"
+#include "platform/forms/MsgDialogs.h"
+#include "platform/mg/ffmpeg/FfRegister.h"
+#include "platform/mg/sim/SimDevices.h"
+#include "platform/rtl/FilePaths.h"
+#include "platform/win/Display.h"
+
+namespace app {
+
+using namespace forms;
+
+TfrmHint* frmHint = nullptr;
+
+String ExecutableFolder() {
+  char path[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "./";
+  return rtl::ExtractFilePath(String(path, static_cast<size_t>(n)));
+}
+
+TfrmMain* StartProgram(const String& exeFolder, bool showSplash) {
+  Application->Initialize();
+  InitDataPaths(exeFolder);
+  Application->CreateForm(frmMain);
+  Application->CreateForm(frmHint);
+  frmMain->SetHintWindow(frmHint);
+  if (showSplash) {
+    auto* splash = new TSplashForm(Application);
+    splash->ShowModal();
+    delete splash;
+  }
+  return frmMain;
+}
+
+void EndProgram() {
+  Application->SetMainForm(nullptr);
+  while (Screen->FormCount() > 0) delete Screen->Forms(0);
+  frmMain = nullptr;
+  frmHint = nullptr;
+}
+
+int RunProgram() {
+  win::InitDisplay();
+  mg::ff::RegisterFfmpegFilters();
+  if (mg::sim::SimDevicesWanted(false)) mg::sim::InstallSimDevices();
+  InstallMessageBoxDialogs();
+  StartProgram(ExecutableFolder(), true);
+  Application->Run();
+  // A loop ended from elsewhere than the window still saves and stops.
+  if (frmMain && !frmMain->ShutDown()) frmMain->ActionCloseExecute(nullptr);
+  EndProgram();
+  win::ShutdownDisplay();
+  return 0;
+}
+
+}  // namespace app

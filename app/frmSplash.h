@@ -1,0 +1,24 @@
+#pragma once
+// The splash window: the product picture with its soft edges, shown
+// modally for a moment while the program starts.
+#include "controls/layered/LayeredWnd.h"
+#include "platform/forms/Timers.h"
+
+namespace app {
+
+class TSplashForm : public controls::TfrmLayered {
+public:
+  static constexpr int kWidth = 496, kHeight = 193;
+  static constexpr uint32_t kShowMs = 1500;
+
+  explicit TSplashForm(forms::TComponent* owner);
+
+  forms::TTimer* tmrShow = nullptr;
+
+  // Starts the timer and shows Splash.png from the skin folder; a picture
+  // that cannot be read leaves the window blank, never stops the start.
+  void FormCreate(forms::TObject* Sender);
+  void tmrShowTimer(forms::TObject* Sender);
+};
+
+}  // namespace app

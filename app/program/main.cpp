@@ -1,0 +1,4 @@
+// vorix: the program.
+#include "app/Program.h"
+
+int main() { return app::RunProgram(); }
