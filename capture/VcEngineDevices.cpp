@@ -52,21 +52,28 @@ int32_t FindDevice(const TVcEngine&, TDeviceKind Kind, const String& Name) {
   return list ? FindDeviceIndexIn(list->GetNamesText(), Name) : -1;
 }
 
-// The bound device's inputs, standards and controls are read by the device
-// graph; until one is built the device shows none of them.
-String VideoInputNames(const TVcEngine&) { return String(); }
-String AudioInputNames(const TVcEngine&) { return String(); }
+// The input lists are what discovery recorded for the bound device; the
+// routing, the mixer, the standards and the controls are reached through
+// the interfaces of a device graph, which brings them.
+String VideoInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.Video[vds_VideoInputs].StrValue; }
+String AudioInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.Audio[ads_AudioInputs].StrValue; }
 void RouteVideoInput(TVcEngine&) {}
 void ApplyAudioInput(TVcEngine&) {}
 void ApplyDeviceControls(TVcEngine&) {}
 String AnalogVideoStandardNames(const TVcEngine&) { return String(); }
+
+bool ChosenDeviceIsDV(const TVcEngine& Engine) {
+  const TDevices* list = VideoCaptureDevices();
+  const TCapDeviceInfo* info = list ? list->Info(Engine.VideoDevice) : nullptr;
+  return (info && info->IsDV) || Engine.Sel.IsDV || Engine.DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue;
+}
 
 bool SizeOfListEntry(TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& Height) {
   return Engine.GetSelectedVideoSize(Index, Width, Height);
 }
 
 void TuneCurrentChannel(TVcEngine& Engine) {
-  if (Engine.Sel.HasTVTuner && Engine.ChannelScanRunning)
+  if (Engine.DeviceSettings.Video[vds_IsTVTunerAvail].BoolValue && Engine.ChannelScanRunning)
     Engine.ReportIf(true, SEV_ERROR, "TV commands not allowed during tv auto tuning",
                     e_tv_command_not_allowed_during_tv_tuning);
 }

@@ -44,6 +44,9 @@ void ApplyAudioInput(TVcEngine& Engine);
 void ApplyDeviceControls(TVcEngine& Engine);
 bool SizeOfListEntry(TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& Height);
 String AnalogVideoStandardNames(const TVcEngine& Engine);
+// The chosen video device delivers DV: its list entry says so, its pins
+// were found to, or discovery recorded a digital video input.
+bool ChosenDeviceIsDV(const TVcEngine& Engine);
 void TuneCurrentChannel(TVcEngine& Engine);
 bool ShowDeviceDialog(TVcEngine& Engine, int32_t Kind);
 

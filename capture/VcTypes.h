@@ -318,15 +318,17 @@ inline constexpr const char* kVidCapVersion = "v7.2 (build 7.2.4 rev n, March 14
 inline constexpr const char* kSampleClipAddress = "http://media.example.org/clips/sample.avi";
 inline constexpr const char* kSamplePublishingPoint = "mms://mediaserver.example.org/publishingpoint";
 
-// One camera-control or video-quality property of the bound device.
+// One camera-control or video-quality property of the bound device, as
+// the device's settings store it: six 32-bit integers.
 struct TDeviceControl {
-  bool Available = false;
+  int32_t Available = 0;  // only the low byte counts
   int32_t Value = 0;
   int32_t Min = 0;
   int32_t Max = 0;
   int32_t Step = 0;
   int32_t Default = 0;
 };
+static_assert(sizeof(TDeviceControl) == 24);
 inline constexpr int32_t kCameraControlCount = 7;   // Pan .. Focus
 inline constexpr int32_t kVideoQualityCount = 10;   // Brightness .. Gain
 
@@ -356,41 +358,18 @@ struct TOverlayTemplate {
   std::atomic<bool> Reading{false};
 };
 
-// What the public methods select and read beyond the published values:
-// compressors, inputs, levels, the device's controls, TV tuning, the video
-// format lists, the extra filters and the snapshot request.
+// What the public methods select and read beyond the published values and
+// the bound device's own settings: compressors, the analog standard, the
+// video format lists, the extra filters, the overlay template and the
+// snapshot request.
 struct TVcSelections {
   int32_t VideoCompressor = -1;
   int32_t AudioCompressor = -1;
-  int32_t VideoInput = -1;
-  String VideoInputName;
-  int32_t AudioInput = -1;
-  int32_t AudioInputLevel = 50000;
-  int32_t AudioInputBalance = 0;
-  // The copies kept with the video device while audio is associated to it.
-  int32_t AssocAudioInput = -1;
-  int32_t AssocAudioInputLevel = 50000;
-  int32_t AssocAudioInputBalance = 0;
-  int32_t VideoSize = -1;
-  int32_t VideoSubtype = -1;
   String AnalogVideoStandard;
-  int32_t TVChannel = 0;
-  int32_t TVCountryCode = 0;
-  int32_t TVInputType = 0;
-  // Capabilities the interface discovery of the bound device records.
-  bool IsDV = false;
-  bool HasDVTransport = false;
-  bool HasVideoCrossbar = false;
-  bool HasTVTuner = false;
-  bool HasTVAudio = false;
-  bool HasCameraControl = false;
-  bool HasVideoQuality = false;
-  bool HasAnalogDecoder = false;
+  // The tuner's input is routed on the crossbar.
   bool TunerInputSelected = false;
-  TDeviceControl CameraControl[kCameraControlCount];
-  TDeviceControl VideoQuality[kVideoQualityCount];
-  bool CameraControlAuto = false;
-  bool VideoQualityAuto = false;
+  // The source's pins were found to carry DV.
+  bool IsDV = false;
   TThirdPartyFilter ThirdPartyFilters[kThirdPartyFilterLocations][kThirdPartyFiltersPerLocation];
   // The parsed text overlay and the ten texts its custom tokens show.
   TOverlayTemplate Overlay[2];

@@ -5,8 +5,11 @@
 // interface is done where those are built; here are the checks, the
 // messages and the results.
 #include <cmath>
+#include <cstring>
 
+#include "capture/VcDevices.h"
 #include "capture/VcLog.h"
+#include "capture/VcRegistry.h"
 #include "capture/VcProperties.h"
 #include "capture/VidCap.h"
 #include "platform/forms/Dialogs.h"
@@ -50,16 +53,27 @@ String FormatList(const TVcEngine& e, const rtl::TStringList& list, int32_t devi
   return LineList(lines);
 }
 
-const TDeviceControl* ControlAt(const TDeviceControl* table, int32_t count, int32_t index) {
-  // The tables are read only inside their bounds.
-  return index >= 0 && index < count ? &table[index] : nullptr;
+TSetting& V(TVcEngine& e, TVideoDeviceSetting s) { return e.DeviceSettings.Video[s]; }
+TSetting& A(TVcEngine& e, TAudioDeviceSetting s) { return e.DeviceSettings.Audio[s]; }
+bool Has(const TVcEngine& e, TVideoDeviceSetting s) { return e.DeviceSettings.Video[s].BoolValue; }
+
+// The control tables as the device's settings keep them: records of six
+// 32-bit integers. They are read only inside their bounds.
+template <size_t N>
+TDeviceControl ControlAt(const std::array<uint8_t, N>& table, int32_t index) {
+  TDeviceControl c;
+  if (index >= 0 && static_cast<size_t>(index) < N / sizeof(TDeviceControl))
+    std::memcpy(&c, table.data() + index * sizeof(TDeviceControl), sizeof c);
+  return c;
 }
 
-bool SetControlValue(TDeviceControl* table, int32_t count, int32_t index, int32_t value) {
-  if (index < 0 || index >= count) return false;
-  TDeviceControl& c = table[index];
-  if (!c.Available || value < c.Min || value > c.Max) return false;
+template <size_t N>
+bool SetControlValue(std::array<uint8_t, N>& table, int32_t index, int32_t value) {
+  if (index < 0 || static_cast<size_t>(index) >= N / sizeof(TDeviceControl)) return false;
+  TDeviceControl c = ControlAt(table, index);
+  if ((c.Available & 0xFF) == 0 || value < c.Min || value > c.Max) return false;
   c.Value = value;
+  std::memcpy(table.data() + index * sizeof(TDeviceControl), &c, sizeof c);
   return true;
 }
 
@@ -119,7 +133,7 @@ void TVidCap::SetAudioCompressor(int32_t Index) {
 
 String TVidCap::GetVideoInputs() const { return VideoInputNames(*engine_); }
 int32_t TVidCap::GetVideoInputCount() const { return LineCountOf(GetVideoInputs()); }
-int32_t TVidCap::GetVideoInput() const { return engine_->Sel.VideoInput; }
+int32_t TVidCap::GetVideoInput() const { return V(*engine_, vds_VideoInput).IntValue; }
 
 void TVidCap::SetVideoInput(int32_t Index) {
   TVcEngine& e = *engine_;
@@ -129,11 +143,11 @@ void TVidCap::SetVideoInput(int32_t Index) {
     e.ReportIf(true, SEV_ERROR, "Video input index out of range", e_index_out_of_range);
     return;
   }
-  const bool changed = Index != e.Sel.VideoInput;
-  e.Sel.VideoInput = Index;
+  const bool changed = Index != V(e, vds_VideoInput).IntValue;
+  V(e, vds_VideoInput).IntValue = Index;
   size_t pos = 0;
   for (int32_t i = 0; i < Index; ++i) pos = inputs.find('\n', pos) + 1;
-  e.Sel.VideoInputName = rtl::Trim(inputs.substr(pos, inputs.find('\n', pos) - pos));
+  V(e, vds_VideoInputName).StrValue = rtl::Trim(inputs.substr(pos, inputs.find('\n', pos) - pos));
   RouteVideoInput(e);
   if (changed && e.CanRaiseEventLight(OnVideoDeviceSelected)) OnVideoDeviceSelected(this);
 }
@@ -141,13 +155,14 @@ void TVidCap::SetVideoInput(int32_t Index) {
 String TVidCap::GetAudioInputs() const { return AudioInputNames(*engine_); }
 
 int32_t TVidCap::GetAudioInput() const {
-  return engine_->IsAudioAssociated() ? engine_->Sel.AssocAudioInput : engine_->Sel.AudioInput;
+  TVcEngine& e = *engine_;
+  return e.IsAudioAssociated() ? V(e, vds_AudioInputAssociated).IntValue : A(e, ads_AudioInput).IntValue;
 }
 
 void TVidCap::SetAudioInput(int32_t Index) {
   TVcEngine& e = *engine_;
   if (Index < 0) return;
-  int32_t& input = e.IsAudioAssociated() ? e.Sel.AssocAudioInput : e.Sel.AudioInput;
+  int32_t& input = e.IsAudioAssociated() ? V(e, vds_AudioInputAssociated).IntValue : A(e, ads_AudioInput).IntValue;
   const bool changed = input != Index;
   input = Index;
   ApplyAudioInput(e);
@@ -155,7 +170,8 @@ void TVidCap::SetAudioInput(int32_t Index) {
 }
 
 int32_t TVidCap::GetAudioInputLevel() const {
-  return engine_->IsAudioAssociated() ? engine_->Sel.AssocAudioInputLevel : engine_->Sel.AudioInputLevel;
+  TVcEngine& e = *engine_;
+  return e.IsAudioAssociated() ? V(e, vds_AudioInputLevelAssociated).IntValue : A(e, ads_AudioInputLevel).IntValue;
 }
 
 void TVidCap::SetAudioInputLevel(int32_t Value) {
@@ -165,12 +181,14 @@ void TVidCap::SetAudioInputLevel(int32_t Value) {
     e.ReportIf(true, SEV_ERROR, "Audio level value out of range", e_value_out_of_range);
     return;
   }
-  (e.IsAudioAssociated() ? e.Sel.AssocAudioInputLevel : e.Sel.AudioInputLevel) = Value;
+  (e.IsAudioAssociated() ? V(e, vds_AudioInputLevelAssociated) : A(e, ads_AudioInputLevel)).IntValue = Value;
   ApplyAudioInput(e);
 }
 
 int32_t TVidCap::GetAudioInputBalance() const {
-  return engine_->IsAudioAssociated() ? engine_->Sel.AssocAudioInputBalance : engine_->Sel.AudioInputBalance;
+  TVcEngine& e = *engine_;
+  return e.IsAudioAssociated() ? V(e, vds_AudioInputBalanceAssociated).IntValue
+                               : A(e, ads_AudioInputBalance).IntValue;
 }
 
 void TVidCap::SetAudioInputBalance(int32_t Value) {
@@ -180,7 +198,7 @@ void TVidCap::SetAudioInputBalance(int32_t Value) {
     e.ReportIf(true, SEV_ERROR, "Audio Balance value out of range", e_value_out_of_range);
     return;
   }
-  (e.IsAudioAssociated() ? e.Sel.AssocAudioInputBalance : e.Sel.AudioInputBalance) = Value;
+  (e.IsAudioAssociated() ? V(e, vds_AudioInputBalanceAssociated) : A(e, ads_AudioInputBalance)).IntValue = Value;
   ApplyAudioInput(e);
 }
 
@@ -189,13 +207,13 @@ void TVidCap::SetAudioInputBalance(int32_t Value) {
 String TVidCap::GetVideoSizes() const {
   return FormatList(*engine_, engine_->Sel.VideoSizes, engine_->VideoDeviceCount());
 }
-int32_t TVidCap::GetVideoSize() const { return engine_->Sel.VideoSize; }
+int32_t TVidCap::GetVideoSize() const { return V(*engine_, vds_VideoSize).IntValue; }
 
 void TVidCap::SetVideoSize(int32_t Index) {
   TVcEngine& e = *engine_;
   if (Index < 0 || Index >= e.Sel.VideoSizes.Count()) return;
-  const bool changed = Index != e.Sel.VideoSize;
-  e.Sel.VideoSize = Index;
+  const bool changed = Index != V(e, vds_VideoSize).IntValue;
+  V(e, vds_VideoSize).IntValue = Index;
   int32_t w = 0, h = 0;
   if (e.State == es_Idle && SizeOfListEntry(e, Index, w, h)) {
     e.VideoWidth = w;
@@ -208,13 +226,13 @@ void TVidCap::SetVideoSize(int32_t Index) {
 String TVidCap::GetVideoSubtypes() const {
   return FormatList(*engine_, engine_->Sel.VideoSubtypes, engine_->VideoDeviceCount());
 }
-int32_t TVidCap::GetVideoSubtype() const { return engine_->Sel.VideoSubtype; }
+int32_t TVidCap::GetVideoSubtype() const { return V(*engine_, vds_VideoSubtype).IntValue; }
 
 void TVidCap::SetVideoSubtype(int32_t Index) {
   TVcEngine& e = *engine_;
   if (Index < 0 || Index >= e.Sel.VideoSubtypes.Count()) return;
-  const bool changed = Index != e.Sel.VideoSubtype;
-  e.Sel.VideoSubtype = Index;
+  const bool changed = Index != V(e, vds_VideoSubtype).IntValue;
+  V(e, vds_VideoSubtype).IntValue = Index;
   if (changed && e.CanRaiseEventLight(OnVideoDeviceSelected)) OnVideoDeviceSelected(this);
   e.RequestPreviewRefresh("dsvsty");
 }
@@ -228,7 +246,7 @@ void TVidCap::SetFrameRate(double Value) {
   if (Value < 0 || Value == e.FrameRate100 / 100.0) return;
   e.FrameRate100 = static_cast<int32_t>(std::nearbyint(Value * 100));
   if (!e.Initialized) return;
-  if (e.Sel.IsDV) {
+  if (ChosenDeviceIsDV(e)) {
     Box("does not apply to DV");
     e.ReportIf(true, SEV_WARNING, "does not apply to DV", w_does_not_apply_to_dv);
     return;
@@ -265,68 +283,58 @@ void TVidCap::SetAnalogVideoStandard(int32_t Index) {
   e.RequestPreviewRefresh("savs");
 }
 
-bool TVidCap::IsAnalogVideoDecoderAvailable() const { return engine_->Sel.HasAnalogDecoder; }
-bool TVidCap::IsDVDevice() const { return engine_->UsesCaptureDevice() && engine_->Sel.IsDV; }
-bool TVidCap::IsVideoCrossbarAvailable() const { return engine_->Sel.HasVideoCrossbar; }
-bool TVidCap::IsTVTunerAvailable() const { return engine_->Sel.HasTVTuner; }
-bool TVidCap::IsTVAudioAvailable() const { return engine_->Sel.HasTVAudio; }
-bool TVidCap::IsCameraControlAvailable() const { return engine_->Sel.HasCameraControl; }
-bool TVidCap::IsVideoQualityAvailable() const { return engine_->Sel.HasVideoQuality; }
+bool TVidCap::IsAnalogVideoDecoderAvailable() const { return Has(*engine_, vds_IsAnalogVideoDecoderAvail); }
+bool TVidCap::IsDVDevice() const { return engine_->UsesCaptureDevice() && ChosenDeviceIsDV(*engine_); }
+bool TVidCap::IsVideoCrossbarAvailable() const { return Has(*engine_, vds_IsVideoCrossbarAvail); }
+bool TVidCap::IsTVTunerAvailable() const { return Has(*engine_, vds_IsTVTunerAvail); }
+bool TVidCap::IsTVAudioAvailable() const { return Has(*engine_, vds_IsTVAudioAvail); }
+bool TVidCap::IsCameraControlAvailable() const { return Has(*engine_, vds_IsCameraControlAvail); }
+bool TVidCap::IsVideoQualityAvailable() const { return Has(*engine_, vds_IsVideoQualityAvail); }
 
 // ---- camera control and video quality ------------------------------------------
 
-#define VC_CONTROL_GETTERS(Group, Table, Count)                                                     \
-  int32_t TVidCap::Get##Group##Value(int32_t Index) const {                                         \
-    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
-    return c ? c->Value : 0;                                                                        \
-  }                                                                                                 \
-  int32_t TVidCap::Get##Group##Min(int32_t Index) const {                                           \
-    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
-    return c ? c->Min : 0;                                                                          \
-  }                                                                                                 \
-  int32_t TVidCap::Get##Group##Max(int32_t Index) const {                                           \
-    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
-    return c ? c->Max : 0;                                                                          \
-  }                                                                                                 \
-  int32_t TVidCap::Get##Group##Step(int32_t Index) const {                                          \
-    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
-    return c ? c->Step : 0;                                                                         \
-  }                                                                                                 \
-  int32_t TVidCap::Get##Group##Default(int32_t Index) const {                                       \
-    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
-    return c ? c->Default : 0;                                                                      \
-  }                                                                                                 \
-  bool TVidCap::Is##Group##PropertyAvailable(int32_t Index) const {                                 \
-    const TDeviceControl* c = ControlAt(engine_->Sel.Table, Count, Index);                          \
-    return c && c->Available;                                                                       \
+#define VC_CONTROL_GETTERS(Group, Table)                                                                   \
+  int32_t TVidCap::Get##Group##Value(int32_t Index) const {                                                \
+    return ControlAt(engine_->DeviceSettings.Table, Index).Value;                                          \
+  }                                                                                                        \
+  int32_t TVidCap::Get##Group##Min(int32_t Index) const { return ControlAt(engine_->DeviceSettings.Table, Index).Min; } \
+  int32_t TVidCap::Get##Group##Max(int32_t Index) const { return ControlAt(engine_->DeviceSettings.Table, Index).Max; } \
+  int32_t TVidCap::Get##Group##Step(int32_t Index) const {                                                 \
+    return ControlAt(engine_->DeviceSettings.Table, Index).Step;                                           \
+  }                                                                                                        \
+  int32_t TVidCap::Get##Group##Default(int32_t Index) const {                                              \
+    return ControlAt(engine_->DeviceSettings.Table, Index).Default;                                        \
+  }                                                                                                        \
+  bool TVidCap::Is##Group##PropertyAvailable(int32_t Index) const {                                        \
+    return (ControlAt(engine_->DeviceSettings.Table, Index).Available & 0xFF) != 0;                        \
   }
 
-VC_CONTROL_GETTERS(CameraControl, CameraControl, kCameraControlCount)
-VC_CONTROL_GETTERS(VideoQuality, VideoQuality, kVideoQualityCount)
+VC_CONTROL_GETTERS(CameraControl, CameraControlTable)
+VC_CONTROL_GETTERS(VideoQuality, VideoQualityTable)
 #undef VC_CONTROL_GETTERS
 
 bool TVidCap::SetCameraControlValue(int32_t Index, int32_t Value) {
-  if (!SetControlValue(engine_->Sel.CameraControl, kCameraControlCount, Index, Value)) return false;
+  if (!SetControlValue(engine_->DeviceSettings.CameraControlTable, Index, Value)) return false;
   ApplyDeviceControls(*engine_);
   return true;
 }
 
 bool TVidCap::SetVideoQualityValue(int32_t Index, int32_t Value) {
-  if (!SetControlValue(engine_->Sel.VideoQuality, kVideoQualityCount, Index, Value)) return false;
+  if (!SetControlValue(engine_->DeviceSettings.VideoQualityTable, Index, Value)) return false;
   ApplyDeviceControls(*engine_);
   return true;
 }
 
-bool TVidCap::GetCameraControlAuto() const { return engine_->Sel.CameraControlAuto; }
+bool TVidCap::GetCameraControlAuto() const { return Has(*engine_, vds_CameraControlAuto); }
 void TVidCap::SetCameraControlAuto(bool Value) {
-  if (engine_->Sel.CameraControlAuto == Value) return;
-  engine_->Sel.CameraControlAuto = Value;
+  if (Has(*engine_, vds_CameraControlAuto) == Value) return;
+  V(*engine_, vds_CameraControlAuto).BoolValue = Value;
   ApplyDeviceControls(*engine_);
 }
-bool TVidCap::GetVideoQualityAuto() const { return engine_->Sel.VideoQualityAuto; }
+bool TVidCap::GetVideoQualityAuto() const { return Has(*engine_, vds_VideoQualityAuto); }
 void TVidCap::SetVideoQualityAuto(bool Value) {
-  if (engine_->Sel.VideoQualityAuto == Value) return;
-  engine_->Sel.VideoQualityAuto = Value;
+  if (Has(*engine_, vds_VideoQualityAuto) == Value) return;
+  V(*engine_, vds_VideoQualityAuto).BoolValue = Value;
   ApplyDeviceControls(*engine_);
 }
 
@@ -336,7 +344,7 @@ bool TVidCap::StartTVChannelScan() {
   TVcEngine& e = *engine_;
   if (e.ChannelScanRunning) return false;
   if (!e.CheckPreconditions({es_Idle, es_Preview}, SEV_ERROR, true)) return false;
-  if (!e.Sel.HasTVTuner) {
+  if (!Has(e, vds_IsTVTunerAvail)) {
     Box("no TV tuner!");
     e.ReportIf(true, SEV_ERROR, "no TV tuner!", e_no_tv_tuner);
     return false;
@@ -353,36 +361,36 @@ bool TVidCap::StartTVChannelScan() {
 bool TVidCap::StopTVChannelScan() {
   TVcEngine& e = *engine_;
   // Without a tuner interface there is no scan to stop.
-  if (!e.Sel.HasTVTuner) return false;
+  if (!Has(e, vds_IsTVTunerAvail)) return false;
   if (!e.ChannelScanRunning) return false;
   e.ChannelScanRunning = false;
   return true;
 }
 
-int32_t TVidCap::GetTVChannel() const { return engine_->Sel.TVChannel; }
-int32_t TVidCap::GetTVCountryCode() const { return engine_->Sel.TVCountryCode; }
-int32_t TVidCap::GetTVInputType() const { return engine_->Sel.TVInputType; }
+int32_t TVidCap::GetTVChannel() const { return V(*engine_, vds_TVChannel).IntValue; }
+int32_t TVidCap::GetTVCountryCode() const { return V(*engine_, vds_TVCountryCode).IntValue; }
+int32_t TVidCap::GetTVInputType() const { return V(*engine_, vds_TVInputType).IntValue; }
 
 void TVidCap::SetTVChannel(int32_t Value) {
-  engine_->Sel.TVChannel = Value;
+  V(*engine_, vds_TVChannel).IntValue = Value;
   TuneCurrentChannel(*engine_);
 }
 
 void TVidCap::SetTVCountryCode(int32_t Value) {
-  engine_->Sel.TVCountryCode = Value;
+  V(*engine_, vds_TVCountryCode).IntValue = Value;
   TuneCurrentChannel(*engine_);
 }
 
 void TVidCap::SetTVInputType(int32_t Value) {
   if (Value > 1) return;
-  engine_->Sel.TVInputType = Value;
+  V(*engine_, vds_TVInputType).IntValue = Value;
   TuneCurrentChannel(*engine_);
 }
 
 bool TVidCap::ClearTVFrequencyOverrides() {
   TVcEngine& e = *engine_;
   const String key = "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" +
-                     std::to_string(e.Sel.TVCountryCode + 99990000) + "-" + std::to_string(1 - e.Sel.TVInputType) +
+                     std::to_string(TVCountryTuningSpace(GetTVCountryCode())) + "-" + std::to_string(1 - GetTVInputType()) +
                      "\\";
   rtl::TRegistry reg;
   reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);

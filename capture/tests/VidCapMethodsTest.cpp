@@ -2,9 +2,11 @@
 // plain message boxes.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "capture/VcProperties.h"
+#include "capture/VcRegistry.h"
 #include "capture/VidCap.h"
 #include "capture/tests/VidCapTestUtil.h"
 #include "platform/rtl/Registry.h"
@@ -58,11 +60,11 @@ TEST_F(VidCapMethodsTest, RefusalsShowTheirBoxAndReport) {
       {"balance 32768", [](TVidCap& v) { v.SetAudioInputBalance(32768); }, {"Audio Balance value out of range"},
        {{e_value_out_of_range, "ERROR", "Audio Balance value out of range"}}},
       {"balance -32768", [](TVidCap& v) { v.SetAudioInputBalance(-32768); }, {}, {}},
-      {"frame rate on DV", [](TVidCap& v) { v.Engine()->Sel.IsDV = true; v.SetFrameRate(25); },
+      {"frame rate on DV", [](TVidCap& v) { v.Engine()->DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue = true; v.SetFrameRate(25); },
        {"does not apply to DV"}, {{w_does_not_apply_to_dv, "WARNING", "does not apply to DV"}}},
       {"scan without tuner", [](TVidCap& v) { EXPECT_FALSE(v.StartTVChannelScan()); }, {"no TV tuner!"},
        {{e_no_tv_tuner, "ERROR", "no TV tuner!"}}},
-      {"scan without tuner input", [](TVidCap& v) { v.Engine()->Sel.HasTVTuner = true;
+      {"scan without tuner input", [](TVidCap& v) { v.Engine()->DeviceSettings.Video[vds_IsTVTunerAvail].BoolValue = true;
                                                     EXPECT_FALSE(v.StartTVChannelScan()); },
        {"TV tuner input not selected!"}, {{e_tuner_input_not_selected, "ERROR", "TV tuner input not selected!"}}},
       {"scan while recording", [](TVidCap& v) { v.Engine()->State = es_Recording;
@@ -127,22 +129,28 @@ TEST_F(VidCapMethodsTest, AudioInputsFollowTheAssociatedVideoDevice) {
 
   vc->SetAssociateAudioAndVideoDevices(true);
   e.BoundVideoDevice = 0;
-  EXPECT_EQ(vc->GetAudioInput(), -1);
+  EXPECT_EQ(vc->GetAudioInput(), 0);
   EXPECT_EQ(vc->GetAudioInputLevel(), 50000);
   vc->SetAudioInput(1);
   vc->SetAudioInputLevel(7);
   vc->SetAudioInputBalance(9);
-  EXPECT_EQ(e.Sel.AssocAudioInput, 1);
+  EXPECT_EQ(e.DeviceSettings.Video[vds_AudioInputAssociated].IntValue, 1);
   EXPECT_EQ(vc->GetAudioInputBalance(), 9);
-  EXPECT_EQ(e.Sel.AudioInput, 2);
-  EXPECT_EQ(e.Sel.AudioInputLevel, 100);
-  EXPECT_EQ(e.Sel.AudioInputBalance, -5);
+  EXPECT_EQ(e.DeviceSettings.Audio[ads_AudioInput].IntValue, 2);
+  EXPECT_EQ(e.DeviceSettings.Audio[ads_AudioInputLevel].IntValue, 100);
+  EXPECT_EQ(e.DeviceSettings.Audio[ads_AudioInputBalance].IntValue, -5);
 }
 
 TEST_F(VidCapMethodsTest, CameraAndQualityControlsStayInsideTheirTables) {
   TVcEngine& e = *vc->Engine();
-  e.Sel.CameraControl[6] = {true, 5, -10, 10, 1, 0};
-  e.Sel.VideoQuality[9] = {true, 50, 0, 100, 5, 40};
+  // Records of six integers: available, value, min, max, step, default;
+  // only the low byte of the flag counts.
+  const int32_t pan[6] = {0x101, 5, -10, 10, 1, 0};
+  const int32_t notAvailable[6] = {0x100, 5, -10, 10, 1, 0};
+  const int32_t gain[6] = {1, 50, 0, 100, 5, 40};
+  std::memcpy(e.DeviceSettings.CameraControlTable.data() + 6 * 24, pan, 24);
+  std::memcpy(e.DeviceSettings.CameraControlTable.data() + 5 * 24, notAvailable, 24);
+  std::memcpy(e.DeviceSettings.VideoQualityTable.data() + 9 * 24, gain, 24);
   struct Case {
     int32_t index;
     bool available;
@@ -167,10 +175,18 @@ TEST_F(VidCapMethodsTest, CameraAndQualityControlsStayInsideTheirTables) {
     bool ok;
   };
   for (const SetCase& c : {SetCase{6, 10, true}, SetCase{6, -10, true}, SetCase{6, 11, false},
-                           SetCase{6, -11, false}, SetCase{0, 0, false}, SetCase{7, 0, false}}) {
+                           SetCase{6, -11, false}, SetCase{5, 0, false}, SetCase{0, 0, false},
+                           SetCase{7, 0, false}}) {
     EXPECT_EQ(vc->SetCameraControlValue(c.index, c.value), c.ok) << c.index << " " << c.value;
   }
   EXPECT_EQ(vc->GetCameraControlValue(6), -10);
+  int32_t stored[6];
+  std::memcpy(stored, e.DeviceSettings.CameraControlTable.data() + 6 * 24, 24);
+  EXPECT_EQ(stored[1], -10) << "the value lands in the device's stored table";
+  EXPECT_FALSE(vc->IsCameraControlPropertyAvailable(5));
+  EXPECT_TRUE(vc->GetCameraControlAuto()) << "automatic until switched off";
+  vc->SetCameraControlAuto(false);
+  EXPECT_FALSE(e.DeviceSettings.Video[vds_CameraControlAuto].BoolValue);
   EXPECT_TRUE(vc->SetVideoQualityValue(9, 100));
   EXPECT_FALSE(vc->SetVideoQualityValue(10, 1));
   EXPECT_FALSE(vc->SetVideoQualityValue(9, 101));
@@ -235,6 +251,8 @@ TEST_F(VidCapMethodsTest, SizeAndSubtypeSelectionsRefreshEvenWhenUnchanged) {
   TVcEngine& e = *vc->Engine();
   for (const char* s : {"0", "320x240", "640x480"}) e.Sel.VideoSizes.Add(s);
   for (const char* s : {"0", "RGB24"}) e.Sel.VideoSubtypes.Add(s);
+  // The device is bound already: a rebuild does not load its settings anew.
+  e.VideoDeviceReady = e.AudioDeviceReady = true;
   int selected = 0;
   vc->OnVideoDeviceSelected = [&](TObject*) { ++selected; };
   e.State = es_Preview;
@@ -316,7 +334,7 @@ TEST_F(VidCapMethodsTest, DialogsTvAndTransportRefuseWithoutTheirDevice) {
   EXPECT_TRUE(presenter.boxes.empty());
   EXPECT_TRUE(log.empty());
 
-  vc->Engine()->Sel.HasTVTuner = true;
+  vc->Engine()->DeviceSettings.Video[vds_IsTVTunerAvail].BoolValue = true;
   vc->Engine()->ChannelScanRunning = true;
   vc->SetTVChannel(32);
   EXPECT_EQ(log, (std::vector<LogEntry>{{e_tv_command_not_allowed_during_tv_tuning, "ERROR",
