@@ -78,6 +78,6 @@ void TuneCurrentChannel(TVcEngine& Engine) {
                     e_tv_command_not_allowed_during_tv_tuning);
 }
 
-bool ShowDeviceDialog(TVcEngine&, int32_t) { return false; }
+bool ShowDeviceDialog(TVcEngine& Engine, int32_t Kind) { return Engine.ShowDialog(Kind); }
 
 }  // namespace capture
