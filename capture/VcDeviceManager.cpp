@@ -20,7 +20,7 @@ namespace {
 
 TSyncManager* g_manager = nullptr;
 TDeviceListHooks g_hooks;
-// 0 not built, 1 being built, 2 built; the lists outlive the manager.
+// 0 not built, 1 being built, 2 built.
 int32_t g_deviceListsState = 0;
 bool g_firstIdleDone = false;
 win::UINT g_graphEventMessage = 0;
@@ -178,6 +178,9 @@ TSyncManager::~TSyncManager() {
     Messages = nullptr;
   }
   TraceClosingBlock();
+  // The device lists go with the manager; a later one builds them anew.
+  if (g_deviceListsState == 2 && g_hooks.Free) g_hooks.Free();
+  g_deviceListsState = 0;
   for (const auto& [path, key] : tempFiles_) rtl::DeleteFile(path);
   tempFiles_.clear();
 }

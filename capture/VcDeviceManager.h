@@ -130,9 +130,8 @@ private:
 
 // The manager, or null before the first control was made at run time.
 TSyncManager* SyncManager();
-// Ends the manager (program end; tests between cases): it deletes the
-// temporary files it handed out. The device lists' state is kept, as the
-// lists outlive it.
+// Ends the manager (program end; tests between cases): it frees the device
+// lists and deletes the temporary files it handed out.
 void FreeSyncManager();
 
 // Once per process, from the manager's start: cleans old temporary files,
@@ -142,8 +141,8 @@ void CreateGlobalDeviceLists();
 // the program's private temporary folder, and nowhere else: the shared
 // folder holds other programs' files.
 void CleanOldTempFiles();
-// For tests: the device lists as not built and the first idle moment still
-// to come, as in a new process.
+// For tests: the first idle moment still to come, and the device lists
+// not built, as in a new process.
 void ResetDeviceListsState();
 
 // Lookups in the engine list.

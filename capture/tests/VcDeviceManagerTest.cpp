@@ -22,6 +22,7 @@ protected:
   void CountRebuilds(std::vector<TDeviceChange> changes = {}) {
     TDeviceListHooks hooks;
     hooks.Create = [this] { ++creates; };
+    hooks.Free = [this] { ++frees; };
     hooks.Rebuild = [this, changes] {
       rebuildTicks.push_back(rtl::GetTickCount());
       return changes;
@@ -34,6 +35,7 @@ protected:
     lastMessage = rtl::GetTickCount();
   }
   int creates = 0;
+  int frees = 0;
   std::vector<uint32_t> rebuildTicks;
   uint32_t lastMessage = 0;
 };
@@ -64,10 +66,11 @@ TEST_F(VcDeviceManager, ABurstOfDeviceChangesGivesOneDelayedRebuild) {
   clock.Advance(2700);
   EXPECT_EQ(rebuildTicks.size(), 2u);
 
-  // A second manager in the same process does not build the lists again.
+  // The lists go with the manager, and come again with the next one.
   FreeSyncManager();
+  EXPECT_EQ(frees, 1);
   MakeControl();
-  EXPECT_EQ(creates, 1);
+  EXPECT_EQ(creates, 2);
 }
 
 // The timer's ticks walk the engine list; with no engine in it, no tick
