@@ -5,6 +5,7 @@
 // of the settings a graph uses and the teardown of that graph.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "capture/VcPeriodic.h"
@@ -274,6 +275,13 @@ inline constexpr int32_t TASK_START_PREVIEW = 9;
 inline constexpr int32_t TASK_PLAYER_STEP = 10;
 inline constexpr int32_t TASK_START_RECORDING = 11;
 inline constexpr int32_t TASK_OPEN_PLAYER = 13;
+
+// The builder of the graphs behind RestartGraph: it builds the graph of the
+// target (1 preview, 2 recording) on top of the latched settings, leaves it
+// in the engine (MediaControl and the rest) and answers whether it could.
+// Without one installed no graph can be built.
+using TGraphBuildHook = std::function<bool(TVcEngine& Engine, int32_t Target)>;
+void SetGraphBuildHook(TGraphBuildHook Hook);
 
 // ---- the process-wide device manager (defined with it) --------------------
 // Creates the manager when none exists, appends the engine to its list and

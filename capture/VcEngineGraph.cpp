@@ -216,9 +216,14 @@ void TVcEngine::ResetRunCounters() {
   FirstFrame = true;
 }
 
-bool TVcEngine::BuildGraph(int32_t) {
-  // The base graph, its branches and the output are built by the graph
-  // builders; without them there is nothing to run.
+namespace {
+TGraphBuildHook graphBuildHook;
+}  // namespace
+
+void SetGraphBuildHook(TGraphBuildHook Hook) { graphBuildHook = std::move(Hook); }
+
+bool TVcEngine::BuildGraph(int32_t Target) {
+  if (graphBuildHook) return graphBuildHook(*this, Target);
   TraceLine(CF_RED, "no graph builder available");
   return false;
 }

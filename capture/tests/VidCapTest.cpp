@@ -319,3 +319,101 @@ TEST_F(VidCapTest, PanelClicksComeBackAsTheControlsEvents) {
 }
 
 }  // namespace
+
+namespace {
+
+// A graph builder that hands the engine a media control whose runs answer
+// as scripted.
+class VidCapGraphTest : public captest::VidCapFixture {
+protected:
+  void SetUp() override {
+    VidCapFixture::SetUp();
+    PlugCameras(1);
+    SetGraphBuildHook([this](TVcEngine& e, int32_t target) {
+      targets.push_back(target);
+      e.MediaControl = control;
+      return true;
+    });
+    vc = MakeControl();
+    vc->OnPreviewStarted = [this](TObject*) { events.push_back("preview started"); };
+    vc->OnRecordingStarted = [this](TObject*, const String&) { events.push_back("recording started"); };
+    vc->OnRecordingCompleted = [this](TObject*, const String&, bool) { events.push_back("recording completed"); };
+    vc->OnInactive = [this](TObject*) { events.push_back("inactive"); };
+  }
+  // Lets the worker's 15 ms timer run a few times.
+  void Tick() {
+    for (int i = 0; i < 6; ++i) {
+      clock.Advance(15);
+      forms::Application->ProcessMessages();
+    }
+  }
+  std::shared_ptr<captest::ScriptedControl> control = std::make_shared<captest::ScriptedControl>();
+  std::vector<int32_t> targets;
+  std::vector<std::string> events;
+  TVidCap* vc = nullptr;
+};
+
+TEST_F(VidCapGraphTest, PreviewRunsBeforeStartPreviewReturnsAndIsAnnouncedLater) {
+  EXPECT_TRUE(vc->StartPreview());
+  EXPECT_EQ(targets, std::vector<int32_t>{es_Preview});
+  EXPECT_EQ(vc->Engine()->State, es_Preview);
+  EXPECT_EQ(vc->Engine()->GraphState, gs_Running);
+  EXPECT_TRUE(vc->Engine()->GraphActive);
+  EXPECT_TRUE(events.empty()) << "the event is queued";
+  Tick();
+  EXPECT_EQ(events, std::vector<std::string>{"preview started"});
+
+  events.clear();
+  EXPECT_TRUE(vc->Stop());
+  EXPECT_EQ(vc->Engine()->State, es_Idle);
+  Tick();
+  EXPECT_EQ(events, std::vector<std::string>{"inactive"});
+}
+
+TEST_F(VidCapGraphTest, APreviewWhoseGraphWillNotRunIsAFailedStart) {
+  control->runResults = {mg::E_FAIL, mg::E_FAIL};
+  EXPECT_FALSE(vc->StartPreview());
+  TVcEngine& e = *vc->Engine();
+  EXPECT_EQ(e.State, es_Idle);
+  EXPECT_FALSE(e.GraphActive);
+  EXPECT_EQ(e.GraphState, gs_Stopped);
+  EXPECT_TRUE(e.PreviewPending);
+  EXPECT_EQ(log.back(), (LogEntry{e_failed_to_start_preview, "ERROR", "failed to start preview"}));
+  Tick();
+  EXPECT_TRUE(events.empty()) << "nothing was started, so nothing is announced";
+  EXPECT_FALSE(vc->Stop()) << "and there is nothing to stop";
+}
+
+TEST_F(VidCapGraphTest, ARecordingWhoseGraphWillNotRunIsNeverAnnounced) {
+  control->runResults = {mg::E_FAIL, mg::E_FAIL};
+  EXPECT_FALSE(vc->StartRecording());
+  EXPECT_EQ(vc->Engine()->State, es_Idle);
+  EXPECT_FALSE(vc->Engine()->RecordingStarted);
+  EXPECT_EQ(log.back(), (LogEntry{e_failed_to_start_recording, "ERROR", "failed to start Recording"}));
+  Tick();
+  EXPECT_TRUE(events.empty());
+
+  // The next start runs, and its recording is announced and completed.
+  EXPECT_TRUE(vc->StartRecording());
+  EXPECT_TRUE(vc->Engine()->RecordingStarted);
+  vc->StopRecording();
+  Tick();
+  EXPECT_EQ(events, (std::vector<std::string>{"recording started", "recording completed", "inactive"}));
+}
+
+TEST_F(VidCapGraphTest, RefreshRebuildsARunningPreview) {
+  ASSERT_TRUE(vc->StartPreview());
+  vc->SetFrameGrabber(fg_BothStreams);
+  EXPECT_EQ(targets, (std::vector<int32_t>{es_Preview, es_Preview}));
+  EXPECT_EQ(vc->Engine()->Latched.FrameGrabber, fg_BothStreams);
+  EXPECT_EQ(vc->Engine()->State, es_Preview);
+  // While recording, a refresh only reports.
+  ASSERT_TRUE(vc->StartRecording());
+  log.clear();
+  vc->SetFrameGrabber(fg_CaptureStream);
+  EXPECT_EQ(targets.size(), 3u);
+  EXPECT_EQ(vc->Engine()->Latched.FrameGrabber, fg_BothStreams);
+  EXPECT_EQ(log, (std::vector<LogEntry>{{e_stop_recording_first, "ERROR", "first stop recording"}}));
+}
+
+}  // namespace

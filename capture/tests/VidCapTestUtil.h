@@ -143,6 +143,7 @@ protected:
     capture::ResetDeviceListsState();
     capture::SetDeviceListHooks({});
     capture::SetDiscoveryHooks({});
+    capture::SetGraphBuildHook(nullptr);
     capture::ResetBusyCursorCount();
   }
   // The trace's entries from `from` on, without the RTF colour prefix, the
