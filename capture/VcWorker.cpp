@@ -26,12 +26,9 @@ void TDualThread::SetMode(int mode) {
   mode_ = mode;
   if (mode == kDualModeTimer) {
     if (!ThreadSuspended()) SuspendThread();
-    if (timer_) {
-      timer_->SetInterval(static_cast<uint32_t>(Period()));
-      timer_->SetEnabled(!stopped_);
-    }
+    UpdateTimer();
   } else if (mode == kDualModeThread) {
-    if (timer_) timer_->SetEnabled(false);
+    UpdateTimer();
     if (ThreadSuspended() && !stopped_) ResumeThread();
   }
 }
@@ -39,7 +36,20 @@ void TDualThread::SetMode(int mode) {
 void TDualThread::SetPeriod(int value) {
   if (value <= 0) return;
   period_.store(value, std::memory_order_relaxed);
-  if (timer_ && rtl::GetCurrentThreadId() == timerThread_) timer_->SetInterval(static_cast<uint32_t>(value));
+  UpdateTimer();
+}
+
+void TDualThread::UpdateTimer() {
+  if (rtl::GetCurrentThreadId() != timerThread_) {
+    // The timer lives on the thread that made it (the GUI thread): a
+    // change asked for elsewhere, such as a handler on the worker thread
+    // switching the mode, is carried out there.
+    if (timerThread_ == rtl::MainThreadID() && !rtl::IsMainThread()) Queue([this] { UpdateTimer(); });
+    return;
+  }
+  if (!timer_) return;
+  timer_->SetInterval(static_cast<uint32_t>(Period()));
+  timer_->SetEnabled(mode_ == kDualModeTimer && !stopped_);
 }
 
 void TDualThread::Start() {
@@ -144,6 +154,7 @@ void TDualThread::EndThread() {
   // A thread that never ran is let go only to see that it is terminated.
   if (letGo) rtl::TThread::Resume();
   if (waitOnDestroy_ && rtl::GetCurrentThreadId() != ThreadID()) WaitFor();
+  RemoveQueuedEvents(this);
 }
 
 void PauseOrEndThread(TDualThread* thread, bool EndIt) {

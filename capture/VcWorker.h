@@ -120,11 +120,11 @@ public:
 
   // Mode 0: pauses the thread and runs the timer while not Stopped.
   // Mode 1: stops the timer and lets the thread run while not Stopped.
-  // Other values are only stored.
+  // Other values are only stored. The timer belongs to the thread that made
+  // the object (the GUI thread): asked on another thread, its part is
+  // queued for the GUI thread.
   void SetMode(int mode);
-  // Ignored for 0 and below. The timer belongs to the thread that made the
-  // object; asked on another thread, the timer takes the period when the
-  // work next moves to it.
+  // Ignored for 0 and below.
   void SetPeriod(int value);
   void Start();
   // In thread mode a running thread keeps running: its own loop decides.
@@ -170,6 +170,8 @@ protected:
   // destructor, before those members go.
   void EndThread();
   void SetInTimer(bool v) { inTimer_ = v; }
+  // The timer's interval and whether it runs, from Period, Mode and Stopped.
+  void UpdateTimer();
 
   void TerminatedSet() override;
 
@@ -178,8 +180,8 @@ private:
   uint32_t timerThread_;
   std::unique_ptr<forms::TTimer> timer_;
   bool inTimer_ = false;
-  bool stopped_ = true;
-  int mode_ = kDualModeTimer;
+  std::atomic<bool> stopped_{true};
+  std::atomic<int> mode_{kDualModeTimer};
   std::atomic<int> period_{0};
   bool waitOnDestroy_ = true;
 

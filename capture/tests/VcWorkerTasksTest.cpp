@@ -361,11 +361,30 @@ TEST_F(VcWorkerThreadMode, TaskBeforeEventOnTheWorkerThread) {
   p2.join();
   ASSERT_EQ(allRaised.WaitFor(20000), rtl::wrSignaled);
 
-  // Back on the timer before the control goes: its destructor clears the
-  // handlers, which must not race with a handler the thread is calling.
-  e.SetNotificationMethod(nm_Timer);
-  ASSERT_TRUE(e.Worker->WaitThreadParked(10000));
   EXPECT_EQ(inactive, 40);
+
+  // A handler on the worker thread switches back to the timer: the thread
+  // parks after its cycle, and the timer, which belongs to the GUI thread,
+  // is started there. (Back on the timer before the control goes: its
+  // destructor clears the handlers, which must not race with a handler the
+  // thread is calling.)
+  rtl::TEvent switched(false, false);
+  vc->OnDiskFull = [&](forms::TObject*) {
+    e.SetNotificationMethod(nm_Timer);
+    switched.SetEvent();
+  };
+  e.PostEvent(qe_DiskFull);
+  ASSERT_EQ(switched.WaitFor(10000), rtl::wrSignaled);
+  ASSERT_TRUE(e.Worker->WaitThreadParked(10000));
+  std::atomic<uint32_t> raisedOn{0};
+  vc->OnNoVideoDevices = [&](forms::TObject*) { raisedOn = rtl::GetCurrentThreadId(); };
+  e.PostEvent(qe_NoVideoDevices);
+  for (int i = 0; i < 2000 && raisedOn == 0; ++i) {
+    rtl::CheckSynchronize(5);
+    forms::Application->ProcessMessages();
+  }
+  EXPECT_EQ(raisedOn.load(), rtl::MainThreadID()) << "the timer's tick raised it";
+  EXPECT_EQ(e.Worker->Mode(), kDualModeTimer);
 }
 
 }  // namespace
