@@ -1,6 +1,7 @@
 #include "capture/VcDevices.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <utility>
 
@@ -417,12 +418,19 @@ void FreeDeviceLists() {
 std::vector<TDeviceChange> RebuildCaptureDeviceLists() {
   std::vector<TDeviceChange> changes;
   if (!g_videoDevices) return changes;
+  // Compared with the flags as they stand now rather than WasPresent: a
+  // video device moved to the audio list rebuilds that list once more, and
+  // an audio device that arrived in the same round would look old.
+  std::map<const TCapDeviceInfo*, bool> before;
+  for (TDevices* list : {g_videoDevices.get(), g_audioDevices.get()})
+    for (const TDevices::TEntry& e : list->Entries) before[e.Info.get()] = e.Info->Present;
   g_videoDevices->Rebuild();
   g_audioDevices->Rebuild();
   for (TDevices* list : {g_videoDevices.get(), g_audioDevices.get()})
     for (int32_t i = 0; i < list->Count(); ++i) {
       const TCapDeviceInfo& info = *list->Entries[i].Info;
-      if (info.Present == info.WasPresent) continue;
+      const auto was = before.find(&info);
+      if (info.Present == (was != before.end() && was->second)) continue;
       // A moved entry is reported as what it is listed among: audio.
       changes.push_back({info.Present, list == g_videoDevices.get(), list->Entries[i].DisplayName, i});
     }

@@ -418,7 +418,10 @@ bool ReadFilterStateFromRegistry(const std::shared_ptr<mg::BaseFilter>& Filter, 
   if (!reg.OpenKey(KeyPath, false)) return false;
   if (auto persist = mg::QueryInterface<mg::IPersistStream>(Filter)) {
     int32_t size = 0;
-    if (!reg.ReadInteger("WDMStateSize", size) || size < 0) return false;
+    // The size value is checked against the stored state before anything
+    // is allocated: a damaged value must not ask for gigabytes.
+    if (!reg.ReadInteger("WDMStateSize", size) || size < 0 || reg.Registry().GetDataSize("WDMState") != size)
+      return false;
     std::vector<uint8_t> stream(static_cast<size_t>(size));
     if (!reg.ReadBinary("WDMState", stream.data(), size)) return false;
     return persist->Load(stream) == mg::S_OK;

@@ -3,6 +3,9 @@
 // compressors, rebuilds that keep entries, finding devices by name and
 // binding them into a graph.
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
 
 #include "capture/tests/VcDevicesTestUtil.h"
 #include "platform/mg/Guids.h"
@@ -198,6 +201,17 @@ TEST_F(DevicesFixture, RebuildKeepsEntriesAndReportsArrivalsAndRemovals) {
   EXPECT_EQ(changes[1].DeviceIndex, 1);
   EXPECT_EQ(video.Count(), 2);  // the same entry came back
   EXPECT_EQ(audio.Count(), 2);
+
+  // A video device moved to the audio list and an audio device arriving
+  // together: both are announced.
+  hand->Add(mg::CLSID_VideoInputDeviceCategory, "Second Audio Grabber");
+  hand->Add(mg::CLSID_AudioInputDeviceCategory, "Second Card");
+  changes = RebuildCaptureDeviceLists();
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].DeviceName, "Second Audio Grabber (WDM)");
+  EXPECT_EQ(changes[1].DeviceName, "Second Card (WDM)");
+  EXPECT_TRUE(changes[0].IsArrival && changes[1].IsArrival);
+  EXPECT_FALSE(changes[0].IsVideoDevice || changes[1].IsVideoDevice);
 }
 
 TEST_F(DevicesFixture, CompressorPreferenceOrderExchangesMatchesToTheFront) {
@@ -261,6 +275,35 @@ TEST_F(DevicesFixture, CompressorListsFromTheInstalledEncoders) {
       previous = r;
     }
   }
+  // Every listed compressor is an encoder the ffmpeg program also lists,
+  // as video or audio as its list says.
+  std::map<std::string, char> cli;
+  if (FILE* p = ::popen("ffmpeg -hide_banner -encoders 2>/dev/null", "r")) {
+    char line[512];
+    bool body = false;
+    while (std::fgets(line, sizeof line, p)) {
+      char flags[16] = {}, name[128] = {};
+      if (body && std::sscanf(line, " %15s %127s", flags, name) == 2) cli[name] = flags[0];
+      if (std::strstr(line, "------")) body = true;
+    }
+    ::pclose(p);
+  }
+  ASSERT_FALSE(cli.empty()) << "ffmpeg -encoders gave nothing";
+  // Encoders sharing a description are told apart by their instance.
+  for (auto [list, type] : {std::pair{&video, 'V'}, std::pair{&audio, 'A'}})
+    for (int32_t i = 0; i < list->Count(); ++i) {
+      const TCapDeviceInfo& info = *list->Info(i);
+      int seen = 0;
+      const auto e = std::find_if(mg::ff::Encoders().begin(), mg::ff::Encoders().end(),
+                                  [&](const mg::ff::EncoderEntry& x) {
+                                    return x.friendlyName == info.Name && ++seen == info.Instance;
+                                  });
+      ASSERT_NE(e, mg::ff::Encoders().end()) << list->GetName(i);
+      EXPECT_EQ(cli[e->encoder], type) << list->GetName(i) << " (" << e->encoder << ")";
+      if (info.Instance > 1) {
+        EXPECT_EQ(list->GetName(i), info.Name + " #" + std::to_string(info.Instance));
+      }
+    }
   EXPECT_NE(video.GetName(0).find("MPEG-4"), std::string::npos);
   EXPECT_EQ(audio.GetName(0), "Windows Media Audio V2");
   EXPECT_EQ(audio.GetName(1), "PCM");

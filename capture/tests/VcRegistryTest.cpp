@@ -358,6 +358,12 @@ TEST_F(RegistryFixture, CompressorStateSurvivesThroughItsKey) {
     reg.WriteInteger("WDMStateSize", reg.ReadInteger("WDMStateSize") + 1);
   }
   EXPECT_FALSE(ReadFilterStateFromRegistry(mg::ff::CreateCompressor(mjpeg->clsid), key));
+  {
+    rtl::TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(key, false));
+    reg.WriteInteger("WDMStateSize", 0x7FFFFFFF);
+  }
+  EXPECT_FALSE(ReadFilterStateFromRegistry(mg::ff::CreateCompressor(mjpeg->clsid), key));
 }
 
 TEST_F(RegistryFixture, FormatCacheNumbersRunUntilTheFirstGap) {
