@@ -22,7 +22,8 @@ namespace {
 // Toolbar and command buttons: an icon above a one-line caption.
 constexpr int kToolW = 86, kToolH = 44;
 constexpr int kCmdW = 96, kCmdH = 44;
-constexpr int kPlayerW = 38, kPlayerH = 34;
+constexpr int kPlayerW = 36, kPlayerH = 34;
+constexpr int kPlayerShotW = 74;
 constexpr int kPathW = 48, kPathH = 24;
 constexpr int kFilterW = 70, kFilterH = 30;
 constexpr int kBigW = 132, kBigH = 132;
@@ -205,7 +206,12 @@ void TfrmMain::BuildControls() {
   btnShowAll = button(pnlBrowseCommand, "btnShowAll", 2, 2, kFilterW, kFilterH);
   btnShowImage = button(pnlBrowseCommand, "btnShowImage", 73, 2, kFilterW, kFilterH);
   btnShowVideo = button(pnlBrowseCommand, "btnShowVideo", 144, 2, kFilterW, kFilterH);
-  for (TPbButton* b : {btnShowAll, btnShowImage, btnShowVideo}) b->SetTextAlign(controls::taMiddleLeft);
+  // The captions start with blanks that leave room for the icon.
+  for (TPbButton* b : {btnShowAll, btnShowImage, btnShowVideo}) {
+    b->SetTextAlign(controls::taCustom);
+    b->SetTextX(b == btnShowAll ? 11 : 4);
+    b->SetTextY(8);
+  }
 
   pnlWorkSpace = Panel(this, pnlDV, 222, 0, 398, 386);
   pnlWorkSpace->OnMouseDown = drag;
@@ -237,6 +243,7 @@ void TfrmMain::BuildControls() {
       x += w + 2;
     }
   };
+  const int kMotionW = 398 - 4 - 3 * (kCmdW + 2);
   pnlDVCommand = commandPanel("pnlDVCommand");
   commands(pnlDVCommand,
            {{&btnDVCaptureSetting, "btnDVCaptureSetting"},
@@ -254,14 +261,15 @@ void TfrmMain::BuildControls() {
   commands(pnlODCommand,
            {{&btnODCaptureSetting, "btnODCaptureSetting"},
             {&btnODStart, "btnODStart"},
-            {&btnODShotFrame, "btnODShotFrame"},
-            {&btnMotinoDetectionSetting, "btnMotinoDetectionSetting"}},
+            {&btnODShotFrame, "btnODShotFrame"}},
            kCmdW);
-  btnMotinoDetectionSetting->Font()->SetSize(7);
+  btnMotinoDetectionSetting = button(pnlODCommand, "btnMotinoDetectionSetting", 2 + 3 * (kCmdW + 2), 2, kMotionW, kCmdH);
+  under(btnMotinoDetectionSetting);
   cekBoxMotionDetection = new controls::TFcCheckBox(this);
   cekBoxMotionDetection->SetParent(pnlODCommand);
   cekBoxMotionDetection->SetBounds(6, 54, 200, 20);
   cekBoxMotionDetection->Font()->SetColor(clWhite);
+  cekBoxMotionDetection->SetColor(TColor(0x00271D14));
   cekBoxMotionDetection->OnClick = [this](TObject* s) { cekBoxMotionDetectionClick(s); };
   for (TPbButton* b : {btnDVShotFrame, btnTVShotFrame, btnODShotFrame}) b->SetAction(actShotFrame);
 
@@ -270,6 +278,8 @@ void TfrmMain::BuildControls() {
   trkPlayProccess->SetParent(pnlBFCommand);
   trkPlayProccess->SetBounds(2, 0, 394, 28);
   VidCap->SetPlayerTrackBar(trkPlayProccess);
+  VidCap->SetBackgroundColor(clBlack);
+  VidCap->SetColor(clBlack);
   {
     int x = 2;
     for (auto [field, name] : std::initializer_list<std::pair<TPbButton**, const char*>>{
@@ -283,9 +293,15 @@ void TfrmMain::BuildControls() {
              {&btnEnd, "btnEnd"},
              {&btnBFShotFrame, "btnBFShotFrame"}}) {
       *field = button(pnlBFCommand, name, x, 34, kPlayerW, kPlayerH);
-      x += kPlayerW + 6;
+      x += kPlayerW + 4;
     }
   }
+
+  // The snapshot of the player row carries its caption beside the icon.
+  btnBFShotFrame->SetWidth(kPlayerShotW);
+  btnBFShotFrame->SetTextAlign(controls::taCustom);
+  btnBFShotFrame->SetTextX(26);
+  btnBFShotFrame->SetTextY(10);
 
   // ---- the toolbar and the window buttons ----
   btnMin = button(this, "btnMin", 572, 5, 30, 24);

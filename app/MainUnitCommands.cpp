@@ -8,14 +8,11 @@
 #include <mutex>
 
 #include "app/MainUnit.h"
+#include "app/frmAbout.h"
 #include "platform/win/Input.h"
 #include "platform/win/MessageIds.h"
 #include "platform/win/Messages.h"
 
-#if __has_include("app/frmAbout.h")
-#include "app/frmAbout.h"
-#define VORIX_HAVE_ABOUT 1
-#endif
 
 extern char** environ;
 
@@ -84,10 +81,8 @@ void TfrmMain::mniContactTechnicalSupportClick(TObject*) { ShellOpen(String("mai
 void TfrmMain::ActionEmailExecute(TObject*) { ShellOpen(String("mailto:") + SUPPORT_EMAIL); }
 
 void TfrmMain::mniAboutClick(TObject*) {
-#ifdef VORIX_HAVE_ABOUT
   std::unique_ptr<TAboutForm> about(new TAboutForm(this));
   about->ShowModal();
-#endif
 }
 
 void TfrmMain::btnMinClick(TObject*) { Application->Minimize(); }

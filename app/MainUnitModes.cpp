@@ -333,7 +333,9 @@ void TfrmMain::cekBoxMotionDetectionClick(TObject*) {
   TGlobalVars& g = GlobalVars();
   const bool on = cekBoxMotionDetection->Checked();
   if (on) {
-    capture_->MotionDetector_SetGridSize(capture_->GetVideoWidth(), capture_->GetVideoHeight());
+    const int32_t cols = capture_->GetVideoWidth();
+    const int32_t rows = capture_->GetVideoHeight();
+    capture_->MotionDetector_SetGridSize(cols, rows);
     capture_->MotionDetector_SetGlobalSensitivity(g.Sensitivity);
   }
   capture_->SetMotionDetector_Enabled(on);

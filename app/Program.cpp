@@ -6,6 +6,8 @@
 
 #include "app/frmErrorHint.h"
 #include "app/frmSplash.h"
+#include "capture/VcDevices.h"
+#include "capture/VcDialogs.h"
 #include "platform/forms/MsgDialogs.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
@@ -27,6 +29,8 @@ String ExecutableFolder() {
 
 TfrmMain* StartProgram(const String& exeFolder, bool showSplash) {
   Application->Initialize();
+  // The component's device lists are built from the system's devices.
+  capture::InstallDeviceListHooks();
   InitDataPaths(exeFolder);
   Application->CreateForm(frmMain);
   Application->CreateForm(frmHint);
@@ -51,6 +55,7 @@ int RunProgram() {
   mg::ff::RegisterFfmpegFilters();
   if (mg::sim::SimDevicesWanted(false)) mg::sim::InstallSimDevices();
   InstallMessageBoxDialogs();
+  capture::InstallPropertyFrameDialog();
   StartProgram(ExecutableFolder(), true);
   Application->Run();
   // A loop ended from elsewhere than the window still saves and stops.

@@ -93,7 +93,8 @@ ICONS = {
 
 # Every picture button's face: (picture name, size, icon, icon size, where
 # the icon sits). "top" leaves the bottom for the caption, "left" the right.
-BIG, TOOL, CMD, PLAYER, PATH, FILTER, WINDOW = (132, 132), (86, 44), (96, 44), (38, 34), (48, 24), (70, 30), (30, 24)
+BIG, TOOL, CMD, PLAYER, PATH, FILTER, WINDOW = (132, 132), (86, 44), (96, 44), (36, 34), (48, 24), (70, 30), (30, 24)
+PLAYER_SHOT = (74, 34)
 BUTTONS = [
     ("btnDV", BIG, "camcorder", 64, "center"),
     ("btnTV", BIG, "tv", 64, "center"),
@@ -110,7 +111,7 @@ BUTTONS = [
     ("btnDVCommand", CMD, "cassette", 20, "top"),
     ("btnStart", CMD, "record", 20, "top"),
     ("btnShotFrame", CMD, "camera", 20, "top"),
-    ("btnMotionSetting", CMD, "motion", 20, "top"),
+    ("btnMotionSetting", (100, 44), "motion", 20, "top"),
     ("btnHead", PLAYER, "first", 18, "center"),
     ("btnBack", PLAYER, "previous", 18, "center"),
     ("btnPause", PLAYER, "pause", 18, "center"),
@@ -119,7 +120,7 @@ BUTTONS = [
     ("btnRewinds", PLAYER, "rewind", 18, "center"),
     ("btnFastForwards", PLAYER, "forward", 18, "center"),
     ("btnEnd", PLAYER, "last", 18, "center"),
-    ("btnBFShotFrame", PLAYER, "camera", 18, "center"),
+    ("btnBFShotFrame", PLAYER_SHOT, "camera", 18, "left"),
     ("btnHome", TOOL, "home", 20, "top"),
     ("btnEmail", TOOL, "mail", 20, "top"),
     ("btnSetting", TOOL, "gear", 20, "top"),
@@ -210,7 +211,6 @@ def backgrounds(tmp):
     home = os.path.join(tmp, "home.mvg")
     with open(home, "w") as f:
         f.write("fill '#FFFFFF0D'\nstroke '#FFFFFF1A'\nroundrectangle 16,142 624,420 14,14\n")
-        f.write(icon_mvg("camcorder", 560, 440, 22, "#FFFFFF30") + "\n")
     work = os.path.join(tmp, "work.mvg")
     with open(work, "w") as f:
         f.write("fill '#00000033'\nstroke none\nrectangle 0,37 640,83\n")

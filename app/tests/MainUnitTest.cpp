@@ -1,0 +1,402 @@
+// The main window started as the program starts it, without a display,
+// against simulated capture devices: device lists per mode, the mode
+// commands' calls on the capture component, the capture buttons, the
+// language menu and the close command.
+#include <optional>
+#include <vector>
+
+#include "app/MainUnit.h"
+#include "app/Program.h"
+#include "app/SettingsStore.h"
+#include "app/tests/AppTestUtil.h"
+#include "capture/VcDevices.h"
+#include "capture/VcDeviceManager.h"
+#include "capture/VcEngine.h"
+#include "capture/VcRegistry.h"
+#include "platform/forms/MsgDialogs.h"
+#include "platform/mg/sim/SimDevices.h"
+#include "platform/rtl/Clock.h"
+#include "platform/rtl/IniFile.h"
+
+namespace {
+
+using namespace app;
+using apptest::WriteFile;
+
+// Forwards every call to the component and writes it down; answers of
+// Stop and StartPreview can be forced.
+class RecordingCapture : public TMainCapture {
+public:
+  using TMainCapture::TMainCapture;
+  std::vector<std::string> calls;
+  std::optional<bool> stopAnswer, startAnswer;
+  std::function<void(const std::string&)> onCall;
+
+  void Note(const std::string& c) {
+    calls.push_back(c);
+    if (onCall) onCall(c);
+  }
+  bool StartPreview() override {
+    Note("StartPreview");
+    const bool r = TMainCapture::StartPreview();
+    return startAnswer.value_or(r);
+  }
+  bool Stop() override {
+    Note("Stop");
+    const bool r = TMainCapture::Stop();
+    return stopAnswer.value_or(r);
+  }
+  void StopPreview() override { Note("StopPreview"), TMainCapture::StopPreview(); }
+  void StopRecording() override { Note("StopRecording"), TMainCapture::StopRecording(); }
+  void StopPlayer() override { Note("StopPlayer"), TMainCapture::StopPlayer(); }
+  void SetMotionDetector_Enabled(bool v) override {
+    Note(v ? "MotionOn" : "MotionOff");
+    TMainCapture::SetMotionDetector_Enabled(v);
+  }
+  bool MotionDetector_SetGridSize(int32_t c, int32_t r) override {
+    Note("SetGridSize");
+    return TMainCapture::MotionDetector_SetGridSize(c, r);
+  }
+  void MotionDetector_SetGlobalSensitivity(int32_t v) override {
+    Note("SetSensitivity " + std::to_string(v));
+    TMainCapture::MotionDetector_SetGlobalSensitivity(v);
+  }
+  int32_t GetVideoWidth() override { return Note("GetVideoWidth"), TMainCapture::GetVideoWidth(); }
+  int32_t GetVideoHeight() override { return Note("GetVideoHeight"), TMainCapture::GetVideoHeight(); }
+  void SetVideoDevice(int32_t i) override { Note("SetVideoDevice"), TMainCapture::SetVideoDevice(i); }
+  void SetAudioDevice(int32_t i) override { Note("SetAudioDevice"), TMainCapture::SetAudioDevice(i); }
+  int32_t FindVideoDevice(const String& n) override {
+    Note("FindVideoDevice " + n);
+    return TMainCapture::FindVideoDevice(n);
+  }
+  int32_t FindAudioDevice(const String& n) override {
+    Note("FindAudioDevice " + n);
+    return TMainCapture::FindAudioDevice(n);
+  }
+  void SetStoragePath(const String& p) override { Note("SetStoragePath"), TMainCapture::SetStoragePath(p); }
+};
+
+// Answers every dialog with OK and keeps what it showed.
+class DialogRecorder : public forms::TDialogPresenter {
+public:
+  struct Shown {
+    std::string caption, message;
+    std::vector<std::string> buttons;
+  };
+  std::vector<Shown> shown;
+  int ShowDialog(forms::TCustomForm* dialog) override {
+    Shown s{dialog->Caption(), "", {}};
+    for (int i = 0; i < dialog->ComponentCount(); ++i) {
+      forms::TComponent* c = dialog->Components(i);
+      if (auto* b = dynamic_cast<forms::TButton*>(c)) s.buttons.push_back(b->Caption());
+      if (c->Name() == "Message") s.message = static_cast<forms::TControl*>(c)->Caption();
+    }
+    shown.push_back(s);
+    return forms::mrOk;
+  }
+};
+
+class MainWindowTest : public apptest::AppTest {
+protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    sim_ = mg::sim::SimDeviceProvider::Instance();
+    sim_->Clear();
+    mg::SystemDeviceEnum::AddProvider(sim_);
+    // What the component learns of a device when it first binds it: the
+    // simulated DV camcorder is DV, the simulated TV card has a tuner.
+    capture::TDiscoveryHooks hooks;
+    hooks.DiscoverVideoDevice = [](capture::TVcEngine& e) {
+      const capture::TDevices* list = capture::VideoCaptureDevices();
+      const std::string name = list ? list->GetName(e.VideoDevice) : "";
+      e.DeviceSettings.Video[capture::vds_IsDigitalVideoIn].BoolValue = name.rfind("Sim DV", 0) == 0;
+      e.DeviceSettings.Video[capture::vds_IsTVTunerAvail].BoolValue = name.rfind("Sim TV", 0) == 0;
+      return true;
+    };
+    capture::SetDiscoveryHooks(hooks);
+  }
+  void TearDown() override {
+    EndProgram();
+    capture::SetDiscoveryHooks({});
+    capture::SetDeviceListHooks({});
+    mg::SystemDeviceEnum::RemoveProvider(sim_);
+    sim_->Clear();
+    AppTest::TearDown();
+  }
+  // The standard set: camera, TV card, DV camcorder, sound card.
+  void PlugStandardSet() { sim_->Reset(); }
+
+  TfrmMain* Start() {
+    main_ = StartProgram(exe_, false);
+    auto rec = std::make_unique<RecordingCapture>(main_->VidCap);
+    rec_ = rec.get();
+    main_->SetCapture(std::move(rec));
+    return main_;
+  }
+  std::string Ini(const std::string& section, const std::string& key) {
+    rtl::TIniFile ini(exe_ + "Capture.ini");
+    return ini.ReadString(section, key, "<none>");
+  }
+
+  rtl::ScopedVirtualClock clock_;
+  DialogRecorder dialogs_;
+  forms::ScopedDialogPresenter presenter_{&dialogs_};
+  std::shared_ptr<mg::sim::SimDeviceProvider> sim_;
+  TfrmMain* main_ = nullptr;
+  RecordingCapture* rec_ = nullptr;
+};
+
+TEST_F(MainWindowTest, StartUpSortsTheDevicesIntoTheModesLists) {
+  PlugStandardSet();
+  Start();
+  const TGlobalVars& g = GlobalVars();
+  EXPECT_EQ(g.DVVideoDeviceNames, "Sim DV (WDM)\r\n");
+  EXPECT_EQ(g.TVVideoDeviceNames, "Sim TV (WDM)\r\n");
+  EXPECT_EQ(g.ODVideoDeviceNames, "Sim Camera (WDM)\r\n");
+  EXPECT_EQ(g.DVAudioDeviceNames, g.ODAudioDeviceNames);
+  EXPECT_NE(g.ODAudioDeviceNames.find("Sim Audio"), std::string::npos);
+  for (forms::TMenuItem* item : {main_->mniDV, main_->mniTV, main_->mniOD}) EXPECT_TRUE(item->Visible());
+  for (int32_t index : {g.DVVideoDevice, g.TVVideoDevice, g.ODVideoDevice, g.ODAudioDevice}) EXPECT_EQ(index, 0);
+  EXPECT_EQ(g.Mode, mmHome);
+  EXPECT_TRUE(main_->pnlHome->Visible());
+  EXPECT_FALSE(main_->pnlDV->Visible());
+  // Started without its skin pictures, the window still has its controls.
+  EXPECT_EQ(main_->lblMainTitle->Caption(), "Vorix Video Capture");
+}
+
+TEST_F(MainWindowTest, WithoutDevicesEveryModeItemIsHiddenAndEveryIndexIsMinusOne) {
+  // A stored choice does not survive when the devices are gone.
+  WriteFile(exe_ + "Capture.ini", "[Device]\nDVVideoDevice=2\nTVVideoDevice=1\nODVideoDevice=0\nODAudioDevice=3\n");
+  Start();
+  const TGlobalVars& g = GlobalVars();
+  for (forms::TMenuItem* item : {main_->mniDV, main_->mniTV, main_->mniOD}) EXPECT_FALSE(item->Visible());
+  for (int32_t index : {g.DVVideoDevice, g.DVAudioDevice, g.TVVideoDevice, g.TVAudioDevice, g.ODVideoDevice,
+                        g.ODAudioDevice})
+    EXPECT_EQ(index, -1);
+  EXPECT_EQ(g.DVVideoDeviceNames + g.TVVideoDeviceNames + g.ODVideoDeviceNames, "");
+  EXPECT_TRUE(main_->pnlHome->Visible());
+}
+
+TEST_F(MainWindowTest, ModeCommandsCallTheComponentInTheirOrder) {
+  PlugStandardSet();
+  Start();
+  GlobalVars().isMotionDetector = true;
+  GlobalVars().Sensitivity = 7;
+  struct Case {
+    forms::TAction* TfrmMain::*action;
+    TMainMode mode;
+    std::vector<std::string> calls;
+  };
+  const std::vector<Case> cases = {
+      {&TfrmMain::ActionDVCapture,
+       mmDV,
+       {"MotionOff", "Stop", "StartPreview", "FindVideoDevice Sim DV (WDM)", "SetVideoDevice", "FindAudioDevice Sim Audio (WDM)",
+        "SetAudioDevice", "SetStoragePath"}},
+      // Motion detection on: the box's click handler runs first, then the
+      // mode's own steps, height read before width.
+      {&TfrmMain::ActionOtherDeviceCapture,
+       mmOD,
+       {"FindVideoDevice Sim Camera (WDM)", "SetVideoDevice", "FindAudioDevice Sim Audio (WDM)", "SetAudioDevice",
+        "SetStoragePath", "Stop", "StartPreview", "GetVideoWidth", "GetVideoHeight", "SetGridSize",
+        "SetSensitivity 7", "MotionOn", "MotionOn", "GetVideoHeight", "GetVideoWidth", "SetGridSize",
+        "SetSensitivity 7"}},
+      {&TfrmMain::ActionFileBrowse, mmBF, {"Stop", "MotionOff", "SetStoragePath"}},
+      {&TfrmMain::ActionHome, mmHome, {"Stop"}},
+  };
+  for (const Case& c : cases) {
+    rec_->calls.clear();
+    (main_->*c.action)->Execute();
+    EXPECT_EQ(rec_->calls, c.calls) << c.mode;
+    EXPECT_EQ(GlobalVars().Mode, c.mode);
+    EXPECT_EQ(main_->pnlDV->Visible(), c.mode != mmHome) << c.mode;
+  }
+  // The panels of a mode: only its command panel shows.
+  main_->ActionTVTunerCapture->Execute();
+  EXPECT_TRUE(main_->pnlTVCommand->Visible());
+  for (auto* p : {main_->pnlDVCommand, main_->pnlODCommand, main_->pnlBFCommand}) EXPECT_FALSE(p->Visible());
+  EXPECT_FALSE(main_->mniTV->Enabled());
+  EXPECT_TRUE(main_->mniDV->Enabled());
+  // The same mode again changes nothing and restarts nothing.
+  rec_->calls.clear();
+  main_->ActionTVTunerCapture->Execute();
+  EXPECT_TRUE(rec_->calls.empty());
+}
+
+TEST_F(MainWindowTest, AMissingDeviceGivesTheWarningAndChangesNothing) {
+  sim_->PlugIn(mg::sim::CameraOptions{});
+  Start();
+  struct Case {
+    forms::TAction* TfrmMain::*action;
+    const String* text;
+  };
+  for (const Case& c : {Case{&TfrmMain::ActionDVCapture, &MSG_DVWARNING_INFORMATION},
+                        Case{&TfrmMain::ActionTVTunerCapture, &MSG_TVWARNING_INFORMATION}}) {
+    dialogs_.shown.clear();
+    rec_->calls.clear();
+    (main_->*c.action)->Execute();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].caption, "Warning");
+    EXPECT_EQ(dialogs_.shown[0].message, *c.text);
+    EXPECT_EQ(dialogs_.shown[0].buttons, std::vector<std::string>{"OK"});
+    EXPECT_TRUE(rec_->calls.empty());
+    EXPECT_EQ(GlobalVars().Mode, mmHome);
+    EXPECT_TRUE(main_->pnlHome->Visible());
+  }
+}
+
+TEST_F(MainWindowTest, EnteringAModeKeepsTheDeviceTheUserChose) {
+  sim_->PlugIn(mg::sim::CameraOptions{}, "Cam A");
+  sim_->PlugIn(mg::sim::CameraOptions{}, "Cam B");
+  Start();
+  ASSERT_EQ(GlobalVars().ODVideoDeviceNames, "Cam A (WDM)\r\nCam B (WDM)\r\n");
+  GlobalVars().ODVideoDevice = 1;  // as the device dialog leaves it
+  main_->ActionOtherDeviceCapture->Execute();
+  EXPECT_EQ(rec_->calls[0], "FindVideoDevice Cam B (WDM)");
+  EXPECT_EQ(GlobalVars().ODVideoDevice, 1);
+  EXPECT_EQ(main_->VidCap->GetVideoDeviceName(), "Cam B (WDM)");
+  main_->ActionHome->Execute();
+  rec_->calls.clear();
+  main_->ActionOtherDeviceCapture->Execute();
+  EXPECT_EQ(rec_->calls[0], "FindVideoDevice Cam B (WDM)");
+}
+
+TEST_F(MainWindowTest, CaptureButtonsFollowTheCaptureState) {
+  PlugStandardSet();
+  Start();
+  main_->ActionDVCapture->Execute();
+  struct Row {
+    uint8_t state;
+    std::string connect, start;
+    bool enabled;
+  };
+  for (const Row& r : {Row{0, "Disconnect", "Start", true}, Row{1, "Disconnect", "Stop", true},
+                       Row{2, "   Connect", "Start", false}}) {
+    main_->SetCaptureButtons(r.state);
+    EXPECT_EQ(main_->btnConnect->Caption(), r.connect) << int(r.state);
+    EXPECT_EQ(main_->btnDVStart->Caption(), r.start) << int(r.state);
+    for (auto* b : {main_->btnDVStart, main_->btnDVShotFrame, main_->btnDVCommand})
+      EXPECT_EQ(b->Enabled(), r.enabled) << b->Name() << " " << int(r.state);
+  }
+  // The browser and the start page keep their buttons as they are.
+  main_->ActionHome->Execute();
+  main_->btnDVStart->SetCaption("x");
+  main_->SetCaptureButtons(1);
+  EXPECT_EQ(main_->btnDVStart->Caption(), "x");
+}
+
+TEST_F(MainWindowTest, ConnectAndDisconnectChangeStateOnlyWhenTheCallSucceeds) {
+  PlugStandardSet();
+  Start();
+  main_->ActionOtherDeviceCapture->Execute();
+  rec_->stopAnswer = false;
+  main_->ActionDisconnect->Execute();
+  EXPECT_EQ(main_->CaptureState, 0);
+  rec_->stopAnswer = true;
+  main_->ActionDisconnect->Execute();
+  EXPECT_EQ(main_->CaptureState, 2);
+  EXPECT_FALSE(main_->btnODStart->Enabled());
+  rec_->startAnswer = false;
+  main_->ActionDisconnect->Execute();
+  EXPECT_EQ(main_->CaptureState, 2);
+  rec_->startAnswer = true;
+  main_->ActionDisconnect->Execute();
+  EXPECT_EQ(main_->CaptureState, 0);
+  EXPECT_EQ(main_->btnConnect->Caption(), "Disconnect");
+  // In the browser it does nothing.
+  main_->ActionFileBrowse->Execute();
+  rec_->calls.clear();
+  main_->ActionDisconnect->Execute();
+  EXPECT_TRUE(rec_->calls.empty());
+}
+
+TEST_F(MainWindowTest, CloseSavesTheSettingsThenStopsTheComponentInOrder) {
+  PlugStandardSet();
+  Start();
+  std::remove((exe_ + "Capture.ini").c_str());
+  GlobalVars().Sensitivity = 4;
+  bool savedFirst = false;
+  rec_->onCall = [&](const std::string& c) {
+    if (c == "StopPreview") savedFirst = std::filesystem::exists(exe_ + "Capture.ini");
+  };
+  rec_->calls.clear();
+  main_->ActionClose->Execute();
+  EXPECT_TRUE(savedFirst);
+  EXPECT_EQ(rec_->calls, (std::vector<std::string>{"StopPreview", "StopRecording", "StopPlayer", "Stop"}));
+  EXPECT_TRUE(main_->ShutDown());
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowAnyOtherWaySavesAndStopsAsTheCloseCommand) {
+  PlugStandardSet();
+  Start();
+  std::remove((exe_ + "Capture.ini").c_str());
+  rec_->calls.clear();
+  main_->Close();
+  EXPECT_TRUE(std::filesystem::exists(exe_ + "Capture.ini"));
+  EXPECT_EQ(rec_->calls, (std::vector<std::string>{"StopPreview", "StopRecording", "StopPlayer", "Stop"}));
+  // Once is enough: the Close command after it does not stop again.
+  rec_->calls.clear();
+  main_->ActionClose->Execute();
+  EXPECT_TRUE(rec_->calls.empty());
+}
+
+class LanguageMenuTest : public MainWindowTest {
+protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    WriteFile(exe_ + "Lang/english.ini", EnglishLanguageFileText());
+    WriteFile(exe_ + "Lang/deutsch.ini",
+              "[LANGRES]\nIDS_MAIN_BUTTON_EMAIL=E-Post\nIDS_MAIN_BUTTON_CONNECT=Verbinden\n"
+              "IDS_MAIN_BUTTON_DISCONNECT=Trennen\nIDS_MAIN_BUTTON_STARTRECORDING=Los\n"
+              "IDS_MAIN_BUTTON_STOPRECORDING=Halt\n");
+    PlugStandardSet();
+    Start();
+  }
+  forms::TMenuItem* Item(const std::string& caption) {
+    for (int i = 0; i < main_->mnuLanguage->Count(); ++i)
+      if (main_->mnuLanguage->Items(i)->Caption() == caption) return main_->mnuLanguage->Items(i);
+    return nullptr;
+  }
+};
+
+TEST_F(LanguageMenuTest, PickingALanguageSwitchesTheTextsAndWritesTheChoiceAtOnce) {
+  ASSERT_EQ(main_->mnuLanguage->Count(), 2);
+  EXPECT_EQ(main_->mnuLanguage->Items(0)->Caption(), "deutsch");
+  EXPECT_EQ(main_->btnEmail->Caption(), "E-mail");
+  Item("deutsch")->Click();
+  EXPECT_EQ(main_->btnEmail->Caption(), "E-Post");
+  EXPECT_TRUE(Item("deutsch")->Checked());
+  EXPECT_FALSE(Item("english")->Checked());
+  EXPECT_EQ(Ini("General", "Language"), "deutsch.ini");
+  Item("english")->Click();
+  EXPECT_EQ(main_->btnEmail->Caption(), "E-mail");
+  EXPECT_EQ(Ini("General", "Language"), "english.ini");
+}
+
+TEST_F(LanguageMenuTest, CaptureButtonsStayRightAfterAChangeOfLanguage) {
+  main_->ActionOtherDeviceCapture->Execute();
+  rec_->stopAnswer = rec_->startAnswer = true;
+  main_->ActionDisconnect->Execute();
+  ASSERT_EQ(main_->CaptureState, 2);
+  Item("deutsch")->Click();
+  EXPECT_EQ(main_->btnConnect->Caption(), "   Verbinden");
+  EXPECT_FALSE(main_->btnODStart->Enabled());
+  main_->ActionDisconnect->Execute();
+  main_->CaptureState = 1;  // as a running recording leaves it
+  main_->SetCaptureButtons(1);
+  Item("english")->Click();
+  EXPECT_EQ(main_->btnODStart->Caption(), "Stop");
+  EXPECT_EQ(main_->btnConnect->Caption(), "Disconnect");
+}
+
+TEST_F(MainWindowTest, UnreadableSkinPicturesNeverStopTheStartUp) {
+  PlugStandardSet();
+  for (const char* name : {"imgMain.bmp", "imgMain02.bmp", "SoftName.png", "btnDV.png", "Splash.png"})
+    WriteFile(exe_ + "skin/" + name, "not a picture");
+  Start();
+  main_->ActionOtherDeviceCapture->Execute();
+  EXPECT_EQ(GlobalVars().Mode, mmOD);
+  EXPECT_TRUE(main_->imgSoftName->Picture()->Graphic() == nullptr ||
+              main_->imgSoftName->Picture()->Graphic()->Empty());
+}
+
+}  // namespace
