@@ -52,7 +52,25 @@ void ShowErrorHint(win::HWND mainWindow, const String& text) {
 TWorkerStatus::TWorkerStatus(TComponent* mainWindow, TfrmHint* hint, TTimer* timerSendEmail, TGlobalVars& globals)
     : mainWindow_(mainWindow), hint_(hint), timerSendEmail_(timerSendEmail), globals_(globals) {}
 
-TWorkerStatus::~TWorkerStatus() { delete mailWaitingWindow_; }
+TWorkerStatus::~TWorkerStatus() {
+  if (ftpWaitingWindow_) ftpWaitingWindow_->OnDestroy = nullptr;
+  if (mailWaitingWindow_) {
+    mailWaitingWindow_->OnDestroy = nullptr;
+    delete mailWaitingWindow_;
+  }
+}
+
+TfrmWaiting* TWorkerStatus::NewWaitingWindow(TComponent* owner, TfrmWaiting*& slot) {
+  auto* window = new TfrmWaiting(owner);
+  window->AfterConstruction();
+  // Whoever frees the window (its owner, the program's end), the slot
+  // forgets it then.
+  window->OnDestroy = [&slot, window](TObject*) {
+    if (slot == window) slot = nullptr;
+  };
+  slot = window;
+  return window;
+}
 
 bool TWorkerStatus::Dispatch(TMessage& message) {
   switch (message.Msg) {
@@ -73,7 +91,7 @@ void TWorkerStatus::WMMailStatus(int32_t step) {
   switch (step) {
     case msBegin:
       // Each run has its own window, without owner, freed when the run ends.
-      if (!mailWaitingWindow_) mailWaitingWindow_ = new TfrmWaiting(nullptr);
+      if (!mailWaitingWindow_) NewWaitingWindow(nullptr, mailWaitingWindow_);
       mailWaitingWindow_->pnlWaiting()->SetCaption(IDS_MOTIONDETECTION_SENDINGEMAIL);
       mailWaitingWindow_->SetTop(Screen->Height() - 2 * mailWaitingWindow_->Height() - 30);
       mailWaitingWindow_->Show();
@@ -91,6 +109,7 @@ void TWorkerStatus::WMMailStatus(int32_t step) {
       if (mailWaitingWindow_) {
         TfrmWaiting* window = mailWaitingWindow_;
         mailWaitingWindow_ = nullptr;
+        window->OnDestroy = nullptr;
         window->Close();
         window->Release();
       }
@@ -105,7 +124,7 @@ void TWorkerStatus::WMMailStatus(int32_t step) {
 void TWorkerStatus::WMFtpStatus(int32_t step) {
   if (step == fsBegin) {
     // One window for the whole run of the program, hidden between runs.
-    if (!ftpWaitingWindow_) ftpWaitingWindow_ = new TfrmWaiting(mainWindow_);
+    if (!ftpWaitingWindow_) NewWaitingWindow(mainWindow_, ftpWaitingWindow_);
     String status;
     {
       std::lock_guard lock(globals_.SharedLock);

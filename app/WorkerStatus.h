@@ -61,7 +61,8 @@ public:
   TWorkerStatus(forms::TComponent* mainWindow, TfrmHint* hint, forms::TTimer* timerSendEmail,
                 TGlobalVars& globals = GlobalVars());
   // Frees a mail progress window still open (it has no owner); the upload
-  // window goes with the main window.
+  // window goes with the main window. A window freed elsewhere first (at
+  // the program's end) is forgotten when it goes.
   ~TWorkerStatus();
   TWorkerStatus(const TWorkerStatus&) = delete;
   TWorkerStatus& operator=(const TWorkerStatus&) = delete;
@@ -83,6 +84,7 @@ public:
 
 private:
   void SetMailCaption(const String& text);
+  TfrmWaiting* NewWaitingWindow(forms::TComponent* owner, TfrmWaiting*& slot);
 
   forms::TComponent* mainWindow_;
   TfrmHint* hint_;

@@ -305,6 +305,40 @@ TEST_F(WorkerStatusTest, SimultaneousMailAndUploadFailuresBothShow) {
   }
 }
 
+TEST_F(WorkerStatusTest, ProgressWindowsFreedElsewhereAreForgotten) {
+  // A run that ends and a new one that begins before the old window has
+  // gone: the old window's going leaves the new one in place.
+  Send(app::WM_MAILSTATUS, 0);
+  Send(app::WM_MAILSTATUS, 3);
+  Send(app::WM_MAILSTATUS, 0);
+  TfrmWaiting* second = status->MailWaitingWindow();
+  Pump();
+  EXPECT_EQ(status->MailWaitingWindow(), second);
+  ASSERT_NE(second, nullptr);
+  EXPECT_TRUE(second->Visible());
+
+  // At the program's end the windows may go before the handlers' owner.
+  Send(app::WM_FTPSTATUS, 0);
+  delete status->FtpWaitingWindow();
+  EXPECT_EQ(status->FtpWaitingWindow(), nullptr);
+  delete status->MailWaitingWindow();
+  EXPECT_EQ(status->MailWaitingWindow(), nullptr);
+  Send(app::WM_MAILSTATUS, 4);
+  Send(app::WM_FTPSTATUS, 4);
+  main->status = nullptr;
+  status.reset();  // frees nothing twice (checked by the sanitizer build)
+
+  // And the other way round: the owner of the handlers goes first.
+  status = std::make_unique<TWorkerStatus>(main, hint, timer);
+  main->status = status.get();
+  Send(app::WM_MAILSTATUS, 0);
+  Send(app::WM_FTPSTATUS, 0);
+  TfrmWaiting* ftp = status->FtpWaitingWindow();
+  main->status = nullptr;
+  status.reset();
+  delete ftp;  // its owner's handlers are gone; freeing it touches nothing of theirs
+}
+
 TEST_F(WorkerStatusTest, OtherMessagesAreLeftToTheWindow) {
   TMessage m{win::WM_USER + 6, 0, 0, 0};
   EXPECT_FALSE(status->Dispatch(m));
