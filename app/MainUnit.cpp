@@ -265,6 +265,7 @@ void TfrmMain::BuildControls() {
            kCmdW);
   btnMotinoDetectionSetting = button(pnlODCommand, "btnMotinoDetectionSetting", 2 + 3 * (kCmdW + 2), 2, kMotionW, kCmdH);
   under(btnMotinoDetectionSetting);
+  btnMotinoDetectionSetting->Font()->SetSize(7);
   cekBoxMotionDetection = new controls::TFcCheckBox(this);
   cekBoxMotionDetection->SetParent(pnlODCommand);
   cekBoxMotionDetection->SetBounds(6, 54, 200, 20);

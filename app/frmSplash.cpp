@@ -12,7 +12,7 @@ TSplashForm::TSplashForm(TComponent* owner) : TfrmLayered(owner) {
   SetPosition(poScreenCenter);
   SetClientWidth(kWidth);
   SetClientHeight(kHeight);
-  SetCaption("Vorix Video Capture");
+  SetCaption("Vorix Video Capture is starting");
   tmrShow = new TTimer(this);
   tmrShow->SetEnabled(false);
   tmrShow->SetInterval(kShowMs);

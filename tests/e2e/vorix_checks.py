@@ -1,0 +1,216 @@
+#!/usr/bin/python3
+"""The program's whole runs: vorix_checks.py <check> <path of vorix> [screenshot folder].
+
+Each check copies the program with its data folders into a fresh folder (the
+program writes Capture.ini beside itself), gives it a home of its own, and
+starts it on a virtual X display against the simulated capture devices.
+Screenshots go to the screenshot folder (default: the current one).
+
+Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing).
+"""
+
+import os
+import shutil
+import stat
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import CheckFailed, XSession, expect, process_alive  # noqa: E402
+
+SKIP = 77
+MAIN_TITLE = "Vorix Video Capture"
+SPLASH_TITLE = "Vorix Video Capture is starting"
+PROGRAM = None
+SHOTS = "."
+
+# Places on the main window (window coordinates).
+HOME_BUTTONS = {"DV": (94, 224), "TV": (242, 224), "OD": (390, 224), "BF": (538, 224)}
+START_PAGE_BUTTON = (53, 60)
+CLOSE_BUTTON = (619, 17)
+FOURTH_COMMAND = (576, 412)   # the DV panel's fourth button; empty on the TV panel
+MOTION_BOX = (420, 462)       # the motion-detection check box of the OD panel
+TRACK_BAR = (432, 404)        # the browser's position bar
+
+
+class Run:
+    """The program copied into a folder of its own and started on a display."""
+
+    def __init__(self, session):
+        self.folder = tempfile.mkdtemp(prefix="vorix-e2e-")
+        source = os.path.dirname(os.path.abspath(PROGRAM))
+        for sub in ("skin", "Lang", "AlarmSound", "help"):
+            if os.path.isdir(os.path.join(source, sub)):
+                shutil.copytree(os.path.join(source, sub), os.path.join(self.folder, sub))
+        self.program = os.path.join(self.folder, "vorix")
+        try:
+            os.link(PROGRAM, self.program)
+        except OSError:
+            shutil.copy2(PROGRAM, self.program)
+        home = os.path.join(self.folder, "home")
+        os.makedirs(home)
+        env = dict(session.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), VORIX_SIM_DEVICES="1")
+        self.started = time.monotonic()
+        self.app = session.start([self.program], stdin=False, env=env)
+
+    def close(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+def pixel(rows, x, y):
+    return rows[y][x]
+
+
+def is_button_face(rgb):
+    # The buttons' glass blue against the darker window behind them.
+    r, g, b = rgb
+    return b >= 80 and b > r + 20
+
+
+def wait_gone(session, title, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        out = session.tool(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"], check=False)
+        if not out.split():
+            return time.monotonic()
+        time.sleep(0.05)
+    raise CheckFailed(f"window {title!r} still there after {timeout} s")
+
+
+def main_window(session):
+    wid = session.find_window(MAIN_TITLE, timeout=20)
+    session.wait_viewable(wid)
+    time.sleep(0.7)  # the first paint and the move to the front
+    return wid, session.geometry(wid)
+
+
+def click(session, geo, at):
+    session.xdotool("mousemove", geo[0] + at[0], geo[1] + at[1])
+    session.xdotool("click", "1")
+    time.sleep(0.9)
+
+
+def shot(session, name, geo):
+    path = os.path.join(SHOTS, f"vorix-{name}.png")
+    rows = session.screenshot(path)
+    return [row[geo[0]:geo[0] + geo[2]] for row in rows[geo[1]:geo[1] + geo[3]]]
+
+
+def check_start():
+    """The splash shows for about 1.5 s, then the shaped 640 x 480 main window."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            splash = s.find_window(SPLASH_TITLE, timeout=20)
+            seen = time.monotonic()
+            x, y, w, h = s.geometry(splash)
+            expect((w, h) == (496, 193), f"the splash is {w}x{h}")
+            s.screenshot(os.path.join(SHOTS, "vorix-splash.png"))
+            gone = wait_gone(s, SPLASH_TITLE, 10)
+            expect(0.8 <= gone - seen <= 3.5, f"the splash showed for {gone - seen:.2f} s")
+            wid, geo = main_window(s)
+            expect(geo[2:] == (640, 480), f"the main window is {geo[2]}x{geo[3]}")
+            expect(s.shape_extents(wid) is not None, "the main window has no shape")
+            rows = shot(s, "start-page", geo)
+            # The rounded outline: the corner belongs to the desktop, the
+            # title band to the window.
+            root_rows = s.screenshot()
+            corner = root_rows[geo[1]][geo[0]]
+            expect(corner != (255, 0, 255), "the fuchsia key shows at the corner")
+            expect(is_button_face(pixel(rows, *HOME_BUTTONS["OD"])), "the start page's buttons are missing")
+            expect(not is_button_face(pixel(rows, *START_PAGE_BUTTON)), "the toolbar shows on the start page")
+        finally:
+            run.close()
+
+
+def check_modes():
+    """The start page's four buttons each open their mode and its panels."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            results = []
+            for mode in ("DV", "TV", "OD", "BF"):
+                click(s, geo, HOME_BUTTONS[mode])
+                warning = s.tool(["xdotool", "search", "--onlyvisible", "--name", "^Warning$"], check=False).split()
+                rows = shot(s, f"mode-{mode}", geo)
+                if warning:
+                    # The component lists no device of this kind: the mode is
+                    # refused and the start page stays.
+                    expect(mode in ("DV", "TV"), f"{mode}: refused with a warning")
+                    s.xdotool("key", "Return")
+                    time.sleep(0.5)
+                    rows = shot(s, f"mode-{mode}-refused", geo)
+                    expect(not is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: left the start page")
+                    results.append(f"{mode} refused (no device of the kind listed)")
+                    continue
+                expect(is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: no toolbar")
+                if mode == "DV":
+                    expect(is_button_face(pixel(rows, *FOURTH_COMMAND)), "DV: no DV command button")
+                elif mode == "TV":
+                    expect(not is_button_face(pixel(rows, *FOURTH_COMMAND)), "TV: a fourth command button")
+                elif mode == "OD":
+                    expect(is_button_face(pixel(rows, *FOURTH_COMMAND)), "OD: no motion settings button")
+                    r, g, b = pixel(rows, *MOTION_BOX)
+                    expect(max(r, g, b) < 80, f"OD: the motion box area is {r, g, b}")
+                else:
+                    r, g, b = pixel(rows, *TRACK_BAR)
+                    expect(min(r, g, b) > 150, f"BF: no position bar ({r, g, b})")
+                results.append(f"{mode} shown")
+                click(s, geo, START_PAGE_BUTTON)
+                rows = shot(s, f"after-{mode}", geo)
+                expect(not is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: the start page did not return")
+            expect(any(r.startswith("OD shown") for r in results) and "BF shown" in results, str(results))
+            print("; ".join(results))
+        finally:
+            run.close()
+
+
+def check_close():
+    """The Close button writes Capture.ini (mode 0600) and the program ends with 0."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            ini = os.path.join(run.folder, "Capture.ini")
+            wid, geo = main_window(s)
+            os.remove(ini)  # written at start-up from the defaults; the close writes it again
+            click(s, geo, CLOSE_BUTTON)
+            status = run.app.proc.wait(20)
+            expect(status == 0, f"vorix exited with {status}: {run.app.errors()[-5:]}")
+            expect(os.path.exists(ini), "no Capture.ini after Close")
+            expect(stat.S_IMODE(os.stat(ini).st_mode) == 0o600, "Capture.ini is readable by others")
+            with open(ini) as f:
+                text = f.read()
+            expect("[General]" in text and "[Device]" in text, "Capture.ini lacks its sections")
+            expect(not process_alive(run.app.pid), "vorix still runs")
+        finally:
+            run.close()
+
+
+def main():
+    global PROGRAM, SHOTS
+    if len(sys.argv) < 3:
+        print(__doc__)
+        return 2
+    PROGRAM = os.path.abspath(sys.argv[2])
+    SHOTS = sys.argv[3] if len(sys.argv) > 3 else "."
+    os.makedirs(SHOTS, exist_ok=True)
+    for tool in ("Xvfb", "xdotool", "xwininfo", "import"):
+        if not shutil.which(tool):
+            print(f"skipped: {tool} is missing")
+            return SKIP
+    check = globals().get("check_" + sys.argv[1])
+    if not check:
+        print(f"no check {sys.argv[1]}")
+        return 2
+    try:
+        check()
+    except CheckFailed as e:
+        print(f"FAILED: {e}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
