@@ -170,7 +170,7 @@ void TfrmMain::BuildControls() {
   pnlHome->OnMouseDown = drag;
   lblWhatToDo = Label(this, pnlHome, 40, 40, 560, 30, 16, clWhite);
   lblWhatToDo->Font()->SetStyle({fsBold});
-  lblExplain = Label(this, pnlHome, 40, 300, 560, 24, 11, TColor(0x00FFE8C8));
+  lblExplain = Label(this, pnlHome, 40, 312, 560, 24, 11, TColor(0x00FFE8C8));
   lblExplain->SetAlignment(taCenter);
   lblExplain->OnMouseDown = drag;
   btnDV = button(pnlHome, "btnDV", 28, 120, kBigW, kBigH);
@@ -181,6 +181,11 @@ void TfrmMain::BuildControls() {
   btnTV->SetAction(ActionTVTunerCapture);
   btnOD->SetAction(ActionOtherDeviceCapture);
   btnBF->SetAction(ActionFileBrowse);
+  int column = 0;
+  for (TLabel** name : {&lblHomeDV, &lblHomeTV, &lblHomeOD, &lblHomeBF}) {
+    *name = Label(this, pnlHome, 28 + 148 * column++, 258, kBigW, 20, 10, clWhite);
+    (*name)->SetAlignment(taCenter);
+  }
   for (TPbButton* b : {btnDV, btnTV, btnOD, btnBF}) {
     b->OnMouseEnter = [this](TObject* s) { btnDVMouseEnter(s); };
     b->OnMouseExit = [this](TObject* s) { btnDVMouseExit(s); };

@@ -84,6 +84,11 @@ public:
   controls::TPbButton* btnTV = nullptr;
   controls::TPbButton* btnOD = nullptr;
   controls::TPbButton* btnBF = nullptr;
+  // The names of the four start buttons, under them.
+  forms::TLabel* lblHomeDV = nullptr;
+  forms::TLabel* lblHomeTV = nullptr;
+  forms::TLabel* lblHomeOD = nullptr;
+  forms::TLabel* lblHomeBF = nullptr;
 
   controls::TstyImagePanel* pnlDV = nullptr;
   controls::TstyImagePanel* pnlPathCommand = nullptr;

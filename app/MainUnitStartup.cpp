@@ -216,6 +216,10 @@ void TfrmMain::ApplyLanguageTexts() {
     b->SetHint("");
     b->SetShowHint(false);
   }
+  lblHomeDV->SetCaption(IDS_MAIN_BUTTON_DVCAPTURE);
+  lblHomeTV->SetCaption(IDS_MAIN_BUTTON_TVTUNERCAPTURE);
+  lblHomeOD->SetCaption(IDS_MAIN_BUTTON_OTHERDEVICECAPTURE);
+  lblHomeBF->SetCaption(IDS_MAIN_BUTTON_FILEBROWSE);
   set(btnEmail, IDS_MAIN_BUTTON_EMAIL, IDS_MAIN_BUTTON_EMAIL);
   set(btnSetting, IDS_MAIN_BUTTON_SETTINGS, IDS_MAIN_BUTTON_SETTINGS);
   set(btnShowAll, "     " + IDS_MAIN_BUTTON_SHOWALL, IDS_MAIN_BUTTON_SHOWALL);

@@ -8,6 +8,8 @@
 #include "app/MainUnit.h"
 #include "app/Program.h"
 #include "app/SettingsStore.h"
+#include "app/WorkerStatus.h"
+#include "app/frmErrorHint.h"
 #include "app/tests/AppTestUtil.h"
 #include "capture/VcDevices.h"
 #include "capture/VcDeviceManager.h"
@@ -166,8 +168,11 @@ TEST_F(MainWindowTest, StartUpSortsTheDevicesIntoTheModesLists) {
 
 TEST_F(MainWindowTest, WithoutDevicesEveryModeItemIsHiddenAndEveryIndexIsMinusOne) {
   // A stored choice does not survive when the devices are gone.
-  WriteFile(exe_ + "Capture.ini", "[Device]\nDVVideoDevice=2\nTVVideoDevice=1\nODVideoDevice=0\nODAudioDevice=3\n");
+  WriteFile(exe_ + "Capture.ini",
+            "[Device]\nDVVideoDevice=2\nTVVideoDevice=1\nODVideoDevice=0\nODAudioDevice=3\n[Shot]\nShotFrame=Mine\n");
   Start();
+  // The snapshot prefix is the language's, whatever the file holds.
+  EXPECT_EQ(main_->VidCap->AutoFilePrefix(), "File");
   const TGlobalVars& g = GlobalVars();
   for (forms::TMenuItem* item : {main_->mniDV, main_->mniTV, main_->mniOD}) EXPECT_FALSE(item->Visible());
   for (int32_t index : {g.DVVideoDevice, g.DVAudioDevice, g.TVVideoDevice, g.TVAudioDevice, g.ODVideoDevice,
@@ -397,6 +402,19 @@ TEST_F(MainWindowTest, UnreadableSkinPicturesNeverStopTheStartUp) {
   EXPECT_EQ(GlobalVars().Mode, mmOD);
   EXPECT_TRUE(main_->imgSoftName->Picture()->Graphic() == nullptr ||
               main_->imgSoftName->Picture()->Graphic()->Empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheWindowHandsWorkerReportsToTheHintWindow) {
+  Start();
+  ASSERT_NE(frmHint, nullptr);
+  const int before = frmHint->MemoErrorHint()->Lines()->Count();
+  ShowErrorHint(main_->Handle(), "Upload Fail !\r");
+  EXPECT_EQ(frmHint->MemoErrorHint()->Lines()->Count(), before + 1);
+  EXPECT_TRUE(frmHint->Visible());
 }
 
 }  // namespace
