@@ -214,6 +214,7 @@ void TVcEngine::ResetRunCounters() {
   SteppedPlayback = false;
   BackwardsPlayback = false;
   FirstFrame = true;
+  Periodic.ResetRunCounters();
 }
 
 namespace {

@@ -71,6 +71,9 @@ TVidCap::~TVidCap() {
     e.Master = nullptr;
   }
   e.Destroying = true;
+  // The worker thread checks the handlers when it posts events, so it ends
+  // before they are cleared.
+  e.EndWorker();
   e.ShapeOverlay = nullptr;
   e.PlayerTrackBar = nullptr;
   OnAudioDeviceSelected = nullptr;

@@ -388,3 +388,25 @@ TEST_F(VcWorkerThreadMode, TaskBeforeEventOnTheWorkerThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// A control freed while its worker thread is busy raising events: the thread
+// ends before the handlers go, so no handler is read while it is cleared.
+TEST_F(VcWorkerThreadMode, FreeingTheControlInThreadModeEndsTheWorkerFirst) {
+  TVidCap* vc = MakeControl();
+  TVcEngine& e = *vc->Engine();
+  std::atomic<int> raised{0};
+  rtl::TEvent first(false, false);
+  vc->OnInactive = [&](forms::TObject*) {
+    if (++raised == 1) first.SetEvent();
+    e.PostEvent(qe_Inactive);  // keeps the worker busy until it ends
+  };
+  e.SetNotificationMethod(nm_Thread);
+  e.PostEvent(qe_Inactive);
+  ASSERT_EQ(first.WaitFor(10000), rtl::wrSignaled);
+  delete vc;
+  EXPECT_GE(raised.load(), 1);
+}
+
+}  // namespace
