@@ -418,3 +418,24 @@ TEST_F(MainWindowTest, TheWindowHandsWorkerReportsToTheHintWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, ShowingTheWindowOpensTheStartPageAndBringsItForwardOnce) {
+  PlugStandardSet();
+  Start();
+  main_->ActionOtherDeviceCapture->Execute();
+  rec_->calls.clear();
+  main_->Show();
+  EXPECT_EQ(GlobalVars().Mode, mmHome);
+  EXPECT_EQ(rec_->calls, std::vector<std::string>{"Stop"});
+  EXPECT_TRUE(main_->TimerShowControls->Enabled());
+  clock_.Advance(499);
+  forms::Application->ProcessMessages();
+  EXPECT_TRUE(main_->TimerShowControls->Enabled());
+  clock_.Advance(1);
+  forms::Application->ProcessMessages();
+  EXPECT_FALSE(main_->TimerShowControls->Enabled());
+}
+
+}  // namespace
