@@ -12,9 +12,6 @@
 // "front" brings the window to the front,
 // "copy-text <text>", "copy-files <path>..." fill the clipboard,
 // "paste" prints CLIPBOARD and FILES lines, "quit" ends the program.
-#include <poll.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/E2eProgram.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
@@ -38,10 +36,7 @@
 namespace {
 
 using namespace forms;
-
-void Say(const std::string& line) {
-  std::cout << line << std::endl;  // flushed: the driver waits for each line
-}
+using e2e::Say;
 
 std::string RectLine(const char* tag, const win::RECT& r) {
   std::ostringstream s;
@@ -252,43 +247,12 @@ void RunCommand(const std::string& line) {
   }
 }
 
-// Reads what stdin has without waiting; whole lines become commands. End
-// of input ends the program, so a driver that dies takes it along.
-class CommandReader {
-public:
-  void Poll() {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP))) {
-      char chunk[512];
-      const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-      if (n <= 0) {
-        Application->Terminate();
-        return;
-      }
-      pending_.append(chunk, static_cast<size_t>(n));
-      for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-        std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        RunCommand(line);
-      }
-    }
-  }
-
-private:
-  std::string pending_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  // Windows go to X when a display is named and answers; without one the
-  // program runs on the headless screen (the reference renderings).
-  if (std::getenv("DISPLAY") && !win::InitDisplay()) {
-    std::cerr << "cannot open the X display\n";
-    return 1;
-  }
-  Application->Initialize();
+  if (!e2e::OpenDisplay()) return 1;
   if (mode == "shaped") {
     BuildShaped();
   } else if (mode == "layered") {
@@ -301,22 +265,5 @@ int main(int argc, char** argv) {
     std::cerr << "usage: e2e_app shaped|layered|form|sheet\n";
     return 2;
   }
-  CommandReader reader;
-  TTimer timer(nullptr);
-  timer.SetInterval(20);
-  timer.OnTimer = [&reader](TObject*) { reader.Poll(); };
-  timer.SetEnabled(true);
-  Application->MainForm()->Show();
-  Application->ProcessMessages();
-  if (win::X11DisplayActive()) {
-    win::X11Sync();
-    Say("XID " + std::to_string(win::X11WindowOf(Application->MainForm()->Handle())));
-  }
-  Say("READY");
-  Application->Run();
-  Application->SetMainForm(nullptr);
-  while (Screen->FormCount() > 0) delete Screen->Forms(0);
-  win::ShutdownDisplay();
-  Say("BYE");
-  return 0;
+  return e2e::RunCommands(RunCommand);
 }

@@ -7,12 +7,10 @@
 //                         CLICK <state> whenever the state changes)
 //
 // Commands: "quit" ends the program.
-#include <poll.h>
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 
+#include "tests/e2e/E2eProgram.h"
 #include "controls/fc/FcRadChk.h"
 #include "controls/layered/LayeredWnd.h"
 #include "platform/forms/Forms.h"
@@ -23,8 +21,7 @@
 namespace {
 
 using namespace forms;
-
-void Say(const std::string& line) { std::cout << line << std::endl; }
+using e2e::Say;
 
 void BuildSplash(const std::string& picture) {
   controls::TfrmLayered* form = nullptr;
@@ -51,40 +48,18 @@ void BuildCheckBox() {
   Say("BOX " + std::to_string(at.x) + " " + std::to_string(at.y));
 }
 
-class CommandReader {
-public:
-  void Poll() {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP))) {
-      char chunk[256];
-      const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-      if (n <= 0) {
-        Application->Terminate();
-        return;
-      }
-      pending_.append(chunk, static_cast<size_t>(n));
-      for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-        const std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        if (line == "quit") Application->Terminate();
-        else if (!line.empty()) Say("ERROR unknown " + line);
-      }
-    }
-  }
-
-private:
-  std::string pending_;
-};
+void RunCommand(const std::string& line) {
+  if (line == "quit")
+    Application->Terminate();
+  else if (!line.empty())
+    Say("ERROR unknown " + line);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (std::getenv("DISPLAY") && !win::InitDisplay()) {
-    std::cerr << "cannot open the X display\n";
-    return 1;
-  }
-  Application->Initialize();
+  if (!e2e::OpenDisplay()) return 1;
   if (mode == "splash" && argc > 2) {
     BuildSplash(argv[2]);
   } else if (mode == "checkbox") {
@@ -93,23 +68,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: fc_app splash <png> | checkbox\n";
     return 2;
   }
-  CommandReader reader;
-  TTimer timer(nullptr);
-  timer.SetInterval(20);
-  timer.OnTimer = [&reader](TObject*) { reader.Poll(); };
-  timer.SetEnabled(true);
-  Application->MainForm()->Show();
-  Application->ProcessMessages();
-  if (auto* splash = dynamic_cast<controls::TfrmLayered*>(Application->MainForm())) splash->Repaint();
-  if (win::X11DisplayActive()) {
-    win::X11Sync();
-    Say("XID " + std::to_string(win::X11WindowOf(Application->MainForm()->Handle())));
-  }
-  Say("READY");
-  Application->Run();
-  Application->SetMainForm(nullptr);
-  while (Screen->FormCount() > 0) delete Screen->Forms(0);
-  win::ShutdownDisplay();
-  Say("BYE");
-  return 0;
+  return e2e::RunCommands(RunCommand, true, [] {
+    if (auto* splash = dynamic_cast<controls::TfrmLayered*>(Application->MainForm())) splash->Repaint();
+  });
 }

@@ -8,12 +8,10 @@
 //
 // Events: CLICK, REPEAT, CHANGE <value>, CHANGED <value>, SPIN <text>.
 // Commands: "value" prints VALUE <slider value>, "quit" ends the program (BYE).
-#include <poll.h>
-#include <unistd.h>
-
 #include <iostream>
 #include <string>
 
+#include "tests/e2e/E2eProgram.h"
 #include "controls/pb/PbButton.h"
 #include "controls/vx/VXSlider.h"
 #include "controls/vx/VXSpin.h"
@@ -26,8 +24,7 @@
 namespace {
 
 using namespace forms;
-
-void Say(const std::string& line) { std::cout << line << std::endl; }
+using e2e::Say;
 
 void SayPoint(const char* tag, TControl* c, int x, int y) {
   const TPoint p = c->ClientToScreen(Point(x, y));
@@ -95,60 +92,16 @@ void RunCommand(const std::string& line) {
   }
 }
 
-// Whole lines of stdin become commands; the end of input ends the program,
-// so a driver that dies takes it along.
-class CommandReader {
-public:
-  void Poll() {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP))) {
-      char chunk[512];
-      const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-      if (n <= 0) {
-        Application->Terminate();
-        return;
-      }
-      pending_.append(chunk, static_cast<size_t>(n));
-      for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-        const std::string one = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        RunCommand(one);
-      }
-    }
-  }
-
-private:
-  std::string pending_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("DISPLAY") && !win::InitDisplay()) {
-    std::cerr << "cannot open the X display\n";
-    return 1;
-  }
-  Application->Initialize();
+  if (!e2e::OpenDisplay()) return 1;
   try {
     Build(argc > 1 ? argv[1] : nullptr);
   } catch (const rtl::Exception& e) {
     std::cerr << "cannot build the form: " << e.Message() << "\n";
     return 1;
   }
-  CommandReader reader;
-  TTimer timer(nullptr);
-  timer.SetInterval(20);
-  timer.OnTimer = [&reader](TObject*) { reader.Poll(); };
-  timer.SetEnabled(true);
-  if (win::X11DisplayActive()) {
-    win::X11Sync();
-    Say("XID " + std::to_string(win::X11WindowOf(Application->MainForm()->Handle())));
-  }
-  Say("READY");
-  Application->Run();
-  Application->SetMainForm(nullptr);
-  while (Screen->FormCount() > 0) delete Screen->Forms(0);
-  win::ShutdownDisplay();
-  Say("BYE");
-  return 0;
+  return e2e::RunCommands(RunCommand, /*showMainForm=*/false);
 }

@@ -8,14 +8,12 @@
 //
 // Commands: "where" prints WINDOW, "save <png>" writes the window as the
 // program renders it, "quit" ends the program (BYE).
-#include <poll.h>
-#include <unistd.h>
-
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/E2eProgram.h"
 #include "controls/sty/STYComboBox.h"
 #include "controls/sty/STYImagePanel.h"
 #include "controls/sty/STYSkinForm.h"
@@ -29,9 +27,8 @@
 namespace {
 
 using namespace forms;
+using e2e::Say;
 using namespace controls;
-
-void Say(const std::string& line) { std::cout << line << std::endl; }
 
 std::string RectLine(const char* tag, const win::RECT& r) {
   std::ostringstream s;
@@ -109,62 +106,16 @@ void RunCommand(const std::string& line) {
   }
 }
 
-// Whole lines of stdin become commands; the end of input ends the program,
-// so a driver that dies takes it along.
-class CommandReader {
-public:
-  void Poll() {
-    pollfd p{STDIN_FILENO, POLLIN, 0};
-    while (::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP))) {
-      char chunk[512];
-      const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-      if (n <= 0) {
-        Application->Terminate();
-        return;
-      }
-      pending_.append(chunk, static_cast<size_t>(n));
-      for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
-        const std::string one = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        RunCommand(one);
-      }
-    }
-  }
-
-private:
-  std::string pending_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (std::getenv("DISPLAY") && !win::InitDisplay()) {
-    std::cerr << "cannot open the X display\n";
-    return 1;
-  }
-  Application->Initialize();
+  if (!e2e::OpenDisplay()) return 1;
   if (mode != "skin" || argc < 3) {
     std::cerr << "usage: sty_app skin <glyph.bmp>\n";
     return 2;
   }
   if (!BuildSkin(argv[2])) return 1;
-  CommandReader reader;
-  TTimer timer(nullptr);
-  timer.SetInterval(20);
-  timer.OnTimer = [&reader](TObject*) { reader.Poll(); };
-  timer.SetEnabled(true);
-  Application->MainForm()->Show();
-  Application->ProcessMessages();
-  if (win::X11DisplayActive()) {
-    win::X11Sync();
-    Say("XID " + std::to_string(win::X11WindowOf(Application->MainForm()->Handle())));
-  }
-  Say("READY");
-  Application->Run();
-  Application->SetMainForm(nullptr);
-  while (Screen->FormCount() > 0) delete Screen->Forms(0);
-  win::ShutdownDisplay();
-  Say("BYE");
-  return 0;
+  return e2e::RunCommands(RunCommand);
 }
