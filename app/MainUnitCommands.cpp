@@ -9,6 +9,7 @@
 
 #include "app/MainUnit.h"
 #include "app/frmAbout.h"
+#include "platform/rtl/Files.h"
 #include "platform/win/Input.h"
 #include "platform/win/MessageIds.h"
 #include "platform/win/Messages.h"
@@ -67,7 +68,11 @@ void TfrmMain::ActionNavigateExecute(TObject*) {
   PopupMenuNavigate->Popup(p.x, p.y);
 }
 
-void TfrmMain::ActionHelpExecute(TObject*) { ShellOpen(ExeFolder + "help/Help.chm"); }
+// The help book; where no compiled help file is installed, its pages.
+void TfrmMain::ActionHelpExecute(TObject*) {
+  const String book = ExeFolder + "help/Help.chm";
+  ShellOpen(rtl::FileExists(book) ? book : ExeFolder + "help/index.html");
+}
 
 void TfrmMain::btnHelpClick(TObject*) {
   const TPoint p = btnHelp->ClientToScreen(TPoint{0, btnHelp->Height() + 1});

@@ -439,3 +439,23 @@ TEST_F(MainWindowTest, ShowingTheWindowOpensTheStartPageAndBringsItForwardOnce) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, HelpMailAndOnlineCommandsOpenTheirTargets) {
+  std::vector<std::string> opened;
+  SetShellOpener([&](const String& t) { opened.push_back(t); });
+  Start();
+  main_->ActionHelp->Execute();
+  WriteFile(exe_ + "help/Help.chm", "book");
+  main_->mniHelp->Click();
+  main_->ActionEmail->Execute();
+  main_->mniContactTechnicalSupport->Click();
+  main_->mniOnlineResources->Click();
+  SetShellOpener(nullptr);
+  const std::string mail = std::string("mailto:") + SUPPORT_EMAIL;
+  EXPECT_EQ(opened, (std::vector<std::string>{exe_ + "help/index.html", exe_ + "help/Help.chm", mail, mail,
+                                              ONLINE_RESOURCES_URL}));
+}
+
+}  // namespace
