@@ -10,6 +10,7 @@
 #include "app/SettingsStore.h"
 #include "app/WorkerStatus.h"
 #include "app/frmErrorHint.h"
+#include "app/frmSplash.h"
 #include "app/tests/AppTestUtil.h"
 #include "capture/VcDevices.h"
 #include "capture/VcDeviceManager.h"
@@ -456,6 +457,26 @@ TEST_F(MainWindowTest, HelpMailAndOnlineCommandsOpenTheirTargets) {
   const std::string mail = std::string("mailto:") + SUPPORT_EMAIL;
   EXPECT_EQ(opened, (std::vector<std::string>{exe_ + "help/index.html", exe_ + "help/Help.chm", mail, mail,
                                               ONLINE_RESOURCES_URL}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheSplashClosesItselfAfterItsMomentEvenWithoutItsPicture) {
+  WriteFile(exe_ + "skin/Splash.png", "not a picture");
+  auto* splash = new TSplashForm(forms::Application);
+  splash->AfterConstruction();
+  splash->Show();
+  EXPECT_EQ(splash->ClientWidth(), 496);
+  EXPECT_EQ(splash->ClientHeight(), 193);
+  clock_.Advance(1499);
+  forms::Application->ProcessMessages();
+  EXPECT_TRUE(splash->Visible());
+  clock_.Advance(1);
+  forms::Application->ProcessMessages();
+  EXPECT_FALSE(splash->Visible());
+  delete splash;
 }
 
 }  // namespace
