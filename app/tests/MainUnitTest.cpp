@@ -181,6 +181,15 @@ TEST_F(MainWindowTest, WithoutDevicesEveryModeItemIsHiddenAndEveryIndexIsMinusOn
     EXPECT_EQ(index, -1);
   EXPECT_EQ(g.DVVideoDeviceNames + g.TVVideoDeviceNames + g.ODVideoDeviceNames, "");
   EXPECT_TRUE(main_->pnlHome->Visible());
+  // The browser then shows the other devices' albums.
+  main_->ActionFileBrowse->Execute();
+  EXPECT_EQ(g.Mode, mmBF);
+  EXPECT_EQ(g.BF_Path, g.OD_Path);
+  EXPECT_EQ(g.BFRootPath, g.ODRootPath);
+  EXPECT_FALSE(main_->mniSelect_OD->Enabled());
+  EXPECT_TRUE(main_->mniSelect_DV->Enabled());
+  EXPECT_TRUE(main_->pnlBFCommand->Visible());
+  EXPECT_FALSE(main_->btnPlay->Enabled());
 }
 
 TEST_F(MainWindowTest, ModeCommandsCallTheComponentInTheirOrder) {
