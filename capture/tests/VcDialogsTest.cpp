@@ -284,4 +284,15 @@ TEST_F(DialogFixture, AudioCompressorDialog) {
   EXPECT_TRUE(e.ShowDialog(2));
   EXPECT_EQ(presenter.shown.size(), 1u);
   EXPECT_TRUE(boxes.texts.empty());
+
+  // 8-bit output cannot take the card's 16-bit samples.
+  e.Sel.AudioCompressor = IndexOf(*AudioCompressors(), "PCM unsigned 8-bit");
+  ASSERT_GE(e.Sel.AudioCompressor, 0);
+  EXPECT_FALSE(e.ShowDialog(2));
+  EXPECT_EQ(presenter.shown.size(), 1u);
+  EXPECT_EQ(boxes.texts, (std::vector<std::string>{"audio compressor not suitable"}));
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().msg, "audio compressor not suitable");
+  EXPECT_EQ(log.back().type, e_audio_compressor_not_suitable);
+  EXPECT_EQ(BusyCursorCount(), 0);
 }

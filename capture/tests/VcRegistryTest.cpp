@@ -95,6 +95,28 @@ TEST_F(RegistryFixture, ReadersTakeOnlyTheirOwnKinds) {
   EXPECT_FALSE(reg.QueryValue("bin8", raw, 4, size, kind));  // too small a buffer
   EXPECT_EQ(size, 8);
   EXPECT_EQ(RegTypeToDataKind(rtl::REG_MULTI_SZ), rdk_Other);
+
+  // A double setting goes out as eight binary bytes and comes back only
+  // from such a value; untyped settings are neither written nor read.
+  auto setting = [](const char* name, int32_t type) {
+    TSetting s;
+    s.Name = name;
+    s.Type = type;
+    return s;
+  };
+  TSetting half = setting("half", st_Double);
+  half.DoubleValue = 0.5;
+  WriteSetting(reg, half);
+  EXPECT_EQ(StoredKind(kKey, "half"), rtl::REG_BINARY);
+  half.DoubleValue = 0;
+  EXPECT_TRUE(ReadSetting(reg, half));
+  EXPECT_EQ(half.DoubleValue, 0.5);
+  TSetting asDouble = setting("dword", st_Double);
+  EXPECT_FALSE(ReadSetting(reg, asDouble));
+  TSetting none = setting("none", st_None);
+  WriteSetting(reg, none);
+  EXPECT_FALSE(reg.ValueExists("none"));
+  EXPECT_FALSE(ReadSetting(reg, none));
 }
 
 TEST_F(RegistryFixture, EveryEntryRoundTripsWithItsKind) {
