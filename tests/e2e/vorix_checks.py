@@ -167,6 +167,28 @@ def check_modes():
             run.close()
 
 
+def check_drag():
+    """Pressing on the window's background and moving the pointer moves the borderless window."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            for at in ((450, 15), (330, 440)):  # the title band, the start page's panel
+                x, y = geo[0] + at[0], geo[1] + at[1]
+                s.xdotool("mousemove", x, y)
+                s.xdotool("mousedown", "1")
+                for step in range(1, 6):
+                    s.xdotool("mousemove", x + 12 * step, y + 8 * step)
+                    time.sleep(0.05)
+                s.xdotool("mouseup", "1")
+                time.sleep(0.5)
+                moved = s.geometry(wid)
+                expect(moved[:2] == (geo[0] + 60, geo[1] + 40), f"pressed at {at}: window at {moved[:2]}, was {geo[:2]}")
+                geo = moved
+        finally:
+            run.close()
+
+
 def check_close():
     """The Close button writes Capture.ini (mode 0600) and the program ends with 0."""
     with XSession(800, 600) as s:
