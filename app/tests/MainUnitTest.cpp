@@ -489,3 +489,25 @@ TEST_F(MainWindowTest, TheSplashClosesItselfAfterItsMomentEvenWithoutItsPicture)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, StartButtonsExplainThemselvesWhileThePointerIsOnThem) {
+  Start();
+  const std::pair<controls::TPbButton* TfrmMain::*, std::string> rows[] = {
+      {&TfrmMain::btnDV, "Capture video and image from DV"},
+      {&TfrmMain::btnTV, "Capture video and image from TV Tuner."},
+      {&TfrmMain::btnOD, "Capture video and image from other device like WebCam."},
+      {&TfrmMain::btnBF, "Browse and edit recorded media files."},
+  };
+  for (const auto& [button, text] : rows) {
+    controls::TPbButton* b = main_->*button;
+    ASSERT_TRUE(b->OnMouseEnter && b->OnMouseExit) << b->Name();
+    b->OnMouseEnter(b);
+    EXPECT_EQ(main_->lblExplain->Caption(), text);
+    b->OnMouseExit(b);
+    EXPECT_EQ(main_->lblExplain->Caption(), "Ready!");
+  }
+}
+
+}  // namespace
