@@ -133,7 +133,17 @@ def check_modes():
             results = []
             for mode in ("DV", "TV", "OD", "BF"):
                 click(s, geo, HOME_BUTTONS[mode])
-                warning = s.tool(["xdotool", "search", "--onlyvisible", "--name", "^Warning$"], check=False).split()
+                # The mode's toolbar or the warning, whichever comes (a busy
+                # machine may take a while to paint).
+                deadline = time.monotonic() + 10
+                while True:
+                    warning = s.tool(["xdotool", "search", "--onlyvisible", "--name", "^Warning$"],
+                                     check=False).split()
+                    rows = shot(s, f"mode-{mode}", geo)
+                    if warning or is_button_face(pixel(rows, *START_PAGE_BUTTON)) or time.monotonic() > deadline:
+                        break
+                    time.sleep(0.2)
+                time.sleep(0.3)
                 rows = shot(s, f"mode-{mode}", geo)
                 if warning:
                     # The component lists no device of this kind: the mode is
@@ -159,7 +169,12 @@ def check_modes():
                     expect(min(r, g, b) > 150, f"BF: no position bar ({r, g, b})")
                 results.append(f"{mode} shown")
                 click(s, geo, START_PAGE_BUTTON)
-                rows = shot(s, f"after-{mode}", geo)
+                deadline = time.monotonic() + 10
+                while True:
+                    rows = shot(s, f"after-{mode}", geo)
+                    if not is_button_face(pixel(rows, *START_PAGE_BUTTON)) or time.monotonic() > deadline:
+                        break
+                    time.sleep(0.2)
                 expect(not is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: the start page did not return")
             expect(any(r.startswith("OD shown") for r in results) and "BF shown" in results, str(results))
             print("; ".join(results))
