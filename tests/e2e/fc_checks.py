@@ -6,15 +6,13 @@ Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing).
 
 import ctypes
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import CheckFailed, XSession, expect  # noqa: E402
+from harness import XSession, expect, finish, run_check  # noqa: E402
 
-SKIP = 77
 APP = None
 
 ROOT = (30, 140, 70)          # the root window's colour
@@ -75,13 +73,6 @@ def colour_root(display, rgb):
     x11.XCloseDisplay(dpy)
 
 
-def finish(app):
-    # A clean end: the program leaves the display and exits with status 0
-    # (sanitizer builds fail here on leaks and errors at exit).
-    app.send("quit")
-    app.expect_line("BYE")
-    status = app.proc.wait(20)
-    expect(status == 0, f"fc_app exited with {status}: {app.errors()[-5:]}")
 
 
 def splash_session(compositor):
@@ -150,14 +141,8 @@ def check_checkbox_clicks():
 def main():
     global APP
     check, APP = sys.argv[1], sys.argv[2]
-    if not all(shutil.which(t) for t in ("Xvfb", "xdotool", "xwininfo", "xcompmgr", "import", "convert")):
-        sys.exit(SKIP)
-    try:
-        globals()["check_" + check]()
-    except CheckFailed as e:
-        print(f"FAIL {check}: {e}", file=sys.stderr)
-        sys.exit(1)
+    return run_check(globals(), check, ("Xvfb", "xdotool", "xwininfo", "xcompmgr", "import", "convert"))
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

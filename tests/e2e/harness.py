@@ -344,3 +344,37 @@ def parse_ppm(data):
 def read_png(path):
     data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], capture_output=True, check=True, timeout=20)
     return parse_ppm(data.stdout)
+
+
+def finish(app):
+    """A clean end: the program leaves the display and exits with status 0
+    (sanitizer builds fail here on leaks and errors at exit)."""
+    app.send("quit")
+    app.expect_line("BYE")
+    status = app.proc.wait(20)
+    expect(status == 0, f"{os.path.basename(app.args[0])} exited with {status}: {app.errors()[-5:]}")
+
+
+SKIP = 77
+
+
+def run_check(namespace, name, tools):
+    """Runs check_<name> of a family script: 0 passes, 1 fails, 77 skips when
+    one of `tools` is not installed (tools/install-deps.sh installs them)."""
+    import shutil
+    import sys
+    missing = [t for t in tools if not shutil.which(t)]
+    if missing:
+        print(f"skipped: {', '.join(missing)} not installed", file=sys.stderr)
+        return SKIP
+    check = namespace.get("check_" + name)
+    if not check:
+        print(f"no check {name}", file=sys.stderr)
+        return 2
+    try:
+        check()
+    except CheckFailed as e:
+        print(f"FAILED {name}: {e}", file=sys.stderr)
+        return 1
+    print(f"passed {name}")
+    return 0

@@ -5,16 +5,14 @@ Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing).
 """
 
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import CheckFailed, XSession, expect  # noqa: E402
+from harness import XSession, expect, finish, run_check  # noqa: E402
 
-SKIP = 77
 APP = None
 
 
@@ -37,13 +35,6 @@ def start(x, folder):
     return app, points
 
 
-def finish(app):
-    # A clean end: the program leaves the display and exits with status 0
-    # (sanitizer builds fail here on leaks and errors at exit).
-    app.send("quit")
-    app.expect_line("BYE")
-    status = app.proc.wait(20)
-    expect(status == 0, f"pb_app exited with {status}: {app.errors()[-5:]}")
 
 
 def check_button_click():
@@ -96,14 +87,8 @@ def check_spin_click():
 def main():
     global APP
     check, APP = sys.argv[1], sys.argv[2]
-    if not all(shutil.which(t) for t in ("Xvfb", "xdotool", "convert")):
-        sys.exit(SKIP)
-    try:
-        globals()["check_" + check]()
-    except CheckFailed as e:
-        print(f"FAIL {check}: {e}", file=sys.stderr)
-        sys.exit(1)
+    return run_check(globals(), check, ("Xvfb", "xdotool", "convert"))
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

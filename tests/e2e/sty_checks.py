@@ -6,15 +6,13 @@ Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing).
 
 import ctypes
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import CheckFailed, Program, XSession, expect, read_png  # noqa: E402
+from harness import Program, XSession, expect, finish, read_png, run_check  # noqa: E402
 
-SKIP = 77
 APP = None
 GLYPH_SIZE = (320, 240)
 FACE = (0x30, 0x60, 0xA0)
@@ -39,11 +37,6 @@ def window_line(app):
     return tuple(int(v) for v in app.expect_line("WINDOW").split())
 
 
-def finish(app):
-    app.send("quit")
-    app.expect_line("BYE")
-    status = app.proc.wait(20)
-    expect(status == 0, f"sty_app exited with {status}: {app.errors()[-5:]}")
 
 
 def x_shape_rects(display, wid):
@@ -170,15 +163,10 @@ def check_headless_face():
 def main():
     global APP
     check, APP = sys.argv[1], sys.argv[2]
-    if not shutil.which("convert") or (check != "headless_face" and not all(
-            shutil.which(t) for t in ("Xvfb", "xdotool", "xwininfo", "import"))):
-        sys.exit(SKIP)
-    try:
-        globals()["check_" + check]()
-    except CheckFailed as e:
-        print(f"FAIL {check}: {e}", file=sys.stderr)
-        sys.exit(1)
+    # The headless face needs no X server.
+    tools = ["convert"] if check == "headless_face" else ["convert", "Xvfb", "xdotool", "xwininfo", "import"]
+    return run_check(globals(), check, tools)
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
