@@ -253,19 +253,6 @@ bool IsDVDevice(const TVcEngine& e) {
 
 bool ListsReady() { return DeviceManagerExists() && VideoCaptureDevices() != nullptr; }
 
-// The crossbar of the live graph whose first output carries video (or
-// audio); the TV audio filter.
-std::shared_ptr<mg::Object> LiveCrossbar(TVcEngine& e, bool Video) {
-  if (!e.FilterGraph) return nullptr;
-  for (const auto& f : e.FilterGraph->Filters()) {
-    auto crossbar = mg::QueryInterface<mg::IAMCrossbar>(f);
-    mg::LONG related = 0, type = 0;
-    if (!crossbar || crossbar->get_CrossbarPinInfo(0, 0, &related, &type) != mg::S_OK) continue;
-    if ((type < mg::PhysConn_Audio_Tuner) == Video) return f;
-  }
-  return nullptr;
-}
-
 template <class I>
 std::shared_ptr<mg::Object> LiveFilterWith(TVcEngine& e) {
   if (!e.FilterGraph) return nullptr;
@@ -282,6 +269,34 @@ std::shared_ptr<mg::BaseFilter> LiveCaptureFilter(TVcEngine& e) {
   if (!e.FilterGraph || !list || e.BoundVideoDevice < 0) return nullptr;
   e.FilterGraph->FindFilterByName(std::to_string(e.BoundVideoDevice) + " " + list->GetName(e.BoundVideoDevice), &f);
   return f;
+}
+
+// What sits upstream of a filter of the live graph and offers I.
+template <class I>
+std::shared_ptr<I> LiveUpstream(TVcEngine& e, const std::shared_ptr<mg::BaseFilter>& From) {
+  std::shared_ptr<I> found;
+  if (!From || !e.FilterGraph) return found;
+  std::shared_ptr<mg::CaptureGraphBuilder> builder = e.GraphBuilder;
+  if (!builder) {
+    builder = std::make_shared<mg::CaptureGraphBuilder>();
+    builder->SetFiltergraph(e.FilterGraph);
+  }
+  builder->FindInterface(&mg::LOOK_UPSTREAM_ONLY, nullptr, From, &found);
+  return found;
+}
+
+// The video crossbar is the first one upstream of the capture filter, the
+// audio crossbar the next one upstream of that.
+std::shared_ptr<mg::Object> LiveCrossbar(TVcEngine& e, bool Video) {
+  auto video = LiveUpstream<mg::IAMCrossbar>(e, LiveCaptureFilter(e));
+  if (Video) return std::dynamic_pointer_cast<mg::Object>(video);
+  auto audio = LiveUpstream<mg::IAMCrossbar>(e, std::dynamic_pointer_cast<mg::BaseFilter>(video));
+  return std::dynamic_pointer_cast<mg::Object>(audio);
+}
+
+template <class I>
+std::shared_ptr<mg::Object> LiveDeviceInterface(TVcEngine& e) {
+  return std::dynamic_pointer_cast<mg::Object>(LiveUpstream<I>(e, LiveCaptureFilter(e)));
 }
 
 // Kinds 0, 4, 5 and 6 outside a live graph.
@@ -446,7 +461,7 @@ bool TVcEngine::ShowDialog(int32_t Kind) {
       result = ShowPropertyPages(*this, LiveCrossbar(*this, Kind == 7));
       break;
     case 9: {
-      std::shared_ptr<mg::Object> tuner = LiveFilterWith<mg::IAMTVTuner>(*this);
+      std::shared_ptr<mg::Object> tuner = LiveDeviceInterface<mg::IAMTVTuner>(*this);
       TDialogGraph g;
       if (!tuner && State == es_Idle && ListsReady() && g.Build(*this)) {
         auto found = g.FindUpstream<mg::IAMTVTuner>();
@@ -456,7 +471,7 @@ bool TVcEngine::ShowDialog(int32_t Kind) {
       break;
     }
     case 10:
-      result = ShowPropertyPages(*this, LiveFilterWith<mg::IAMTVAudio>(*this));
+      result = ShowPropertyPages(*this, LiveDeviceInterface<mg::IAMTVAudio>(*this));
       break;
     case 11:
       result = AudioDevicePages(*this);

@@ -9,6 +9,8 @@
 #include "capture/tests/VcDevicesTestUtil.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/MsgDialogs.h"
+#include "platform/mg/CaptureGraphBuilder.h"
+#include "platform/mg/Guids.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 
 using namespace capture;
@@ -295,4 +297,37 @@ TEST_F(DialogFixture, AudioCompressorDialog) {
   EXPECT_EQ(log.back().msg, "audio compressor not suitable");
   EXPECT_EQ(log.back().type, e_audio_compressor_not_suitable);
   EXPECT_EQ(BusyCursorCount(), 0);
+}
+
+TEST_F(DialogFixture, CrossbarAndTunerPagesOfTheLiveGraph) {
+  sim->PlugIn(mg::sim::TvOptions{}, "TV Card");
+  TVidCap* vc = Control();
+  TVcEngine& e = *vc->Engine();
+  // A live graph as a preview has it: the card and what sits upstream.
+  auto graph = std::make_shared<mg::FilterGraph>();
+  auto builder = std::make_shared<mg::CaptureGraphBuilder>();
+  builder->SetFiltergraph(graph);
+  TCapDeviceInfo* ref = nullptr;
+  std::shared_ptr<mg::BaseFilter> capture;
+  int32_t index = 0;
+  ASSERT_TRUE(e.BindDevice(graph, VideoCaptureDevices(), "", false, ref, false, capture, "", index));
+  std::shared_ptr<mg::IAMTVTuner> tuner;
+  builder->FindInterface(&mg::LOOK_UPSTREAM_ONLY, nullptr, capture, &tuner);
+  ASSERT_NE(tuner, nullptr);
+  e.FilterGraph = graph;
+  e.BoundVideoDevice = 0;
+
+  std::vector<std::string> settings;
+  presenter.script = [&](TPropertyFrameForm& f) {
+    settings.push_back(f.Pages().at(0).properties.empty() ? "" : f.Pages()[0].properties[0].name);
+    return forms::mrCancel;
+  };
+  EXPECT_TRUE(e.ShowDialog(7));
+  EXPECT_TRUE(e.ShowDialog(8));
+  ASSERT_EQ(settings.size(), 2u);
+  EXPECT_NE(settings[0].find("Video"), std::string::npos) << settings[0];
+  EXPECT_NE(settings[1].find("Audio"), std::string::npos) << settings[1];
+  EXPECT_TRUE(e.ShowDialog(9));  // the live graph's tuner, no graph of its own
+  EXPECT_EQ(presenter.shown.size(), 3u);
+  EXPECT_EQ(presenter.shown.back(), (std::vector<std::string>{"TV Tuner"}));
 }
