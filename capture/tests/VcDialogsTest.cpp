@@ -330,4 +330,14 @@ TEST_F(DialogFixture, CrossbarAndTunerPagesOfTheLiveGraph) {
   EXPECT_TRUE(e.ShowDialog(9));  // the live graph's tuner, no graph of its own
   EXPECT_EQ(presenter.shown.size(), 3u);
   EXPECT_EQ(presenter.shown.back(), (std::vector<std::string>{"TV Tuner"}));
+
+  // Kind 0 on a running graph shows the live capture filter's pages and
+  // leaves the graph alone.
+  e.GraphActive = true;
+  EXPECT_TRUE(e.ShowDialog(0));
+  ASSERT_EQ(presenter.shown.size(), 4u);
+  EXPECT_EQ(presenter.shown.back().front(), "Video Proc Amp");
+  EXPECT_EQ(e.FilterGraph, graph);
+  EXPECT_EQ(videoSelected, 0);  // nothing read back
+  e.GraphActive = false;
 }
