@@ -222,20 +222,26 @@ TEST_F(DialogFixture, RefusalsWithoutDevicesAndForDV) {
 
 TEST_F(DialogFixture, PreviewComesBackAfterTheKindsThatStopIt) {
   sim->PlugIn(mg::sim::CameraOptions{}, "Cam");
+  sim->PlugIn(mg::sim::AudioOptions{}, "Card");
   TVidCap* vc = Control();
   TVcEngine& e = *vc->Engine();
   SetTraceOn();
   struct Case {
     int kind;
-    bool restarts;
+    bool restarts;           // the dialog's own restart of the preview
+    const char* ownRefresh;  // a refresh the kind asks for itself
   };
-  for (const Case c : {Case{12, true}, Case{3, true}, Case{7, false}, Case{10, false}}) {
+  for (const Case c : {Case{12, true, nullptr}, Case{3, true, nullptr}, Case{1, true, "dvcd"},
+                       Case{11, true, "dadd"}, Case{7, false, nullptr}, Case{10, false, nullptr}}) {
     ResetTraceForTests();
     SetTraceOn();
     e.State = es_Preview;
     e.ShowDialog(c.kind);
     const String trace = TraceLog() ? TraceLog()->Lines().Text() : String();
     EXPECT_EQ(trace.find("REFRESHING PREVIEW FROM dd") != String::npos, c.restarts) << c.kind;
+    if (c.ownRefresh) {
+      EXPECT_NE(trace.find(String("REFRESHING PREVIEW FROM ") + c.ownRefresh), String::npos) << c.kind;
+    }
     e.State = es_Idle;
   }
 }
