@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "capture/VcDeviceManager.h"
+#include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcLog.h"
 #include "capture/VidCap.h"
@@ -101,6 +102,11 @@ void TVcEngine::ClearGraph(bool ResetState) {
   MediaControl.reset();
   FilterGraph.reset();
   GraphBuilder.reset();
+  // A device this graph held for its own use is free again.
+  if (InUseRef) {
+    InUseRef->InUse = false;
+    InUseRef = nullptr;
+  }
   TraceLine(CF_GREY, "interfaces cl");
 
   if (!Destroying && Owner) Owner->Invalidate();

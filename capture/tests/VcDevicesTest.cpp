@@ -383,6 +383,15 @@ TEST_F(DevicesFixture, BindDeviceCorrectsTheIndexLogsAndHoldsExclusiveUse) {
   EXPECT_EQ(log[0].type, e_device_in_use_in_another_graph);
   EXPECT_EQ(log[0].severity, "ERROR");
 
+  // The holder's teardown frees the device, and the other engine gets it.
+  e1.InUseRef = ref;
+  e1.ClearGraph(true);
+  EXPECT_FALSE(list->Info(0)->InUse);
+  EXPECT_EQ(e1.InUseRef, nullptr);
+  index = 0;
+  EXPECT_TRUE(e2.BindDevice(graph2, list, "", false, ref2, true, filter2, "", index));
+  EXPECT_TRUE(list->Info(0)->InUse);
+
   // Without exclusive use the entry is bound under the given name and
   // the flag is left alone.
   index = 2;

@@ -51,6 +51,9 @@ bool IsWrapper(const AVCodec* c) {
   for (const char* suffix : {"_vaapi", "_qsv", "_v4l2m2m", "_omx", "_nvenc", "_amf", "_videotoolbox", "_mf"})
     if (n.size() > std::strlen(suffix) && n.compare(n.size() - std::strlen(suffix), std::string::npos, suffix) == 0)
       return true;
+  // SVT-AV1 never returns from freeing a context that a trial connect
+  // opened, which would freeze the program when a user picks it.
+  if (n == "libsvtav1") return true;
   return (c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) != 0;
 }
 
