@@ -14,17 +14,7 @@ using namespace win;
 namespace controls {
 
 void PaintParentBackground(TCanvas* canvas, TControl* control) {
-  if (!canvas || !control || !control->Parent()) return;
-  TWinControl* parent = control->Parent();
-  HDC dc = canvas->Handle();
-  const int saved = SaveDC(dc);
-  POINT org{};
-  GetViewportOrgEx(dc, &org);
-  SetViewportOrgEx(dc, org.x - control->Left(), org.y - control->Top(), nullptr);
-  IntersectClipRect(dc, 0, 0, parent->ClientWidth(), parent->ClientHeight());
-  parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-  parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
-  RestoreDC(dc, saved);
+  if (canvas) DrawParentBackground(control, canvas->Handle());
 }
 
 namespace {

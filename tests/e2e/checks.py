@@ -6,7 +6,6 @@ installed; tools/install-deps.sh installs them all).
 """
 
 import os
-import shutil
 import signal
 import subprocess
 import sys
@@ -14,9 +13,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import CheckFailed, Program, XSession, expect, finish, process_alive, read_png  # noqa: E402
+from harness import CheckFailed, Program, XSession, expect, finish, process_alive, read_png, run_check  # noqa: E402
 
-SKIP = 77
 TOOLS = ["Xvfb", "xdotool", "xwininfo", "xprop", "xcompmgr", "xclip", "import", "convert"]
 
 APP = None
@@ -331,21 +329,7 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     name, APP = sys.argv[1], os.path.abspath(sys.argv[2])
-    check = globals().get("check_" + name)
-    if not check:
-        print(f"no check {name}", file=sys.stderr)
-        return 2
-    missing = [t for t in TOOLS if not shutil.which(t)]
-    if missing:
-        print(f"skipped: {', '.join(missing)} not installed", file=sys.stderr)
-        return SKIP
-    try:
-        check()
-    except CheckFailed as e:
-        print(f"FAILED {name}: {e}", file=sys.stderr)
-        return 1
-    print(f"passed {name}")
-    return 0
+    return run_check(globals(), name, TOOLS)
 
 
 if __name__ == "__main__":
