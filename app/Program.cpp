@@ -5,9 +5,12 @@
 #include <climits>
 
 #include "app/frmErrorHint.h"
+#include "app/ResStr.h"
 #include "app/frmSplash.h"
+#include "capture/VcDeviceManager.h"
 #include "capture/VcDevices.h"
 #include "capture/VcDialogs.h"
+#include "capture/VcProperties.h"
 #include "platform/forms/MsgDialogs.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
@@ -29,8 +32,14 @@ String ExecutableFolder() {
 
 TfrmMain* StartProgram(const String& exeFolder, bool showSplash) {
   Application->Initialize();
-  // The component's device lists are built from the system's devices.
+  // The component's device lists are built from the system's devices, and
+  // its fixed texts (the "Default" line of its format lists) follow the
+  // language file.
   capture::InstallDeviceListHooks();
+  capture::SetTextLookup([](const String& key, const String& english) {
+    const TLanguageText* row = FindLanguageKey(key);
+    return row && row->Text ? *row->Text : english;
+  });
   InitDataPaths(exeFolder);
   Application->CreateForm(frmMain);
   Application->CreateForm(frmHint);
@@ -61,6 +70,9 @@ int RunProgram() {
   // A loop ended from elsewhere than the window still saves and stops.
   if (frmMain && !frmMain->ShutDown()) frmMain->ActionCloseExecute(nullptr);
   EndProgram();
+  // The component's manager goes last: it deletes the temporary files it
+  // handed out and closes the trace.
+  capture::FreeSyncManager();
   win::ShutdownDisplay();
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "capture/VcDevices.h"
 #include "capture/VcDeviceManager.h"
 #include "capture/VcEngine.h"
+#include "capture/VcProperties.h"
 #include "capture/VcRegistry.h"
 #include "platform/forms/MsgDialogs.h"
 #include "platform/mg/sim/SimDevices.h"
@@ -120,6 +121,15 @@ protected:
   }
   void TearDown() override {
     EndProgram();
+    // The component's manager holds the device lists of this case; the next
+    // case builds its own.
+    capture::FreeSyncManager();
+    // Close ends the program by posting the quit message, which no loop
+    // took here; left queued it would end the next case's modal loops.
+    win::MSG msg;
+    while (win::PeekMessageA(&msg, nullptr, win::WM_QUIT, win::WM_QUIT, win::PM_REMOVE)) {
+    }
+    RestoreEnglishTexts();  // a case that switched the language leaves English behind
     capture::SetDiscoveryHooks({});
     capture::SetDeviceListHooks({});
     mg::SystemDeviceEnum::RemoveProvider(sim_);
@@ -362,7 +372,7 @@ protected:
     WriteFile(exe_ + "Lang/deutsch.ini",
               "[LANGRES]\nIDS_MAIN_BUTTON_EMAIL=E-Post\nIDS_MAIN_BUTTON_CONNECT=Verbinden\n"
               "IDS_MAIN_BUTTON_DISCONNECT=Trennen\nIDS_MAIN_BUTTON_STARTRECORDING=Los\n"
-              "IDS_MAIN_BUTTON_STOPRECORDING=Halt\n");
+              "IDS_MAIN_BUTTON_STOPRECORDING=Halt\nIDS_MAIN_COMBO_PATH_1=Standard\n");
     PlugStandardSet();
     Start();
   }
@@ -382,9 +392,12 @@ TEST_F(LanguageMenuTest, PickingALanguageSwitchesTheTextsAndWritesTheChoiceAtOnc
   EXPECT_TRUE(Item("deutsch")->Checked());
   EXPECT_FALSE(Item("english")->Checked());
   EXPECT_EQ(Ini("General", "Language"), "deutsch.ini");
+  // The capture component's own lists take the language's "Default" line.
+  EXPECT_EQ(capture::AudioFormatNames().substr(0, 10), "Standard\r\n");
   Item("english")->Click();
   EXPECT_EQ(main_->btnEmail->Caption(), "E-mail");
   EXPECT_EQ(Ini("General", "Language"), "english.ini");
+  EXPECT_EQ(capture::AudioFormatNames().substr(0, 9), "Default\r\n");
 }
 
 TEST_F(LanguageMenuTest, CaptureButtonsStayRightAfterAChangeOfLanguage) {
