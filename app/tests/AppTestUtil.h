@@ -17,6 +17,7 @@
 
 #include "app/Globals.h"
 #include "app/ResStr.h"
+#include "capture/VcDeviceManager.h"
 
 namespace apptest {
 
@@ -64,6 +65,9 @@ class AppTest : public ::testing::Test {
     app::LanguageFileName = saved_[3];
     app::CurrentLanguagePath = saved_[4];
     app::RestoreEnglishTexts();
+    // The capture component's manager keeps the device lists a case built;
+    // the next case builds its own.
+    capture::FreeSyncManager();
     for (const auto& [name, value] : savedEnv_) {
       if (value)
         setenv(name.c_str(), value->c_str(), 1);
