@@ -108,7 +108,11 @@ def check_start():
             expect((w, h) == (496, 193), f"the splash is {w}x{h}")
             s.screenshot(os.path.join(SHOTS, "vorix-splash.png"))
             gone = wait_gone(s, SPLASH_TITLE, 10)
-            expect(0.8 <= gone - seen <= 3.5, f"the splash showed for {gone - seen:.2f} s")
+            # Its 1.5 s run from its creation, which a busy machine may show
+            # late: it ends no sooner than 1.5 s after the start, and soon
+            # after it was seen.
+            expect(gone - run.started >= 1.45, f"the splash ended {gone - run.started:.2f} s after the start")
+            expect(gone - seen <= 5, f"the splash showed for {gone - seen:.2f} s")
             wid, geo = main_window(s)
             expect(geo[2:] == (640, 480), f"the main window is {geo[2]}x{geo[3]}")
             expect(s.shape_extents(wid) is not None, "the main window has no shape")
