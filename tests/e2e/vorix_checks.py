@@ -6,7 +6,7 @@ program writes Capture.ini beside itself), gives it a home of its own, and
 starts it on a virtual X display against the simulated capture devices.
 Screenshots go to the screenshot folder (default: the current one).
 
-Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing).
+Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing; under CI=true that fails).
 """
 
 import os
@@ -17,9 +17,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import CheckFailed, XSession, expect, process_alive  # noqa: E402
+from harness import CheckFailed, XSession, expect, missing_tools, process_alive  # noqa: E402
 
-SKIP = 77
 MAIN_TITLE = "Vorix Video Capture"
 SPLASH_TITLE = "Vorix Video Capture is starting"
 PROGRAM = None
@@ -237,10 +236,9 @@ def main():
     PROGRAM = os.path.abspath(sys.argv[2])
     SHOTS = sys.argv[3] if len(sys.argv) > 3 else "."
     os.makedirs(SHOTS, exist_ok=True)
-    for tool in ("Xvfb", "xdotool", "xwininfo", "import"):
-        if not shutil.which(tool):
-            print(f"skipped: {tool} is missing")
-            return SKIP
+    status = missing_tools(("Xvfb", "xdotool", "xwininfo", "import"))
+    if status is not None:
+        return status
     check = globals().get("check_" + sys.argv[1])
     if not check:
         print(f"no check {sys.argv[1]}")
