@@ -77,17 +77,36 @@ def wait_gone(session, title, timeout):
     raise CheckFailed(f"window {title!r} still there after {timeout} s")
 
 
+def wait_for(what, probe, timeout=10):
+    """Polls probe() -> (done, state) until done; the last state explains a failure."""
+    deadline = time.monotonic() + timeout
+    while True:
+        done, state = probe()
+        if done:
+            return state
+        if time.monotonic() > deadline:
+            raise CheckFailed(f"{what} after {timeout} s: {state}")
+        time.sleep(0.1)
+
+
 def main_window(session):
+    """The main window once it is mapped, in front and painted: the start
+    page's buttons show at their places on the screen."""
     wid = session.find_window(MAIN_TITLE, timeout=20)
     session.wait_viewable(wid)
-    time.sleep(0.7)  # the first paint and the move to the front
-    return wid, session.geometry(wid)
+    geo = session.geometry(wid)
+
+    def start_page():
+        rows = shot(session, "first-paint", geo)
+        faces = [m for m, at in HOME_BUTTONS.items() if not is_button_face(pixel(rows, *at))]
+        return not faces, f"start-page buttons not painted: {faces}"
+    wait_for("the main window's first paint", start_page, timeout=20)
+    return wid, geo
 
 
 def click(session, geo, at):
     session.xdotool("mousemove", geo[0] + at[0], geo[1] + at[1])
     session.xdotool("click", "1")
-    time.sleep(0.9)
 
 
 def shot(session, name, geo):
@@ -127,60 +146,75 @@ def check_start():
             run.close()
 
 
+# What each start-page button leads to with the simulated devices: "mode"
+# (its toolbar and panels) or "warning" (the missing-device message, and the
+# start page stays). Device discovery is not built yet, so the simulated DV
+# camcorder and TV card are sorted among the other devices and the DV and TV
+# modes find no device of their kind. When discovery lands, DV and TV become
+# "mode" here, and only here.
+EXPECTED_MODES = {"DV": "warning", "TV": "warning", "OD": "mode", "BF": "mode"}
+
+
+def warning_shown(session):
+    return bool(session.tool(["xdotool", "search", "--onlyvisible", "--name", "^Warning$"], check=False).split())
+
+
+def mode_problems(mode, rows):
+    """What is wrong with the picture of `mode`'s page; empty when it is right."""
+    problems = []
+    if not is_button_face(pixel(rows, *START_PAGE_BUTTON)):
+        problems.append("no toolbar")
+    fourth = is_button_face(pixel(rows, *FOURTH_COMMAND))
+    if mode == "DV" and not fourth:
+        problems.append("no DV command button")
+    elif mode == "TV" and fourth:
+        problems.append("a fourth command button")
+    elif mode == "OD":
+        if not fourth:
+            problems.append("no motion settings button")
+        if max(pixel(rows, *MOTION_BOX)) >= 80:
+            problems.append(f"the motion box area is {pixel(rows, *MOTION_BOX)}")
+    elif mode == "BF" and min(pixel(rows, *TRACK_BAR)) <= 150:
+        problems.append(f"no position bar ({pixel(rows, *TRACK_BAR)})")
+    return problems
+
+
 def check_modes():
-    """The start page's four buttons each open their mode and its panels."""
+    """The start page's four buttons each open their mode and its panels, or
+    the missing-device warning where the simulated devices offer none."""
     with XSession(800, 600) as s:
         run = Run(s)
         try:
             wid, geo = main_window(s)
-            results = []
             for mode in ("DV", "TV", "OD", "BF"):
                 click(s, geo, HOME_BUTTONS[mode])
-                # The mode's toolbar or the warning, whichever comes (a busy
-                # machine may take a while to paint).
-                deadline = time.monotonic() + 10
-                while True:
-                    warning = s.tool(["xdotool", "search", "--onlyvisible", "--name", "^Warning$"],
-                                     check=False).split()
-                    rows = shot(s, f"mode-{mode}", geo)
-                    if warning or is_button_face(pixel(rows, *START_PAGE_BUTTON)) or time.monotonic() > deadline:
-                        break
-                    time.sleep(0.2)
-                time.sleep(0.3)
-                rows = shot(s, f"mode-{mode}", geo)
-                if warning:
-                    # The component lists no device of this kind: the mode is
-                    # refused and the start page stays.
-                    expect(mode in ("DV", "TV"), f"{mode}: refused with a warning")
+                if EXPECTED_MODES[mode] == "warning":
+                    def refused():
+                        rows = shot(s, f"mode-{mode}", geo)
+                        toolbar = is_button_face(pixel(rows, *START_PAGE_BUTTON))
+                        return warning_shown(s) and not toolbar, f"warning {warning_shown(s)}, toolbar {toolbar}"
+                    wait_for(f"{mode}: the missing-device warning over the start page", refused)
                     s.xdotool("key", "Return")
-                    time.sleep(0.5)
-                    rows = shot(s, f"mode-{mode}-refused", geo)
-                    expect(not is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: left the start page")
-                    results.append(f"{mode} refused (no device of the kind listed)")
+                    def dismissed():
+                        rows = shot(s, f"mode-{mode}-refused", geo)
+                        toolbar = is_button_face(pixel(rows, *START_PAGE_BUTTON))
+                        home = is_button_face(pixel(rows, *HOME_BUTTONS[mode]))
+                        return (not warning_shown(s) and not toolbar and home,
+                                f"warning {warning_shown(s)}, toolbar {toolbar}, start-page button {home}")
+                    wait_for(f"{mode}: the warning gone and the start page kept", dismissed)
                     continue
-                expect(is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: no toolbar")
-                if mode == "DV":
-                    expect(is_button_face(pixel(rows, *FOURTH_COMMAND)), "DV: no DV command button")
-                elif mode == "TV":
-                    expect(not is_button_face(pixel(rows, *FOURTH_COMMAND)), "TV: a fourth command button")
-                elif mode == "OD":
-                    expect(is_button_face(pixel(rows, *FOURTH_COMMAND)), "OD: no motion settings button")
-                    r, g, b = pixel(rows, *MOTION_BOX)
-                    expect(max(r, g, b) < 80, f"OD: the motion box area is {r, g, b}")
-                else:
-                    r, g, b = pixel(rows, *TRACK_BAR)
-                    expect(min(r, g, b) > 150, f"BF: no position bar ({r, g, b})")
-                results.append(f"{mode} shown")
+                def shown():
+                    problems = mode_problems(mode, shot(s, f"mode-{mode}", geo))
+                    if warning_shown(s):
+                        problems.append("refused with a warning")
+                    return not problems, problems
+                wait_for(f"{mode}: its page", shown)
                 click(s, geo, START_PAGE_BUTTON)
-                deadline = time.monotonic() + 10
-                while True:
+                def home():
                     rows = shot(s, f"after-{mode}", geo)
-                    if not is_button_face(pixel(rows, *START_PAGE_BUTTON)) or time.monotonic() > deadline:
-                        break
-                    time.sleep(0.2)
-                expect(not is_button_face(pixel(rows, *START_PAGE_BUTTON)), f"{mode}: the start page did not return")
-            expect(any(r.startswith("OD shown") for r in results) and "BF shown" in results, str(results))
-            print("; ".join(results))
+                    toolbar = is_button_face(pixel(rows, *START_PAGE_BUTTON))
+                    return not toolbar and is_button_face(pixel(rows, *HOME_BUTTONS[mode])), f"toolbar {toolbar}"
+                wait_for(f"{mode}: the start page's return", home)
         finally:
             run.close()
 
@@ -199,10 +233,9 @@ def check_drag():
                     s.xdotool("mousemove", x + 12 * step, y + 8 * step)
                     time.sleep(0.05)
                 s.xdotool("mouseup", "1")
-                time.sleep(0.5)
-                moved = s.geometry(wid)
-                expect(moved[:2] == (geo[0] + 60, geo[1] + 40), f"pressed at {at}: window at {moved[:2]}, was {geo[:2]}")
-                geo = moved
+                want = (geo[0] + 60, geo[1] + 40)
+                geo = wait_for(f"pressed at {at}: the window at {want}",
+                               lambda: (s.geometry(wid)[:2] == want, s.geometry(wid)))
         finally:
             run.close()
 
