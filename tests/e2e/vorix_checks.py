@@ -146,6 +146,33 @@ def check_start():
             run.close()
 
 
+def check_starts():
+    """A dozen starts at once, each in a folder and home of its own, all show
+    a window: a start whose GUI thread falls asleep while X work waits shows
+    nothing and fails here."""
+    starts, limit = 12, 60
+    with XSession(800, 600) as s:
+        runs = []
+        try:
+            for _ in range(starts):
+                runs.append(Run(s))
+            waiting = {run.app.pid: run for run in runs}
+            deadline = time.monotonic() + limit
+            while waiting:
+                for pid, run in list(waiting.items()):
+                    if s.tool(["xdotool", "search", "--onlyvisible", "--pid", str(pid)], check=False).split():
+                        del waiting[pid]
+                    elif not process_alive(pid):
+                        raise CheckFailed(f"start {pid} ended: {run.app.errors()[-5:]}")
+                expect(time.monotonic() < deadline,
+                       f"{len(waiting)} of {starts} starts showed no window in {limit} s (pids {sorted(waiting)})")
+                time.sleep(0.1)
+        finally:
+            for run in runs:
+                run.app.stop()
+                run.close()
+
+
 # What each start-page button leads to with the simulated devices: "mode"
 # (its toolbar and panels) or "warning" (the missing-device message, and the
 # start page stays). Device discovery is not built yet, so the simulated DV
