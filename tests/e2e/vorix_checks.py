@@ -12,6 +12,7 @@ Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing; unde
 import os
 import shutil
 import stat
+import subprocess
 import sys
 import tempfile
 import time
@@ -171,6 +172,29 @@ def check_starts():
             for run in runs:
                 run.app.stop()
                 run.close()
+
+
+def check_no_display():
+    """Started where no X server answers (none named, or one that is not
+    up yet), the program says so and ends with a failure status instead of
+    running on unseen."""
+    folder = tempfile.mkdtemp(prefix="vorix-e2e-")
+    try:
+        program = os.path.join(folder, "vorix")
+        shutil.copy2(PROGRAM, program)
+        for display in (None, ":65000"):
+            env = dict(os.environ, HOME=folder, VORIX_SIM_DEVICES="1")
+            env.pop("DISPLAY", None)
+            if display:
+                env["DISPLAY"] = display
+            try:
+                r = subprocess.run([program], env=env, capture_output=True, text=True, timeout=20)
+            except subprocess.TimeoutExpired:
+                raise CheckFailed(f"DISPLAY={display}: still running after 20 s")
+            expect(r.returncode != 0, f"DISPLAY={display}: exited with {r.returncode}")
+            expect("cannot open display" in r.stderr, f"DISPLAY={display}: said {r.stderr!r}")
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 # What each start-page button leads to with the simulated devices: "mode"
