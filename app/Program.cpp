@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/frmErrorHint.h"
 #include "app/ResStr.h"
@@ -60,7 +62,15 @@ void EndProgram() {
 }
 
 int RunProgram() {
-  win::InitDisplay();
+  // Without an X server that answers, the window system falls back to the
+  // in-memory screen that tests use: the program would run on, never seen.
+  // A start that races its display server (or names a wrong one) says so
+  // and ends instead, as X programs do.
+  if (!win::InitDisplay()) {
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "vorix: cannot open display \"%s\"\n", display ? display : "");
+    return 1;
+  }
   mg::ff::RegisterFfmpegFilters();
   if (mg::sim::SimDevicesWanted(false)) mg::sim::InstallSimDevices();
   InstallMessageBoxDialogs();

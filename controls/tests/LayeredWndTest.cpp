@@ -17,6 +17,7 @@
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
+#include "platform/rtl/tests/ToolCheck.h"
 #include "platform/win/Api.h"
 
 using namespace controls;
@@ -40,7 +41,7 @@ class LayeredTest : public FormsFixture {
 protected:
   void SetUp() override {
     FormsFixture::SetUp();
-    if (!Shell("convert -version")) GTEST_SKIP() << "ImageMagick is not installed";
+    VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
   }
   // 600 x 300: red to blue across, opaque at the top fading to 30 % at the
   // bottom.
@@ -280,7 +281,7 @@ TEST(LayeredUtils, ColorWithAlphaIgnoresTheTopByte) {
 
 TEST(LayeredUtils, ResourceImageFromATable) {
   ScratchDir dir;
-  if (!Shell("convert -version")) GTEST_SKIP() << "ImageMagick is not installed";
+  VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
   ASSERT_TRUE(Shell("convert -size 7x5 xc:'#336699' PNG32:" + dir / "dot.png"));
   const std::vector<uint8_t> png = ReadFile(dir / "dot.png");
   const uint8_t junk[] = {1, 2, 3};

@@ -14,6 +14,7 @@
 #include "platform/forms/PngImage.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
 #include "platform/rtl/Clock.h"
+#include "platform/rtl/tests/ToolCheck.h"
 
 using namespace forms;
 // Inside the controls namespace its alignment names win over the class
@@ -436,7 +437,7 @@ TEST_F(PbButtonTest, OnlyAChangedValueRepaints) {
 }
 
 TEST_F(PbButtonTest, AnAlphaPictureOverTheParentMatchesImageMagickCompositing) {
-  if (!testutil::Shell("convert -version")) GTEST_SKIP() << "ImageMagick is not installed";
+  VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
   testutil::ScratchDir dir;
   const std::string bg = dir / "bg.bmp", pic = dir / "button.png", expected = dir / "expected.png";
   ASSERT_TRUE(testutil::Shell("convert -size 120x80 gradient:'#ff8000-#0040c0' -rotate 90 BMP3:" + bg));

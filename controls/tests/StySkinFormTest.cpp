@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/forms/tests/FormsTestUtil.h"
+#include "platform/rtl/tests/ToolCheck.h"
 #include "platform/win/Api.h"
 
 using namespace controls;
@@ -37,7 +38,7 @@ protected:
     const fs::path file = dir / "glyph.bmp";
     const std::string cmd = "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
                             " xc:'#FF00FF' -fill '#3060A0' " + draw + " BMP3:" + file.string() + " 2>/dev/null";
-    if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "ImageMagick is missing";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
     glyph.LoadFromFile(file.string());
   }
   win::HRGN FormRegion() {
@@ -52,11 +53,12 @@ protected:
 };
 
 TEST_F(StySkinFormTest, GlyphShapesAndSizesTheBorderlessForm) {
+  VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
   EXPECT_EQ(form->BorderStyle(), bsNone);
   TBitmap glyph;
   MakeGlyph(glyph, 640, 480,
             "-draw 'roundrectangle 10,10 629,469 60,60' -fill '#FF00FF' -draw 'circle 320,240 320,300'");
-  if (IsSkipped()) return;
+  if (HasFatalFailure()) return;
   skin->SetBounds(7, 9, 20, 20);
   skin->SetGlyph(&glyph);
   EXPECT_EQ(form->ClientWidth(), 640);

@@ -500,13 +500,21 @@ namespace {
 bool fetch(ThreadQueue& q, MSG* out, HWND filter, UINT lo, UINT hi, UINT flags) {
   const bool remove = (flags & PM_REMOVE) != 0;
   const WindowFilter windows(filter);
+  // Cleared before any source is looked at, the outside one included: a
+  // wake-up that comes while this retrieval runs (the watcher's, once the
+  // descriptor turns readable again, or the service's own request for
+  // another round) then ends the next wait instead of being lost with the
+  // thread asleep and work waiting.
+  {
+    std::lock_guard lock(q.mutex);
+    q.changed = false;
+  }
   serveExternal();
   for (;;) {
     while (processOneIncoming(q)) {
     }
     std::unique_lock lock(q.mutex);
     if (!q.incoming.empty()) continue;
-    q.changed = false;
     if (rtl::IsMainThread() && rtl::SynchronizePending()) {
       // Cleared first: a call queued while these run wakes the next wait.
       lock.unlock();

@@ -2,7 +2,8 @@
 """Whole-program checks: checks.py <check> <path of e2e_app>.
 
 Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is not
-installed; tools/install-deps.sh installs them all).
+installed; tools/install-deps.sh installs them all, so under CI=true a missing
+tool fails).
 """
 
 import os

@@ -358,15 +358,30 @@ def finish(app):
 SKIP = 77
 
 
-def run_check(namespace, name, tools):
-    """Runs check_<name> of a family script: 0 passes, 1 fails, 77 skips when
-    one of `tools` is not installed (tools/install-deps.sh installs them)."""
+def missing_tools(tools):
+    """None when every one of `tools` is installed, else the exit status of a
+    check that cannot run: a skip, but a failure under CI=true, where the
+    install step (tools/install-deps.sh) guarantees every tool, so a missing
+    one is a broken install rather than a reason to pass quietly."""
     import shutil
     import sys
     missing = [t for t in tools if not shutil.which(t)]
-    if missing:
-        print(f"skipped: {', '.join(missing)} not installed", file=sys.stderr)
-        return SKIP
+    if not missing:
+        return None
+    if os.environ.get("CI") == "true":
+        print(f"FAILED: {', '.join(missing)} not installed, yet CI=true promises every tool", file=sys.stderr)
+        return 1
+    print(f"skipped: {', '.join(missing)} not installed", file=sys.stderr)
+    return SKIP
+
+
+def run_check(namespace, name, tools):
+    """Runs check_<name> of a family script: 0 passes, 1 fails, 77 skips when
+    one of `tools` is not installed (see missing_tools)."""
+    import sys
+    status = missing_tools(tools)
+    if status is not None:
+        return status
     check = namespace.get("check_" + name)
     if not check:
         print(f"no check {name}", file=sys.stderr)

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The style family's whole-program checks: sty_checks.py <check> <path of sty_app>.
 
-Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing).
+Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing; under CI=true that fails).
 """
 
 import ctypes

@@ -7,6 +7,7 @@
 #include "platform/forms/Graphics.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
 #include "platform/rtl/Streams.h"
+#include "platform/rtl/tests/ToolCheck.h"
 #include "platform/win/Dib.h"
 #include "platform/win/GdiObject.h"
 
@@ -288,7 +289,7 @@ TEST(BitmapTest, StreamsKeepFormatTableAndPixels) {
 class BitmapFilesTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!Shell("convert -version")) GTEST_SKIP() << "ImageMagick is not installed";
+    VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
   }
   ScratchDir dir_;
 };

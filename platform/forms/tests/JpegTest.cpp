@@ -7,6 +7,7 @@
 #include "platform/forms/Jpeg.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
 #include "platform/rtl/Streams.h"
+#include "platform/rtl/tests/ToolCheck.h"
 
 namespace forms {
 namespace {
@@ -18,8 +19,8 @@ using testutil::Shell;
 class JpegTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!Shell("convert -version") || !Shell("djpeg -version </dev/null"))
-      GTEST_SKIP() << "ImageMagick or djpeg is not installed";
+    VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
+    VORIX_NEED_TOOL(testtools::OnPath("djpeg"), "djpeg");
     source_ = dir_ / "rose.jpg";
     ASSERT_TRUE(Shell("convert rose: -quality 92 " + source_));
   }

@@ -8,6 +8,7 @@
 #include "platform/forms/PngImage.h"
 #include "platform/forms/tests/GraphicsTestUtil.h"
 #include "platform/rtl/Streams.h"
+#include "platform/rtl/tests/ToolCheck.h"
 #include "platform/win/Icons.h"
 
 namespace forms {
@@ -19,7 +20,7 @@ using testutil::Shell;
 class PngTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!Shell("convert -version")) GTEST_SKIP() << "ImageMagick is not installed";
+    VORIX_NEED_TOOL(testtools::OnPath("convert"), "ImageMagick");
   }
   testutil::ScratchDir dir_;
 };

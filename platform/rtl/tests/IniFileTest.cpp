@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "PythonRunner.h"
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,6 +63,38 @@ protected:
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+  }
+
+  // Runs `step` in a child process and answers its result (-1 when the
+  // child could not run it). Permissions do not bind root, and the tests
+  // run as root in CI: there the child first becomes "nobody", who is given
+  // the test's folder, so the checks of refused access run everywhere.
+  template <class Step>
+  int Unprivileged(Step step) const {
+    uid_t uid = ::geteuid();
+    gid_t gid = ::getegid();
+    if (uid == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      if (!nobody) {
+        ADD_FAILURE() << "no user 'nobody' to drop to";
+        return -1;
+      }
+      uid = nobody->pw_uid;
+      gid = nobody->pw_gid;
+      if (::chown(dir_.c_str(), uid, gid) != 0) return -1;
+      for (const auto& e : fs::directory_iterator(dir_))
+        if (::chown(e.path().c_str(), uid, gid) != 0) return -1;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+      if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) _exit(100);
+      _exit(step());
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
   }
 
   fs::path dir_;
@@ -307,15 +342,33 @@ TEST_F(IniFileTest, FailedWritesRaiseAndLeaveTheFileAlone) {
   fs::create_directories(folderPath);
   EXPECT_THROW(TIniFile(folderPath).WriteString("S", "K", "v"), rtl::EIniFileException);
   EXPECT_TRUE(fs::is_directory(folderPath));
-  if (::geteuid() == 0) return;  // permissions do not bind root
   Put("[S]\nKeep=1\n");
-  ::chmod(path_.c_str(), 0);
-  TIniFile unreadable(path_);
-  EXPECT_THROW(unreadable.WriteString("S", "K", "v"), rtl::EIniFileException);
-  ::chmod(path_.c_str(), 0600);
+  // Each step answers 0 when it went as it should.
+  const int unreadable = Unprivileged([&] {
+    ::chmod(path_.c_str(), 0);
+    int wrong = 0;
+    try {
+      TIniFile(path_).WriteString("S", "K", "v");
+      wrong = 1;  // no exception
+    } catch (const rtl::EIniFileException&) {
+    }
+    ::chmod(path_.c_str(), 0600);
+    return wrong;
+  });
+  EXPECT_EQ(unreadable, 0) << "an unreadable file did not refuse the write";
   EXPECT_EQ(Bytes(), "[S]\nKeep=1\n");
-  ::chmod(dir_.c_str(), 0500);  // the folder refuses the temporary file
-  EXPECT_THROW(TIniFile(path_).WriteString("S", "K", "v"), rtl::EIniFileException);
+  const int readOnlyFolder = Unprivileged([&] {
+    ::chmod(dir_.c_str(), 0500);  // the folder refuses the temporary file
+    int wrong = 0;
+    try {
+      TIniFile(path_).WriteString("S", "K", "v");
+      wrong = 1;
+    } catch (const rtl::EIniFileException&) {
+    }
+    ::chmod(dir_.c_str(), 0700);
+    return wrong;
+  });
+  EXPECT_EQ(readOnlyFolder, 0) << "a read-only folder did not refuse the write";
   EXPECT_EQ(Bytes(), "[S]\nKeep=1\n");
 }
 

@@ -18,6 +18,7 @@
 
 #include "WinTestUtil.h"
 #include "X11Peer.h"
+#include "platform/rtl/tests/ToolCheck.h"
 #include "platform/win/Api.h"
 #include "platform/win/Display.h"
 #include "platform/win/X11Backend.h"
@@ -26,14 +27,10 @@ namespace {
 
 using namespace win;
 
-bool onPath(const char* tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 class X11Backend : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    VORIX_NEED_TOOL(testtools::OnPath("Xvfb"), "Xvfb");
     // Xvfb picks a free display itself and writes its number once it listens.
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
@@ -292,7 +289,7 @@ TEST_F(X11Backend, PixelsOnTheServerEqualTheHeadlessRendering) {
 }
 
 TEST_F(X11Backend, PointerClicksArriveAtTheWindowAndCaptureGrabsThePointer) {
-  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  VORIX_NEED_TOOL(testtools::OnPath("xdotool"), "xdotool");
   HWND hwnd = wintest::MakeTopLevel(200, 150, 120, 80);
   Settle();
   wintest::Log().Clear();
@@ -316,7 +313,7 @@ TEST_F(X11Backend, PointerClicksArriveAtTheWindowAndCaptureGrabsThePointer) {
 }
 
 TEST_F(X11Backend, KeysTypedByAnotherClientArriveAsCharactersThroughTheMessageWait) {
-  if (!onPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  VORIX_NEED_TOOL(testtools::OnPath("xdotool"), "xdotool");
   HWND hwnd = wintest::MakeTopLevel(50, 50, 120, 60);
   Settle();
   SetFocus(hwnd);
@@ -366,7 +363,7 @@ HGLOBAL makeDrop(const std::vector<std::u16string>& files) {
 }
 
 TEST_F(X11Backend, ClipboardTextAndFileListsGoOutAsTheClipboardSelection) {
-  if (!onPath("xclip")) GTEST_SKIP() << "xclip is not installed";
+  VORIX_NEED_TOOL(testtools::OnPath("xclip"), "xclip");
   const std::u16string text = u"Gr\u00fc\u00dfe \u20ac 1";
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
@@ -409,7 +406,7 @@ pid_t offerWithXclip(const std::string& display, const std::string& data, const 
 }
 
 TEST_F(X11Backend, AnotherClientsSelectionBecomesTheClipboard) {
-  if (!onPath("xclip")) GTEST_SKIP() << "xclip is not installed";
+  VORIX_NEED_TOOL(testtools::OnPath("xclip"), "xclip");
   struct Case {
     const char* type;
     std::string data;
