@@ -124,6 +124,8 @@ void TfrmMain::ActionFileBrowseExecute(TObject*) {
 }
 
 void TfrmMain::ActionHomeExecute(TObject*) {
+  // Already on the start page: like every mode command, nothing to redo.
+  if (GlobalVars().Mode == mmHome) return;
   capture_->Stop();
   SetCaptureButtons(2);
   GlobalVars().Mode = mmHome;

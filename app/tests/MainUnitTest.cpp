@@ -235,6 +235,11 @@ TEST_F(MainWindowTest, ModeCommandsCallTheComponentInTheirOrder) {
     EXPECT_EQ(GlobalVars().Mode, c.mode);
     EXPECT_EQ(main_->pnlDV->Visible(), c.mode != mmHome) << c.mode;
   }
+  // Home while on the start page stops nothing and switches nothing.
+  rec_->calls.clear();
+  main_->ActionHome->Execute();
+  EXPECT_TRUE(rec_->calls.empty());
+  EXPECT_TRUE(main_->pnlHome->Visible());
   // The panels of a mode: only its command panel shows.
   main_->ActionTVTunerCapture->Execute();
   EXPECT_TRUE(main_->pnlTVCommand->Visible());
