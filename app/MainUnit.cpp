@@ -480,6 +480,7 @@ void TfrmMain::LoadButtonPictures() {
       try {
         picture.LoadFromFile(SkinFolder + face + suffix + ".png");
       } catch (const std::exception&) {
+        NoteBadSkinFile(SkinFolder + face + suffix + ".png");
         continue;
       }
       (b->*set)(&picture);
@@ -501,6 +502,7 @@ void TfrmMain::LoadSkinPicture(const String& fileName) {
       imgMain->Glyph()->LoadFromFile(SkinFolder + fileName);
     }
   } catch (const std::exception&) {
+    NoteBadSkinFile(SkinFolder + fileName);
   }
   imgMain->Invalidate();
 }
