@@ -529,3 +529,107 @@ TEST_F(MainWindowTest, StartButtonsExplainThemselvesWhileThePointerIsOnThem) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> ComboItems(controls::TstyComboBox* combo) {
+  std::vector<std::string> items;
+  for (int i = 0; i < combo->Items()->Count(); ++i) items.push_back(combo->Items()->Strings(i));
+  return items;
+}
+
+TEST_F(MainWindowTest, ChangingTheStorageRootMovesTheComponentAndTheAlbumList) {
+  PlugStandardSet();
+  Start();
+  TGlobalVars& g = GlobalVars();
+  main_->ActionOtherDeviceCapture->Execute();
+  const std::string base = root_ + "/elsewhere/";
+  std::filesystem::create_directories(base + "VorixVideoCapture/OtherDevices/Trip");
+  g.OD_PathIndex = 2;
+  main_->ChangeStorageRoot(base);
+  const std::string newRoot = base + "VorixVideoCapture/";
+  EXPECT_EQ(g.StoragePath, newRoot);
+  EXPECT_EQ(g.OD_Path, newRoot + "OtherDevices/Default/");
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.OD_Path);
+  EXPECT_EQ(ComboItems(main_->cmbPath), (std::vector<std::string>{"All", "Default", "Trip"}));
+  EXPECT_EQ(main_->cmbPath->ItemIndex(), 0);
+  EXPECT_FALSE(main_->btnDeletePath->Enabled());
+  for (const String* f : {&g.DVDefaultPath, &g.TVDefaultPath, &g.ODDefaultPath, &g.TodayAlarmPicturePath,
+                          &g.TodayAlarmVideoPath})
+    EXPECT_TRUE(IsDir(*f)) << *f;
+  EXPECT_TRUE(dialogs_.shown.empty());
+
+  // The current root again, or no folder at all, changes nothing.
+  rec_->calls.clear();
+  main_->ChangeStorageRoot(newRoot);
+  main_->ChangeStorageRoot("");
+  EXPECT_TRUE(rec_->calls.empty());
+  EXPECT_EQ(g.StoragePath, newRoot);
+
+  // In the browser the folders shown follow the new root too.
+  main_->ActionFileBrowse->Execute();
+  const std::string third = root_ + "/third/";
+  main_->ChangeStorageRoot(third);
+  EXPECT_EQ(g.BFRootPath, third + "VorixVideoCapture/OtherDevices/");
+  EXPECT_EQ(g.BF_Path, g.ODDefaultPath);
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.BF_Path);
+  EXPECT_EQ(ComboItems(main_->cmbPath), (std::vector<std::string>{"All", "Default"}));
+}
+
+TEST_F(MainWindowTest, ARootThatCannotBeCreatedIsToldAtOnce) {
+  Start();
+  WriteFile(root_ + "/plainfile", "x");
+  main_->ChangeStorageRoot(root_ + "/plainfile/");
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_EQ(dialogs_.shown[0].caption, "Warning");
+  EXPECT_NE(dialogs_.shown[0].message.find(root_ + "/plainfile/VorixVideoCapture/"), std::string::npos);
+  EXPECT_NE(dialogs_.shown[0].message.find("Not a directory"), std::string::npos) << dialogs_.shown[0].message;
+}
+
+// Root may write anywhere, so an unwritable place is made from a regular
+// file: "Capture.ini" as a folder, a storage root below a file.
+TEST_F(MainWindowTest, StartUpProblemsAreToldOnceOverTheShownWindow) {
+  std::filesystem::create_directories(exe_ + "Capture.ini");
+  WriteFile(root_ + "/plainfile", "x");
+  Start();
+  EXPECT_TRUE(dialogs_.shown.empty()) << "nothing is shown before the window";
+  main_->Show();
+  clock_.Advance(500);
+  forms::Application->ProcessMessages();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  const std::string& text = dialogs_.shown[0].message;
+  EXPECT_NE(text.find("The settings can not be saved to " + exe_ + "Capture.ini: Is a directory"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Can not open the file " + exe_ + "skin/"), std::string::npos) << text;
+  // The close loses the settings as announced, without a second word.
+  main_->ActionClose->Execute();
+  EXPECT_EQ(dialogs_.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, AStorageRootThatCannotBeCreatedIsToldAtStartUp) {
+  WriteFile(root_ + "/plainfile", "x");
+  WriteFile(exe_ + "Capture.ini", "[General]\nStoragePath=" + root_ + "/plainfile/VorixVideoCapture/\n");
+  Start();
+  main_->Show();
+  clock_.Advance(500);
+  forms::Application->ProcessMessages();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_NE(dialogs_.shown[0].message.find("The folder " + root_ + "/plainfile/VorixVideoCapture/"),
+            std::string::npos)
+      << dialogs_.shown[0].message;
+  EXPECT_NE(dialogs_.shown[0].message.find("Not a directory"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeSavedAtCloseAreTold) {
+  Start();
+  ASSERT_TRUE(std::filesystem::remove(exe_ + "Capture.ini"));
+  std::filesystem::create_directories(exe_ + "Capture.ini");
+  main_->ActionClose->Execute();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_NE(dialogs_.shown[0].message.find("The settings can not be saved to " + exe_ + "Capture.ini"),
+            std::string::npos)
+      << dialogs_.shown[0].message;
+  EXPECT_TRUE(main_->ShutDown());
+}
+
+}  // namespace
