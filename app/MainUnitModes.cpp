@@ -327,6 +327,7 @@ void TfrmMain::SetToolbarVisible(bool Visible) {
 void TfrmMain::SetCaptureButtons(uint8_t State) {
   const TMainMode mode = GlobalVars().Mode;
   if (mode != mmDV && mode != mmTV && mode != mmOD) return;
+  captureLook_ = State;
   TPbButton* start = mode == mmDV ? btnDVStart : mode == mmTV ? btnTVStart : btnODStart;
   TPbButton* shot = mode == mmDV ? btnDVShotFrame : mode == mmTV ? btnTVShotFrame : btnODShotFrame;
   const bool running = State != 2;

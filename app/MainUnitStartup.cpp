@@ -268,9 +268,10 @@ void TfrmMain::ApplyLanguageTexts() {
   hintOnly(btnStop, IDS_MAIN_BUTTON_STOP);
   set(btnDeviceSetting, IDS_MAIN_BUTTON_DEVICESETTING, IDS_MAIN_BUTTON_DEVICESETTING);
   set(btnFullScreen, IDS_MAIN_BUTTON_FULLSCREEN, IDS_MAIN_BUTTON_FULLSCREEN);
-  // The same look as the capture buttons give it: "Disconnect" while the
-  // component runs, "Connect" once stopped.
-  if (CaptureState == 2)
+  // The look the capture buttons last had, in the new texts: "Connect"
+  // once the component was stopped (also in the browser and on the start
+  // page, where the capture buttons are not set), else "Disconnect".
+  if (captureLook_ == 2)
     set(btnConnect, "   " + IDS_MAIN_BUTTON_CONNECT, IDS_MAIN_BUTTON_CONNECT);
   else
     set(btnConnect, IDS_MAIN_BUTTON_DISCONNECT, IDS_MAIN_BUTTON_DISCONNECT);
@@ -333,8 +334,9 @@ void TfrmMain::ApplyLanguageTexts() {
   cekBoxMotionDetection->SetCaption(IDS_MAIN_CK_MotionDetection);
   btnMotinoDetectionSetting->SetCaption(IDS_MAIN_BTN_MotinoDetectionSetting);
   btnMotinoDetectionSetting->SetHint(IDS_MAIN_BTN_MotinoDetectionSetting);
-  // A recording keeps its "Stop" caption across a change of language.
-  SetCaptureButtons(CaptureState);
+  // A recording keeps its "Stop" caption across a change of language, and
+  // the buttons keep the look they had, whatever state set it.
+  SetCaptureButtons(captureLook_);
 }
 
 }  // namespace app

@@ -421,6 +421,39 @@ TEST_F(LanguageMenuTest, CaptureButtonsStayRightAfterAChangeOfLanguage) {
   EXPECT_EQ(main_->btnConnect->Caption(), "Disconnect");
 }
 
+TEST_F(LanguageMenuTest, TheConnectCaptionKeepsItsLookInTheBrowser) {
+  // Entering the browser stopped the component and showed "Connect"; the
+  // capture buttons are not set in the browser, so only the language
+  // change itself can keep that look.
+  main_->ActionOtherDeviceCapture->Execute();
+  main_->ActionFileBrowse->Execute();
+  ASSERT_EQ(main_->btnConnect->Caption(), "   Connect");
+  ASSERT_EQ(main_->CaptureState, 0);
+  Item("deutsch")->Click();
+  EXPECT_EQ(main_->btnConnect->Caption(), "   Verbinden");
+  EXPECT_EQ(main_->btnConnect->Hint(), "Verbinden");
+}
+
+TEST_F(LanguageMenuTest, ARecordingKeepsItsStopCaptionAndALanguageChangeEnablesNothing) {
+  main_->ActionOtherDeviceCapture->Execute();
+  main_->SetCaptureButtons(1);  // as a recording that starts leaves them
+  Item("deutsch")->Click();
+  EXPECT_EQ(main_->btnODStart->Caption(), "Halt");
+  EXPECT_EQ(main_->btnConnect->Caption(), "Trennen");
+  // After Disconnect a mode change shows the previewing look while the
+  // state stays stopped; a language change must not turn that into the
+  // stopped look.
+  rec_->stopAnswer = true;
+  main_->ActionDisconnect->Execute();
+  main_->ActionHome->Execute();
+  main_->ActionOtherDeviceCapture->Execute();
+  ASSERT_EQ(main_->CaptureState, 2);
+  ASSERT_TRUE(main_->btnODStart->Enabled());
+  Item("english")->Click();
+  EXPECT_TRUE(main_->btnODStart->Enabled());
+  EXPECT_EQ(main_->btnConnect->Caption(), "Disconnect");
+}
+
 TEST_F(MainWindowTest, UnreadableSkinPicturesNeverStopTheStartUp) {
   PlugStandardSet();
   for (const char* name : {"imgMain.bmp", "imgMain02.bmp", "SoftName.png", "btnDV.png", "Splash.png"})
