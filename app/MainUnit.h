@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Globals.h"
+#include "app/ShellOpen.h"
 #include "capture/VidCap.h"
 #include "controls/fc/FcRadChk.h"
 #include "controls/pb/PbButton.h"
@@ -321,12 +322,6 @@ private:
 
 // The running program's main window (set before its creation steps run).
 extern TfrmMain* frmMain;
-
-// Opens a file, folder, address or "mailto:" with the desktop's opener;
-// tests put a recorder in its place. The result is not looked at.
-using TShellOpener = std::function<void(const String& target)>;
-void SetShellOpener(TShellOpener opener);
-void ShellOpen(const String& target);
 
 // The product's title, online page and support address.
 extern const char* const PRODUCT_TITLE;

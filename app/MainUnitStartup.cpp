@@ -8,6 +8,7 @@
 #include "app/MainUnit.h"
 #include "app/ResStr.h"
 #include "app/SettingsStore.h"
+#include "app/frmAbout.h"
 #include "platform/forms/Graphics.h"
 #include "platform/rtl/FilePaths.h"
 #include "platform/rtl/Files.h"
@@ -19,9 +20,10 @@ namespace app {
 
 using namespace forms;
 
-const char* const PRODUCT_TITLE = "Vorix Video Capture";
-const char* const ONLINE_RESOURCES_URL = "https://vorix.example.org/";
-const char* const SUPPORT_EMAIL = "support@vorix.example.org";
+// One product, one set of addresses: the About window shows the same ones.
+const char* const PRODUCT_TITLE = kProductTitle;
+const char* const ONLINE_RESOURCES_URL = kHomePageAddress;
+const char* const SUPPORT_EMAIL = kSupportAddress;
 
 namespace {
 

@@ -523,6 +523,22 @@ TEST_F(MainWindowTest, HelpMailAndOnlineCommandsOpenTheirTargets) {
 
 namespace {
 
+TEST_F(MainWindowTest, WithoutAnOpenerTheLinksSaySoInAMessage) {
+  Start();
+  const char* oldPath = std::getenv("PATH");
+  const std::string saved = oldPath ? oldPath : "";
+  setenv("PATH", root_.c_str(), 1);  // a folder without xdg-open
+  main_->ActionHelp->Execute();
+  main_->mniOnlineResources->Click();
+  setenv("PATH", saved.c_str(), 1);
+  ASSERT_EQ(dialogs_.shown.size(), 2u);
+  EXPECT_EQ(dialogs_.shown[0].caption, "Warning");
+  EXPECT_NE(dialogs_.shown[0].message.find("No program is installed to open " + exe_ + "help/index.html"),
+            std::string::npos)
+      << dialogs_.shown[0].message;
+  EXPECT_NE(dialogs_.shown[1].message.find(ONLINE_RESOURCES_URL), std::string::npos);
+}
+
 TEST_F(MainWindowTest, TheSplashClosesItselfAfterItsMomentEvenWithoutItsPicture) {
   WriteFile(exe_ + "skin/Splash.png", "not a picture");
   auto* splash = new TSplashForm(forms::Application);
