@@ -546,6 +546,9 @@ TEST_F(MainWindowTest, TheSplashClosesItselfAfterItsMomentEvenWithoutItsPicture)
   splash->Show();
   EXPECT_EQ(splash->ClientWidth(), 496);
   EXPECT_EQ(splash->ClientHeight(), 193);
+  // Without its picture it shows a plain face, not an invisible window.
+  EXPECT_EQ(splash->MemPixel(2, 2), TSplashForm::kPlainColor);
+  EXPECT_EQ(splash->MemPixel(490, 190) >> 24, 0xFFu);
   clock_.Advance(1499);
   forms::Application->ProcessMessages();
   EXPECT_TRUE(splash->Visible());
