@@ -92,7 +92,7 @@
   X(IDS_MAIN_COMBO_PATH_0, "All") \
   X(IDS_MAIN_COMBO_PATH_1, "Default") \
   X(IDS_MAIN_CK_MotionDetection, "Motion Detection") \
-  X(IDS_MAIN_BTN_MotinoDetectionSetting, "Motion Detection Setting") \
+  X(IDS_MAIN_BTN_MotinoDetectionSetting, "Motion Setting") \
   X(MSG_MAIN_NEWPAHTPREFIX, "New") \
   X(MSG_MAIN_PATHNOTEXIST, "StoragePath Not Exist.\rIt will use the default path") \
   X(MSG_MAIN_CREATEPATHFAILED, "Create new item failed!") \

@@ -2,6 +2,7 @@
 // against simulated capture devices: device lists per mode, the mode
 // commands' calls on the capture component, the capture buttons, the
 // language menu and the close command.
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -682,6 +683,52 @@ TEST_F(MainWindowTest, SettingsThatCannotBeSavedAtCloseAreTold) {
             std::string::npos)
       << dialogs_.shown[0].message;
   EXPECT_TRUE(main_->ShutDown());
+}
+
+}  // namespace
+
+namespace {
+
+// Every caption of the main window in English, measured with the font the
+// button draws it in, fits the room the button gives it: a caption wider
+// than that is cut off on screen.
+TEST_F(MainWindowTest, EveryButtonCaptionFitsItsButtonInEnglish) {
+  PlugStandardSet();
+  Start();
+  forms::TBitmap scratch;
+  scratch.SetWidth(4);
+  scratch.SetHeight(4);
+  std::vector<std::string> tooWide;
+  auto check = [&](forms::TControl* c, const String& caption, forms::TFont* font, int room) {
+    if (caption.empty()) return;
+    scratch.Canvas()->SetFont(font);
+    const int width = scratch.Canvas()->TextWidth(caption);
+    if (width > room)
+      tooWide.push_back(c->Name() + " \"" + caption + "\" " + std::to_string(width) + " > " + std::to_string(room));
+  };
+  auto checkAll = [&] {
+    for (int i = 0; i < main_->ComponentCount(); ++i) {
+      forms::TComponent* c = main_->Components(i);
+      if (auto* b = dynamic_cast<controls::TPbButton*>(c)) {
+        // A pressed button shifts its caption one pixel to the right.
+        const int room = b->TextAlign() == controls::taCustom ? b->ClientWidth() - b->TextX() : b->ClientWidth() - 2;
+        check(b, b->Caption(), b->Font(), room);
+      } else if (auto* l = dynamic_cast<forms::TLabel*>(c); l && l->Parent() == main_->pnlHome) {
+        check(l, l->Caption(), l->Font(), l->Width());
+      }
+    }
+  };
+  checkAll();
+  main_->ActionDVCapture->Execute();
+  for (uint8_t state : {0, 1, 2}) {
+    main_->SetCaptureButtons(state);
+    checkAll();
+  }
+  main_->ActionFileBrowse->Execute();
+  checkAll();
+  std::sort(tooWide.begin(), tooWide.end());
+  tooWide.erase(std::unique(tooWide.begin(), tooWide.end()), tooWide.end());
+  EXPECT_TRUE(tooWide.empty()) << ::testing::PrintToString(tooWide);
 }
 
 }  // namespace
