@@ -1,6 +1,10 @@
 #include "app/DataFolders.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/rtl/Clock.h"
 #include "platform/rtl/DateUtils.h"
@@ -78,7 +82,32 @@ String DateStampOf(TDateTime when, bool WithTime) {
 
 String DateStamp(bool WithTime) { return DateStampOf(rtl::Now(), WithTime); }
 
-void CreateDataFolders(const TGlobalVarsFields& g) {
+bool MakeFolder(const String& folder, String* reason) {
+  if (rtl::DirectoryExists(folder)) return true;
+  errno = 0;
+  bool made = false;
+  try {
+    made = rtl::ForceDirectories(folder);
+  } catch (const std::exception&) {
+  }
+  if (made && rtl::DirectoryExists(folder)) return true;
+  int err = errno;
+  // mkdir says "File exists" when a file holds the name of a folder on the
+  // way; name what is really wrong.
+  for (String p = rtl::ExcludeTrailingPathDelimiter(folder); !p.empty() && p != "/";
+       p = rtl::ExtractFileDir(p)) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) err = ENOTDIR;
+      break;
+    }
+    if (rtl::ExtractFileDir(p) == p) break;
+  }
+  if (reason) *reason = err ? String(std::strerror(err)) : String("unknown error");
+  return false;
+}
+
+bool CreateDataFolders(const TGlobalVarsFields& g, String* failed, String* reason) {
   const String* folders[] = {&g.DVRootPath,
                              &g.TVRootPath,
                              &g.ODRootPath,
@@ -87,8 +116,17 @@ void CreateDataFolders(const TGlobalVarsFields& g) {
                              &g.ODDefaultPath,
                              &g.TodayAlarmPicturePath,
                              &g.TodayAlarmVideoPath};
-  for (const String* folder : folders)
-    if (!folder->empty() && !rtl::DirectoryExists(*folder)) rtl::ForceDirectories(*folder);
+  bool ok = true;
+  for (const String* folder : folders) {
+    if (folder->empty()) continue;
+    String why;
+    if (!MakeFolder(*folder, &why) && ok) {
+      ok = false;
+      if (failed) *failed = *folder;
+      if (reason) *reason = why;
+    }
+  }
+  return ok;
 }
 
 void EmptyQueueFolders(const String& exeFolder) {
@@ -107,13 +145,14 @@ int64_t FreeSpaceMB(const String& path) {
   return bytes / 1024 / 1024;
 }
 
-bool ChangeStorageRootFolders(TGlobalVarsFields& g, const String& Base, const String& dateStamp) {
-  if (Base == g.StoragePath) return false;
+bool ChangeStorageRootFolders(TGlobalVarsFields& g, const String& Base, const String& dateStamp, String* failed,
+                              String* reason) {
+  if (Base.empty() || IncludeBackslash(Base) == g.StoragePath) return false;
   g.StoragePath = IncludeBackslash(Base) + kRootName;
   FormRootFolders(g);
   FormAlarmRoots(g);
   FormTodayAlarmFolders(g, dateStamp);
-  CreateDataFolders(g);
+  CreateDataFolders(g, failed, reason);
   g.DV_Path = g.DVDefaultPath;
   g.TV_Path = g.TVDefaultPath;
   g.OD_Path = g.ODDefaultPath;

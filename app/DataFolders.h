@@ -46,8 +46,14 @@ String DateStamp(bool WithTime);
 String DateStampOf(TDateTime when, bool WithTime);
 
 // Creates the missing album roots, Default albums and daily alarm folders
-// (with their parents). The current albums are left alone.
-void CreateDataFolders(const TGlobalVarsFields& g);
+// (with their parents). The current albums are left alone. Answers false
+// when one of them is still missing, with the first such folder and the
+// system's reason in `failed` and `reason` when given.
+bool CreateDataFolders(const TGlobalVarsFields& g, String* failed = nullptr, String* reason = nullptr);
+// Creates `folder` with its missing parents; false with the reason (for
+// example "Not a directory" where a file stands in the way) when it is
+// still missing afterwards.
+bool MakeFolder(const String& folder, String* reason);
 // Deletes "SendMailtempFile/" and "UploadTempFile/" beside the executable
 // with everything in them; a folder that cannot be emptied stays.
 void EmptyQueueFolders(const String& exeFolder);
@@ -62,9 +68,13 @@ int64_t FreeSpaceMB(const String& path);
 // roots and the alarm roots are formed again, the day's alarm folders with
 // `dateStamp`, the folders created, the current albums reset to Default and
 // the free space measured again. Returns false, changing nothing, when
-// `Base` already is the root. Giving the capture component the mode's
-// folder and refilling the album list are the main window's part.
-bool ChangeStorageRootFolders(TGlobalVarsFields& g, const String& Base, const String& dateStamp);
+// `Base` already is the root or is empty (a relative root would follow the
+// working folder). Giving the capture component the mode's folder and
+// refilling the album list are the main window's part. A folder that could
+// not be created is named in `failed` with its reason; the root moves all
+// the same, as at start-up.
+bool ChangeStorageRootFolders(TGlobalVarsFields& g, const String& Base, const String& dateStamp,
+                              String* failed = nullptr, String* reason = nullptr);
 
 // The user's albums below an album root: its sub-folders except "Default",
 // sorted by name. The album list shows "All", "Default" and then these, so

@@ -214,7 +214,7 @@ void TfrmMain::BuildControls() {
   // The captions start with blanks that leave room for the icon.
   for (TPbButton* b : {btnShowAll, btnShowImage, btnShowVideo}) {
     b->SetTextAlign(controls::taCustom);
-    b->SetTextX(b == btnShowAll ? 11 : 4);
+    b->SetTextX(b == btnShowAll ? 11 : 2);
     b->SetTextY(8);
   }
 
@@ -270,7 +270,6 @@ void TfrmMain::BuildControls() {
            kCmdW);
   btnMotinoDetectionSetting = button(pnlODCommand, "btnMotinoDetectionSetting", 2 + 3 * (kCmdW + 2), 2, kMotionW, kCmdH);
   under(btnMotinoDetectionSetting);
-  btnMotinoDetectionSetting->Font()->SetSize(7);
   cekBoxMotionDetection = new controls::TFcCheckBox(this);
   cekBoxMotionDetection->SetParent(pnlODCommand);
   cekBoxMotionDetection->SetBounds(6, 54, 200, 20);
@@ -480,6 +479,7 @@ void TfrmMain::LoadButtonPictures() {
       try {
         picture.LoadFromFile(SkinFolder + face + suffix + ".png");
       } catch (const std::exception&) {
+        NoteBadSkinFile(SkinFolder + face + suffix + ".png");
         continue;
       }
       (b->*set)(&picture);
@@ -501,6 +501,7 @@ void TfrmMain::LoadSkinPicture(const String& fileName) {
       imgMain->Glyph()->LoadFromFile(SkinFolder + fileName);
     }
   } catch (const std::exception&) {
+    NoteBadSkinFile(SkinFolder + fileName);
   }
   imgMain->Invalidate();
 }

@@ -11,8 +11,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/Globals.h"
+#include "app/ShellOpen.h"
 #include "capture/VidCap.h"
 #include "controls/fc/FcRadChk.h"
 #include "controls/pb/PbButton.h"
@@ -246,6 +248,11 @@ public:
   void btnDVMouseExit(forms::TObject* Sender);
   void cekBoxMotionDetectionClick(forms::TObject* Sender);
 
+  // Moves the data root below the folder `Base`: the folders of the new
+  // root, the component's storage folder for the current mode, the free
+  // space and the album list. Called by the dialogs that choose a folder.
+  void ChangeStorageRoot(const String& Base);
+
   // ---- window commands ----------------------------------------------------------
   void ActionNavigateExecute(forms::TObject* Sender);
   void ActionHelpExecute(forms::TObject* Sender);
@@ -286,21 +293,35 @@ private:
   void ModeDeviceSelection(TMainMode m);
   void DoCaptureMode(TMainMode m);
   bool RefuseMissingDevice(const String& names, const String& text);
+  // The capture mode whose folders the browser shows.
+  TMainMode BrowseSource() const;
+  void EnableAlbumButtons();
+  // A warning with an OK button, as the missing-device warning.
+  void Warn(const String& text);
+  // Start-up problems the user is told about once the window is up.
+  void NoteStartupProblem(const String& text);
+  void CheckSkinFolder();
+  void TellStartupProblems();
   void SaveAndStop();
 
   std::unique_ptr<TMainCapture> capture_;
   std::unique_ptr<TWorkerStatus> workerStatus_;
   bool shutDown_ = false;
+  // The look SetCaptureButtons last gave the buttons (0, 1 or 2); a change
+  // of language shows the same look in the new texts.
+  uint8_t captureLook_ = 0;
+  std::vector<String> startupProblems_;
+  // Set once the user knows the settings cannot be saved.
+  bool settingsProblemTold_ = false;
+  // The first skin picture that could not be read, for the start-up notice.
+  String badSkinFile_;
+  void NoteBadSkinFile(const String& path) {
+    if (badSkinFile_.empty()) badSkinFile_ = path;
+  }
 };
 
 // The running program's main window (set before its creation steps run).
 extern TfrmMain* frmMain;
-
-// Opens a file, folder, address or "mailto:" with the desktop's opener;
-// tests put a recorder in its place. The result is not looked at.
-using TShellOpener = std::function<void(const String& target)>;
-void SetShellOpener(TShellOpener opener);
-void ShellOpen(const String& target);
 
 // The product's title, online page and support address.
 extern const char* const PRODUCT_TITLE;

@@ -1,11 +1,6 @@
 // The main window's small commands: the navigation and help menus, help,
 // online page, support mail, About, minimize, full screen, dragging the
 // borderless window, and the openers of the settings dialogs.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <mutex>
 
 #include "app/MainUnit.h"
 #include "app/frmAbout.h"
@@ -14,53 +9,9 @@
 #include "platform/win/MessageIds.h"
 #include "platform/win/Messages.h"
 
-
-extern char** environ;
-
 namespace app {
 
 using namespace forms;
-
-namespace {
-
-std::mutex g_openerLock;
-TShellOpener g_opener;
-
-// The desktop's opener, started and left to run on its own; a missing
-// opener or viewer gives no message.
-void XdgOpen(const String& target) {
-  pid_t child = 0;
-  const char* argv[] = {"xdg-open", target.c_str(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  if (posix_spawnp(&child, "xdg-open", &actions, nullptr, const_cast<char**>(argv), environ) == 0) {
-    // xdg-open hands the target over and ends; reap it so no zombie stays.
-    int status = 0;
-    ::waitpid(child, &status, 0);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-}
-
-}  // namespace
-
-void SetShellOpener(TShellOpener opener) {
-  std::lock_guard<std::mutex> guard(g_openerLock);
-  g_opener = std::move(opener);
-}
-
-void ShellOpen(const String& target) {
-  TShellOpener opener;
-  {
-    std::lock_guard<std::mutex> guard(g_openerLock);
-    opener = g_opener;
-  }
-  if (opener)
-    opener(target);
-  else
-    XdgOpen(target);
-}
 
 void TfrmMain::ActionNavigateExecute(TObject*) {
   win::POINT p{};

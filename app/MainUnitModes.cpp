@@ -32,8 +32,12 @@ int32_t LineCount(const String& names) {
 // else changes.
 bool TfrmMain::RefuseMissingDevice(const String& names, const String& text) {
   if (!names.empty()) return false;
-  MessageDlgCustomButtons(text, MSG_APPLICATION_WARNING, mtWarning, {IDS_SETTING_BUTTON_OK}, TMsgDlgButtons{mbOK});
+  Warn(text);
   return true;
+}
+
+void TfrmMain::Warn(const String& text) {
+  MessageDlgCustomButtons(text, MSG_APPLICATION_WARNING, mtWarning, {IDS_SETTING_BUTTON_OK}, TMsgDlgButtons{mbOK});
 }
 
 void TfrmMain::ActionDVCaptureExecute(TObject*) {
@@ -124,6 +128,8 @@ void TfrmMain::ActionFileBrowseExecute(TObject*) {
 }
 
 void TfrmMain::ActionHomeExecute(TObject*) {
+  // Already on the start page: like every mode command, nothing to redo.
+  if (GlobalVars().Mode == mmHome) return;
   capture_->Stop();
   SetCaptureButtons(2);
   GlobalVars().Mode = mmHome;
@@ -186,9 +192,15 @@ void TfrmMain::ModeDeviceSelection(TMainMode m) {
   if (!audio.empty()) capture_->SetAudioDevice(capture_->FindAudioDevice(audio));
 }
 
-void TfrmMain::SwitchMode(TMainMode M) {
-  TGlobalVars& g = GlobalVars();
-  FillAlbumCombo(M);
+// The browser's source is the one capture mode whose item of the source
+// menu is disabled; the browser's command and its source choice keep it so.
+TMainMode TfrmMain::BrowseSource() const {
+  if (!mniSelect_DV->Enabled()) return mmDV;
+  if (!mniSelect_TV->Enabled()) return mmTV;
+  return mmOD;
+}
+
+void TfrmMain::EnableAlbumButtons() {
   const int albumIndex = cmbPath->ItemIndex();
   if (albumIndex == 0 || albumIndex == 1) {
     btnDeletePath->SetEnabled(false);
@@ -197,6 +209,37 @@ void TfrmMain::SwitchMode(TMainMode M) {
     btnDeletePath->SetEnabled(true);
     btnRenamePath->SetEnabled(true);
   }
+}
+
+void TfrmMain::ChangeStorageRoot(const String& Base) {
+  TGlobalVars& g = GlobalVars();
+  String failed, reason;
+  if (!ChangeStorageRootFolders(g, Base, DateStamp(false), &failed, &reason)) return;
+  if (!failed.empty()) Warn(FormatLanguageText(MSG_APPLICATION_FOLDERNOTCREATED, {failed, reason}));
+  // The browser's folders are a copy of its source's, which just moved.
+  if (g.Mode == mmBF) {
+    const TMainMode source = BrowseSource();
+    g.BF_Path = source == mmDV ? g.DV_Path : source == mmTV ? g.TV_Path : g.OD_Path;
+    g.BFRootPath = source == mmDV ? g.DVRootPath : source == mmTV ? g.TVRootPath : g.ODRootPath;
+    g.BFDefaultPath = source == mmDV ? g.DVDefaultPath : source == mmTV ? g.TVDefaultPath : g.ODDefaultPath;
+    g.BF_PathIndex = 0;
+  }
+  switch (g.Mode) {
+    case mmDV: capture_->SetStoragePath(g.DV_Path); break;
+    case mmTV: capture_->SetStoragePath(g.TV_Path); break;
+    case mmOD: capture_->SetStoragePath(g.OD_Path); break;
+    case mmBF: capture_->SetStoragePath(g.BF_Path); break;
+    default: break;
+  }
+  FillAlbumCombo(g.Mode);
+  EnableAlbumButtons();
+  // The thumbnail view is refreshed here once it exists.
+}
+
+void TfrmMain::SwitchMode(TMainMode M) {
+  TGlobalVars& g = GlobalVars();
+  FillAlbumCombo(M);
+  EnableAlbumButtons();
   // The thumbnail view is emptied and filled with the album here once it
   // exists.
 
@@ -284,6 +327,7 @@ void TfrmMain::SetToolbarVisible(bool Visible) {
 void TfrmMain::SetCaptureButtons(uint8_t State) {
   const TMainMode mode = GlobalVars().Mode;
   if (mode != mmDV && mode != mmTV && mode != mmOD) return;
+  captureLook_ = State;
   TPbButton* start = mode == mmDV ? btnDVStart : mode == mmTV ? btnTVStart : btnODStart;
   TPbButton* shot = mode == mmDV ? btnDVShotFrame : mode == mmTV ? btnTVShotFrame : btnODShotFrame;
   const bool running = State != 2;

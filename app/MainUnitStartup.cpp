@@ -1,11 +1,14 @@
 // The main window's creation steps, its first showing, the title, the
 // language menu and texts, and the end of the program.
+#include <dirent.h>
+
 #include <algorithm>
 
 #include "app/DataFolders.h"
 #include "app/MainUnit.h"
 #include "app/ResStr.h"
 #include "app/SettingsStore.h"
+#include "app/frmAbout.h"
 #include "platform/forms/Graphics.h"
 #include "platform/rtl/FilePaths.h"
 #include "platform/rtl/Files.h"
@@ -17,9 +20,10 @@ namespace app {
 
 using namespace forms;
 
-const char* const PRODUCT_TITLE = "Vorix Video Capture";
-const char* const ONLINE_RESOURCES_URL = "https://vorix.example.org/";
-const char* const SUPPORT_EMAIL = "support@vorix.example.org";
+// One product, one set of addresses: the About window shows the same ones.
+const char* const PRODUCT_TITLE = kProductTitle;
+const char* const ONLINE_RESOURCES_URL = kHomePageAddress;
+const char* const SUPPORT_EMAIL = kSupportAddress;
 
 namespace {
 
@@ -37,11 +41,16 @@ void TfrmMain::FormCreate(TObject*) {
   VidCap->SetDisplay_AutoSize(true);
   SetDefaultSettings(g, VidCap);
   LoadSettings(g, VidCap);
+  if (String why; !SettingsWritable(&why)) {
+    NoteStartupProblem(FormatLanguageText(MSG_APPLICATION_SETTINGSNOTSAVED, {SettingsFileName(), why}));
+    settingsProblemTold_ = true;
+  }
   BuildLanguageMenu();
   LoadLanguage(g.LanguageFile);
   ApplyLanguageTexts();
   UpdateTitle();
   LoadButtonPictures();
+  CheckSkinFolder();
   VidCap->SetAutoFilePrefix(IDS_SETTING_SHOTFRAME_FILEPREFIX);
 
   // Sort the video devices by kind; a DV camcorder with a tuner is DV.
@@ -76,7 +85,8 @@ void TfrmMain::FormCreate(TObject*) {
   FormTodayAlarmFolders(g, DateStamp(false));
   g.FreeSpaceMB = FreeSpaceMB(g.StoragePath);
   RecordingFileName = g.TodayAlarmVideoPath;
-  CreateDataFolders(g);
+  if (String failed, why; !CreateDataFolders(g, &failed, &why))
+    NoteStartupProblem(FormatLanguageText(MSG_APPLICATION_FOLDERNOTCREATED, {failed, why}));
   EmptyQueueFolders(ExeFolder);
   CreateLogFolder(g);
 
@@ -135,6 +145,32 @@ void TfrmMain::TimerShowControlsTimer(TObject*) {
   Application->Restore();
   win::SetForegroundWindow(Handle());
   TimerShowControls->SetEnabled(false);
+  TellStartupProblems();
+}
+
+// What went wrong at start-up is told once, in one message, over the
+// window; the program runs on without what failed.
+void TfrmMain::NoteStartupProblem(const String& text) { startupProblems_.push_back(text); }
+
+void TfrmMain::TellStartupProblems() {
+  if (startupProblems_.empty()) return;
+  String text;
+  for (const String& p : startupProblems_) text += (text.empty() ? "" : "\r\n\r\n") + p;
+  startupProblems_.clear();
+  Warn(text);
+}
+
+// A skin folder that is missing or cannot be listed is named as a whole;
+// otherwise the first of its pictures that could not be read.
+void TfrmMain::CheckSkinFolder() {
+  const String folder = rtl::ExcludeTrailingPathDelimiter(SkinFolder);
+  if (DIR* d = ::opendir(folder.c_str())) {
+    ::closedir(d);
+    if (badSkinFile_.empty()) return;
+    NoteStartupProblem(FormatLanguageText(MSG_APPLICATION_BADFILE, {badSkinFile_}));
+  } else {
+    NoteStartupProblem(FormatLanguageText(MSG_APPLICATION_BADFILE, {SkinFolder}));
+  }
 }
 
 void TfrmMain::UpdateTitle() {
@@ -142,6 +178,7 @@ void TfrmMain::UpdateTitle() {
   try {
     imgSoftName->Picture()->LoadFromFile(SkinFolder + "SoftName.png");
   } catch (const std::exception&) {
+    NoteBadSkinFile(SkinFolder + "SoftName.png");
   }
   Application->SetTitle(PRODUCT_TITLE);
   lblMainTitle->SetCaption(Application->Title());
@@ -153,7 +190,12 @@ void TfrmMain::UpdateTitle() {
 void TfrmMain::SaveAndStop() {
   if (shutDown_) return;
   shutDown_ = true;
-  SaveSettings(GlobalVars(), VidCap);
+  // A failure the user was not told of at start-up is told now, since what
+  // was changed in this run is lost.
+  if (String why; !SaveSettings(GlobalVars(), VidCap, &why) && !settingsProblemTold_) {
+    settingsProblemTold_ = true;
+    Warn(FormatLanguageText(MSG_APPLICATION_SETTINGSNOTSAVED, {SettingsFileName(), why}));
+  }
   capture_->StopPreview();
   capture_->StopRecording();
   capture_->StopPlayer();
@@ -228,9 +270,10 @@ void TfrmMain::ApplyLanguageTexts() {
   hintOnly(btnStop, IDS_MAIN_BUTTON_STOP);
   set(btnDeviceSetting, IDS_MAIN_BUTTON_DEVICESETTING, IDS_MAIN_BUTTON_DEVICESETTING);
   set(btnFullScreen, IDS_MAIN_BUTTON_FULLSCREEN, IDS_MAIN_BUTTON_FULLSCREEN);
-  // The same look as the capture buttons give it: "Disconnect" while the
-  // component runs, "Connect" once stopped.
-  if (CaptureState == 2)
+  // The look the capture buttons last had, in the new texts: "Connect"
+  // once the component was stopped (also in the browser and on the start
+  // page, where the capture buttons are not set), else "Disconnect".
+  if (captureLook_ == 2)
     set(btnConnect, "   " + IDS_MAIN_BUTTON_CONNECT, IDS_MAIN_BUTTON_CONNECT);
   else
     set(btnConnect, IDS_MAIN_BUTTON_DISCONNECT, IDS_MAIN_BUTTON_DISCONNECT);
@@ -293,8 +336,9 @@ void TfrmMain::ApplyLanguageTexts() {
   cekBoxMotionDetection->SetCaption(IDS_MAIN_CK_MotionDetection);
   btnMotinoDetectionSetting->SetCaption(IDS_MAIN_BTN_MotinoDetectionSetting);
   btnMotinoDetectionSetting->SetHint(IDS_MAIN_BTN_MotinoDetectionSetting);
-  // A recording keeps its "Stop" caption across a change of language.
-  SetCaptureButtons(CaptureState);
+  // A recording keeps its "Stop" caption across a change of language, and
+  // the buttons keep the look they had, whatever state set it.
+  SetCaptureButtons(captureLook_);
 }
 
 }  // namespace app

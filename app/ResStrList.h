@@ -11,6 +11,9 @@
   X(MSG_APPLICATION_ERROR, "Error") \
   X(MSG_APPLICATION_WARNING, "Warning") \
   X(MSG_APPLICATION_INFORMATION, "Information") \
+  X(MSG_APPLICATION_FOLDERNOTCREATED, "The folder %s can not be created: %s.\rPictures and videos can not be saved there until it can be created or another storage folder is chosen.") \
+  X(MSG_APPLICATION_SETTINGSNOTSAVED, "The settings can not be saved to %s: %s.\rThe program runs with them, but changes to the settings will not be kept.") \
+  X(MSG_APPLICATION_NOOPENER, "No program is installed to open %s.\rInstall xdg-utils (xdg-open) to open help pages, web addresses and mail links.") \
   X(IDS_MAIN_BUTTON_CLOSE, "Close") \
   X(IDS_MAIN_BUTTON_FILEBROWSE, "Browse Files") \
   X(IDS_MAIN_BUTTON_TVTUNERCAPTURE, "TV Tuner Capture") \
@@ -89,7 +92,7 @@
   X(IDS_MAIN_COMBO_PATH_0, "All") \
   X(IDS_MAIN_COMBO_PATH_1, "Default") \
   X(IDS_MAIN_CK_MotionDetection, "Motion Detection") \
-  X(IDS_MAIN_BTN_MotinoDetectionSetting, "Motion Detection Setting") \
+  X(IDS_MAIN_BTN_MotinoDetectionSetting, "Motion Setting") \
   X(MSG_MAIN_NEWPAHTPREFIX, "New") \
   X(MSG_MAIN_PATHNOTEXIST, "StoragePath Not Exist.\rIt will use the default path") \
   X(MSG_MAIN_CREATEPATHFAILED, "Create new item failed!") \

@@ -1,6 +1,10 @@
 #include "app/SettingsStore.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cctype>
 #include <climits>
@@ -430,7 +434,7 @@ bool LoadSettings(TGlobalVarsFields& g, TCaptureSettings& cs) {
   return true;
 }
 
-void SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs) {
+bool SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs, String* reason) {
   try {
     // The rows hand out writable fields; writing only reads them.
     Ctx c{const_cast<TGlobalVarsFields&>(g), const_cast<TCaptureSettings&>(cs)};
@@ -440,10 +444,38 @@ void SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs) {
       if (i == kLanguageRowIndex) ini.WriteString("General", "Language", rtl::ExtractFileName(g.LanguageFile));
       if (rows[i].write) WriteRow(rows[i], c, ini);
     }
+    errno = 0;
     ini.UpdateFile();
-  } catch (const std::exception&) {
+    return true;
+  } catch (const std::exception& e) {
     // The file stays as it was: it is replaced whole or not at all.
+    const int err = errno;
+    if (reason) *reason = err ? String(std::strerror(err)) : String(e.what());
+    return false;
   }
+}
+
+bool SettingsWritable(String* reason) {
+  const String fileName = SettingsFileName();
+  struct stat st {};
+  int err = 0;
+  if (::stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    err = EISDIR;
+  } else {
+    // The file is replaced through a new file beside it, so the folder
+    // must take one.
+    String probe = rtl::ExtractFilePath(fileName) + ".Capture.ini.probe.XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+      err = errno;
+    } else {
+      ::close(fd);
+      ::unlink(probe.c_str());
+    }
+  }
+  if (err == 0) return true;
+  if (reason) *reason = std::strerror(err);
+  return false;
 }
 
 void WriteLanguageChoice(const String& fileName) {

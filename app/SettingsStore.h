@@ -97,8 +97,13 @@ String SettingsFileName();
 // Reads the file into `g` and `cs`; a missing file is written from their
 // current values instead. Never raises; the result carries nothing.
 bool LoadSettings(TGlobalVarsFields& g, TCaptureSettings& cs);
-// Writes every key from `g` and `cs`. Never raises.
-void SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs);
+// Writes every key from `g` and `cs`. Never raises; false when the file
+// could not be written (it then stays as it was), with the system's reason
+// in `reason` when given.
+bool SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs, String* reason = nullptr);
+// Whether "Capture.ini" can be written where it lies: its folder takes a
+// new file and the name is no folder. False with the reason otherwise.
+bool SettingsWritable(String* reason);
 
 // The same with the capture component: its settings start from its
 // current values, and what the file holds is given to it, with the motion
@@ -106,7 +111,7 @@ void SaveSettings(const TGlobalVarsFields& g, const TCaptureSettings& cs);
 // Saving writes audio rendering muted, as the capture settings dialog
 // leaves it.
 bool LoadSettings(TGlobalVars& g, capture::TVidCap* vidCap);
-void SaveSettings(const TGlobalVars& g, capture::TVidCap* vidCap);
+bool SaveSettings(const TGlobalVars& g, capture::TVidCap* vidCap, String* reason = nullptr);
 
 // Gives the component the settings, each setter on its own so one that
 // raises does not stop the others, with the frequency override of the

@@ -151,7 +151,7 @@ bool LoadSettings(TGlobalVars& g, TVidCap* vidCap) {
   return result;
 }
 
-void SaveSettings(const TGlobalVars& g, TVidCap* vidCap) {
+bool SaveSettings(const TGlobalVars& g, TVidCap* vidCap, String* reason) {
   TCaptureSettings cs;
   if (vidCap) {
     // Audio rendering is written muted, as the capture settings dialog
@@ -159,7 +159,7 @@ void SaveSettings(const TGlobalVars& g, TVidCap* vidCap) {
     Guarded([&] { vidCap->SetMuteAudioRendering(true); });
     cs = ReadCaptureSettings(*vidCap);
   }
-  SaveSettings(static_cast<const TGlobalVarsFields&>(g), cs);
+  return SaveSettings(static_cast<const TGlobalVarsFields&>(g), cs, reason);
 }
 
 }  // namespace app

@@ -1,19 +1,9 @@
 #include "app/frmAbout.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <mutex>
-#include <thread>
-#include <vector>
-
 #include "app/Globals.h"
 #include "app/ResStr.h"
+#include "app/ShellOpen.h"
 #include "platform/rtl/Files.h"
-
-extern char** environ;
 
 namespace app {
 
@@ -25,47 +15,7 @@ constexpr TColor kAboutBackground = 0xFFDBBF;  // red 191, green 219, blue 255
 constexpr int kPictureLeft = 14, kPictureTop = 14, kPictureWidth = 125, kPictureHeight = 278;
 constexpr int kTextLeft = 156, kTextWidth = 328;
 
-std::mutex g_openerLock;
-TLinkOpener g_opener;
-
-void OpenWithDesktop(const String&, const String& target) {
-  const pid_t pid = SpawnXdgOpen(target);
-  // The desktop's opener returns once it has handed the target on; reap it
-  // without holding up the window.
-  if (pid > 0) std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
-}
-
-void OpenLink(const String& target) {
-  TLinkOpener opener;
-  {
-    std::lock_guard lock(g_openerLock);
-    opener = g_opener;
-  }
-  if (opener)
-    opener("Open", target);
-  else
-    OpenWithDesktop("Open", target);
-}
-
 }  // namespace
-
-void SetAboutLinkOpener(TLinkOpener opener) {
-  std::lock_guard lock(g_openerLock);
-  g_opener = std::move(opener);
-}
-
-pid_t SpawnXdgOpen(const String& target) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // Its chatter goes nowhere; the window has no place to show it.
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv{const_cast<char*>("xdg-open"), const_cast<char*>(target.c_str()), nullptr};
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
-}
 
 TAboutForm::TAboutForm(TComponent* owner) : TForm(owner) {
   SetName("AboutForm");
@@ -112,6 +62,8 @@ TAboutForm::TAboutForm(TComponent* owner) : TForm(owner) {
   btnOK_->SetParent(this);
   btnOK_->SetBounds(kClientWidth - kPictureLeft - 88, 312, 88, 25);
   btnOK_->SetDefault(true);
+  // The window's only button also answers Escape, as a dialog's close does.
+  btnOK_->SetCancel(true);
   btnOK_->SetModalResult(mrOk);
   SetActiveControl(btnOK_);
 
@@ -165,8 +117,8 @@ void TAboutForm::ApplyLanguageTexts() {
   lblEmail_->SetCaption(kSupportAddress);
 }
 
-void TAboutForm::lblHomePageClick(TObject*) { OpenLink(kHomePageAddress); }
+void TAboutForm::lblHomePageClick(TObject*) { ShellOpen(kHomePageAddress); }
 
-void TAboutForm::lblEmailClick(TObject*) { OpenLink(String("mailto:") + kSupportAddress); }
+void TAboutForm::lblEmailClick(TObject*) { ShellOpen(String("mailto:") + kSupportAddress); }
 
 }  // namespace app

@@ -2,10 +2,6 @@
 // The About window: the product picture, title and version, the legal
 // notice, and two links (the home page and the support mail address) that
 // the desktop opens.
-#include <sys/types.h>
-
-#include <functional>
-
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/StdCtrls.h"
@@ -20,16 +16,6 @@ inline constexpr const char* kHomePageAddress = "https://vorix-capture.example.o
 inline constexpr const char* kSupportAddress = "support@vorix-capture.example.org";
 // The picture of the window's left side, in the skin folder.
 inline constexpr const char* kAboutPictureFile = "About.png";
-
-// Asks the desktop to open `target` (a web address or "mailto:" + address)
-// with the operation `operation` ("Open"), no parameters, in a normal
-// window. Replaceable so tests see the request and no browser starts.
-using TLinkOpener = std::function<void(const String& operation, const String& target)>;
-// An empty opener restores the desktop's (xdg-open, not waited for).
-void SetAboutLinkOpener(TLinkOpener opener);
-// Starts xdg-open for `target` and answers its process id (-1 when it
-// could not start); the caller reaps it.
-pid_t SpawnXdgOpen(const String& target);
 
 class TAboutForm : public forms::TForm {
 public:

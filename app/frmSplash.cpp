@@ -1,5 +1,7 @@
 #include "app/frmSplash.h"
 
+#include <string>
+
 #include "app/Globals.h"
 
 namespace app {
@@ -22,11 +24,24 @@ TSplashForm::TSplashForm(TComponent* owner) : TfrmLayered(owner) {
 
 void TSplashForm::FormCreate(TObject*) {
   tmrShow->SetEnabled(true);
-  try {
-    SetBackgroundImage(SkinFolder + "Splash.png");
-  } catch (const std::exception&) {
-  }
+  SetBackgroundImage(SkinFolder + "Splash.png");
+  if (!BackgroundImageLoaded()) DrawPlainFace();
   Repaint();
+}
+
+void TSplashForm::DrawPlainFace() {
+  namespace gdip = win::Gdiplus;
+  if (!BackgroundDC()) return;
+  gdip::Graphics g(BackgroundDC());
+  g.Clear(gdip::Color(kPlainColor));
+  const gdip::Font font(BackgroundDC());
+  const gdip::SolidBrush white(gdip::Color(0xFFFFFFFFu));
+  gdip::StringFormat format;
+  format.SetAlignment(gdip::StringAlignmentCenter);
+  format.SetLineAlignment(gdip::StringAlignmentCenter);
+  const std::u16string title = u"Vorix Video Capture";
+  const gdip::RectF all{0, 0, static_cast<float>(SurfaceWidth()), static_cast<float>(SurfaceHeight())};
+  g.DrawString(title.c_str(), static_cast<win::INT>(title.size()), &font, all, &format, &white);
 }
 
 void TSplashForm::tmrShowTimer(TObject*) {

@@ -16,8 +16,13 @@ public:
   forms::TTimer* tmrShow = nullptr;
 
   // Starts the timer and shows Splash.png from the skin folder; a picture
-  // that cannot be read leaves the window blank, never stops the start.
+  // that cannot be read gives a plain face with the product's name, never
+  // an invisible window and never a stopped start.
   void FormCreate(forms::TObject* Sender);
+  static constexpr uint32_t kPlainColor = 0xFF1E3A53;  // opaque ARGB
+
+private:
+  void DrawPlainFace();
   void tmrShowTimer(forms::TObject* Sender);
 };
 

@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2
   libx11-dev libxext-dev libxfixes-dev libasound2-dev libudev-dev
+  xdg-utils
   # tests
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils xcompmgr xclip
   imagemagick ffmpeg netpbm libtiff-tools libjpeg-turbo-progs unrtf xdg-user-dirs

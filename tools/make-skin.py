@@ -280,7 +280,7 @@ def about(tmp):
 
 
 def alarm_sound():
-    """Alarm.wav: two short rising beeps, 16-bit mono at 22050 Hz."""
+    """AlarmSound.wav: two short rising beeps, 16-bit mono at 22050 Hz."""
     rate = 22050
     frames = bytearray()
     for tone in (880.0, 1175.0, 880.0, 1175.0):
@@ -288,7 +288,7 @@ def alarm_sound():
             env = min(1.0, i / 200.0, (rate * 0.18 - i) / 200.0)
             frames += struct.pack("<h", int(12000 * env * math.sin(2 * math.pi * tone * i / rate)))
         frames += b"\0\0" * int(rate * 0.06)
-    with wave.open(os.path.join(SOUND, "Alarm.wav"), "wb") as w:
+    with wave.open(os.path.join(SOUND, "AlarmSound.wav"), "wb") as w:
         w.setnchannels(1)
         w.setsampwidth(2)
         w.setframerate(rate)
@@ -299,7 +299,7 @@ def expected_files():
     files = ["imgMain.bmp", "imgMain02.bmp", "Splash.png", "SoftName.png", "About.png"]
     for name, *_ in BUTTONS:
         files += [name + s + ".png" for s in ("", "_hover", "_down", "_disabled")]
-    return [os.path.join(SKIN, f) for f in files] + [os.path.join(SOUND, "Alarm.wav")]
+    return [os.path.join(SKIN, f) for f in files] + [os.path.join(SOUND, "AlarmSound.wav")]
 
 
 def main():

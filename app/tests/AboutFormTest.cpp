@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/ResStr.h"
+#include "app/ShellOpen.h"
 #include "app/tests/AppTestUtil.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/win/Input.h"
@@ -26,10 +27,10 @@ protected:
   void SetUp() override {
     AppTest::SetUp();
     win::ResetInputState();
-    app::SetAboutLinkOpener([this](const String& op, const String& target) { opened.push_back({op, target}); });
+    app::SetShellOpener([this](const String& target) { opened.push_back({"Open", target}); });
   }
   void TearDown() override {
-    app::SetAboutLinkOpener(nullptr);
+    app::SetShellOpener(nullptr);
     Application->OnIdle = nullptr;
     while (Screen->FormCount() > 0) delete Screen->Forms(0);
     win::ResetInputState();
@@ -140,22 +141,14 @@ TEST_F(AboutFormTest, ClickedLinksAskTheDesktopToOpenThem) {
   EXPECT_EQ(placed.y, 30 + (480 - f->Height()) / 2);
 }
 
-TEST_F(AboutFormTest, DesktopOpenerHandsTheTargetToXdgOpenUnchanged) {
-  // A stand-in xdg-open early in PATH records its arguments.
-  const std::string bin = root_ + "/bin", out = root_ + "/args";
-  apptest::WriteFile(bin + "/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + out + "'\n");
-  std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
-  const char* oldPath = std::getenv("PATH");
-  const std::string saved = oldPath ? oldPath : "";
-  setenv("PATH", (bin + ":" + saved).c_str(), 1);
-  const String target = "mailto:support@vorix-capture.example.org?subject=A b&c='d'";
-  const pid_t pid = app::SpawnXdgOpen(target);
-  setenv("PATH", saved.c_str(), 1);
-  ASSERT_GT(pid, 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(apptest::ReadFile(out), "1\n" + target + "\n");
+TEST_F(AboutFormTest, EscapeClosesTheWindow) {
+  auto* f = new TAboutForm(Application);
+  Application->OnIdle = [&](TObject*, bool& done) {
+    done = false;
+    if (f->Visible()) win::InjectKeyPress(win::VK_ESCAPE);
+  };
+  EXPECT_EQ(f->ShowModal(), mrOk);
+  EXPECT_FALSE(f->Visible());
 }
 
 }  // namespace

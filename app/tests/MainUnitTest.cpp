@@ -2,6 +2,7 @@
 // against simulated capture devices: device lists per mode, the mode
 // commands' calls on the capture component, the capture buttons, the
 // language menu and the close command.
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -235,6 +236,11 @@ TEST_F(MainWindowTest, ModeCommandsCallTheComponentInTheirOrder) {
     EXPECT_EQ(GlobalVars().Mode, c.mode);
     EXPECT_EQ(main_->pnlDV->Visible(), c.mode != mmHome) << c.mode;
   }
+  // Home while on the start page stops nothing and switches nothing.
+  rec_->calls.clear();
+  main_->ActionHome->Execute();
+  EXPECT_TRUE(rec_->calls.empty());
+  EXPECT_TRUE(main_->pnlHome->Visible());
   // The panels of a mode: only its command panel shows.
   main_->ActionTVTunerCapture->Execute();
   EXPECT_TRUE(main_->pnlTVCommand->Visible());
@@ -416,6 +422,39 @@ TEST_F(LanguageMenuTest, CaptureButtonsStayRightAfterAChangeOfLanguage) {
   EXPECT_EQ(main_->btnConnect->Caption(), "Disconnect");
 }
 
+TEST_F(LanguageMenuTest, TheConnectCaptionKeepsItsLookInTheBrowser) {
+  // Entering the browser stopped the component and showed "Connect"; the
+  // capture buttons are not set in the browser, so only the language
+  // change itself can keep that look.
+  main_->ActionOtherDeviceCapture->Execute();
+  main_->ActionFileBrowse->Execute();
+  ASSERT_EQ(main_->btnConnect->Caption(), "   Connect");
+  ASSERT_EQ(main_->CaptureState, 0);
+  Item("deutsch")->Click();
+  EXPECT_EQ(main_->btnConnect->Caption(), "   Verbinden");
+  EXPECT_EQ(main_->btnConnect->Hint(), "Verbinden");
+}
+
+TEST_F(LanguageMenuTest, ARecordingKeepsItsStopCaptionAndALanguageChangeEnablesNothing) {
+  main_->ActionOtherDeviceCapture->Execute();
+  main_->SetCaptureButtons(1);  // as a recording that starts leaves them
+  Item("deutsch")->Click();
+  EXPECT_EQ(main_->btnODStart->Caption(), "Halt");
+  EXPECT_EQ(main_->btnConnect->Caption(), "Trennen");
+  // After Disconnect a mode change shows the previewing look while the
+  // state stays stopped; a language change must not turn that into the
+  // stopped look.
+  rec_->stopAnswer = true;
+  main_->ActionDisconnect->Execute();
+  main_->ActionHome->Execute();
+  main_->ActionOtherDeviceCapture->Execute();
+  ASSERT_EQ(main_->CaptureState, 2);
+  ASSERT_TRUE(main_->btnODStart->Enabled());
+  Item("english")->Click();
+  EXPECT_TRUE(main_->btnODStart->Enabled());
+  EXPECT_EQ(main_->btnConnect->Caption(), "Disconnect");
+}
+
 TEST_F(MainWindowTest, UnreadableSkinPicturesNeverStopTheStartUp) {
   PlugStandardSet();
   for (const char* name : {"imgMain.bmp", "imgMain02.bmp", "SoftName.png", "btnDV.png", "Splash.png"})
@@ -485,6 +524,22 @@ TEST_F(MainWindowTest, HelpMailAndOnlineCommandsOpenTheirTargets) {
 
 namespace {
 
+TEST_F(MainWindowTest, WithoutAnOpenerTheLinksSaySoInAMessage) {
+  Start();
+  const char* oldPath = std::getenv("PATH");
+  const std::string saved = oldPath ? oldPath : "";
+  setenv("PATH", root_.c_str(), 1);  // a folder without xdg-open
+  main_->ActionHelp->Execute();
+  main_->mniOnlineResources->Click();
+  setenv("PATH", saved.c_str(), 1);
+  ASSERT_EQ(dialogs_.shown.size(), 2u);
+  EXPECT_EQ(dialogs_.shown[0].caption, "Warning");
+  EXPECT_NE(dialogs_.shown[0].message.find("No program is installed to open " + exe_ + "help/index.html"),
+            std::string::npos)
+      << dialogs_.shown[0].message;
+  EXPECT_NE(dialogs_.shown[1].message.find(ONLINE_RESOURCES_URL), std::string::npos);
+}
+
 TEST_F(MainWindowTest, TheSplashClosesItselfAfterItsMomentEvenWithoutItsPicture) {
   WriteFile(exe_ + "skin/Splash.png", "not a picture");
   auto* splash = new TSplashForm(forms::Application);
@@ -492,6 +547,9 @@ TEST_F(MainWindowTest, TheSplashClosesItselfAfterItsMomentEvenWithoutItsPicture)
   splash->Show();
   EXPECT_EQ(splash->ClientWidth(), 496);
   EXPECT_EQ(splash->ClientHeight(), 193);
+  // Without its picture it shows a plain face, not an invisible window.
+  EXPECT_EQ(splash->MemPixel(2, 2), TSplashForm::kPlainColor);
+  EXPECT_EQ(splash->MemPixel(490, 190) >> 24, 0xFFu);
   clock_.Advance(1499);
   forms::Application->ProcessMessages();
   EXPECT_TRUE(splash->Visible());
@@ -521,6 +579,156 @@ TEST_F(MainWindowTest, StartButtonsExplainThemselvesWhileThePointerIsOnThem) {
     b->OnMouseExit(b);
     EXPECT_EQ(main_->lblExplain->Caption(), "Ready!");
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> ComboItems(controls::TstyComboBox* combo) {
+  std::vector<std::string> items;
+  for (int i = 0; i < combo->Items()->Count(); ++i) items.push_back(combo->Items()->Strings(i));
+  return items;
+}
+
+TEST_F(MainWindowTest, ChangingTheStorageRootMovesTheComponentAndTheAlbumList) {
+  PlugStandardSet();
+  Start();
+  TGlobalVars& g = GlobalVars();
+  main_->ActionOtherDeviceCapture->Execute();
+  const std::string base = root_ + "/elsewhere/";
+  std::filesystem::create_directories(base + "VorixVideoCapture/OtherDevices/Trip");
+  g.OD_PathIndex = 2;
+  main_->ChangeStorageRoot(base);
+  const std::string newRoot = base + "VorixVideoCapture/";
+  EXPECT_EQ(g.StoragePath, newRoot);
+  EXPECT_EQ(g.OD_Path, newRoot + "OtherDevices/Default/");
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.OD_Path);
+  EXPECT_EQ(ComboItems(main_->cmbPath), (std::vector<std::string>{"All", "Default", "Trip"}));
+  EXPECT_EQ(main_->cmbPath->ItemIndex(), 0);
+  EXPECT_FALSE(main_->btnDeletePath->Enabled());
+  for (const String* f : {&g.DVDefaultPath, &g.TVDefaultPath, &g.ODDefaultPath, &g.TodayAlarmPicturePath,
+                          &g.TodayAlarmVideoPath})
+    EXPECT_TRUE(IsDir(*f)) << *f;
+  EXPECT_TRUE(dialogs_.shown.empty());
+
+  // The current root again, or no folder at all, changes nothing.
+  rec_->calls.clear();
+  main_->ChangeStorageRoot(newRoot);
+  main_->ChangeStorageRoot("");
+  EXPECT_TRUE(rec_->calls.empty());
+  EXPECT_EQ(g.StoragePath, newRoot);
+
+  // In the browser the folders shown follow the new root too.
+  main_->ActionFileBrowse->Execute();
+  const std::string third = root_ + "/third/";
+  main_->ChangeStorageRoot(third);
+  EXPECT_EQ(g.BFRootPath, third + "VorixVideoCapture/OtherDevices/");
+  EXPECT_EQ(g.BF_Path, g.ODDefaultPath);
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.BF_Path);
+  EXPECT_EQ(ComboItems(main_->cmbPath), (std::vector<std::string>{"All", "Default"}));
+}
+
+TEST_F(MainWindowTest, ARootThatCannotBeCreatedIsToldAtOnce) {
+  Start();
+  WriteFile(root_ + "/plainfile", "x");
+  main_->ChangeStorageRoot(root_ + "/plainfile/");
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_EQ(dialogs_.shown[0].caption, "Warning");
+  EXPECT_NE(dialogs_.shown[0].message.find(root_ + "/plainfile/VorixVideoCapture/"), std::string::npos);
+  EXPECT_NE(dialogs_.shown[0].message.find("Not a directory"), std::string::npos) << dialogs_.shown[0].message;
+}
+
+// Root may write anywhere, so an unwritable place is made from a regular
+// file: "Capture.ini" as a folder, a storage root below a file.
+TEST_F(MainWindowTest, StartUpProblemsAreToldOnceOverTheShownWindow) {
+  std::filesystem::create_directories(exe_ + "Capture.ini");
+  WriteFile(root_ + "/plainfile", "x");
+  Start();
+  EXPECT_TRUE(dialogs_.shown.empty()) << "nothing is shown before the window";
+  main_->Show();
+  clock_.Advance(500);
+  forms::Application->ProcessMessages();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  const std::string& text = dialogs_.shown[0].message;
+  EXPECT_NE(text.find("The settings can not be saved to " + exe_ + "Capture.ini: Is a directory"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Can not open the file " + exe_ + "skin/"), std::string::npos) << text;
+  // The close loses the settings as announced, without a second word.
+  main_->ActionClose->Execute();
+  EXPECT_EQ(dialogs_.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, AStorageRootThatCannotBeCreatedIsToldAtStartUp) {
+  WriteFile(root_ + "/plainfile", "x");
+  WriteFile(exe_ + "Capture.ini", "[General]\nStoragePath=" + root_ + "/plainfile/VorixVideoCapture/\n");
+  Start();
+  main_->Show();
+  clock_.Advance(500);
+  forms::Application->ProcessMessages();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_NE(dialogs_.shown[0].message.find("The folder " + root_ + "/plainfile/VorixVideoCapture/"),
+            std::string::npos)
+      << dialogs_.shown[0].message;
+  EXPECT_NE(dialogs_.shown[0].message.find("Not a directory"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, SettingsThatCannotBeSavedAtCloseAreTold) {
+  Start();
+  ASSERT_TRUE(std::filesystem::remove(exe_ + "Capture.ini"));
+  std::filesystem::create_directories(exe_ + "Capture.ini");
+  main_->ActionClose->Execute();
+  ASSERT_EQ(dialogs_.shown.size(), 1u);
+  EXPECT_NE(dialogs_.shown[0].message.find("The settings can not be saved to " + exe_ + "Capture.ini"),
+            std::string::npos)
+      << dialogs_.shown[0].message;
+  EXPECT_TRUE(main_->ShutDown());
+}
+
+}  // namespace
+
+namespace {
+
+// Every caption of the main window in English, measured with the font the
+// button draws it in, fits the room the button gives it: a caption wider
+// than that is cut off on screen.
+TEST_F(MainWindowTest, EveryButtonCaptionFitsItsButtonInEnglish) {
+  PlugStandardSet();
+  Start();
+  forms::TBitmap scratch;
+  scratch.SetWidth(4);
+  scratch.SetHeight(4);
+  std::vector<std::string> tooWide;
+  auto check = [&](forms::TControl* c, const String& caption, forms::TFont* font, int room) {
+    if (caption.empty()) return;
+    scratch.Canvas()->SetFont(font);
+    const int width = scratch.Canvas()->TextWidth(caption);
+    if (width > room)
+      tooWide.push_back(c->Name() + " \"" + caption + "\" " + std::to_string(width) + " > " + std::to_string(room));
+  };
+  auto checkAll = [&] {
+    for (int i = 0; i < main_->ComponentCount(); ++i) {
+      forms::TComponent* c = main_->Components(i);
+      if (auto* b = dynamic_cast<controls::TPbButton*>(c)) {
+        // A pressed button shifts its caption one pixel to the right.
+        const int room = b->TextAlign() == controls::taCustom ? b->ClientWidth() - b->TextX() : b->ClientWidth() - 2;
+        check(b, b->Caption(), b->Font(), room);
+      } else if (auto* l = dynamic_cast<forms::TLabel*>(c); l && l->Parent() == main_->pnlHome) {
+        check(l, l->Caption(), l->Font(), l->Width());
+      }
+    }
+  };
+  checkAll();
+  main_->ActionDVCapture->Execute();
+  for (uint8_t state : {0, 1, 2}) {
+    main_->SetCaptureButtons(state);
+    checkAll();
+  }
+  main_->ActionFileBrowse->Execute();
+  checkAll();
+  std::sort(tooWide.begin(), tooWide.end());
+  tooWide.erase(std::unique(tooWide.begin(), tooWide.end()), tooWide.end());
+  EXPECT_TRUE(tooWide.empty()) << ::testing::PrintToString(tooWide);
 }
 
 }  // namespace

@@ -194,6 +194,13 @@ TEST_F(SettingsTest, DefaultsStartOverAndMailBodyStaysEnglish) {
   EXPECT_EQ(g.Mail.body, "then alarm is touch off !");
 }
 
+TEST_F(SettingsTest, TheDefaultAlarmSoundIsTheFileTheProgramShips) {
+  // The program's folder as the build lays it out: assets/ copied beside it.
+  InitDataPaths(std::string(VORIX_SOURCE_DIR) + "/assets/");
+  SetDefaultSettings(g);
+  EXPECT_TRUE(std::filesystem::is_regular_file(g.PlaySoundFullFileName)) << g.PlaySoundFullFileName;
+}
+
 TEST_F(SettingsTest, DefaultsOfTheCaptureSettings) {
   TCaptureSettings d;
   EXPECT_DOUBLE_EQ(d.FrameRate, 29.97);

@@ -42,6 +42,11 @@ public:
   // it at the next composition.
   const forms::String& BackgroundImage() const { return backgroundPath_; }
   void SetBackgroundImage(const forms::String& path);
+  // Whether the picture last set could be read (a missing or broken file
+  // leaves the surface transparent, so the window would not be seen).
+  bool BackgroundImageLoaded() const {
+    return picture_ && picture_->GetLastStatus() == win::Gdiplus::Ok && picture_->GetWidth() > 0;
+  }
   // Whole-window opacity, used from the next composition on.
   uint8_t BlendAlpha() const { return blend_.SourceConstantAlpha; }
   void SetBlendAlpha(uint8_t v) { blend_.SourceConstantAlpha = v; }

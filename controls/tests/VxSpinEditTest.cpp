@@ -83,6 +83,30 @@ TEST_F(VxSpinEditTest, ValuesAreWrittenInTheFormOfTheValueType) {
   EXPECT_EQ(edit->Text(), "2.500");
 }
 
+TEST_F(VxSpinEditTest, CrossedLimitsAndHugeValuesGiveDefinedTexts) {
+  // Minimum above maximum: below the minimum gives the minimum, anything
+  // else the maximum (a plain clamp would be undefined here).
+  edit->SetMinValue(10);
+  edit->SetMaxValue(1);
+  struct Row {
+    double value;
+    const char* text;
+  };
+  for (const Row& row : {Row{-5, "10"}, Row{5, "10"}, Row{50, "1"}, Row{10, "1"}}) {
+    edit->SetValue(row.value);
+    EXPECT_EQ(edit->Text(), row.text) << row.value;
+  }
+  // A float beyond the 64-bit range turned into an integer saturates.
+  edit->SetMinValue(0);
+  edit->SetMaxValue(0);
+  edit->SetValueType(vtFloat);
+  edit->SetText("1e300");
+  edit->SetValueType(vtInteger);
+  EXPECT_EQ(edit->Text(), "9223372036854775807");
+  edit->SetValue(-1e300);
+  EXPECT_EQ(edit->Text(), "-9223372036854775808");
+}
+
 TEST_F(VxSpinEditTest, TextThatIsNoNumberReadsAsTheMinimum) {
   struct Row {
     TValueType type;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/forms/Forms.h"
@@ -260,9 +261,28 @@ TVxSpinEdit::~TVxSpinEdit() {
   OnChange = nullptr;
 }
 
+namespace {
+
+// Rounds halves to even into a whole number; a value past the 64-bit range
+// (a float text such as "1e300" turned into an integer edit) saturates
+// instead of overflowing the conversion.
+int64_t RoundToInt64(double v) {
+  const double r = std::nearbyint(v);
+  if (std::isnan(r)) return 0;
+  if (r >= 9223372036854775808.0) return INT64_MAX;
+  if (r < -9223372036854775808.0) return INT64_MIN;
+  return static_cast<int64_t>(r);
+}
+
+}  // namespace
+
 double TVxSpinEdit::ClampValue(double v) const {
   if (maxValue_ == minValue_) return v;
-  return std::clamp(v, minValue_, maxValue_);
+  // Minimum first: with the limits crossed (minimum above maximum) a value
+  // below the minimum still gets the minimum and any other the maximum.
+  if (v < minValue_) return minValue_;
+  if (v > maxValue_) return maxValue_;
+  return v;
 }
 
 double TVxSpinEdit::Value() const {
@@ -309,13 +329,13 @@ void TVxSpinEdit::SetValue(double v) {
       break;
     case vtHex: {
       char buf[24];
-      std::snprintf(buf, sizeof buf, "%X", static_cast<uint32_t>(static_cast<int64_t>(std::nearbyint(v))));
+      std::snprintf(buf, sizeof buf, "%X", static_cast<uint32_t>(RoundToInt64(v)));
       text = buf;
       break;
     }
     case vtInteger:
     default:
-      text = rtl::IntToStr(static_cast<int64_t>(std::nearbyint(v)));
+      text = rtl::IntToStr(RoundToInt64(v));
       break;
   }
   SetText(text);

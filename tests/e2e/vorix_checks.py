@@ -52,6 +52,7 @@ class Run:
         os.makedirs(home)
         env = dict(session.env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), VORIX_SIM_DEVICES="1")
         self.started = time.monotonic()
+        self.app_env = env
         self.app = session.start([self.program], stdin=False, env=env)
 
     def close(self):
@@ -333,6 +334,33 @@ def main():
         print(f"FAILED: {e}")
         return 1
     return 0
+
+
+# ---- what the user is told at start-up --------------------------------------
+
+def check_notices():
+    """Settings that cannot be written are told in a warning over the window."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            # Close and start again with "Capture.ini" taken by a folder: no
+            # save can replace it, whoever runs the program.
+            click(s, geo, CLOSE_BUTTON)
+            expect(run.app.proc.wait(20) == 0, "vorix did not end after Close")
+            ini = os.path.join(run.folder, "Capture.ini")
+            os.remove(ini)
+            os.mkdir(ini)
+            run.app = s.start([run.program], stdin=False, env=run.app_env)
+            main_window(s)
+            warning = s.find_window("Warning", timeout=20)
+            s.wait_viewable(warning)
+            wx, wy, ww, wh = s.geometry(warning)
+            s.screenshot(os.path.join(SHOTS, "vorix-settings-warning.png"))
+            expect(ww > 0 and wh > 0, "the warning has no size")
+            expect(process_alive(run.app.pid), "vorix ended instead of running on")
+        finally:
+            run.close()
 
 
 if __name__ == "__main__":
