@@ -295,7 +295,10 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
   *ps = PAINTSTRUCT{};
   ps->rcPaint = update.Bounds();
   ps->hdc = AcquirePaintDc(hwnd, &update);
-  ps->fErase = TRUE;
+  // Only a pending erase that the background message left undone is the
+  // painter's job; after invalidations that all asked for no erase, painters
+  // that draw every pixel rely on fErase staying FALSE.
+  ps->fErase = FALSE;
   if (erase) ps->fErase = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0) ? FALSE : TRUE;
   return ps->hdc;
 }

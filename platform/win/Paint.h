@@ -42,8 +42,8 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
 BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
 
 // Takes the update region (validating the window), sends WM_NCPAINT when
-// the frame is dirty and WM_ERASEBKGND when an erase is pending; fErase
-// stays TRUE when the erase was not done.
+// the frame is dirty and WM_ERASEBKGND when an erase is pending; fErase is
+// TRUE only when an erase was pending and the background message left it undone.
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
 

@@ -70,6 +70,43 @@ TEST_F(Painting, PaintArrivesOnlyForInvalidWindows) {
   EXPECT_EQ(paints(), (std::vector<HWND>{child}));
 }
 
+// What BeginPaint reports follows what the invalidations since the last
+// paint asked for: any erasing one makes the erase pending, none leaves it off.
+TEST_F(Painting, EraseFlagFollowsTheInvalidations) {
+  struct Case {
+    std::vector<BOOL> invalidations;
+    bool erasePending;
+  } cases[] = {
+      {{FALSE}, false},
+      {{FALSE, FALSE}, false},
+      {{TRUE}, true},
+      {{FALSE, TRUE}, true},
+      {{TRUE, FALSE}, true},
+  };
+  HWND top = wintest::MakeTopLevel(0, 0, 100, 100, WS_POPUP | WS_VISIBLE);
+  static BOOL erased;
+  static WNDPROC base;
+  base = reinterpret_cast<WNDPROC>(SetWindowLongA(top, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(
+      +[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m != WM_PAINT) return CallWindowProcA(base, h, m, w, l);
+        Log().Add({h, m, w, l});
+        PAINTSTRUCT ps;
+        BeginPaint(h, &ps);
+        erased = ps.fErase;
+        EndPaint(h, &ps);
+        return 0;
+      })));
+  paints();
+  for (const auto& c : cases) {
+    for (BOOL e : c.invalidations) InvalidateRect(top, nullptr, e);
+    erased = 2;
+    EXPECT_EQ(paints(), (std::vector<HWND>{top}));
+    // The class has no brush, so a pending erase is left to the painter.
+    EXPECT_EQ(Log().Of(WM_ERASEBKGND).size(), c.erasePending ? 1u : 0u) << ::testing::PrintToString(c.invalidations);
+    EXPECT_EQ(erased, c.erasePending ? TRUE : FALSE) << ::testing::PrintToString(c.invalidations);
+  }
+}
+
 TEST_F(Painting, ParentsWithoutClipChildrenShareTheirInvalidation) {
   HWND top = wintest::MakeTopLevel(0, 0, 100, 100);
   HWND inside = wintest::MakeChild(top, 10, 10, 30, 30);
