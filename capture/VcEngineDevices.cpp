@@ -1,6 +1,7 @@
 // The capture control's view of the device lists: counts, names and
 // finding by name, the binding of the chosen devices, and the parts of the
 // bound device that the public methods read.
+#include <utility>
 #include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcLog.h"
@@ -60,7 +61,32 @@ String AudioInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.A
 void RouteVideoInput(TVcEngine&) {}
 void ApplyAudioInput(TVcEngine&) {}
 void ApplyDeviceControls(TVcEngine&) {}
-String AnalogVideoStandardNames(const TVcEngine&) { return String(); }
+namespace {
+// PAL G (0x40) has no entry: it is never listed and cannot be chosen.
+constexpr std::pair<int32_t, const char*> kAnalogStandards[] = {
+    {0x1, "NTSC M"},      {0x2, "NTSC M J"},    {0x4, "NTSC 433"},   {0x10, "PAL B"},       {0x20, "PAL D"},
+    {0x80, "PAL H"},      {0x100, "PAL I"},     {0x200, "PAL M"},    {0x400, "PAL N"},      {0x800, "PAL 60"},
+    {0x1000, "SECAM B"},  {0x2000, "SECAM D"},  {0x4000, "SECAM G"}, {0x8000, "SECAM H"},   {0x10000, "SECAM K"},
+    {0x20000, "SECAM K1"}, {0x40000, "SECAM L"}, {0x80000, "SECAM L1"}, {0x100000, "PAL N COMBO"},
+};
+}  // namespace
+
+String AnalogStandardNames(int32_t Mask) {
+  String out;
+  for (const auto& [bit, name] : kAnalogStandards) {
+    if (!(Mask & bit)) continue;
+    if (!out.empty()) out += "\r\n";
+    out += name;
+  }
+  return out;
+}
+
+int32_t AnalogStandardFromName(const String& Name) {
+  for (const auto& [bit, name] : kAnalogStandards)
+    if (Name == name) return bit;
+  TraceLine(CF_RED, "ERROR: invalid tv format");
+  return 0x1;
+}
 
 bool ChosenDeviceIsDV(const TVcEngine& Engine) {
   const TDevices* list = VideoCaptureDevices();

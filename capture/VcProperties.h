@@ -43,7 +43,9 @@ void RouteVideoInput(TVcEngine& Engine);
 void ApplyAudioInput(TVcEngine& Engine);
 void ApplyDeviceControls(TVcEngine& Engine);
 bool SizeOfListEntry(TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& Height);
-String AnalogVideoStandardNames(const TVcEngine& Engine);
+// The analog video standards by bit, in the order the lists show them.
+String AnalogStandardNames(int32_t Mask);
+int32_t AnalogStandardFromName(const String& Name);
 // The chosen video device delivers DV: its list entry says so, its pins
 // were found to, or discovery recorded a digital video input.
 bool ChosenDeviceIsDV(const TVcEngine& Engine);

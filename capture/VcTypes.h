@@ -365,7 +365,6 @@ struct TOverlayTemplate {
 struct TVcSelections {
   int32_t VideoCompressor = -1;
   int32_t AudioCompressor = -1;
-  String AnalogVideoStandard;
   // The tuner's input is routed on the crossbar.
   bool TunerInputSelected = false;
   // The source's pins were found to carry DV.

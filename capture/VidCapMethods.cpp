@@ -255,14 +255,18 @@ void TVidCap::SetFrameRate(double Value) {
 }
 
 String TVidCap::GetAudioFormats() const { return AudioFormatNames(); }
-String TVidCap::GetAnalogVideoStandards() const { return AnalogVideoStandardNames(*engine_); }
+String TVidCap::GetAnalogVideoStandards() const {
+  return AnalogStandardNames(V(*engine_, vds_ANTVFormats).IntValue);
+}
 
 int32_t TVidCap::GetAnalogVideoStandard() const {
+  const String current = AnalogStandardNames(V(*engine_, vds_ANTVFormat).IntValue);
+  const String first = current.substr(0, current.find("\r\n"));
   const String list = GetAnalogVideoStandards();
   size_t pos = 0;
-  for (int32_t i = 0; pos < list.size(); ++i) {
+  for (int32_t i = 0; !first.empty() && pos < list.size(); ++i) {
     const size_t eol = list.find("\r\n", pos);
-    if (list.substr(pos, eol - pos) == engine_->Sel.AnalogVideoStandard) return i;
+    if (list.substr(pos, eol - pos) == first) return i;
     if (eol == String::npos) break;
     pos = eol + 2;
   }
@@ -273,13 +277,14 @@ void TVidCap::SetAnalogVideoStandard(int32_t Index) {
   TVcEngine& e = *engine_;
   const String list = GetAnalogVideoStandards();
   const int32_t count = LineCountOf(list);
-  if (count == 0) e.Sel.AnalogVideoStandard.clear();
+  if (count == 0) V(e, vds_ANTVFormat).IntValue = 0;
   if (e.ReportIf(Index < 0 || Index >= count, SEV_ERROR, "analog video standard index out of range",
                  e_index_out_of_range))
     return;
   size_t pos = 0;
   for (int32_t i = 0; i < Index; ++i) pos = list.find("\r\n", pos) + 2;
-  e.Sel.AnalogVideoStandard = list.substr(pos, list.find("\r\n", pos) - pos);
+  V(e, vds_ANTVFormat).IntValue = AnalogStandardFromName(list.substr(pos, list.find("\r\n", pos) - pos));
+  // The decoder takes the standard when the refreshed graph is built.
   e.RequestPreviewRefresh("savs");
 }
 
@@ -360,8 +365,11 @@ bool TVidCap::StartTVChannelScan() {
 
 bool TVidCap::StopTVChannelScan() {
   TVcEngine& e = *engine_;
-  // Without a tuner interface there is no scan to stop.
-  if (!Has(e, vds_IsTVTunerAvail)) return false;
+  if (!Has(e, vds_IsTVTunerAvail)) {
+    Box("no TV tuner!");
+    e.ReportIf(true, SEV_ERROR, "no TV tuner!", e_no_tv_tuner);
+    return false;
+  }
   if (!e.ChannelScanRunning) return false;
   e.ChannelScanRunning = false;
   return true;
@@ -387,21 +395,38 @@ void TVidCap::SetTVInputType(int32_t Value) {
   TuneCurrentChannel(*engine_);
 }
 
+namespace {
+// The per-country, per-input key the tuner reads user frequencies from.
+String FrequencyOverrideKey(const TVidCap& v) {
+  return "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" +
+         std::to_string(TVCountryTuningSpace(v.GetTVCountryCode())) + "-" + std::to_string(1 - v.GetTVInputType()) + "\\";
+}
+}  // namespace
+
 bool TVidCap::ClearTVFrequencyOverrides() {
   TVcEngine& e = *engine_;
-  const String key = "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" +
-                     std::to_string(TVCountryTuningSpace(GetTVCountryCode())) + "-" + std::to_string(1 - GetTVInputType()) +
-                     "\\";
   rtl::TRegistry reg;
   reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  const String key = FrequencyOverrideKey(*this);
   const bool deleted = reg.KeyExists(key) && reg.DeleteKey(key);
   if (e.TVUseFrequencyOverrides) e.RequestPreviewRefresh("scf");
   return deleted;
 }
 
-void TVidCap::SetTVFrequencyOverride(int32_t, int32_t) {
-  // Overrides are written through the tuner interface of a bound TV card.
-  TuneCurrentChannel(*engine_);
+void TVidCap::SetTVFrequencyOverride(int32_t Channel, int32_t Frequency) {
+  TVcEngine& e = *engine_;
+  if (!Has(e, vds_IsTVTunerAvail)) return;
+  rtl::TRegistry reg;
+  reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKey(FrequencyOverrideKey(*this), true)) return;
+  const String name = std::to_string(Channel);
+  if (Frequency == -1) {
+    if (reg.ValueExists(name)) reg.DeleteValue(name);
+  } else {
+    reg.WriteInteger(name, Frequency);
+  }
+  reg.CloseKey();
+  TuneCurrentChannel(e);
 }
 
 // ---- DV, dialogs, profiles --------------------------------------------------------

@@ -72,6 +72,11 @@ TEST_F(VidCapMethodsTest, RefusalsShowTheirBoxAndReport) {
        {}, {{e_stop_recording_first, "ERROR", "first stop recording"}}},
       {"scan running", [](TVidCap& v) { v.Engine()->ChannelScanRunning = true; EXPECT_FALSE(v.StartTVChannelScan()); },
        {}, {}},
+      {"stop scan without tuner", [](TVidCap& v) { EXPECT_FALSE(v.StopTVChannelScan()); }, {"no TV tuner!"},
+       {{e_no_tv_tuner, "ERROR", "no TV tuner!"}}},
+      {"stop scan that does not run", [](TVidCap& v) { v.Engine()->DeviceSettings.Video[vds_IsTVTunerAvail].BoolValue = true;
+                                                       EXPECT_FALSE(v.StopTVChannelScan()); },
+       {}, {}},
       // The player's "nothing open" reports go to the trace only.
       {"run player", [](TVidCap& v) { v.RunPlayer(); }, {"no clip opened"}, {}},
       {"pause player", [](TVidCap& v) { v.PausePlayer(); }, {"not playing"}, {}},
@@ -321,8 +326,6 @@ TEST_F(VidCapMethodsTest, ExtraFilterListsClearOnlyKnownLocations) {
 TEST_F(VidCapMethodsTest, DialogsTvAndTransportRefuseWithoutTheirDevice) {
   EXPECT_FALSE(vc->ShowDialog(12));
   EXPECT_FALSE(vc->ShowDialog(-1));
-  EXPECT_FALSE(vc->DVCommand(7));
-  EXPECT_FALSE(vc->StopTVChannelScan());
   vc->SetTVInputType(2);
   EXPECT_EQ(vc->GetTVInputType(), 0);
   vc->SetTVInputType(1);
@@ -381,10 +384,53 @@ TEST_F(VidCapMethodsTest, HeldRecordingIsReleasedByResume) {
   e.ClearGraph(true);
 }
 
-TEST_F(VidCapMethodsTest, ProfilesNeedTheMediaRuntime) {
-  EXPECT_EQ(vc->GetASFProfiles(), "");
-  EXPECT_EQ(log, (std::vector<LogEntry>{{e_library_not_found, "ERROR",
-                                         "wmvcore.dll not found. Install the Media Player 9."}}));
+// The standards come from the device's supported mask, in table order; the
+// current one is stored as its bit.
+TEST_F(VidCapMethodsTest, AnalogStandardsFollowTheDevicesMask) {
+  auto& video = vc->Engine()->DeviceSettings.Video;
+  video[vds_ANTVFormats].IntValue = 0x1 | 0x10 | 0x40 | 0x1000 | 0x100000;
+  video[vds_ANTVFormat].IntValue = 0x1000;
+  EXPECT_EQ(vc->GetAnalogVideoStandards(), "NTSC M\r\nPAL B\r\nSECAM B\r\nPAL N COMBO");
+  EXPECT_EQ(vc->GetAnalogVideoStandard(), 2);
+  vc->SetAnalogVideoStandard(1);
+  EXPECT_EQ(video[vds_ANTVFormat].IntValue, 0x10);
+  EXPECT_EQ(vc->GetAnalogVideoStandard(), 1);
+  vc->SetAnalogVideoStandard(4);
+  EXPECT_EQ(video[vds_ANTVFormat].IntValue, 0x10);
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().msg, "analog video standard index out of range");
+  // A device that supports none loses its current standard.
+  video[vds_ANTVFormats].IntValue = 0;
+  vc->SetAnalogVideoStandard(0);
+  EXPECT_EQ(video[vds_ANTVFormat].IntValue, 0);
+  EXPECT_EQ(vc->GetAnalogVideoStandards(), "");
+  EXPECT_EQ(AnalogStandardFromName("PAL G"), 0x1);
+}
+
+TEST_F(VidCapMethodsTest, FrequencyOverridesAreWrittenOnlyForATuner) {
+  const String key = "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" +
+                     std::to_string(TVCountryTuningSpace(vc->GetTVCountryCode())) + "-" +
+                     std::to_string(1 - vc->GetTVInputType()) + "\\";
+  rtl::TRegistry reg;
+  reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
+  if (reg.KeyExists(key)) reg.DeleteKey(key);
+  vc->SetTVFrequencyOverride(5, 55250000);
+  EXPECT_FALSE(reg.KeyExists(key));
+  vc->Engine()->DeviceSettings.Video[vds_IsTVTunerAvail].BoolValue = true;
+  vc->SetTVFrequencyOverride(5, 55250000);
+  vc->SetTVFrequencyOverride(6, 61250000);
+  ASSERT_TRUE(reg.OpenKeyReadOnly(key));
+  EXPECT_EQ(reg.ReadInteger("5"), 55250000);
+  EXPECT_EQ(reg.ReadInteger("6"), 61250000);
+  reg.CloseKey();
+  vc->SetTVFrequencyOverride(5, -1);
+  vc->SetTVFrequencyOverride(7, -1);
+  ASSERT_TRUE(reg.OpenKeyReadOnly(key));
+  EXPECT_FALSE(reg.ValueExists("5"));
+  EXPECT_TRUE(reg.ValueExists("6"));
+  reg.CloseKey();
+  EXPECT_TRUE(vc->ClearTVFrequencyOverrides());
+  EXPECT_FALSE(reg.KeyExists(key));
 }
 
 }  // namespace
