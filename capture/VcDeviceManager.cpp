@@ -80,6 +80,13 @@ void CleanOldTempFiles() {
   // with other programs and users, whose "tv*" files are none of our
   // business.
   const String folder = rtl::GetTempPath();
+  if (folder.empty()) {
+    // An empty folder would turn the patterns below into names in the
+    // working folder; better to leave old files than to delete others'.
+    TraceLine(CF_RED, "ERROR: no private temporary folder can be made in " + rtl::SystemTempFolder() +
+                          "; old temporary files are not cleaned");
+    return;
+  }
   uint16_t year, month, day;
   rtl::DecodeDate(rtl::Now(), year, month, day);
   for (const char* pattern : {"v~*", "tv*"}) {

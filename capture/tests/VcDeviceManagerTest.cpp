@@ -249,6 +249,27 @@ TEST_F(VcDeviceManager, StartUpCleansOldFilesInThePrivateFolderOnly) {
   for (const File& f : files) EXPECT_EQ(std::filesystem::exists(f.path), f.stays) << f.path;
 }
 
+// Without a private temporary folder start-up cleans nothing: neither the
+// shared folder nor, through an empty folder name, the working folder.
+TEST_F(VcDeviceManager, StartUpWithoutAPrivateFolderCleansNothing) {
+  const std::filesystem::path work = tempDir / "work";
+  std::filesystem::create_directories(work);
+  const std::filesystem::path theirs = work / "tvold.tmp";
+  std::ofstream(theirs) << "x";
+  ASSERT_EQ(rtl::FileSetDateTime(theirs.string(), 45291.5), 0);
+  const std::filesystem::path before = std::filesystem::current_path();
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp ? oldTmp : "";
+  std::filesystem::current_path(work);
+  ::setenv("TMPDIR", "/proc", 1);  // nothing can be made there, not even by root
+  rtl::SetTempPath("");
+  MakeControl();
+  EXPECT_EQ(Manager().GetTempFile("v~a"), "");
+  std::filesystem::current_path(before);
+  if (oldTmp) ::setenv("TMPDIR", savedTmp.c_str(), 1); else ::unsetenv("TMPDIR");
+  EXPECT_TRUE(std::filesystem::exists(theirs));
+}
+
 TEST_F(VcDeviceManager, SequenceCounters) {
   MakeControl();
   TSyncManager& m = Manager();

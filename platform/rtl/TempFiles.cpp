@@ -119,7 +119,9 @@ String GetTempPath() {
     cache.fallback = templ + "/";
     return cache.fallback;
   }
-  return base;
+  // Never the shared folder itself: callers clean up and name files there
+  // as if the folder were theirs alone.
+  return String();
 }
 
 String CreateTempFile(const String& folder, const String& prefix, const String& ext) {
@@ -127,6 +129,9 @@ String CreateTempFile(const String& folder, const String& prefix, const String& 
     throw EArgumentError("Temporary file prefix and extension must not contain '/'");
   }
   const String dir = folder.empty() ? GetTempPath() : withDelimiter(folder);
+  if (dir.empty()) {
+    throw EInOutError("No private temporary folder can be made in " + SystemTempFolder(), EACCES);
+  }
   // Four billion names: only a folder that is full of them, or planted by
   // someone guessing our draws, takes more than a handful of attempts.
   for (int attempt = 0; attempt < 1000; ++attempt) {

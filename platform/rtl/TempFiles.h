@@ -17,7 +17,7 @@ String SystemTempFolder();
 // system's folder, made with mode 0700 on first use (and again when a cleaner
 // removed it). Should another user hold that name, or it be a link or not
 // a folder, a fresh private folder with a random suffix is made instead; when
-// even that fails, the system's folder itself is used.
+// even that fails the answer is empty, never the shared folder itself.
 String GetTempPath();
 // Points GetTempPath at `folder` (used as given, "/" appended); empty
 // restores the default. For tests.
@@ -27,7 +27,7 @@ void SetTempPath(const String& folder);
 // in `folder` (the program's temporary folder when empty) and returns its
 // path. Names are drawn at random until one is free. EArgumentError when
 // prefix or ext holds a "/"; EInOutError (with errno) when the file cannot be
-// created.
+// created or no private temporary folder can be made.
 String CreateTempFile(const String& folder = String(), const String& prefix = String(),
                       const String& ext = ".tmp");
 

@@ -161,6 +161,17 @@ TEST_F(TempFiles, DefaultFolderIsTheProgramsPrivateFolder) {
   EXPECT_EQ(rtl::GetTempPath(), own);
 }
 
+// A system folder where nothing can be made (here a read-only one even root
+// cannot write) gives no temporary folder at all, never the shared one.
+TEST_F(TempFiles, NoPrivateFolderMeansNoTemporaryFolder) {
+  ::setenv("TMPDIR", "/proc", 1);
+  ASSERT_EQ(rtl::SystemTempFolder(), "/proc/");
+  EXPECT_EQ(rtl::GetTempPath(), "");
+  EXPECT_THROW(rtl::CreateTempFile(), rtl::EInOutError);
+  std::string name;
+  EXPECT_EQ(rtl::GetTempFileName(rtl::GetTempPath(), "tv", 0, name), 0u);
+}
+
 // Someone planted the folder's name as a link to a folder they read: the
 // program makes a fresh private folder instead and keeps using it.
 TEST_F(TempFiles, APlantedLinkInPlaceOfThePrivateFolderIsNotUsed) {
