@@ -34,10 +34,8 @@ String ExecutableFolder() {
 
 TfrmMain* StartProgram(const String& exeFolder, bool showSplash) {
   Application->Initialize();
-  // The component's device lists are built from the system's devices, and
-  // its fixed texts (the "Default" line of its format lists) follow the
-  // language file.
-  capture::InstallDeviceListHooks();
+  // The component's fixed texts (the "Default" line of its format lists)
+  // follow the language file.
   capture::SetTextLookup([](const String& key, const String& english) {
     const TLanguageText* row = FindLanguageKey(key);
     return row && row->Text ? *row->Text : english;

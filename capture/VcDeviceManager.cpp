@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcLog.h"
 #include "capture/VidCap.h"
@@ -19,7 +20,9 @@ namespace capture {
 namespace {
 
 TSyncManager* g_manager = nullptr;
-TDeviceListHooks g_hooks;
+// The component's own lists and binding from the start, so every host gets
+// the same device handling; tests may put others in their place.
+TDeviceListHooks g_hooks = MakeDeviceListHooks();
 // 0 not built, 1 being built, 2 built.
 int32_t g_deviceListsState = 0;
 bool g_firstIdleDone = false;

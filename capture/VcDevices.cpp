@@ -448,7 +448,7 @@ TDeviceListHooks MakeDeviceListHooks() {
   return hooks;
 }
 
-void InstallDeviceListHooks() { SetDeviceListHooks(MakeDeviceListHooks()); }
+void ResetDeviceListHooks() { SetDeviceListHooks(MakeDeviceListHooks()); }
 
 // ---------------------------------------------------------------------------
 // Engine: finding and binding devices

@@ -105,9 +105,10 @@ void FreeDeviceLists();
 // Rebuilds the video then the audio capture list and answers the devices
 // that came and went.
 std::vector<TDeviceChange> RebuildCaptureDeviceLists();
-// Gives the device manager these lists and the engine's binding.
-void InstallDeviceListHooks();
+// These lists and the engine's binding, which the device manager uses
+// unless a test puts others in their place; the reset puts them back.
 TDeviceListHooks MakeDeviceListHooks();
+void ResetDeviceListHooks();
 
 // ---- lookups ----------------------------------------------------------------
 

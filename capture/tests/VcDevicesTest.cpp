@@ -7,7 +7,9 @@
 #include <cstring>
 #include <map>
 
+#include "capture/VcRegistry.h"
 #include "capture/tests/VcDevicesTestUtil.h"
+#include "platform/rtl/Registry.h"
 #include "platform/mg/Guids.h"
 #include "platform/mg/ffmpeg/FfCodecs.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
@@ -108,6 +110,25 @@ TEST(VcDevicesHelpers, FindDeviceIndexWildcards) {
   for (const Case& c : cases) EXPECT_EQ(FindDeviceIndexIn(names, c.name), c.index) << "\"" << c.name << "\"";
   EXPECT_EQ(FindDeviceIndexIn("*\n", "*"), 0);
   EXPECT_EQ(FindDeviceIndexIn("a*b\nx*\n", "**"), 1);  // ends with "*"
+}
+
+// Any host, not only the program, gets the component's own device lists,
+// binding and first-idle preparation without wiring anything.
+TEST(VcDeviceHandling, TheComponentsOwnListsAndBindingAreInPlaceFromTheStart) {
+  const TDeviceListHooks& h = DeviceListHooks();
+  EXPECT_TRUE(h.Create && h.Rebuild && h.Free && h.BindVideoDevice && h.BindAudioDevice && h.PrepareAtFirstIdle);
+}
+
+TEST_F(DevicesFixture, TheFirstControlStampsTheRegistryAndBuildsTheLists) {
+  rtl::TRegistry reg;
+  reg.SetRootKey(rtl::HKEY_CURRENT_USER);
+  ASSERT_TRUE(reg.OpenKey(GetRegistryRoot() + "Devices\\stale\\", true));
+  reg.CloseKey();
+  sim->PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = MakeControl();
+  EXPECT_TRUE(reg.KeyExists(GetRegistryRoot() + RegistryVersionKey()));
+  EXPECT_FALSE(reg.KeyExists(GetRegistryRoot() + "Devices\\stale\\"));
+  EXPECT_GE(vc->GetVideoDeviceCount(), 1);
 }
 
 TEST_F(DevicesFixture, CaptureListsNameInstancesSuffixesAndMoveAudioDevices) {

@@ -75,7 +75,7 @@ protected:
     capture::FreeSyncManager();
     capture::ResetDeviceListsState();
     capture::FreeDeviceLists();
-    capture::SetDeviceListHooks({});
+    capture::ResetDeviceListHooks();
     capture::SetDiscoveryHooks({});
     capture::SetVfwDriverNameSource(nullptr);
     capture::ResetBusyCursorCount();
@@ -101,7 +101,7 @@ protected:
     capture::FreeSyncManager();
     capture::FreeDeviceLists();
     capture::ResetDeviceListsState();
-    capture::SetDeviceListHooks({});
+    capture::ResetDeviceListHooks();
     capture::SetDiscoveryHooks({});
     capture::SetVfwDriverNameSource(nullptr);
     capture::ResetBusyCursorCount();
@@ -119,7 +119,6 @@ protected:
   // A control on the form with a window, whose reports are kept in `log`.
   // The device lists are built (through the manager) by the first one.
   capture::TVidCap* MakeControl() {
-    capture::InstallDeviceListHooks();
     auto* vc = new capture::TVidCap(form);
     vc->SetParent(form);
     vc->HandleNeeded();

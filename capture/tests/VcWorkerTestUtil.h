@@ -12,6 +12,7 @@
 #include <string>
 
 #include "capture/VcDeviceManager.h"
+#include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcLog.h"
 #include "capture/VidCap.h"
@@ -38,8 +39,9 @@ public:
   mg::HRESULT RenderFile(const std::string&) override { return mg::E_NOTIMPL; }
 };
 
-// Every test starts as a new process would: no device manager, no device
-// lists, no hooks, no busy operation, and the simulated provider empty.
+// Every test starts with no device manager, no device lists and none to
+// build (the manager's own timing is what these tests watch), no busy
+// operation, and the simulated provider empty.
 class ManagerFixture : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -65,7 +67,7 @@ protected:
   void TearDown() override {
     delete form;
     capture::FreeSyncManager();
-    capture::SetDeviceListHooks({});
+    capture::ResetDeviceListHooks();
     capture::ResetBusyCursorCount();
     capture::ResetTraceForTests();
     forms::Screen->SetCursor(forms::crDefault);

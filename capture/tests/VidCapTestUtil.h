@@ -118,7 +118,6 @@ protected:
   }
   // A control on the form, with a window, recording its reports.
   capture::TVidCap* MakeControl() {
-    capture::InstallDeviceListHooks();
     auto* vc = new capture::TVidCap(form);
     vc->SetParent(form);
     vc->HandleNeeded();
@@ -136,12 +135,12 @@ protected:
     if (capture::VideoCaptureDevices()) capture::RebuildCaptureDeviceLists();
   }
   // Each test starts as a new process would: no device manager, no device
-  // lists, no hooks.
+  // lists, the component's own device handling.
   static void ResetComponent() {
     capture::FreeSyncManager();
     capture::FreeDeviceLists();
     capture::ResetDeviceListsState();
-    capture::SetDeviceListHooks({});
+    capture::ResetDeviceListHooks();
     capture::SetDiscoveryHooks({});
     capture::SetGraphBuildHook(nullptr);
     capture::ResetBusyCursorCount();
