@@ -497,20 +497,20 @@ void TVcEngine::SaveGlobalSettings() {
 }
 
 bool TVcEngine::LoadFormatCache() {
-  DeviceSettings.VideoSizes.clear();
-  DeviceSettings.VideoSubtypes.clear();
+  Sel.VideoSizes.Clear();
+  Sel.VideoSubtypes.Clear();
   const String key = BoundVideoDeviceKey();
   if (!UsesCaptureDevice() || key.empty()) return false;
   TRegistry2 reg(false);
   if (reg.OpenKey(key, true)) {
     for (const char* prefix : {"FMT", "SUB"}) {
-      std::vector<String>& list = prefix[0] == 'F' ? DeviceSettings.VideoSizes : DeviceSettings.VideoSubtypes;
+      rtl::TStringList& list = prefix[0] == 'F' ? Sel.VideoSizes : Sel.VideoSubtypes;
       String text;
       for (int32_t n = 0; reg.ValueExists(FormatCacheName(prefix, n)); ++n)
-        if (reg.ReadString(FormatCacheName(prefix, n), text) && !text.empty()) list.push_back(text);
+        if (reg.ReadString(FormatCacheName(prefix, n), text) && !text.empty()) list.Add(text);
     }
   }
-  if (!DeviceSettings.VideoSizes.empty() && !DeviceSettings.VideoSubtypes.empty()) return true;
+  if (Sel.VideoSizes.Count() > 0 && Sel.VideoSubtypes.Count() > 0) return true;
   TraceLine(CF_RED, "ERROR when loading from registry: Formats or Subtypes empty");
   return false;
 }

@@ -131,9 +131,6 @@ struct TDeviceSettingsRecords {
   TSettingsRecord Global;
   std::array<uint8_t, kVideoQualityTableSize> VideoQualityTable{};
   std::array<uint8_t, kCameraControlTableSize> CameraControlTable{};
-  // The bound device's format cache: the size and subtype lists.
-  std::vector<String> VideoSizes;
-  std::vector<String> VideoSubtypes;
 
   void ResetVideo();
   void ResetAudio();

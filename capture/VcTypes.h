@@ -394,8 +394,10 @@ struct TVcSelections {
   int32_t GridRows = 10;
   // The text overlay's font: a copy of the control's, in its own colour.
   std::unique_ptr<forms::TFont> TextOverlayFont;
-  // The bound device's video sizes (sorted) and subtypes, each list's first
-  // entry standing for the device's own choice.
+  // The bound device's video sizes (sorted, no duplicates) and subtypes,
+  // each list's first entry standing for the device's own choice. Discovery
+  // and the format cache fill them; the public lists and the selections read
+  // them.
   rtl::TStringList VideoSizes;
   rtl::TStringList VideoSubtypes;
 };

@@ -18,9 +18,11 @@ protected:
     TDiscoveryHooks hooks;
     hooks.DiscoverVideoDevice = [this](TVcEngine& e) {
       ++videoDiscoveries;
-      e.DeviceSettings.VideoSizes = {" 320x240", " 640x480"};
-      e.DeviceSettings.VideoSubtypes = {"RGB24", "YUY2"};
-      WriteFormatCache(e.BoundVideoDeviceKey(), e.DeviceSettings.VideoSizes, e.DeviceSettings.VideoSubtypes);
+      e.Sel.VideoSizes.Clear();
+      e.Sel.VideoSubtypes.Clear();
+      for (const char* s : {"    320x240", " 320x240", " 640x480"}) e.Sel.VideoSizes.Add(s);
+      for (const char* s : {"RGB24", "YUY2"}) e.Sel.VideoSubtypes.Add(s);
+      WriteFormatCache(e.BoundVideoDeviceKey(), {"    320x240", " 320x240", " 640x480"}, {"RGB24", "YUY2"});
       return true;
     };
     hooks.DiscoverAudioDevice = [this](TVcEngine&) {
@@ -28,7 +30,7 @@ protected:
       return true;
     };
     hooks.GetSelectedVideoSize = [](TVcEngine& e, int32_t, int32_t& w, int32_t& h) {
-      if (e.DeviceSettings.VideoSizes.size() < 2) return false;
+      if (e.Sel.VideoSizes.Count() < 2) return false;
       w = 640;
       h = 480;
       return true;
@@ -73,7 +75,9 @@ TEST_F(BindFixture, BindingRaisesItsEventAndDiscoversOnce) {
   ASSERT_TRUE(second->Engine()->BindVideoDevice());
   EXPECT_EQ(videoDiscoveries, 1);
   EXPECT_EQ(videoSelected, 3);
-  EXPECT_EQ(second->Engine()->DeviceSettings.VideoSubtypes, (std::vector<String>{"RGB24", "YUY2"}));
+  // The lists the cache filled are the ones the public lists show.
+  EXPECT_EQ(second->GetVideoSubtypes(), "Default\r\nYUY2\r\n");
+  EXPECT_EQ(second->GetVideoSizes(), "Default\r\n320x240\r\n640x480\r\n");
 
   // Without its cache values the device is discovered again.
   {

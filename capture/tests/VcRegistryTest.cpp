@@ -403,12 +403,12 @@ TEST_F(RegistryFixture, FormatCacheNumbersRunUntilTheFirstGap) {
     reg.WriteString("FMT004", " 800x600");  // after a gap: not read
   }
   ASSERT_TRUE(e.LoadFormatCache());
-  EXPECT_EQ(e.DeviceSettings.VideoSizes, (std::vector<String>{" 320x240", " 640x480"}));
-  EXPECT_EQ(e.DeviceSettings.VideoSubtypes, (std::vector<String>{"RGB24"}));
+  EXPECT_EQ(e.Sel.VideoSizes.Text(), " 320x240\n 640x480\n");
+  EXPECT_EQ(e.Sel.VideoSubtypes.Text(), "RGB24\n");
   EXPECT_EQ(FormatCacheName("SUB", 12), "SUB012");
 
   // A shorter cache replaces a longer one whole.
   WriteFormatCache(key, {" 160x120"}, {});
   EXPECT_FALSE(e.LoadFormatCache());
-  EXPECT_EQ(e.DeviceSettings.VideoSizes, (std::vector<String>{" 160x120"}));
+  EXPECT_EQ(e.Sel.VideoSizes.Text(), " 160x120\n");
 }
