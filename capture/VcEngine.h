@@ -55,6 +55,12 @@ public:
   // none), whether the ASF writer takes video, and the grabber's pixel
   // format.
   int32_t ChosenVideoSubtype = -1;
+  // The subtype the grabber's work needs of the device (an index into the
+  // subtype list, -1 none) and the pixel format a subtype name stands for.
+  int32_t ChooseMotionRGBSubtype();
+  int32_t ChooseRGBSubtype(TFrameGrabberRGBFormat Format) const;
+  TFrameGrabberRGBFormat PixelFormatOfSubtype(const String& Name) const;
+  bool GetSelectedSubtypeText(String& Text) const;
   bool IncludeVideo = true;
   TFrameGrabberRGBFormat EffectivePixelFormat = fgf_Default;
   // Derived from the video-processing settings.

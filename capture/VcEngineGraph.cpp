@@ -10,6 +10,8 @@
 #include "capture/VcLog.h"
 #include "capture/VidCap.h"
 #include "platform/rtl/Clock.h"
+#include "platform/rtl/StringUtils.h"
+#include "platform/win/Dc.h"
 #include "platform/rtl/Format.h"
 
 namespace capture {
@@ -196,15 +198,91 @@ bool TVcEngine::LatchSettings(bool AtCreation) {
         result = false;
       }
     } else if (l.MotionDetector_Enabled || ColorProcessing || GeometryProcessing || slaveMotion) {
-      // Processing works on RGB; the screens we draw on are 32-bit.
-      EffectivePixelFormat = fgf_RGB32;
+      ChosenVideoSubtype = ChooseMotionRGBSubtype();
     } else if (l.FrameGrabberRGBFormat != fgf_Default) {
       EffectivePixelFormat = l.FrameGrabberRGBFormat;
+      ChosenVideoSubtype = ChooseRGBSubtype(EffectivePixelFormat);
+    } else {
+      String name;
+      if (GetSelectedSubtypeText(name)) EffectivePixelFormat = PixelFormatOfSubtype(name);
     }
   }
   SettingsLatched = true;
   ResetRunCounters();
   return result;
+}
+
+namespace {
+
+// Bits per pixel times planes of the display, as the renderers see it.
+int32_t ScreenColorDepth() {
+  win::HDC dc = win::GetDC(nullptr);
+  const int32_t depth = win::GetDeviceCaps(dc, win::BITSPIXEL) * win::GetDeviceCaps(dc, win::PLANES);
+  win::ReleaseDC(nullptr, dc);
+  return depth;
+}
+
+int32_t FirstListed(const rtl::TStringList& list, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    for (int32_t i = 0; i < list.Count(); ++i)
+      if (rtl::Trim(list[i]) == name) return i;
+  return -1;
+}
+
+}  // namespace
+
+TFrameGrabberRGBFormat TVcEngine::PixelFormatOfSubtype(const String& Name) const {
+  const String n = rtl::Trim(Name);
+  if (n == "RGB32") return fgf_RGB32;
+  if (n == "RGB24") return fgf_RGB24;
+  if (n == "RGB565") return fgf_RGB565;
+  if (n == "RGB555") return fgf_RGB555;
+  return ScreenColorDepth() == 24 ? fgf_RGB24 : fgf_RGB32;
+}
+
+bool TVcEngine::GetSelectedSubtypeText(String& Text) const {
+  const int32_t index = DeviceSettings.Video[vds_VideoSubtype].IntValue;
+  if (index < 0 || index >= Sel.VideoSubtypes.Count()) return false;
+  Text = rtl::Trim(Sel.VideoSubtypes[index]);
+  return true;
+}
+
+// Processing and the motion detector work on 24- or 32-bit frames; the
+// subtype asked of the device follows the display's depth so the renderer
+// needs no conversion of its own.
+int32_t TVcEngine::ChooseMotionRGBSubtype() {
+  int32_t depth = ScreenColorDepth();
+  if (Latched.FrameGrabberRGBFormat == fgf_RGB32) depth = 32;
+  if (Latched.FrameGrabberRGBFormat == fgf_RGB24) depth = 24;
+  const rtl::TStringList& list = Sel.VideoSubtypes;
+  struct Rule {
+    int32_t depth;
+    const char* name;
+    TFrameGrabberRGBFormat format;
+  };
+  for (const Rule& r : {Rule{24, "RGB24", fgf_RGB24}, Rule{32, "RGB32", fgf_RGB32}, Rule{16, "RGB565", fgf_RGB32},
+                        Rule{16, "RGB555", fgf_RGB32}}) {
+    if (depth != r.depth) continue;
+    const int32_t index = FirstListed(list, {r.name});
+    if (index >= 0) {
+      EffectivePixelFormat = r.format;
+      return index;
+    }
+  }
+  EffectivePixelFormat = depth == 24 ? fgf_RGB24 : fgf_RGB32;
+  return FirstListed(list, {"RGB24", "RGB32", "RGB565", "RGB555"});
+}
+
+int32_t TVcEngine::ChooseRGBSubtype(TFrameGrabberRGBFormat Format) const {
+  const rtl::TStringList& list = Sel.VideoSubtypes;
+  switch (Format) {
+    case fgf_RGB24: return FirstListed(list, {"RGB24", "RGB32", "RGB565", "RGB555"});
+    case fgf_RGB32: return FirstListed(list, {"RGB32", "RGB24", "RGB565", "RGB555"});
+    case fgf_RGB565: return FirstListed(list, {"RGB565", "RGB32", "RGB24"});
+    case fgf_RGB555: return FirstListed(list, {"RGB555", "RGB565", "RGB32", "RGB24"});
+    case fgf_RGB8: return FirstListed(list, {"RGB8", "RGB24", "RGB32", "RGB555", "RGB565"});
+    default: return -1;
+  }
 }
 
 void TVcEngine::ResetRunCounters() {

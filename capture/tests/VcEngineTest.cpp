@@ -1,3 +1,4 @@
+#include "platform/win/Dc.h"
 #include "capture/VcEngine.h"
 
 #include <gtest/gtest.h>
@@ -300,6 +301,50 @@ TEST_F(VcEngineTest, LatchChoosesTheGrabberPixelFormat) {
     EXPECT_TRUE(e.LatchSettings(false));
     EXPECT_EQ(e.EffectivePixelFormat, c.expected);
   }
+}
+
+// The subtype asked of the device for processing follows the display's
+// depth; an asked format picks by its own preference; otherwise the selected
+// subtype names the format.
+TEST_F(VcEngineTest, LatchChoosesTheSubtypeByTheDisplaysDepth) {
+  struct Case {
+    const char* name;
+    int depth;
+    std::vector<const char*> subtypes;
+    bool motion;
+    TFrameGrabberRGBFormat asked;
+    int32_t selected;
+    int32_t chosen;
+    TFrameGrabberRGBFormat format;
+  };
+  const Case cases[] = {
+      {"24-bit display", 24, {"YUY2", "RGB24", "RGB32"}, true, fgf_Default, 0, 1, fgf_RGB24},
+      {"32-bit display", 32, {"YUY2", "RGB24", "RGB32"}, true, fgf_Default, 0, 2, fgf_RGB32},
+      {"16-bit display", 16, {"YUY2", "RGB555", "RGB565"}, true, fgf_Default, 0, 2, fgf_RGB32},
+      {"24-bit display without RGB24", 24, {"YUY2", "RGB32"}, true, fgf_Default, 0, 1, fgf_RGB24},
+      {"asked 32 bits beats the display", 24, {"YUY2", "RGB24", "RGB32"}, true, fgf_RGB32, 0, 2, fgf_RGB32},
+      {"no RGB subtype", 32, {"YUY2", "MJPG"}, true, fgf_Default, 0, -1, fgf_RGB32},
+      {"asked format's preference", 24, {"YUY2", "RGB24", "RGB32"}, false, fgf_RGB565, 0, 2, fgf_RGB565},
+      {"selected RGB24", 32, {"YUY2", "RGB24"}, false, fgf_Default, 1, -1, fgf_RGB24},
+      {"selected YUY2 on 24 bits", 24, {"YUY2", "RGB24"}, false, fgf_Default, 0, -1, fgf_RGB24},
+      {"selected YUY2 on 32 bits", 32, {"YUY2", "RGB24"}, false, fgf_Default, 0, -1, fgf_RGB32},
+  };
+  TVidCap* vc = MakeControl();
+  TVcEngine& e = *vc->Engine();
+  e.FrameGrabber = fg_PreviewStream;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    win::SetScreenBitsPerPixel(c.depth);
+    e.Sel.VideoSubtypes.Clear();
+    for (const char* s : c.subtypes) e.Sel.VideoSubtypes.Add(s);
+    e.DeviceSettings.Video[vds_VideoSubtype].IntValue = c.selected;
+    e.MotionDetector_Enabled = c.motion;
+    e.FrameGrabberRGBFormat = c.asked;
+    EXPECT_TRUE(e.LatchSettings(false));
+    EXPECT_EQ(e.ChosenVideoSubtype, c.chosen);
+    EXPECT_EQ(e.EffectivePixelFormat, c.format);
+  }
+  win::SetScreenBitsPerPixel(0);
 }
 
 TEST_F(VcEngineTest, SlaveLatchNeedsARunningMaster) {

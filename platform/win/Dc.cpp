@@ -3,6 +3,7 @@
 #include "platform/win/Dc.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 
 #include "platform/win/Bitmap.h"
@@ -361,6 +362,12 @@ BOOL PtVisible(HDC hdc, int x, int y) {
   return RectVisible(hdc, &r);
 }
 
+namespace {
+std::atomic<int> g_screenBitsPerPixel{32};
+}  // namespace
+
+void SetScreenBitsPerPixel(int bits) { g_screenBitsPerPixel = bits > 0 ? bits : 32; }
+
 int GetDeviceCaps(HDC hdc, int index) {
   auto dc = FindDC(hdc);
   if (!dc) return 0;
@@ -372,7 +379,7 @@ int GetDeviceCaps(HDC hdc, int index) {
     case VERTRES: return height;
     case HORZSIZE: return width * 254 / 960;
     case VERTSIZE: return height * 254 / 960;
-    case BITSPIXEL: return 32;
+    case BITSPIXEL: return g_screenBitsPerPixel;
     case PLANES: return 1;
     case NUMCOLORS: return -1;
     case LOGPIXELSX:

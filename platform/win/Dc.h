@@ -180,6 +180,9 @@ BOOL RectVisible(HDC hdc, const RECT* rect);
 BOOL PtVisible(HDC hdc, int x, int y);
 
 int GetDeviceCaps(HDC hdc, int index);
+// The colour depth the display reports (BITSPIXEL): 32 unless a test plays
+// a display of another depth; 0 or less restores 32.
+void SetScreenBitsPerPixel(int bits);
 
 // Palettes: the surfaces are true colour, so selecting and realising a
 // palette changes nothing that is drawn.
