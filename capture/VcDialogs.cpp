@@ -479,8 +479,12 @@ bool TVcEngine::ShowDialog(int32_t Kind) {
     default:
       break;
   }
+  // Pages of the live graph leave the preview running; every other kind
+  // restarts it. A kind-0 dialog that had to build a graph of its own tore
+  // the preview down, so it comes back too rather than staying lost.
   const bool keepsPreview = Kind == 0 || Kind == 7 || Kind == 8 || Kind == 9 || Kind == 10;
-  if (wasPreviewing && !keepsPreview) {
+  const bool previewLost = State != es_Preview;
+  if (wasPreviewing && (!keepsPreview || previewLost)) {
     State = es_Preview;
     RequestPreviewRefresh("dd");
   }

@@ -438,7 +438,8 @@ bool TVidCap::DVCommand(int32_t) {
 }
 
 bool TVidCap::ShowDialog(int32_t Kind) {
-  if (Kind < 0 || Kind > 11) return false;
+  // An unknown kind shows nothing, but a running preview is restarted all
+  // the same, as for the kinds that stop it.
   return ShowDeviceDialog(*engine_, Kind);
 }
 

@@ -1,4 +1,5 @@
 #include "capture/VidCap.h"
+#include "platform/forms/MsgDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -399,6 +400,32 @@ TEST_F(VidCapGraphTest, ARecordingWhoseGraphWillNotRunIsNeverAnnounced) {
   vc->StopRecording();
   Tick();
   EXPECT_EQ(events, (std::vector<std::string>{"recording started", "recording completed", "inactive"}));
+}
+
+// A running preview survives every dialog kind: pages of the live graph
+// leave it alone, the others (and unknown kinds) restart it, and a device
+// dialog that needed a graph of its own brings it back.
+TEST_F(VidCapGraphTest, DialogsLeaveARunningPreviewRunning) {
+  struct Cancel : forms::TDialogPresenter {
+    int ShowDialog(forms::TCustomForm*) override { ++shown; return forms::mrCancel; }
+    int shown = 0;
+  } presenter;
+  forms::SetDialogPresenter(&presenter);
+  ASSERT_TRUE(vc->StartPreview());
+  struct Case {
+    int32_t kind;
+    bool rebuilt;
+  };
+  for (const Case c : {Case{12, true}, Case{-1, true}, Case{0, true}, Case{7, false}, Case{10, false}}) {
+    SCOPED_TRACE(c.kind);
+    const size_t before = targets.size();
+    vc->ShowDialog(c.kind);
+    EXPECT_EQ(vc->Engine()->State, es_Preview);
+    EXPECT_TRUE(vc->Engine()->GraphActive);
+    EXPECT_EQ(targets.size(), before + (c.rebuilt ? 1u : 0u));
+  }
+  EXPECT_EQ(presenter.shown, 1) << "only the device pages had something to show";
+  forms::SetDialogPresenter(nullptr);
 }
 
 TEST_F(VidCapGraphTest, RefreshRebuildsARunningPreview) {
