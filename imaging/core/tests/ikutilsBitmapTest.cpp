@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <tuple>
 
 #include "imaging/core/ikutils.h"
 #include "imaging/core/tests/IkTestFolder.h"
@@ -69,6 +70,14 @@ TEST_F(IkBitmap, NewBitmapDefaults) {
   EXPECT_EQ(bmp.AllocationKind(), 0);
   EXPECT_EQ(bmp.MemoryThreshold(), 1000);
   EXPECT_FALSE(bmp.HasAlphaChannel());
+  // No raster for a size that is not above 0 or for no format; no file either.
+  for (auto [w, h, f] : {std::tuple{0, 5, ikRGB24}, std::tuple{5, -1, ikRGB24}, std::tuple{-5, 5, ikGray8},
+                         std::tuple{5, 5, ikNoFormat}}) {
+    bmp.Allocate(w, h, f);
+    EXPECT_TRUE(bmp.IsEmpty());
+    EXPECT_EQ(bmp.RowLength(), 0);
+  }
+  EXPECT_TRUE(Files().empty());
 }
 
 TEST(IkBitmapThreshold, HalfOfTheAvailableMemoryIn64Bits) {
