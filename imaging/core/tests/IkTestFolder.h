@@ -1,0 +1,36 @@
+#pragma once
+// A private folder for the component's temporary files during one test, so
+// a test can see exactly which files exist.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "imaging/core/ikutilsFileBuffer.h"
+
+namespace imaging::testing {
+
+class TempFolderTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vorix-iktest-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder_ = std::string(pattern) + "/";
+    DefaultTempDirectory = folder_;
+  }
+  void TearDown() override {
+    DefaultTempDirectory.clear();
+    std::filesystem::remove_all(folder_);
+  }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder_)) names.push_back(e.path().filename());
+    return names;
+  }
+
+  std::string folder_;
+};
+
+}  // namespace imaging::testing
