@@ -73,6 +73,8 @@ public:
   // a worker thread may be looking.
   std::atomic<int32_t> SyncStartState{0};
   bool ChannelScanRunning = false;
+  // The last tuning took its frequency from a user override.
+  bool OverridesInUse = false;
   bool SteppedPlayback = false;
   bool BackwardsPlayback = false;
   // The four device-binding flags and the bound devices (-1 none).

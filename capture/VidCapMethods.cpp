@@ -409,7 +409,8 @@ bool TVidCap::ClearTVFrequencyOverrides() {
   reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
   const String key = FrequencyOverrideKey(*this);
   const bool deleted = reg.KeyExists(key) && reg.DeleteKey(key);
-  if (e.TVUseFrequencyOverrides) e.RequestPreviewRefresh("scf");
+  // Only a tuning that used an override needs the graph rebuilt without it.
+  if (e.OverridesInUse) e.RequestPreviewRefresh("scf");
   return deleted;
 }
 

@@ -429,8 +429,21 @@ TEST_F(VidCapMethodsTest, FrequencyOverridesAreWrittenOnlyForATuner) {
   EXPECT_FALSE(reg.ValueExists("5"));
   EXPECT_TRUE(reg.ValueExists("6"));
   reg.CloseKey();
+  // Only a tuning that used an override makes the clearing rebuild a preview.
+  TVcEngine& e = *vc->Engine();
+  SetTraceOn();
+  e.State = es_Preview;
+  e.TVUseFrequencyOverrides = true;
   EXPECT_TRUE(vc->ClearTVFrequencyOverrides());
   EXPECT_FALSE(reg.KeyExists(key));
+  const auto refreshed = [] {
+    return TraceLog() && TraceLog()->Lines().Text().find("REFRESHING PREVIEW FROM scf") != String::npos;
+  };
+  EXPECT_FALSE(refreshed());
+  e.OverridesInUse = true;
+  EXPECT_FALSE(vc->ClearTVFrequencyOverrides());
+  EXPECT_TRUE(refreshed());
+  e.State = es_Idle;
 }
 
 }  // namespace
