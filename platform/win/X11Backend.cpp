@@ -501,7 +501,10 @@ private:
     }
     XWin& xw = it->second;
     if (s.title != xw.title || !xw.mapped) SetTitle(xw, s.title);
-    if (!(xw.rect == s.rect)) {
+    // The iconic placement (-32000, -32000, a small strip) is the window
+    // system's own bookkeeping: the X window keeps its normal place, so the
+    // window manager restores it there.
+    if (!(xw.rect == s.rect) && !s.minimized) {
       XMoveResizeWindow(dpy_, xw.xid, s.rect.left, s.rect.top, w, h);
       xw.rect = s.rect;
     }
@@ -519,7 +522,7 @@ private:
     }
     xw.minimized = s.minimized;
     // The whole picture goes out again after a change of size or mapping.
-    Push(hwnd, {RECT{0, 0, w, h}});
+    if (!s.minimized) Push(hwnd, {RECT{0, 0, w, h}});
   }
 
   // The window text names the X window for task bars and window lookups.
@@ -862,6 +865,28 @@ private:
           if (it != windows_.end() && (it->second.rect.left != x || it->second.rect.top != y)) {
             it->second.rect = RECT{x, y, x + it->second.rect.Width(), y + it->second.rect.Height()};
             SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+          }
+        }
+        break;
+      // Maps and unmaps we asked for are already noted in `mapped`; any
+      // other came from the window manager (or another client) restoring or
+      // iconifying the window, and reaches it as the same command its own
+      // buttons give.
+      case MapNotify:
+        if (hwnd) {
+          auto it = windows_.find(hwnd);
+          if (it != windows_.end() && !it->second.mapped && it->second.minimized) {
+            it->second.mapped = true;
+            PostMessageA(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+          }
+        }
+        break;
+      case UnmapNotify:
+        if (hwnd && e.xunmap.window == e.xunmap.event) {
+          auto it = windows_.find(hwnd);
+          if (it != windows_.end() && it->second.mapped && !it->second.popup) {
+            it->second.mapped = false;
+            PostMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
           }
         }
         break;

@@ -249,6 +249,48 @@ TEST_F(X11Backend, WindowGeometryVisibilityAndFocusFollowTheWindow) {
   EXPECT_EQ(X11WindowOf(hwnd), 0u);
 }
 
+// The iconic placement stays inside the window system; a map or unmap by
+// another client (a window manager restoring or iconifying) reaches the
+// window as a restore or minimise, and its own minimise works again after.
+TEST_F(X11Backend, OutsideMapsAndUnmapsRestoreAndMinimiseTheWindow) {
+  VORIX_NEED_TOOL(testtools::OnPath("xdotool"), "xdotool");
+  HWND hwnd = wintest::MakeTopLevel(100, 120, 200, 90);
+  Settle();
+  const unsigned long xid = X11WindowOf(hwnd);
+  ASSERT_NE(xid, 0u);
+  x11test::PeerRect a{};
+  bool viewable = false;
+  const auto geometry = [&] {
+    EXPECT_TRUE(peer_->Geometry(xid, &a, &viewable));
+    return std::vector<int>{a.x, a.y, a.width, a.height};
+  };
+  const std::vector<int> normal{100, 120, 200, 90};
+  ShowWindow(hwnd, SW_MINIMIZE);
+  Settle();
+  EXPECT_EQ(geometry(), normal) << "the X window keeps its place while iconic";
+  EXPECT_FALSE(viewable);
+  RunServing("xdotool windowmap " + std::to_string(xid));
+  EXPECT_FALSE(IsIconic(hwnd));
+  EXPECT_EQ(geometry(), normal);
+  EXPECT_TRUE(viewable);
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{100, 120, 300, 210}));
+  ShowWindow(hwnd, SW_MINIMIZE);
+  Settle();
+  EXPECT_TRUE(IsIconic(hwnd));
+  geometry();
+  EXPECT_FALSE(viewable);
+  ShowWindow(hwnd, SW_RESTORE);
+  Settle();
+  RunServing("xdotool windowunmap " + std::to_string(xid));
+  EXPECT_TRUE(IsIconic(hwnd)) << "an unmap by another client minimises";
+  ShowWindow(hwnd, SW_RESTORE);
+  Settle();
+  EXPECT_EQ(geometry(), normal);
+  EXPECT_TRUE(viewable);
+}
+
 TEST_F(X11Backend, TheWindowTextNamesTheXWindow) {
   HWND hwnd = wintest::MakeTopLevel(100, 120, 200, 90);
   SetWindowTextA(hwnd, "Vorix \xC3\xA9t\xC3\xA9");
