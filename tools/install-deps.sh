@@ -12,7 +12,7 @@ packages=(
   libx11-dev libxext-dev libxfixes-dev libasound2-dev libudev-dev
   xdg-utils
   # tests
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils xcompmgr xclip
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils xcompmgr xclip openbox
   imagemagick ffmpeg netpbm libtiff-tools libjpeg-turbo-progs unrtf xdg-user-dirs
   python3 python3-aiosmtpd python3-pyftpdlib msmtp
 )

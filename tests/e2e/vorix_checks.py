@@ -29,6 +29,7 @@ SHOTS = "."
 HOME_BUTTONS = {"DV": (94, 224), "TV": (242, 224), "OD": (390, 224), "BF": (538, 224)}
 START_PAGE_BUTTON = (53, 60)
 CLOSE_BUTTON = (619, 17)
+MINIMISE_BUTTON = (587, 17)
 FOURTH_COMMAND = (576, 412)   # the DV panel's fourth button; empty on the TV panel
 MOTION_BOX = (420, 462)       # the motion-detection check box of the OD panel
 TRACK_BAR = (432, 404)        # the browser's position bar
@@ -309,6 +310,54 @@ def check_close():
                 text = f.read()
             expect("[General]" in text and "[Device]" in text, "Capture.ini lacks its sections")
             expect(not process_alive(run.app.pid), "vorix still runs")
+        finally:
+            run.close()
+
+
+def viewable(session, wid):
+    return "IsViewable" in session.tool(["xwininfo", "-id", str(wid)], check=False)
+
+
+def minimise_and_restore(session, restore):
+    """The program's own minimise button hides the window; restore() brings
+    it back, in its place and size, painted, and the button works again."""
+    wid, geo = main_window(session)
+    for round_ in (1, 2):
+        click(session, geo, MINIMISE_BUTTON)
+        wait_for(f"minimised (round {round_})", lambda: (not viewable(session, wid), "still viewable"))
+        restore(wid)
+        wait_for(f"restored (round {round_})", lambda: (viewable(session, wid), "not viewable"))
+        now = session.geometry(wid)
+        expect(now == geo, f"restored at {now}, was {geo}")
+
+        def painted():
+            rows = shot(session, f"restored-{round_}", geo)
+            faces = [m for m, at in HOME_BUTTONS.items() if not is_button_face(pixel(rows, *at))]
+            return not faces, f"start-page buttons not painted: {faces}"
+        wait_for("the restored window's paint", painted)
+
+
+def check_minimise():
+    """Without a window manager another client's map restores the window."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            minimise_and_restore(s, lambda wid: s.xdotool("windowmap", wid))
+        finally:
+            run.close()
+
+
+def check_minimise_wm():
+    """Under a window manager (openbox) the manager's restore brings the window back."""
+    status = missing_tools(("openbox",))
+    if status is not None:
+        raise SystemExit(status)
+    with XSession(800, 600) as s:
+        wm = s.start(["openbox", "--sm-disable"], stdin=False)
+        wait_for("openbox managing the screen", lambda: (s._selection_owned("WM_S0"), wm.errors()[-3:]))
+        run = Run(s)
+        try:
+            minimise_and_restore(s, lambda wid: s.xdotool("windowactivate", wid))
         finally:
             run.close()
 
