@@ -94,22 +94,21 @@ bool DecodeUtf8(const String& s, WideString& out, bool lenient) {
 bool IsHigh(WideChar c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLow(WideChar c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-struct LibraryCodePageHolder {
-  uint32_t value;
-  LibraryCodePageHolder() {
-    win::OSVERSIONINFOW v;
-    win::GetVersionExW(&v);
-    value = IsUnicodePlatform() && v.dwMajorVersion >= 5 ? win::CP_THREAD_ACP
-                                                         : LocaleAnsiCodePage(win::GetThreadLocale());
-  }
-};
+// Decided from the system's version at the library's start, as the platform
+// flags are, so a test that forces the flags later does not move it.
+uint32_t StartCodePage() {
+  win::OSVERSIONINFOW v;
+  win::GetVersionExW(&v);
+  return v.dwPlatformId == win::VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5
+             ? win::CP_THREAD_ACP
+             : LocaleAnsiCodePage(win::GetThreadLocale());
+}
+
+const uint32_t g_libraryCodePage = StartCodePage();
 
 }  // namespace
 
-uint32_t LibraryCodePage() {
-  static const LibraryCodePageHolder holder;
-  return holder.value;
-}
+uint32_t LibraryCodePage() { return g_libraryCodePage; }
 
 uint32_t LocaleAnsiCodePage(win::LCID locale) {
   char buffer[6] = {};

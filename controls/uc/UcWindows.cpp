@@ -178,11 +178,21 @@ void LoadShellWideEntries() {
   ShellEntries& s = Shell();
   std::lock_guard lock(s.mutex);
   if (s.browseForFolder) return;
-  s.module = static_cast<win::HMODULE>(CheckOSResult(static_cast<void*>(WLoadLibrary(u"shell32.dll"))));
-  s.fileOperation = CheckOSProc(win::GetProcAddress(s.module, "SHFileOperationW"));
-  s.browseForFolder = CheckOSProc(win::GetProcAddress(s.module, "SHBrowseForFolderW"));
-  s.pathFromIDList = CheckOSProc(win::GetProcAddress(s.module, "SHGetPathFromIDListW"));
-  s.fileInfo = CheckOSProc(win::GetProcAddress(s.module, "SHGetFileInfoW"));
+  win::HMODULE module = static_cast<win::HMODULE>(CheckOSResult(static_cast<void*>(WLoadLibrary(u"shell32.dll"))));
+  try {
+    s.fileOperation = CheckOSProc(win::GetProcAddress(module, "SHFileOperationW"));
+    s.browseForFolder = CheckOSProc(win::GetProcAddress(module, "SHBrowseForFolderW"));
+    s.pathFromIDList = CheckOSProc(win::GetProcAddress(module, "SHGetPathFromIDListW"));
+    s.fileInfo = CheckOSProc(win::GetProcAddress(module, "SHGetFileInfoW"));
+  } catch (...) {
+    // Nothing half-loaded stays behind: the next call tries again.
+    s.fileOperation = s.browseForFolder = s.pathFromIDList = s.fileInfo = nullptr;
+    const uint32_t error = win::GetLastError();
+    win::FreeLibrary(module);
+    win::SetLastError(error);
+    throw;
+  }
+  s.module = module;
 }
 
 void ReleaseShellWideEntries() {

@@ -86,8 +86,10 @@ ModuleTable& Modules() {
   return table;
 }
 
+// Modules are known by their last path part, whichever delimiter the name
+// was written with.
 rtl::String ModuleKey(rtl::String name) {
-  name = rtl::ExtractFileName(name);
+  if (const size_t cut = name.find_last_of("/\\"); cut != rtl::String::npos) name.erase(0, cut + 1);
   name = rtl::FoldFileNameCase(name);
   if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0) name.resize(name.size() - 4);
   return name;
