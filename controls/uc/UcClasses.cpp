@@ -242,9 +242,9 @@ void TUcStrings::Assign(forms::TPersistent* source) {
     delimiterDefined_ = other->delimiterDefined_;
     quoteCharDefined_ = other->quoteCharDefined_;
     separatorDefined_ = other->separatorDefined_;
-    if (other->separatorDefined_) separator_ = other->separator_;
-    if (other->quoteCharDefined_) quoteChar_ = other->quoteChar_;
-    if (other->delimiterDefined_) delimiter_ = other->delimiter_;
+    separator_ = other->separator_;
+    quoteChar_ = other->quoteChar_;
+    delimiter_ = other->delimiter_;
     AddStrings(*other);
     return;
   }

@@ -125,6 +125,11 @@ public:
   WideChar QuoteChar();
   void SetQuoteChar(WideChar c);
 
+  // Whether each was set or read (streams keep only defined ones).
+  bool NameValueSeparatorDefined() const { return separatorDefined_; }
+  bool DelimiterDefined() const { return delimiterDefined_; }
+  bool QuoteCharDefined() const { return quoteCharDefined_; }
+
   TAnsiStrings& AnsiStrings() { return *ansiStrings_; }
   void SetAnsiStrings(const rtl::TStrings& value);
   TUcFileCharSet LastFileCharSet() const { return lastFileCharSet_; }
