@@ -26,6 +26,8 @@ void TPersistent::Assign(TPersistent* source) {
   throw rtl::EConvertError("Cannot assign a nil to a " + ClassName());
 }
 
+void TPersistent::DefineProperties(TFiler*) {}
+
 void TPersistent::AssignTo(TPersistent* dest) {
   const String src = ClassName();
   const String dst = dest ? dest->ClassName() : String("nil");

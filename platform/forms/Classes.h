@@ -11,6 +11,8 @@ namespace forms {
 
 using rtl::String;
 
+class TFiler;
+
 class TObject {
 public:
   TObject() = default;
@@ -30,6 +32,10 @@ public:
   // hands the job to source->AssignTo; when neither can, EConvertError
   // "Cannot assign a <source class> to a <this class>".
   virtual void Assign(TPersistent* source);
+
+  // Declares the stream properties the object reads and writes beyond its
+  // published ones (see Filer.h). Nothing by default.
+  virtual void DefineProperties(TFiler* filer);
 
 protected:
   virtual void AssignTo(TPersistent* dest);
