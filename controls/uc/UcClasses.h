@@ -146,6 +146,7 @@ private:
   bool HasStringsToWrite(const forms::TFiler& filer) const;
   void ReadStringsW(forms::TReader& reader);
   void ReadStringsUtf7(forms::TReader& reader);
+  void ReadList(forms::TReader& reader, bool apply, WideString (*decode)(const String&));
   void WriteStringsUtf7(forms::TWriter& writer) const;
 
   std::unique_ptr<TAnsiStrings> ansiStrings_;

@@ -173,23 +173,19 @@ void TUcStrings::WriteStrings(TWriter& writer) const {
 void TUcStrings::ReadStringsW(TReader& reader) {
   // Older streams carried the list as UTF-8 only; at run time it fills a
   // list the 8-bit property left empty and leaves a filled one alone.
-  const bool apply = OwnerDesigning(reader) || GetCount() == 0;
-  reader.ReadListBegin();
-  std::vector<WideString> items;
-  while (!reader.EndOfList()) items.push_back(Utf8TextToWide(reader.ReadString()));
-  reader.ReadListEnd();
-  if (!apply) return;
-  BeginUpdate();
-  Clear();
-  for (const WideString& s : items) Add(s);
-  EndUpdate();
+  ReadList(reader, OwnerDesigning(reader) || GetCount() == 0, Utf8TextToWide);
 }
 
 void TUcStrings::ReadStringsUtf7(TReader& reader) {
-  const bool apply = OwnerDesigning(reader);
+  ReadList(reader, OwnerDesigning(reader), Utf7TextToWide);
+}
+
+// The list is always read through, so the stream stays in step, and only
+// replaces the items when asked to.
+void TUcStrings::ReadList(TReader& reader, bool apply, WideString (*decode)(const String&)) {
   reader.ReadListBegin();
   std::vector<WideString> items;
-  while (!reader.EndOfList()) items.push_back(Utf7TextToWide(reader.ReadString()));
+  while (!reader.EndOfList()) items.push_back(decode(reader.ReadString()));
   reader.ReadListEnd();
   if (!apply) return;
   BeginUpdate();

@@ -412,6 +412,23 @@ FARPROC GetProcAddress(HMODULE module, const char* procName) {
   return nullptr;
 }
 
+namespace {
+// Copies a module's path as the two calls answer it: the length without the
+// terminator when it fits, else the cut text without one and the size.
+template <class Ch, class Str>
+DWORD CopyModulePath(const Str& text, Ch* buffer, DWORD size) {
+  if (text.size() < size) {
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(text.size());
+  }
+  std::copy_n(text.begin(), size, buffer);
+  SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
+}
+}  // namespace
+
 DWORD GetModuleFileNameW(HMODULE module, WCHAR* buffer, DWORD size) {
   bool ok;
   const rtl::String path = ModulePath(module, ok);
@@ -419,16 +436,7 @@ DWORD GetModuleFileNameW(HMODULE module, WCHAR* buffer, DWORD size) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return 0;
   }
-  const rtl::WideString w = rtl::Utf8ToWide(path);
-  if (w.size() < size) {
-    std::copy(w.begin(), w.end(), buffer);
-    buffer[w.size()] = 0;
-    SetLastError(ERROR_SUCCESS);
-    return static_cast<DWORD>(w.size());
-  }
-  std::copy_n(w.begin(), size, buffer);
-  SetLastError(ERROR_INSUFFICIENT_BUFFER);
-  return size;
+  return CopyModulePath(rtl::Utf8ToWide(path), buffer, size);
 }
 
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
@@ -438,16 +446,7 @@ DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return 0;
   }
-  const rtl::String a = rtl::Utf8ToAnsi(path);
-  if (a.size() < size) {
-    std::copy(a.begin(), a.end(), buffer);
-    buffer[a.size()] = 0;
-    SetLastError(ERROR_SUCCESS);
-    return static_cast<DWORD>(a.size());
-  }
-  std::copy_n(a.begin(), size, buffer);
-  SetLastError(ERROR_INSUFFICIENT_BUFFER);
-  return size;
+  return CopyModulePath(rtl::Utf8ToAnsi(path), buffer, size);
 }
 
 // --- Resources ---------------------------------------------------------------------
