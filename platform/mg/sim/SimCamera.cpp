@@ -114,8 +114,10 @@ HRESULT SimCamera::GetPages(std::vector<PropertyPage>* pages) {
   pages->push_back(std::move(camera));
   PropertyPage video;
   video.title = "Video Control";
-  for (auto [name, bit] : {std::pair{"Flip Horizontal", VideoControlFlag_FlipHorizontal},
+  for (const auto& flip : {std::pair{"Flip Horizontal", VideoControlFlag_FlipHorizontal},
                            std::pair{"Flip Vertical", VideoControlFlag_FlipVertical}}) {
+    const auto name = flip.first;
+    const auto bit = flip.second;
     PropertyDescriptor d = ControlDescriptor<SimCamera>(
         self, name, ControlRange{0, 1, 1, 0, 0},
         [bit](SimCamera& c) {
