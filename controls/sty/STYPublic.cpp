@@ -1,8 +1,10 @@
 #include "controls/sty/STYPublic.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "controls/sty/STYForm.h"
 #include "platform/forms/ImgList.h"
@@ -80,25 +82,54 @@ void DrawControlBorder(TWinControl* control, TColor outer, TColor inner, bool dr
 }
 
 void CreateRegionFromBitmap(win::HWND hwnd, TBitmap* bitmap, TColor key) {
-  win::HRGN region = win::CreateRectRgn(0, 0, 0, 0);
-  TCanvas* canvas = bitmap->Canvas();
   const int width = bitmap->Width(), height = bitmap->Height();
-  auto add = [&](int x0, int x1, int y) {
-    win::HRGN run = win::CreateRectRgn(x0, y, x1 + 1, y + 1);
-    win::CombineRgn(region, region, run, win::RGN_OR);
-    win::DeleteObject(run);
-  };
-  for (int y = 0; y < height; ++y) {
-    int start = -1;
-    for (int x = 0; x < width; ++x) {
-      const bool shape = canvas->Pixels(x, y) != key;
-      if (shape && start < 0) start = x;
-      if (!shape && start >= 0) {
-        add(start, x - 1, y);
-        start = -1;
+  // The picture is read once as top-down 32-bit rows (the pixels GetPixel
+  // would answer one by one) and the runs go into one region at the end;
+  // pixel by pixel, a skin of a few hundred thousand pixels took seconds.
+  std::vector<uint32_t> pixels(static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0)));
+  std::vector<win::RECT> runs;
+  if (!pixels.empty()) {
+    win::BITMAPINFO info{};
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biBitCount = 32;
+    const win::HDC dc = win::GetDC(nullptr);
+    const int lines = win::GetDIBits(dc, bitmap->Handle(), 0, static_cast<win::UINT>(height), pixels.data(), &info,
+                                     win::DIB_RGB_COLORS);
+    win::ReleaseDC(nullptr, dc);
+    for (int y = 0; y < lines; ++y) {
+      const uint32_t* row = pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      int start = -1;
+      for (int x = 0; x <= width; ++x) {
+        bool shape = false;
+        if (x < width) {
+          const uint32_t p = row[x];
+          // Compared as the colour value itself, as a pixel read would be:
+          // a system-colour key matches no pixel.
+          shape = static_cast<TColor>(win::RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF)) != key;
+        }
+        if (shape && start < 0) start = x;
+        if (!shape && start >= 0) {
+          runs.push_back(win::RECT{start, y, x, y + 1});
+          start = -1;
+        }
       }
     }
-    if (start >= 0) add(start, width - 1, y);
+  }
+  win::HRGN region;
+  if (runs.empty()) {
+    region = win::CreateRectRgn(0, 0, 0, 0);
+  } else {
+    std::vector<char> data(sizeof(win::RGNDATAHEADER) + runs.size() * sizeof(win::RECT));
+    auto* header = reinterpret_cast<win::RGNDATAHEADER*>(data.data());
+    header->dwSize = sizeof(win::RGNDATAHEADER);
+    header->iType = win::RDH_RECTANGLES;
+    header->nCount = static_cast<win::DWORD>(runs.size());
+    header->nRgnSize = static_cast<win::DWORD>(runs.size() * sizeof(win::RECT));
+    header->rcBound = win::RECT{0, 0, width, height};
+    std::memcpy(data.data() + sizeof(win::RGNDATAHEADER), runs.data(), runs.size() * sizeof(win::RECT));
+    region = win::ExtCreateRegion(nullptr, static_cast<win::DWORD>(data.size()),
+                                  reinterpret_cast<const win::RGNDATA*>(data.data()));
   }
   win::SetWindowRgn(hwnd, region, win::TRUE);
 }

@@ -58,6 +58,7 @@ TEST_F(StyRegion, RunsOfNonKeyPixelsRowByRow) {
       {"no key: every row whole", {{o, o, o}, {o, o, o}}, k, {{0, 0, 3, 2}}},
       {"runs split by key pixels", {{o, k, o, o}, {k, o, k, k}}, k, {{0, 0, 1, 1}, {2, 0, 4, 1}, {1, 1, 2, 2}}},
       {"a system-colour key matches nothing", {{o, k}}, p, {{0, 0, 2, 1}}},
+      {"not even its own colour", {{static_cast<TColor>(ColorToRGB(p)), o}}, p, {{0, 0, 2, 1}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

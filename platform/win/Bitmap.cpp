@@ -25,7 +25,11 @@ void Bitmap::PushBits() {
 
 void Bitmap::BeginSync() {
   if (!NeedsSync()) return;
-  if (syncDepth_++ == 0) rowState_.assign(static_cast<size_t>(format.height), 0);
+  // The row states stay allocated and all stale between scopes, so a scope
+  // costs only the rows it touches: a GetPixel loop over a skin picture
+  // opens one scope per pixel.
+  if (syncDepth_++ == 0 && rowState_.size() != static_cast<size_t>(format.height))
+    rowState_.assign(static_cast<size_t>(format.height), 0);
 }
 
 void Bitmap::EnsureRow(int32_t y) {
@@ -34,24 +38,47 @@ void Bitmap::EnsureRow(int32_t y) {
   if (state) return;
   DibRowTo32(format, bits.get() + format.stride * static_cast<size_t>(format.MemoryRow(y)), surface->Row(y), format.width);
   state = 1;
+  touchedRows_.push_back(y);
 }
 
 void Bitmap::EnsureRows(int32_t top, int32_t bottom) {
   for (int32_t y = std::max(top, 0); y < std::min(bottom, format.height); ++y) EnsureRow(y);
 }
 
+bool Bitmap::ReadBitsPixel(int32_t x, int32_t y, uint32_t* pixel) const {
+  if (!NeedsSync() || syncDepth_ == 0 || x < 0 || y < 0 || x >= format.width || y >= format.height) return false;
+  if (rowState_[static_cast<size_t>(y)] != 0) return false;
+  // One pixel straight from the bits; packed formats start at the byte
+  // that holds it.
+  const uint8_t* row = bits.get() + format.stride * static_cast<size_t>(format.MemoryRow(y));
+  uint32_t out[8];
+  switch (format.bitCount) {
+    case 1: DibRowTo32(format, row + (x >> 3), out, 8); *pixel = out[x & 7]; return true;
+    case 4: DibRowTo32(format, row + (x >> 1), out, 2); *pixel = out[x & 1]; return true;
+    default:
+      DibRowTo32(format, row + static_cast<size_t>(x) * static_cast<size_t>(format.bitCount / 8), out, 1);
+      *pixel = out[0];
+      return true;
+  }
+}
+
 void Bitmap::MarkDirty(int32_t y) {
   if (!NeedsSync() || syncDepth_ == 0 || y < 0 || y >= format.height) return;
-  rowState_[static_cast<size_t>(y)] = 2;
+  uint8_t& state = rowState_[static_cast<size_t>(y)];
+  if (state == 0) touchedRows_.push_back(y);
+  state = 2;
 }
 
 void Bitmap::EndSync() {
   if (!NeedsSync() || syncDepth_ == 0 || --syncDepth_ > 0) return;
-  for (int32_t y = 0; y < format.height; ++y)
-    if (rowState_[static_cast<size_t>(y)] == 2)
+  for (const int32_t y : touchedRows_) {
+    uint8_t& state = rowState_[static_cast<size_t>(y)];
+    if (state == 2)
       DibRowFrom32(format, surface->Row(y), bits.get() + format.stride * static_cast<size_t>(format.MemoryRow(y)),
                    format.width);
-  rowState_.clear();
+    state = 0;
+  }
+  touchedRows_.clear();
 }
 
 std::shared_ptr<Bitmap> NewDeviceBitmap(int32_t width, int32_t height, bool mono) {

@@ -57,6 +57,9 @@ public:
   void EnsureRows(int32_t top, int32_t bottom);
   void MarkDirty(int32_t y);
   void EndSync();
+  // Inside a scope, a pixel of a row not yet read, taken from the bits
+  // without converting the row; false when the surface holds the row.
+  bool ReadBitsPixel(int32_t x, int32_t y, uint32_t* pixel) const;
 
   std::shared_ptr<Surface> surface;
   int bitCount = 32;
@@ -67,6 +70,7 @@ public:
 
 private:
   std::vector<uint8_t> rowState_;  // 0 stale, 1 read, 2 written
+  std::vector<int32_t> touchedRows_;  // rows not stale in the open scope
   int syncDepth_ = 0;
 };
 

@@ -156,7 +156,7 @@ bool ReadDevicePixel(const DeviceContext& dc, int x, int y, uint32_t* pixel) {
     const int sx = x + p.origin.x, sy = y + p.origin.y;
     for (const RECT& r : p.visible)
       if (sx >= r.left && sx < r.right && sy >= r.top && sy < r.bottom) {
-        if (p.sync) p.sync->EnsureRow(sy);
+        if (p.sync && p.sync->ReadBitsPixel(sx, sy, pixel)) return true;
         *pixel = p.surface->Row(sy)[sx];
         return true;
       }

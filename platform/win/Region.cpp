@@ -66,9 +66,19 @@ void Region::AppendBand(LONG top, LONG bottom, std::vector<Span> spans) {
 }
 
 Region Region::FromRects(const std::vector<RECT>& rects) {
-  Region out;
-  for (const auto& r : rects) out = out.Union(Region(r));
-  return out;
+  // Pairwise, so a shape of a thousand runs is not a thousand unions with
+  // an ever larger region.
+  std::vector<Region> parts;
+  parts.reserve(rects.size());
+  for (const auto& r : rects) parts.emplace_back(r);
+  if (parts.empty()) return Region();
+  while (parts.size() > 1) {
+    size_t k = 0;
+    for (size_t i = 0; i < parts.size(); i += 2)
+      parts[k++] = i + 1 < parts.size() ? parts[i].Union(parts[i + 1]) : std::move(parts[i]);
+    parts.resize(k);
+  }
+  return std::move(parts[0]);
 }
 
 Region Region::Combine(const Region& a, const Region& b, Op op) {
