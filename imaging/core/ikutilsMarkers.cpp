@@ -28,7 +28,8 @@ constexpr uint8_t kPhotoshopHeader[22] = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o'
 constexpr size_t kWrapperSize = 26;
 
 // The data of the IPTC resource (0x0404) when the block is a Photoshop
-// image-resource block; [0, size) otherwise. Searching such a block for the
+// image-resource block (nothing when it has none); [0, size) otherwise,
+// and for a resource list that breaks off. Searching such a block for the
 // first 0x1C byte alone would stop inside a resource header, for example in
 // a size field that happens to hold 28.
 void IptcRange(const uint8_t* p, uint64_t size, uint64_t& begin, uint64_t& end) {
@@ -52,6 +53,8 @@ void IptcRange(const uint8_t* p, uint64_t size, uint64_t& begin, uint64_t& end) 
     if (dataSize > size - dataAt) return;
     i = dataAt + dataSize + (dataSize & 1);
   }
+  // Every resource read and none of them IPTC: there are no datasets.
+  if (i >= size) begin = end = size;
 }
 
 }  // namespace

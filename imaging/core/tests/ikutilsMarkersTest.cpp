@@ -101,6 +101,19 @@ TEST(IptcInfoList, LoadingSkipsAPhotoshopWrapperEvenWhenItsSizeHolds28) {
   EXPECT_EQ(list.DatasetNumber(0), 105);
   EXPECT_EQ(DataOf(list, 0), std::string(23, 'h'));
 
+  // The IPTC resource is found behind other resources; a block with other
+  // resources only has no datasets, whatever their bytes hold.
+  const Bytes other{'8', 'B', 'I', 'M', 0x03, 0xED, 3, 'a', 'b', 'c', 0, 0, 0, 3, 0x1C, 2, 5, 0};
+  const Bytes iptc{'8', 'B', 'I', 'M', 0x04, 0x04, 0, 0, 0, 0, 0, 7};
+  const Bytes signature{'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3', '.', '0', 0};
+  const Bytes two = Concat({signature, other, iptc, Dataset(2, 90, "xy"), {0}});
+  list.LoadFromBuffer(two.data(), static_cast<int64_t>(two.size()));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.DatasetNumber(0), 90);
+  const Bytes none = Concat({signature, other});
+  list.LoadFromBuffer(none.data(), static_cast<int64_t>(none.size()));
+  EXPECT_EQ(list.Count(), 0);
+
   // Junk in front of a bare stream is skipped up to the first tag byte.
   const Bytes junk = Concat({{0x00, 0x41, 0x42}, Dataset(2, 5, "name"), Dataset(2, 80, "by")});
   list.LoadFromBuffer(junk.data(), static_cast<int64_t>(junk.size()));
