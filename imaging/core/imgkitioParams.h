@@ -75,6 +75,7 @@ struct TProgressRec {
 // The EXIF fields of a parameter set, cleared together.
 struct TIOExifFields {
   bool HasExif = false;
+  // Set through SetExifOrientation, which keeps TiffOrientation in step.
   int32_t ExifOrientation = 0;
   String ExifImageDescription;
   String ExifMake;

@@ -15,4 +15,4 @@ clang++ -std=c++20 -fsanitize=address,fuzzer -g -O1 -I"$SRC" "$SRC/tools/fuzz/Im
   "$B/imaging/core/libimaging_core.a" "$B/platform/forms/libforms.a" "$B/platform/win/libwin.a" \
   "$B/platform/rtl/librtl.a" \
   $(pkg-config --libs libjpeg libpng freetype2 fontconfig x11 xext) -lpthread
-echo "run: $B/imaging_meta_fuzz -max_total_time=240 -jobs=3 -workers=3 <corpus folder> $SRC/tools/fuzz/seeds-imaging"
+echo "run: $B/imaging_meta_fuzz -max_total_time=330 -jobs=3 -workers=3 <corpus folder> $SRC/tools/fuzz/seeds-imaging"
