@@ -14,7 +14,7 @@ packages=(
   # tests
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils xcompmgr xclip openbox
   imagemagick ffmpeg netpbm libtiff-tools libjpeg-turbo-progs unrtf xdg-user-dirs
-  python3 python3-aiosmtpd python3-pyftpdlib msmtp
+  python3 python3-aiosmtpd python3-pyftpdlib msmtp ghostscript
 )
 
 missing=()
