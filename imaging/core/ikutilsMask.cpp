@@ -28,6 +28,9 @@ void TIKMask::AllocateBits(int32_t width, int32_t height, int32_t bitCount) {
 
 void TIKMask::FreeBits() {
   bits_.reset();
+  scaledBits_.clear();
+  scaledRows_.clear();
+  scaledWidth_ = scaledHeight_ = 0;
   width_ = height_ = bitCount_ = rowLength_ = 0;
 }
 

@@ -4,8 +4,10 @@
 // every operation can stay inside the box.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "imaging/core/ikdefs.h"
+#include "platform/forms/Graphics.h"
 
 namespace imaging {
 
@@ -65,6 +67,26 @@ public:
   void CopyMaskedPixels(TIKBitmap* destination, TIKBitmap* source, bool destinationCropped, bool sourceCropped,
                         bool withAlpha);
 
+  // Inverts the canvas where the stretched 1-bit mask is set; the source
+  // rectangle's y counts from the top.
+  void Draw(forms::TCanvas* canvas, int32_t destX, int32_t destY, int32_t destWidth, int32_t destHeight,
+            int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight);
+  // The outline of the selection as seen in a view of the source
+  // rectangle, as a dash pattern of four and four pixels that `phase`
+  // moves.
+  void DrawBorder(forms::TCanvas* canvas, int32_t xOffset, int32_t yOffset, int32_t viewWidth, int32_t viewHeight,
+                  int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight, int32_t phase,
+                  forms::TColor color1, forms::TColor color2);
+  // Shades every other unselected pixel of the view on a 24-bit bitmap.
+  void MarkOuter(forms::TBitmap* bitmap, int32_t xOffset, int32_t yOffset, int32_t viewWidth, int32_t viewHeight,
+                 int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight);
+  // The visible part of the mask at view size, kept between paints.
+  void ScaleToCache(int32_t viewWidth, int32_t viewHeight, int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
+                    int32_t sourceHeight);
+  bool CacheSelected(int32_t x, int32_t y) const;
+  int32_t ScaledWidth() const { return scaledWidth_; }
+  int32_t ScaledHeight() const { return scaledHeight_; }
+
   int32_t X1() const { return x1_; }
   int32_t Y1() const { return y1_; }
   int32_t X2() const { return x2_; }
@@ -96,6 +118,10 @@ private:
   int32_t x2_ = 0;
   int32_t y2_ = 0;
   bool full_ = false;
+  std::vector<uint8_t> scaledBits_;
+  std::vector<uint8_t*> scaledRows_;  // top-down
+  int32_t scaledWidth_ = 0;
+  int32_t scaledHeight_ = 0;
 };
 
 }  // namespace imaging

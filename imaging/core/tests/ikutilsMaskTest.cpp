@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "imaging/core/ikutilsBitmap.h"
@@ -243,6 +244,90 @@ TEST(IkMask, OperationsOnBitmapsSmallerThanTheBoxStayInside) {
   int32_t dx = 1000000, dy = -1000000;
   m.Translate(dx, dy, true);
   EXPECT_TRUE(Picture(m)[0].find('#') == std::string::npos);
+}
+
+}  // namespace
+}  // namespace imaging
+
+namespace imaging {
+namespace {
+
+// 'R' for red, 'B' for blue, 'g' for the outside shade, '#' black, '.'
+// white, per pixel of a 24-bit bitmap.
+std::vector<std::string> Screen(forms::TBitmap& bmp) {
+  std::vector<std::string> rows;
+  for (int y = 0; y < bmp.Height(); ++y) {
+    const auto* row = static_cast<const uint8_t*>(bmp.ScanLine(y));
+    std::string s;
+    for (int x = 0; x < bmp.Width(); ++x) {
+      const uint8_t b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
+      s += r == 255 && g == 255 && b == 255 ? '.'
+           : r == 255 && g == 0 && b == 0   ? 'R'
+           : r == 0 && g == 0 && b == 255   ? 'B'
+           : r == 97 && g == 97 && b == 97  ? 'g'
+           : r == 0 && g == 0 && b == 0     ? '#'
+                                            : '?';
+    }
+    rows.push_back(s);
+  }
+  return rows;
+}
+
+void White(forms::TBitmap& bmp, int w, int h) {
+  bmp.SetPixelFormat(forms::pf24bit);
+  bmp.SetSize(w, h);
+  for (int y = 0; y < h; ++y) std::memset(bmp.ScanLine(y), 255, static_cast<size_t>(w) * 3);
+}
+
+TIKMask& Square(TIKMask& m) {
+  m.AllocateBits(8, 8, 1);
+  const std::vector<TIKPoint> square = {{2, 2}, {6, 2}, {6, 6}, {2, 6}};
+  m.FillPolygons(1, square.data(), 4);
+  return m;
+}
+
+TEST(IkMaskDraw, OutlineIsADashedRingThatTheViewEdgeCuts) {
+  TIKMask m;
+  Square(m);
+  forms::TBitmap bmp;
+  White(bmp, 8, 8);
+  m.DrawBorder(bmp.Canvas(), 0, 0, 8, 8, 0, 0, 8, 8, 0, forms::clRed, forms::clBlue);
+  // Blue where (x + y) and 7 is below 4, red elsewhere; the inside stays.
+  EXPECT_EQ(Screen(bmp), (std::vector<std::string>{"........", "........", "..RRRR..", "..R..B..", "..R..B..",
+                                                   "..RBBB..", "........", "........"}));
+  // Seen from column 3 on, the selection is cut at the view's left edge:
+  // no outline there.
+  White(bmp, 8, 8);
+  m.DrawBorder(bmp.Canvas(), 0, 0, 5, 8, 3, 0, 5, 8, 4, forms::clRed, forms::clRed);
+  EXPECT_EQ(Screen(bmp)[3], "..R.....");
+  EXPECT_EQ(Screen(bmp)[2], ".RR.....");
+}
+
+TEST(IkMaskDraw, OutsideIsShadedAndDrawInverts) {
+  TIKMask m;
+  Square(m);
+  forms::TBitmap bmp;
+  White(bmp, 8, 8);
+  m.MarkOuter(&bmp, 0, 0, 8, 8, 0, 0, 8, 8);
+  EXPECT_EQ(Screen(bmp)[0], "g.g.g.g.");
+  EXPECT_EQ(Screen(bmp)[2], "g.....g.");
+
+  White(bmp, 8, 8);
+  m.Draw(bmp.Canvas(), 0, 0, 8, 8, 0, 0, 8, 8);
+  EXPECT_EQ(Screen(bmp)[1], "........");
+  EXPECT_EQ(Screen(bmp)[2], "..####..");
+  // The square alone, stretched to twice its size.
+  White(bmp, 8, 8);
+  m.Draw(bmp.Canvas(), 0, 0, 8, 8, 2, 2, 4, 4);
+  EXPECT_EQ(Screen(bmp)[7], "########");
+
+  TIKMask eight;
+  eight.AllocateBits(8, 8, 8);
+  eight.Fill(255);
+  eight.SetBox(0, 0, 7, 7);
+  White(bmp, 8, 8);
+  eight.Draw(bmp.Canvas(), 0, 0, 8, 8, 0, 0, 8, 8);
+  EXPECT_EQ(Screen(bmp)[0], "........");
 }
 
 }  // namespace
