@@ -389,17 +389,14 @@ void TIKBitmap::MergeAlphaRectTo(TIKBitmap* destination, int32_t sourceX, int32_
                 height)) {
     return;
   }
+  // Taking the larger value never lowers a sample, so the destination
+  // plane's Full flag stays true.
   ReadOnlyScope readOnly(from);
-  bool lowered = false;
   for (int32_t r = 0; r < height; ++r) {
     const auto* in = static_cast<const uint8_t*>(from->ScanLine(sourceY + r)) + sourceX;
     auto* out = static_cast<uint8_t*>(to->ScanLine(destY + r)) + destX;
-    for (int32_t i = 0; i < width; ++i) {
-      out[i] = std::max(out[i], in[i]);
-      lowered |= out[i] != 255;
-    }
+    for (int32_t i = 0; i < width; ++i) out[i] = std::max(out[i], in[i]);
   }
-  if (lowered) to->full_ = false;
 }
 
 // ---- imports and exports ----

@@ -12,6 +12,43 @@
 
 namespace imaging {
 
+namespace {
+
+// A polygon edge from its upper end: x there, the signed x extent and the
+// (positive) y extent, and the error term of its stepping.
+struct Edge {
+  int64_t upperY, lowerY;
+  int64_t x, dx, dy, error;
+};
+
+// One scan line down: x moves by dx / dy (truncated) and, when the error
+// term passes dy, one more unit.
+void StepEdge(Edge& e) {
+  const int64_t whole = e.dx / e.dy;
+  e.x += whole;
+  e.error += 2 * (e.dx - whole * e.dy);
+  if (e.error > e.dy || e.error < -e.dy) {
+    e.x += e.dx > 0 ? 1 : -1;
+    e.error += e.dx > 0 ? -2 * e.dy : 2 * e.dy;
+  }
+}
+
+// `steps` scan lines down at once, to the same state as that many
+// StepEdge calls: the error term gains 2 |r| a step (r the remainder of
+// dx / dy) and gives back 2 dy with each extra unit, staying within dy.
+void AdvanceEdge(Edge& e, int64_t steps) {
+  if (steps <= 0) return;
+  const int64_t whole = e.dx / e.dy;
+  const int64_t rest = e.dx - whole * e.dy;
+  const __int128 gained = static_cast<__int128>(2) * (rest < 0 ? -rest : rest) * steps;
+  const auto extra = static_cast<int64_t>((gained + e.dy - 1) / (2 * static_cast<__int128>(e.dy)));
+  const int64_t sign = e.dx > 0 ? 1 : -1;
+  e.x += whole * steps + sign * extra;
+  e.error = static_cast<int64_t>((gained - static_cast<__int128>(2) * e.dy * extra) * sign);
+}
+
+}  // namespace
+
 void TIKMask::AllocateBits(int32_t width, int32_t height, int32_t bitCount) {
   FreeBits();
   if (width <= 0 || height <= 0 || (bitCount != 1 && bitCount != 8)) return;
@@ -176,15 +213,11 @@ void TIKMask::FillPolygon(int32_t value, const TIKPoint* points, int32_t count) 
       const TIKPoint& p = points[i];
       x1_ = std::min(x1_, p.x);
       y1_ = std::min(y1_, p.y);
-      if (p.x - 1 > x2_) x2_ = p.x - 1;
-      if (p.y - 1 > y2_) y2_ = p.y - 1;
+      if (static_cast<int64_t>(p.x) - 1 > x2_) x2_ = p.x - 1;
+      if (static_cast<int64_t>(p.y) - 1 > y2_) y2_ = p.y - 1;
     }
     ClampBox();
   }
-  struct Edge {
-    int64_t upperY, lowerY;
-    int64_t x, dx, dy, error;
-  };
   std::vector<Edge> edges;
   int64_t minY = INT64_MAX, maxY = INT64_MIN;
   for (int32_t i = 0; i < count; ++i) {
@@ -198,29 +231,37 @@ void TIKMask::FillPolygon(int32_t value, const TIKPoint* points, int32_t count) 
     edges.push_back(Edge{upper.y, lower.y, upper.x, static_cast<int64_t>(lower.x) - upper.x,
                          static_cast<int64_t>(lower.y) - upper.y, 0});
   }
-  // Only the rows that can touch the mask are scanned; edges above it are
-  // stepped forward to the first of them.
+  // Rows below the mask are not scanned; rows above it are scanned
+  // without filling, so each edge reaches row 0 at the x its stepping gives.
   std::list<Edge> active;
   int64_t written = 0;
-  const int64_t firstRow = minY;
+  int64_t firstRow = minY;
   const int64_t lastRow = std::min<int64_t>(maxY, height_);
+  auto before = [](const Edge& a, const Edge& b) {
+    return a.x < b.x || (a.x == b.x && static_cast<__int128>(a.dx) * b.dy < static_cast<__int128>(b.dx) * a.dy);
+  };
+  if (firstRow < -65536) {
+    // Far above the mask: the edges crossing row -1 are placed there
+    // directly, in the state their stepping would have reached, instead
+    // of stepping through every row up to it.
+    for (const Edge& e : edges) {
+      if (e.upperY > -1 || e.lowerY < 0) continue;
+      Edge placed = e;
+      AdvanceEdge(placed, -1 - e.upperY);
+      active.push_back(placed);
+    }
+    active.sort(before);
+    firstRow = 0;
+  }
   for (int64_t y = firstRow; y <= lastRow; ++y) {
     active.remove_if([y](const Edge& e) { return e.lowerY == y; });
-    for (Edge& e : active) {
-      const int64_t whole = e.dx / e.dy;
-      e.x += whole;
-      e.error += 2 * (e.dx - whole * e.dy);
-      if (e.error > e.dy || e.error < -e.dy) {
-        e.x += e.dx > 0 ? 1 : -1;
-        e.error += e.dx > 0 ? -2 * e.dy : 2 * e.dy;
-      }
-    }
+    for (Edge& e : active) StepEdge(e);
     for (const Edge& e : edges) {
       if (e.upperY != y) continue;
       auto it = active.begin();
       // Before the first edge further right, or at the same x with a
       // slope that is not smaller.
-      while (it != active.end() && !(it->x > e.x || (it->x == e.x && it->dx * e.dy >= e.dx * it->dy))) ++it;
+      while (it != active.end() && before(*it, e)) ++it;
       active.insert(it, e);
     }
     if (y < 0) continue;

@@ -114,6 +114,25 @@ TEST(IkMask, PolygonRowsOutsideTheMaskAreSkipped) {
   EXPECT_EQ(Picture(below), (std::vector<std::string>{"......", "......", ".##..."}));
 }
 
+TEST(IkMask, PolygonsFromFarAwayAreFilledAtOnce) {
+  // Edges starting 100000 rows above reach the mask where their stepping
+  // puts them (rows computed by stepping every row in Python).
+  TIKMask m;
+  m.AllocateBits(12, 4, 1);
+  const std::vector<TIKPoint> tri = {{-50000, -100000}, {60000, -100000}, {5, 4}};
+  m.FillPolygons(1, tri.data(), 3);
+  EXPECT_EQ(Picture(m), (std::vector<std::string>{"...####.....", "...####.....", "....##......", "....##......"}));
+
+  // Extreme coordinates finish at once and stay inside.
+  const std::vector<TIKPoint> wild = {{INT32_MIN, INT32_MIN}, {INT32_MAX - 1, INT32_MIN}, {INT32_MAX - 1, INT32_MAX},
+                                      {INT32_MIN, INT32_MAX}};
+  TIKMask big;
+  big.AllocateBits(5, 3, 8);
+  big.FillPolygons(255, wild.data(), 4);
+  EXPECT_TRUE(big.Full());
+  ExpectBox(big, 0, 0, 4, 2);
+}
+
 TEST(IkMask, PolygonWithValueZeroDeselects) {
   for (int32_t bits : {1, 8}) {
     SCOPED_TRACE(bits);
