@@ -403,7 +403,10 @@ void TIKBitmap::RenderBitmapRect(TIKBitmap* destination, TIKRenderCache* cache, 
   TIKRenderCache local;
   TIKRenderCache& tables = cache ? *cache : local;
   bool builtRows = false, builtX = false, builtY = false;
-  if (tables.DestRows.size() != static_cast<size_t>(dh)) {
+  // Row addresses kept from another bitmap, or from before this one was
+  // reallocated, would be written through: they are checked at both ends.
+  if (tables.DestRows.size() != static_cast<size_t>(dh) || tables.DestRows.front() != destination->ScanLine(0) ||
+      tables.DestRows.back() != destination->ScanLine(dh - 1)) {
     tables.DestRows.resize(static_cast<size_t>(dh));
     for (int32_t r = 0; r < dh; ++r) tables.DestRows[r] = static_cast<uint8_t*>(destination->ScanLine(r));
     builtRows = true;

@@ -157,6 +157,11 @@ TEST(IkRender, RepeatedRowsAndKeptTablesDrawTheSame) {
   b.Fill(0);
   src.RenderBitmapRect(&b, &cache, nullptr, 0, 0, 9, 9, 0, 0, 3, 3, false, true, 255, rfNone, false, 0);
   EXPECT_EQ(Shown(a), Shown(b));
+  // Rows kept from a bitmap that has since been reallocated are not used.
+  b.Allocate(9, 9, ikRGB24);
+  b.Fill(0);
+  src.RenderBitmapRect(&b, &cache, nullptr, 0, 0, 9, 9, 0, 0, 3, 3, false, true, 255, rfNone, false, 0);
+  EXPECT_EQ(Shown(a), Shown(b));
 }
 
 TEST(IkRender, TablesPointingOutsideTheSourceAreCut) {
