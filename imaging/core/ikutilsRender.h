@@ -6,6 +6,7 @@
 
 #include "imaging/core/ikdefs.h"
 #include "imaging/core/ikutilsPending.h"
+#include "platform/win/DrawDib.h"
 
 namespace imaging {
 
@@ -22,5 +23,18 @@ struct TIKRenderCache {
 // Combines a source colour into a destination colour by one of the layer
 // operations 0..37; other operations leave the destination as it is.
 void CombinePixel(const TRGB& source, TRGB& destination, uint8_t operation);
+
+// The views' and the DIB reader's DIB drawing, passed to the platform as
+// given.
+inline win::HDRAWDIB IKDrawDibOpen() { return win::DrawDibOpen(); }
+inline win::BOOL IKDrawDibClose(win::HDRAWDIB hdd) { return win::DrawDibClose(hdd); }
+inline win::UINT IKDrawDibRealize(win::HDRAWDIB hdd, win::HDC hdc, win::BOOL background) {
+  return win::DrawDibRealize(hdd, hdc, background);
+}
+inline win::BOOL IKDrawDibDraw(win::HDRAWDIB hdd, win::HDC hdc, int xDst, int yDst, int dxDst, int dyDst,
+                               const win::BITMAPINFOHEADER* header, const void* bits, int xSrc, int ySrc, int dxSrc,
+                               int dySrc, win::UINT flags) {
+  return win::DrawDibDraw(hdd, hdc, xDst, yDst, dxDst, dyDst, header, bits, xSrc, ySrc, dxSrc, dySrc, flags);
+}
 
 }  // namespace imaging
