@@ -80,6 +80,23 @@ TEST(IkEdit, SetWidthKeepsTheLeftColumnsAndThePalette) {
   EXPECT_EQ(pal.GetPaletteColor(7), CreateRGB(1, 2, 3));
 }
 
+TEST(IkEdit, WrappedPlatformBitmapIsResizedInPlace) {
+  forms::TBitmap platform;
+  platform.SetPixelFormat(forms::pf24bit);
+  platform.SetSize(4, 2);
+  TIKBitmap bmp;
+  bmp.EncapsulateTBitmap(&platform, true);
+  for (int32_t x = 0; x < 4; ++x) bmp.SetPixelRGB24(x, 1, CreateRGB(static_cast<uint8_t>(x + 1), 0, 0));
+  bmp.ResizeCanvas(6, 2, 0x000000, 255, 2, 0);
+  EXPECT_EQ(platform.Width(), 6);
+  EXPECT_EQ(bmp.Width(), 6);
+  std::string reds;
+  for (int32_t x = 0; x < 6; ++x) reds += std::to_string(bmp.GetPixelRGB24(x, 1).r);
+  EXPECT_EQ(reds, "001234");
+  bmp.SetHeight(1);
+  EXPECT_EQ(platform.Height(), 1);
+}
+
 TEST(IkEdit, CopyRectToClipsAgainstBothBitmaps) {
   struct Case {
     const char* name;
