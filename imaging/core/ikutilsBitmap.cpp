@@ -456,7 +456,8 @@ void TIKBitmap::CopyPixelsFrom(TIKBitmap* source) {
 
 void TIKBitmap::Assign(forms::TObject* source) {
   if (dynamic_cast<forms::TBitmap*>(source)) {
-    throw EIKError("TIKBitmap cannot take a TBitmap yet");
+    CopyFromTBitmap(dynamic_cast<forms::TBitmap*>(source));
+    return;
   }
   auto* image = dynamic_cast<TIKBitmap*>(source);
   if (!image || image == this) return;

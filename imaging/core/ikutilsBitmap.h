@@ -14,6 +14,20 @@
 
 namespace imaging {
 
+class TIKMask;
+class TIKDibbitmap;
+struct TIKRenderCache;
+enum TResampleFilter : uint8_t;
+
+// One ikRGB48 pixel: three 16-bit samples, red first.
+struct TRGB48 {
+  uint16_t r = 0;
+  uint16_t g = 0;
+  uint16_t b = 0;
+  friend bool operator==(const TRGB48&, const TRGB48&) = default;
+};
+static_assert(sizeof(TRGB48) == 6);
+
 // The base of the component's bitmaps.
 class TIKBaseBitmap : public forms::TObject {
 public:
@@ -99,6 +113,76 @@ public:
   // Pixels and palette only; this bitmap keeps its alpha plane.
   void AssignImage(TIKBitmap* source);
 
+  // ---- pixel-format conversion (ikutilsConvert.cpp) ----
+  // Nothing when the format is the current one.
+  void SetPixelFormat(TIKPixelFormat format);
+  // Converts in place; the alpha plane stays, the memory threshold decides
+  // the location anew.
+  void ConvertPixelFormat(TIKPixelFormat format);
+  // Fills `destination`, already allocated in the target format, from a
+  // source of the same size. A conversion through ikRGB24 converts the
+  // source in place first, and the source's alpha plane moves to the
+  // destination.
+  static void ConvertPixelFormatCopy(TIKBitmap* destination, TIKBitmap* source);
+
+  // ---- size, pixels, fills and rectangle copies (ikutilsEdit.cpp) ----
+  void SetWidth(int32_t value);
+  void SetHeight(int32_t value);
+  // Positions: 0 left or top, 1 centre, 2 right or bottom.
+  void ResizeCanvas(int32_t newWidth, int32_t newHeight, double fillValue, double alphaFillValue,
+                    int32_t horizontalPosition, int32_t verticalPosition);
+  void MoveRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t destX, int32_t destY, double fillValue);
+  // Typed accessors: no bounds check, callers stay inside the bitmap.
+  uint8_t GetPixelByte(int32_t x, int32_t y);
+  void SetPixelByte(int32_t x, int32_t y, uint8_t value);
+  uint16_t GetPixelWord(int32_t x, int32_t y);
+  void SetPixelWord(int32_t x, int32_t y, uint16_t value);
+  float GetPixelFloat(int32_t x, int32_t y);
+  void SetPixelFloat(int32_t x, int32_t y, float value);
+  // The four bytes c, m, y, k from the low byte up.
+  uint32_t GetPixelCMYK(int32_t x, int32_t y);
+  void SetPixelCMYK(int32_t x, int32_t y, uint32_t value);
+  TRGB GetPixelRGB24(int32_t x, int32_t y);
+  void SetPixelRGB24(int32_t x, int32_t y, const TRGB& value);
+  TRGB48 GetPixelRGB48(int32_t x, int32_t y);
+  void SetPixelRGB48(int32_t x, int32_t y, const TRGB48& value);
+  // Any format as a colour.
+  TRGB GetPixelRGB(int32_t x, int32_t y);
+  void Fill(double value);
+  void FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double value);
+  // Copies between equal formats, and ikMono1 into ikRGB24; the rectangle
+  // is clipped against both bitmaps and a part outside either is skipped.
+  void CopyRectTo(TIKBitmap* destination, int32_t sourceX, int32_t sourceY, int32_t destX, int32_t destY,
+                  int32_t width, int32_t height);
+  void MergeAlphaRectTo(TIKBitmap* destination, int32_t sourceX, int32_t sourceY, int32_t destX, int32_t destY,
+                        int32_t width, int32_t height);
+  void CopyFromTBitmap(forms::TBitmap* bitmap);
+  void CopyFromTIKMask(TIKMask* mask);
+  void CopyToTIKMask(TIKMask* mask);
+  void CopyFromDibBitmap(TIKDibbitmap* dib);
+  bool IsAllZero();
+  bool IsGrayscale();
+
+  // ---- drawing into a 24-bit bitmap (ikutilsRender.cpp) ----
+  // `cache` keeps the destination row, column and row tables between
+  // calls (empty tables are built here); `clip` limits the destination
+  // pixels that change (inclusive corners). Raises EIKError for a
+  // destination that is not ikRGB24 with all rows in memory at once.
+  void RenderBitmapRect(TIKBitmap* destination, TIKRenderCache* cache, const forms::TRect* clip, int32_t destX,
+                        int32_t destY, int32_t destWidth, int32_t destHeight, int32_t sourceX, int32_t sourceY,
+                        int32_t sourceWidth, int32_t sourceHeight, bool useAlpha, bool repeatRows, int32_t opacity,
+                        TResampleFilter filter, bool freeTables, uint8_t operation);
+  void RenderToTIKBitmap(TIKBitmap* destination, int32_t destX, int32_t destY, int32_t destWidth, int32_t destHeight,
+                         int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight, int32_t opacity,
+                         TResampleFilter filter, uint8_t operation);
+  void RenderToTBitmapEx(forms::TBitmap* bitmap, TIKRenderCache* cache, const forms::TRect* clip, int32_t destX,
+                         int32_t destY, int32_t destWidth, int32_t destHeight, int32_t sourceX, int32_t sourceY,
+                         int32_t sourceWidth, int32_t sourceHeight, bool useAlpha, bool repeatRows, int32_t opacity,
+                         TResampleFilter filter, bool freeTables, uint8_t operation);
+  void RenderToTBitmap(forms::TBitmap* bitmap, int32_t destX, int32_t destY, int32_t destWidth, int32_t destHeight,
+                       int32_t sourceX, int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight, int32_t opacity,
+                       TResampleFilter filter, uint8_t operation);
+
   // ---- alpha plane (255 = opaque) ----
   // Made on first use; null on a bitmap that is itself an alpha plane.
   TIKBitmap* GetAlphaChannel();
@@ -143,6 +227,13 @@ private:
   void CopyRowsFrom(TIKBitmap* source);
   void AssignCommon(TIKBitmap* source, bool withAlpha);
   void FillOpaque();
+  void ResizeTo(int32_t width, int32_t height);
+  void ShiftForCanvas(bool horizontal, int32_t oldSize, int32_t newSize, int32_t position, double fillValue,
+                      bool growing);
+  void ConvertCopy(TIKBitmap* source, uint8_t ditherMethod, int32_t paletteCapacity);
+  uint8_t* PixelAddress(int32_t x, int32_t y, int32_t bytesPerPixel) {
+    return static_cast<uint8_t*>(ScanLine(y)) + static_cast<int64_t>(x) * bytesPerPixel;
+  }
 
   std::unique_ptr<TIKFileBuffer> fileBuffer_;
   void* mappedRow_ = nullptr;

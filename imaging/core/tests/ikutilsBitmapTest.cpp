@@ -447,8 +447,15 @@ TEST_F(IkBitmap, AssignCopiesAlphaAndDitherAssignImageKeepsOwnAlpha) {
   EXPECT_EQ(stripped->Width(), 3);
   assigned->Assign(assigned.get());
   EXPECT_TRUE(HasPattern(*assigned));
+  // A platform bitmap is imported.
   forms::TBitmap platform;
-  EXPECT_THROW(assigned->Assign(&platform), EIKError);  // not available yet: said, not faked
+  platform.SetPixelFormat(forms::pf24bit);
+  platform.SetSize(2, 1);
+  static_cast<uint8_t*>(platform.ScanLine(0))[3] = 9;
+  assigned->Assign(&platform);
+  EXPECT_EQ(assigned->PixelFormat(), ikRGB24);
+  EXPECT_EQ(assigned->Width(), 2);
+  EXPECT_EQ(assigned->GetPixelRGB24(1, 0).b, 9);
 }
 
 TEST_F(IkBitmap, AssignBetweenFilesAndIntoTheTBitmapLocation) {
