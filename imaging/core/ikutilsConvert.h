@@ -2,6 +2,7 @@
 // Shared pieces of the image buffer's pixel-format conversion: the gray
 // weights, the ordered-dither matrix and the float-sample arithmetic that
 // the conversion and the renderers both use.
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -10,11 +11,12 @@
 
 namespace imaging {
 
-// Percent weights of red, green and blue in a gray level; the component
-// lets callers change them, so they are read at every conversion.
-inline int32_t GrayWeightRed = 21;
-inline int32_t GrayWeightGreen = 71;
-inline int32_t GrayWeightBlue = 8;
+// Percent weights of red, green and blue in a gray level (defined with the
+// image parameters); the component lets callers change them, so they are
+// read at every conversion.
+extern std::atomic<int32_t> GrayWeightRed;
+extern std::atomic<int32_t> GrayWeightGreen;
+extern std::atomic<int32_t> GrayWeightBlue;
 
 inline int32_t GrayLevel(int32_t r, int32_t g, int32_t b) {
   return (r * GrayWeightRed + g * GrayWeightGreen + b * GrayWeightBlue) / 100;
