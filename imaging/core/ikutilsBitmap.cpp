@@ -14,29 +14,6 @@ namespace {
 
 constexpr int64_t kFallbackThreshold = 33554432;
 
-// Narrows two bitmaps' access for a copy and restores it however the copy
-// ends.
-class AccessScope {
-public:
-  AccessScope(TIKBaseBitmap* source, TIKBaseBitmap* dest)
-      : source_(source), dest_(dest), sourceAccess_(source->Access()), destAccess_(dest->Access()) {
-    source_->SetAccess(ikaRead);
-    dest_->SetAccess(ikaWrite);
-  }
-  ~AccessScope() {
-    source_->SetAccess(sourceAccess_);
-    dest_->SetAccess(destAccess_);
-  }
-  AccessScope(const AccessScope&) = delete;
-  AccessScope& operator=(const AccessScope&) = delete;
-
-private:
-  TIKBaseBitmap* source_;
-  TIKBaseBitmap* dest_;
-  TIKDataAccess sourceAccess_;
-  TIKDataAccess destAccess_;
-};
-
 // The platform bitmap depth that holds a format in the ikTBitmap location,
 // or pfDevice for a format that location cannot hold.
 forms::TPixelFormat TBitmapFormatFor(TIKPixelFormat format) {
@@ -443,7 +420,7 @@ void TIKBitmap::CopyRowsFrom(TIKBitmap* source) {
 }
 
 void TIKBitmap::CopyPixelsFrom(TIKBitmap* source) {
-  AccessScope scope(source, this);
+  TIKAccessScope scope(source, this);
   if (location_ == ikFile && source->location_ == ikFile && rowLength_ == source->rowLength_ &&
       height_ == source->height_) {
     source->UnmapRow();

@@ -62,6 +62,30 @@ extern std::atomic<int64_t> DefaultMemoryThreshold;
 // allowed, anything larger is refused before it is allocated.
 inline constexpr int64_t MaxRasterSize = 2147483647;
 
+// Narrows two bitmaps' access for one copy or conversion (so file-backed
+// rows of the source are never written back) and restores it however the
+// work ends.
+class TIKAccessScope {
+public:
+  TIKAccessScope(TIKBaseBitmap* source, TIKBaseBitmap* dest)
+      : source_(source), dest_(dest), sourceAccess_(source->Access()), destAccess_(dest->Access()) {
+    source_->SetAccess(ikaRead);
+    dest_->SetAccess(ikaWrite);
+  }
+  ~TIKAccessScope() {
+    source_->SetAccess(sourceAccess_);
+    dest_->SetAccess(destAccess_);
+  }
+  TIKAccessScope(const TIKAccessScope&) = delete;
+  TIKAccessScope& operator=(const TIKAccessScope&) = delete;
+
+private:
+  TIKBaseBitmap* source_;
+  TIKBaseBitmap* dest_;
+  TIKDataAccess sourceAccess_;
+  TIKDataAccess destAccess_;
+};
+
 class TIKBitmap : public TIKBaseBitmap {
 public:
   TIKBitmap();

@@ -154,29 +154,6 @@ void ConvertRow(TIKPixelFormat from, const uint8_t* in, const TRGB* palette, TIK
   }
 }
 
-// Narrows both bitmaps' access for one conversion (so file-backed rows of
-// the source are never written back) and restores it however it ends.
-class ConvertAccess {
-public:
-  ConvertAccess(TIKBitmap* source, TIKBitmap* dest)
-      : source_(source), dest_(dest), sourceAccess_(source->Access()), destAccess_(dest->Access()) {
-    source_->SetAccess(ikaRead);
-    dest_->SetAccess(ikaWrite);
-  }
-  ~ConvertAccess() {
-    source_->SetAccess(sourceAccess_);
-    dest_->SetAccess(destAccess_);
-  }
-  ConvertAccess(const ConvertAccess&) = delete;
-  ConvertAccess& operator=(const ConvertAccess&) = delete;
-
-private:
-  TIKBitmap* source_;
-  TIKBitmap* dest_;
-  TIKDataAccess sourceAccess_;
-  TIKDataAccess destAccess_;
-};
-
 }  // namespace
 
 void TIKBitmap::SetPixelFormat(TIKPixelFormat format) {
@@ -249,7 +226,7 @@ void TIKBitmap::ConvertCopy(TIKBitmap* source, uint8_t ditherMethod, int32_t pal
           SetGrayRamp(this);
         }
       }
-      ConvertAccess access(source, this);
+      TIKAccessScope access(source, this);
       const int32_t width = width_;
       const size_t rowBytes = static_cast<size_t>(rowLength_);
       const size_t sameBytes = static_cast<size_t>(std::min(rowLength_, source->rowLength_));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/ikutilsBitmap.h"
 #include "imaging/core/ikutilsFileBuffer.h"
 
 namespace imaging::testing {
@@ -31,6 +32,19 @@ protected:
   }
 
   std::string folder_;
+};
+
+// A memory threshold of 1000 bytes, so small pictures already go to files.
+class SmallThresholdTest : public TempFolderTest {
+protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    DefaultMemoryThreshold = 1000;
+  }
+  void TearDown() override {
+    DefaultMemoryThreshold = -1;
+    TempFolderTest::TearDown();
+  }
 };
 
 }  // namespace imaging::testing

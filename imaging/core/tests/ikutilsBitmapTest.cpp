@@ -46,17 +46,7 @@ void FillPattern(TIKBitmap& bmp) {
   return ::testing::AssertionSuccess();
 }
 
-class IkBitmap : public testing::TempFolderTest {
-protected:
-  void SetUp() override {
-    TempFolderTest::SetUp();
-    DefaultMemoryThreshold = 1000;
-  }
-  void TearDown() override {
-    DefaultMemoryThreshold = -1;
-    TempFolderTest::TearDown();
-  }
-};
+using IkBitmap = testing::SmallThresholdTest;
 
 TEST_F(IkBitmap, NewBitmapDefaults) {
   TIKBitmap bmp;

@@ -208,17 +208,7 @@ TEST(IkConvert, WildFloatSamplesWrapWithoutUndefinedArithmetic) {
   EXPECT_EQ(bmp.GetPixelByte(2, 0), 0);
 }
 
-class IkConvertFile : public testing::TempFolderTest {
-protected:
-  void SetUp() override {
-    TempFolderTest::SetUp();
-    DefaultMemoryThreshold = 1000;
-  }
-  void TearDown() override {
-    DefaultMemoryThreshold = -1;
-    TempFolderTest::TearDown();
-  }
-};
+using IkConvertFile = testing::SmallThresholdTest;
 
 TEST_F(IkConvertFile, ConversionsWorkRowByRowInTemporaryFiles) {
   TIKBitmap bmp;
