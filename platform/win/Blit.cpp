@@ -493,10 +493,14 @@ BOOL Transfer(HDC destDc, int xd, int yd, int wd, int hd, HDC srcDc, int xs, int
       const uint32_t* p = nullptr;
       if (pattern) {
         pbuf.resize(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i) {
-          uint32_t c = pattern->pattern ? pattern->PatternAt(x + i, dy) : pattern->color;
+        auto resolve = [&](uint32_t c) {
           if (c & 0x80000000u) c = pattern->back;
-          pbuf[static_cast<size_t>(i)] = destMono ? ToMono(c) : c & 0xFFFFFF;
+          return destMono ? ToMono(c) : c & 0xFFFFFF;
+        };
+        if (pattern->pattern) {
+          for (int i = 0; i < n; ++i) pbuf[static_cast<size_t>(i)] = resolve(pattern->PatternAt(x + i, dy));
+        } else {
+          std::fill(pbuf.begin(), pbuf.begin() + n, resolve(pattern->color));  // a solid brush
         }
         p = pbuf.data();
       }
