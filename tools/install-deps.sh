@@ -9,7 +9,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libopenjp2-7-dev libraw-dev liblcms2-dev
   libcurl4-openssl-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2
-  libx11-dev libxext-dev libxfixes-dev libasound2-dev libudev-dev
+  libx11-dev libxext-dev libxfixes-dev libasound2-dev libudev-dev libpixman-1-dev
   xdg-utils
   # tests
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils xcompmgr xclip openbox

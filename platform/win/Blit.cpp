@@ -7,9 +7,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "platform/win/Dc.h"
 #include "platform/win/GdiInternal.h"
+#include "platform/win/PixelOps.h"
 
 namespace win {
 
@@ -69,6 +73,38 @@ void CombineRow(uint8_t code, uint32_t* d, const uint32_t* s, const uint32_t* p,
     case 0xAA: return;
     default:
       for (int i = 0; i < n; ++i) d[i] = Rop3(code, p ? p[i] : 0, s ? s[i] : 0, d[i]) & kRgb;
+  }
+}
+
+// One row of a 2:1 reduction: each output pixel is the rounded mean of a
+// 2x2 block of rows `a` and `b` ((sum + 2) / 4 per channel).
+void Quarter(const uint32_t* a, const uint32_t* b, uint32_t* out, int w) {
+  int x = 0;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  // Four output pixels from two rows of eight.
+  auto half = [&](__m128i p, __m128i q) {
+    const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(q, zero));
+    const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(q, zero));
+    const __m128i sum = _mm_add_epi16(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi));
+    return _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
+  };
+  for (; x + 4 <= w; x += 4) {
+    const __m128i* pa = reinterpret_cast<const __m128i*>(a + 2 * x);
+    const __m128i* pb = reinterpret_cast<const __m128i*>(b + 2 * x);
+    const __m128i r0 = half(_mm_loadu_si128(pa), _mm_loadu_si128(pb));
+    const __m128i r1 = half(_mm_loadu_si128(pa + 1), _mm_loadu_si128(pb + 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(r0, r1));
+  }
+#endif
+  for (; x < w; ++x) {
+    const uint32_t p[4] = {a[2 * x], a[2 * x + 1], b[2 * x], b[2 * x + 1]};
+    uint32_t rb = 0x00020002u, ag = 0x00020002u;
+    for (uint32_t v : p) {
+      rb += v & 0x00FF00FFu;
+      ag += (v >> 8) & 0x00FF00FFu;
+    }
+    out[x] = ((rb >> 2) & 0x00FF00FFu) | (((ag >> 2) & 0x00FF00FFu) << 8);
   }
 }
 
@@ -135,11 +171,27 @@ public:
     return surface_->Row(sy) + sx;
   }
 
+  // The surface holding the `w` x `h` source pixels from device (x, y) and
+  // where they start on it, when all of them lie inside.
+  const Surface* Direct(int x, int y, int w, int h, POINT* at) const {
+    const int sx = x + ox_, sy = y + oy_;
+    if (sx < 0 || sy < 0 || sx + w > surface_->Width() || sy + h > surface_->Height()) return nullptr;
+    *at = {sx, sy};
+    return surface_;
+  }
+
   // Replaces the source by its HALFTONE resample to `w` x `h`, addressed
   // from (0, 0).
   void Resample(int w, int h) {
     const int sw = area_.right - area_.left, sh = area_.bottom - area_.top;
     auto out = std::make_unique<Surface>(w, h);
+    if (FastPathsEnabled() && ReducePowerOfTwo(w, h, *out)) {
+      owned_ = std::move(out);
+      surface_ = owned_.get();
+      ox_ = oy_ = 0;
+      area_ = {0, 0, w, h};
+      return;
+    }
     // Area averaging: each destination pixel covers a rectangle of the
     // source; every source pixel counts by the area it shares.
     auto weights = [](int dstSize, int srcSize) {
@@ -246,6 +298,72 @@ public:
   }
 
 private:
+  // Reductions by a power of two on each axis (2:1 thumbnails, previews):
+  // every weight is one, so the area average is the block's sum divided
+  // by its size, rounded half up, exactly what the float path computes.
+  // Sums run two channels to a 32-bit word.
+  bool ReducePowerOfTwo(int w, int h, Surface& out) const {
+    const int sw = area_.right - area_.left, sh = area_.bottom - area_.top;
+    if (w <= 0 || h <= 0 || sw % w != 0 || sh % h != 0) return false;
+    const int kx = sw / w, ky = sh / h;
+    const int n = kx * ky;
+    if ((kx & (kx - 1)) != 0 || (ky & (ky - 1)) != 0 || n > 256 || n < 2) return false;
+    int shift = 0;
+    while ((1 << shift) < n) ++shift;
+    const uint32_t half = static_cast<uint32_t>(n / 2) * 0x00010001u;
+    std::vector<uint32_t> rb(static_cast<size_t>(w)), ag(static_cast<size_t>(w)), line(static_cast<size_t>(sw));
+    if (kx == 2 && ky == 2) {
+      std::vector<uint32_t> line2(static_cast<size_t>(sw));
+      for (int y = 0; y < h; ++y) {
+        const uint32_t* a = Run(area_.left, area_.top + 2 * y, sw);
+        const uint32_t* b = Run(area_.left, area_.top + 2 * y + 1, sw);
+        if (!a) {
+          for (int sx = 0; sx < sw; ++sx) line[static_cast<size_t>(sx)] = At(area_.left + sx, area_.top + 2 * y);
+          a = line.data();
+        }
+        if (!b) {
+          for (int sx = 0; sx < sw; ++sx) line2[static_cast<size_t>(sx)] = At(area_.left + sx, area_.top + 2 * y + 1);
+          b = line2.data();
+        }
+        Quarter(a, b, out.Row(y), w);
+      }
+      return true;
+    }
+    for (int y = 0; y < h; ++y) {
+      std::fill(rb.begin(), rb.end(), half);
+      std::fill(ag.begin(), ag.end(), half);
+      for (int k = 0; k < ky; ++k) {
+        const int sy = area_.top + y * ky + k;
+        const uint32_t* src = Run(area_.left, sy, sw);
+        if (!src) {
+          for (int sx = 0; sx < sw; ++sx) line[static_cast<size_t>(sx)] = At(area_.left + sx, sy);
+          src = line.data();
+        }
+        if (kx == 2) {
+          for (int x = 0; x < w; ++x) {
+            const uint32_t a = src[2 * x], b = src[2 * x + 1];
+            rb[static_cast<size_t>(x)] += (a & 0x00FF00FFu) + (b & 0x00FF00FFu);
+            ag[static_cast<size_t>(x)] += ((a >> 8) & 0x00FF00FFu) + ((b >> 8) & 0x00FF00FFu);
+          }
+        } else {
+          for (int x = 0; x < w; ++x) {
+            uint32_t r = 0, g = 0;
+            for (const uint32_t* p = src + x * kx; p != src + (x + 1) * kx; ++p) {
+              r += *p & 0x00FF00FFu;
+              g += (*p >> 8) & 0x00FF00FFu;
+            }
+            rb[static_cast<size_t>(x)] += r;
+            ag[static_cast<size_t>(x)] += g;
+          }
+        }
+      }
+      uint32_t* row = out.Row(y);
+      for (int x = 0; x < w; ++x)
+        row[x] = ((rb[static_cast<size_t>(x)] >> shift) & 0x00FF00FFu) | (((ag[static_cast<size_t>(x)] >> shift) & 0x00FF00FFu) << 8);
+    }
+    return true;
+  }
+
   enum class Convert { None, MonoToColour, ColourToMono };
   void ConvertRow(uint32_t* row, int n) const {
     if (convert_ == Convert::MonoToColour)
@@ -346,6 +464,7 @@ BOOL Transfer(HDC destDc, int xd, int yd, int wd, int hd, HDC srcDc, int xs, int
   }
 
   std::vector<uint32_t> sbuf, pbuf, dbuf;
+  int gatheredY = 0, gatheredOff = 0, gatheredN = -1;
   for (int row = 0; row < hd; ++row) {
     const int y = d0.y + row;
     raster.ForEachSpan(y, d0.x, d0.x + wd, [&](uint32_t* d, int n, int x, int dy) {
@@ -354,7 +473,11 @@ BOOL Transfer(HDC destDc, int xd, int yd, int wd, int hd, HDC srcDc, int xs, int
       if (source) {
         const int sy = s0.y + mapY[static_cast<size_t>(row)];
         if (identityX) s = source->Run(s0.x + off, sy, n);
+        // Enlarging repeats source rows: a row gathered for the same
+        // span is used again.
+        if (!s && sy == gatheredY && off == gatheredOff && n == gatheredN) s = sbuf.data();
         if (!s) {
+          gatheredY = sy, gatheredOff = off, gatheredN = n;
           sbuf.resize(static_cast<size_t>(n));
           const int* mx = mapX.data() + off;
           // The whole source row is readable when the map's ends are.
@@ -370,10 +493,14 @@ BOOL Transfer(HDC destDc, int xd, int yd, int wd, int hd, HDC srcDc, int xs, int
       const uint32_t* p = nullptr;
       if (pattern) {
         pbuf.resize(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i) {
-          uint32_t c = pattern->pattern ? pattern->PatternAt(x + i, dy) : pattern->color;
+        auto resolve = [&](uint32_t c) {
           if (c & 0x80000000u) c = pattern->back;
-          pbuf[static_cast<size_t>(i)] = destMono ? ToMono(c) : c & 0xFFFFFF;
+          return destMono ? ToMono(c) : c & 0xFFFFFF;
+        };
+        if (pattern->pattern) {
+          for (int i = 0; i < n; ++i) pbuf[static_cast<size_t>(i)] = resolve(pattern->PatternAt(x + i, dy));
+        } else {
+          std::fill(pbuf.begin(), pbuf.begin() + n, resolve(pattern->color));  // a solid brush
         }
         p = pbuf.data();
       }
@@ -524,6 +651,17 @@ BOOL AlphaBlend(HDC destDc, int x, int y, int width, int height, HDC srcDc, int 
   };
   Raster raster(scope);
   const POINT d0 = dest->ToDevice(x, y);
+  POINT at{};
+  const Surface* direct = perPixel && srcWidth == width && srcHeight == height && FastPathsEnabled()
+                              ? source.Direct(s0.x, s0.y, width, height, &at)
+                              : nullptr;
+  if (direct) {
+    raster.ForEachRect(RECT{d0.x, d0.y, d0.x + width, d0.y + height}, [&](Surface& surface, const RECT& r, int dx, int dy) {
+      CompositeOver(*direct, at.x + dx - d0.x, at.y + dy - d0.y, surface, r.left, r.top, r.right - r.left,
+                    r.bottom - r.top, static_cast<uint8_t>(sca));
+    });
+    return TRUE;
+  }
   std::vector<uint32_t> sbuf;
   for (int row = 0; row < height; ++row) {
     const int sy = s0.y + mapY[static_cast<size_t>(row)];

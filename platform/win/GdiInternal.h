@@ -1,6 +1,7 @@
 #pragma once
 // The drawing objects and device contexts as the GDI files share them.
 // Not part of the public API: callers see handles only.
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -238,6 +239,11 @@ public:
   // visible part of the span, and records it as changed.
   template <class F>
   void ForEachSpan(int y, int x0, int x1, F&& f);
+  // Calls f(surface, surface rectangle, device left, device top) for every
+  // visible part of the device rectangle, with its rows synced and
+  // recorded as changed, so a whole-rectangle operation can run at once.
+  template <class F>
+  void ForEachRect(const RECT& device, F&& f);
 
 private:
   DrawScope& scope_;
@@ -262,6 +268,28 @@ void Raster::ForEachSpan(int y, int x0, int x1, F&& f) {
       }
       f(p.surface->Row(sy) + a, b - a, a - p.origin.x, y);
       scope_.Touch(i, RECT{a, sy, b, sy + 1});
+    }
+  }
+}
+
+template <class F>
+void Raster::ForEachRect(const RECT& device, F&& f) {
+  if (device.right <= device.left || device.bottom <= device.top) return;
+  const auto& pieces = scope_.Pieces();
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const Piece& p = pieces[i];
+    const RECT onSurface{device.left + p.origin.x, device.top + p.origin.y, device.right + p.origin.x,
+                         device.bottom + p.origin.y};
+    for (const RECT& v : p.visible) {
+      const RECT r{std::max(onSurface.left, v.left), std::max(onSurface.top, v.top),
+                   std::min(onSurface.right, v.right), std::min(onSurface.bottom, v.bottom)};
+      if (r.left >= r.right || r.top >= r.bottom) continue;
+      if (p.sync) {
+        p.sync->EnsureRows(r.top, r.bottom);
+        for (int y = r.top; y < r.bottom; ++y) p.sync->MarkDirty(y);
+      }
+      f(*p.surface, r, r.left - p.origin.x, r.top - p.origin.y);
+      scope_.Touch(i, r);
     }
   }
 }

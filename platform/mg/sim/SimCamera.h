@@ -41,6 +41,7 @@ public:
 
 protected:
   void DrawScene(int64_t index, const PictureSettings& settings, RgbImage& image) override;
+  bool StillScene() const override { return true; }
   std::shared_ptr<Object> QueryDelegate(const std::type_info& type) override;
 
 private:

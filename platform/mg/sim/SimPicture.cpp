@@ -134,17 +134,20 @@ void ApplyPictureSettings(RgbImage& image, const PictureSettings& s) {
     for (int y = 0; y < h; ++y) std::reverse(&image.At(0, y), &image.At(0, y) + w);
   if (s.flipVertical)
     for (int y = 0; y < h / 2; ++y) std::swap_ranges(&image.At(0, y), &image.At(0, y) + w, &image.At(0, h - 1 - y));
+  const PictureTone tone(s);
+  if (tone.Neutral()) return;
+  for (uint32_t& p : image.pixels) p = tone(p);
+}
 
+PictureTone::PictureTone(const PictureSettings& s) {
   const PictureSettings neutral;
-  const bool colourOps = s.hue != 0 || s.saturation != 100 || s.colorEnable == 0;
-  const bool anything = colourOps || s.brightness != 0 || s.contrast != neutral.contrast || s.gamma != 100 ||
-                        s.whiteBalance != neutral.whiteBalance || s.gain != 0 || s.exposure != neutral.exposure;
-  if (!anything) return;
-
-  // One table per channel for the tone steps, built once per frame.
+  colourOps_ = s.hue != 0 || s.saturation != 100 || s.colorEnable == 0;
+  anything_ = colourOps_ || s.brightness != 0 || s.contrast != neutral.contrast || s.gamma != 100 ||
+              s.whiteBalance != neutral.whiteBalance || s.gain != 0 || s.exposure != neutral.exposure;
+  if (!anything_) return;
+  // One table per channel for the tone steps.
   const double wb = (s.whiteBalance - neutral.whiteBalance) / 1900.0;
   const double light = std::ldexp(1.0, s.exposure - neutral.exposure) * (100 + s.gain) / 100.0;
-  uint8_t tone[3][256];
   const double factors[3] = {light * (1 - 0.15 * wb), light, light * (1 + 0.15 * wb)};
   for (int ch = 0; ch < 3; ++ch)
     for (int v = 0; v < 256; ++v) {
@@ -152,23 +155,26 @@ void ApplyPictureSettings(RgbImage& image, const PictureSettings& s) {
       c = (c - 128.0) * s.contrast / 50.0 + 128.0 + s.brightness;
       c = std::clamp(c, 0.0, 255.0);
       if (s.gamma != 100) c = 255.0 * std::pow(c / 255.0, 100.0 / s.gamma);
-      tone[ch][v] = static_cast<uint8_t>(Clamp255(c));
+      tone_[ch][v] = static_cast<uint8_t>(Clamp255(c));
     }
   const double angle = s.hue * 3.14159265358979323846 / 180.0;
   const double sat = s.colorEnable == 0 ? 0.0 : s.saturation / 100.0;
-  const double cs = std::cos(angle) * sat, sn = std::sin(angle) * sat;
-  for (uint32_t& p : image.pixels) {
-    int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
-    if (colourOps) {
-      const double y = 0.299 * r + 0.587 * g + 0.114 * b;
-      const double u0 = b - y, v0 = r - y;
-      const double u = u0 * cs - v0 * sn, v = u0 * sn + v0 * cs;
-      r = Clamp255(y + v);
-      b = Clamp255(y + u);
-      g = Clamp255((y - 0.299 * (y + v) - 0.114 * (y + u)) / 0.587);
-    }
-    p = Rgb(tone[0][r], tone[1][g], tone[2][b]);
+  cs_ = std::cos(angle) * sat;
+  sn_ = std::sin(angle) * sat;
+}
+
+uint32_t PictureTone::operator()(uint32_t p) const {
+  if (!anything_) return p;
+  int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+  if (colourOps_) {
+    const double y = 0.299 * r + 0.587 * g + 0.114 * b;
+    const double u0 = b - y, v0 = r - y;
+    const double u = u0 * cs_ - v0 * sn_, v = u0 * sn_ + v0 * cs_;
+    r = Clamp255(y + v);
+    b = Clamp255(y + u);
+    g = Clamp255((y - 0.299 * (y + v) - 0.114 * (y + u)) / 0.587);
   }
+  return Rgb(tone_[0][r], tone_[1][g], tone_[2][b]);
 }
 
 // ---- the moving box ----------------------------------------------------------------------------
@@ -249,18 +255,27 @@ void MotionScript::CellRect(int cell, int width, int height, int* x, int* y, int
   *h = (row + 1) * height / rows_ - *y;
 }
 
-void MotionScript::Draw(RgbImage& image, int64_t frame) const {
+int MotionScript::Areas(int64_t frame, int width, int height, int rects[2][4]) const {
   const ScriptState st = StateAt(frame);
+  int n = 0;
   if (st.flashCell >= 0 && st.flashCell < cols_ * rows_) {
-    int x, y, w, h;
-    CellRect(st.flashCell, image.width, image.height, &x, &y, &w, &h);
-    image.FillRect(x, y, w, h, kBoxColour);
+    int* r = rects[n++];
+    CellRect(st.flashCell, width, height, &r[0], &r[1], &r[2], &r[3]);
   }
   if (st.box) {
-    const int w = boxW_ > 0 ? boxW_ : image.width / cols_;
-    const int h = boxH_ > 0 ? boxH_ : image.height / rows_;
-    image.FillRect(st.boxX, st.boxY, w, h, kBoxColour);
+    int* r = rects[n++];
+    r[0] = st.boxX;
+    r[1] = st.boxY;
+    r[2] = boxW_ > 0 ? boxW_ : width / cols_;
+    r[3] = boxH_ > 0 ? boxH_ : height / rows_;
   }
+  return n;
+}
+
+void MotionScript::Draw(RgbImage& image, int64_t frame) const {
+  int rects[2][4];
+  const int n = Areas(frame, image.width, image.height, rects);
+  for (int i = 0; i < n; ++i) image.FillRect(rects[i][0], rects[i][1], rects[i][2], rects[i][3], kBoxColour);
 }
 
 // ---- conversions --------------------------------------------------------------------------------
@@ -287,47 +302,69 @@ uint32_t ImageBytes(const GUID& subtype, int width, int height) {
 }
 
 uint32_t ConvertPicture(const RgbImage& img, const GUID& subtype, uint8_t* out, uint32_t room) {
-  const int w = img.width, h = img.height;
-  const uint32_t bytes = ImageBytes(subtype, w, h);
+  const uint32_t bytes = ImageBytes(subtype, img.width, img.height);
   if (bytes == 0 || bytes > room) return 0;
+  ConvertRect(img, subtype, out, 0, 0, img.width, img.height);
+  return bytes;
+}
+
+void ConvertRect(const RgbImage& img, const GUID& subtype, uint8_t* out, int x0, int y0, int x1, int y1) {
+  const int w = img.width, h = img.height;
+  x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+  x1 = std::min(x1, w), y1 = std::min(y1, h);
+  if (x0 >= x1 || y0 >= y1) return;
   if (subtype == MEDIASUBTYPE_RGB24 || subtype == MEDIASUBTYPE_RGB32) {
     const int bpp = subtype == MEDIASUBTYPE_RGB24 ? 3 : 4;
     const int stride = (w * bpp + 3) / 4 * 4;
-    for (int y = 0; y < h; ++y) {
+    for (int y = y0; y < y1; ++y) {
       uint8_t* row = out + static_cast<size_t>(h - 1 - y) * stride;  // bottom-up
-      std::memset(row, 0, stride);
-      for (int x = 0; x < w; ++x) {
-        const uint32_t p = img.At(x, y);
-        row[x * bpp] = p & 255;
-        row[x * bpp + 1] = (p >> 8) & 255;
-        row[x * bpp + 2] = (p >> 16) & 255;
+      const uint32_t* src = img.pixels.data() + static_cast<size_t>(y) * w;
+      if (bpp == 4) {
+        for (int x = x0; x < x1; ++x) {
+          const uint32_t p = src[x] & 0xFFFFFFu;
+          std::memcpy(row + x * 4, &p, 4);  // B, G, R, 0 in memory
+        }
+      } else {
+        for (int x = x0; x < x1; ++x) {
+          const uint32_t p = src[x];
+          row[x * 3] = p & 255;
+          row[x * 3 + 1] = (p >> 8) & 255;
+          row[x * 3 + 2] = (p >> 16) & 255;
+        }
       }
+      if (x1 == w) std::memset(row + w * bpp, 0, static_cast<size_t>(stride - w * bpp));
     }
   } else if (subtype == MEDIASUBTYPE_YUY2) {
-    for (int y = 0; y < h; ++y) {
+    const int xe = std::min(w, x1 + (x1 & 1));
+    for (int y = y0; y < y1; ++y) {
       uint8_t* row = out + static_cast<size_t>(y) * w * 2;
-      for (int x = 0; x + 1 < w; x += 2) {
-        uint8_t y0, u0, v0, y1, u1, v1;
-        RgbToYuv(img.At(x, y), &y0, &u0, &v0);
-        RgbToYuv(img.At(x + 1, y), &y1, &u1, &v1);
-        row[x * 2] = y0;
-        row[x * 2 + 1] = static_cast<uint8_t>((u0 + u1 + 1) / 2);
-        row[x * 2 + 2] = y1;
-        row[x * 2 + 3] = static_cast<uint8_t>((v0 + v1 + 1) / 2);
+      const uint32_t* src = img.pixels.data() + static_cast<size_t>(y) * w;
+      for (int x = x0; x + 1 < xe; x += 2) {
+        uint8_t ya, ua, va, yb, ub, vb;
+        RgbToYuv(src[x], &ya, &ua, &va);
+        RgbToYuv(src[x + 1], &yb, &ub, &vb);
+        row[x * 2] = ya;
+        row[x * 2 + 1] = static_cast<uint8_t>((ua + ub + 1) / 2);
+        row[x * 2 + 2] = yb;
+        row[x * 2 + 3] = static_cast<uint8_t>((va + vb + 1) / 2);
       }
     }
-  } else {  // I420
+  } else if (subtype == MEDIASUBTYPE_I420) {
     uint8_t* yp = out;
     uint8_t* up = out + static_cast<size_t>(w) * h;
     uint8_t* vp = up + static_cast<size_t>(w / 2) * (h / 2);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
+    for (int y = y0; y < y1; ++y) {
+      const uint32_t* src = img.pixels.data() + static_cast<size_t>(y) * w;
+      uint8_t* row = yp + static_cast<size_t>(y) * w;
+      for (int x = x0; x < x1; ++x) {
         uint8_t yy, u, v;
-        RgbToYuv(img.At(x, y), &yy, &u, &v);
-        yp[static_cast<size_t>(y) * w + x] = yy;
+        RgbToYuv(src[x], &yy, &u, &v);
+        row[x] = yy;
       }
-    for (int y = 0; y < h / 2; ++y)
-      for (int x = 0; x < w / 2; ++x) {
+    }
+    const int cx1 = std::min(w / 2, (x1 + 1) / 2), cy1 = std::min(h / 2, (y1 + 1) / 2);
+    for (int y = y0 / 2; y < cy1; ++y)
+      for (int x = x0 / 2; x < cx1; ++x) {
         int su = 0, sv = 0;
         for (int k = 0; k < 4; ++k) {
           uint8_t yy, u, v;
@@ -339,7 +376,6 @@ uint32_t ConvertPicture(const RgbImage& img, const GUID& subtype, uint8_t* out, 
         vp[static_cast<size_t>(y) * (w / 2) + x] = static_cast<uint8_t>((sv + 2) / 4);
       }
   }
-  return bytes;
 }
 
 bool ReadPicture(const uint8_t* data, uint32_t size, const GUID& subtype, int w, int h, RgbImage* img) {

@@ -53,6 +53,8 @@ struct PictureSettings {
   // Video control.
   bool flipHorizontal = false;
   bool flipVertical = false;
+
+  bool operator==(const PictureSettings&) const = default;
 };
 
 // The bars, placed by pan, tilt and zoom.
@@ -68,6 +70,22 @@ int TextWidth(const std::string& text, int scale);
 int CaptionScale(int height);
 // Flips, then the proc amp and exposure, applied to the whole picture.
 void ApplyPictureSettings(RgbImage& image, const PictureSettings& settings);
+
+// The proc amp and exposure as a function of one pixel, with its tables
+// built once: what ApplyPictureSettings does to every pixel after the flips.
+class PictureTone {
+public:
+  explicit PictureTone(const PictureSettings& settings);
+  // Whether the settings leave every pixel as it is.
+  bool Neutral() const { return !anything_; }
+  uint32_t operator()(uint32_t rgb) const;
+
+private:
+  bool anything_ = false;
+  bool colourOps_ = false;
+  uint8_t tone_[3][256];
+  double cs_ = 1, sn_ = 0;
+};
 
 // What the moving-box script shows on a frame: a box (pixel rectangle) and
 // a flashed grid cell, each optional.
@@ -102,6 +120,9 @@ public:
   void CellRect(int cell, int width, int height, int* x, int* y, int* w, int* h) const;
   // Draws the state of `frame` into the picture.
   void Draw(RgbImage& image, int64_t frame) const;
+  // The rectangles (x, y, w, h, not clipped) Draw fills for `frame` in a
+  // picture of this size, in drawing order; returns how many (0 to 2).
+  int Areas(int64_t frame, int width, int height, int rects[2][4]) const;
 
 private:
   enum class Kind { Still, Move, Flash, Hide };
@@ -119,6 +140,10 @@ uint32_t ImageBytes(const GUID& subtype, int width, int height);
 // Writes the picture in YUY2, I420, RGB24 or RGB32 (bottom-up, as DIBs
 // are). Returns the bytes written, 0 for another subtype.
 uint32_t ConvertPicture(const RgbImage& image, const GUID& subtype, uint8_t* out, uint32_t room);
+// Writes only the bytes that pixels [x0, x1) x [y0, y1) of the picture
+// give, as ConvertPicture would (the buffer holds a whole frame). YUY2
+// needs x0 even; I420 needs x0 and y0 even.
+void ConvertRect(const RgbImage& image, const GUID& subtype, uint8_t* out, int x0, int y0, int x1, int y1);
 // The inverse for the same subtypes (tests read frames back with it).
 bool ReadPicture(const uint8_t* data, uint32_t size, const GUID& subtype, int width, int height, RgbImage* image);
 // The BT.601 studio-range conversion the devices use.

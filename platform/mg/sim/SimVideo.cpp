@@ -288,14 +288,36 @@ HRESULT SimVideoSource::PushOne(REFERENCE_TIME t) {
     return hr;
   }
   const AM_MEDIA_TYPE mt = CurrentFormat();
-  const RgbImage img = RenderPicture(index);
-  uint32_t used;
-  if (mt.subtype == MEDIASUBTYPE_MJPG) {
-    if (!mjpeg_ || mjpeg_->Width() != img.width || mjpeg_->Height() != img.height)
-      mjpeg_ = std::make_unique<MjpegEncoder>(img.width, img.height);
-    used = mjpeg_->Encode(img, sample->GetPointer(), static_cast<uint32_t>(sample->GetSize()));
+  uint8_t* const buffer = sample->GetPointer();
+  const uint32_t room = static_cast<uint32_t>(sample->GetSize());
+  const bool mjpg = mt.subtype == MEDIASUBTYPE_MJPG;
+  RgbImage rendered;
+  const RgbImage* img = &rendered;
+  uint32_t used = 0;
+  if (StillScene()) {
+    FrameComposer::Layers layers;
+    layers.width = mt.BitmapHeader()->biWidth;
+    layers.height = std::abs(mt.BitmapHeader()->biHeight);
+    layers.subtype = mt.subtype;
+    {
+      std::lock_guard lock(settingsMutex_);
+      layers.settings = settings_;
+      layers.script = script_;
+      layers.number = showFrameNumber_;
+    }
+    layers.caption = Caption();
+    const PictureSettings& s = layers.settings;
+    used = composer_.Compose(index, layers, [&](RgbImage& image) { DrawScene(index, s, image); },
+                             mjpg ? nullptr : buffer, room);
+    img = &composer_.Picture();
   } else {
-    used = ConvertPicture(img, mt.subtype, sample->GetPointer(), static_cast<uint32_t>(sample->GetSize()));
+    rendered = RenderPicture(index);
+    if (!mjpg) used = ConvertPicture(rendered, mt.subtype, buffer, room);
+  }
+  if (mjpg) {
+    if (!mjpeg_ || mjpeg_->Width() != img->width || mjpeg_->Height() != img->height)
+      mjpeg_ = std::make_unique<MjpegEncoder>(img->width, img->height);
+    used = mjpeg_->Encode(*img, buffer, room);
   }
   if (used == 0) {
     dropped_.fetch_add(1);

@@ -12,6 +12,7 @@
 
 #include "platform/mg/Filter.h"
 #include "platform/mg/Scheduler.h"
+#include "platform/mg/sim/SimCompose.h"
 #include "platform/mg/sim/SimPicture.h"
 
 namespace mg::sim {
@@ -147,6 +148,9 @@ protected:
   virtual void DrawScene(int64_t index, const PictureSettings& settings, RgbImage& image) = 0;
   // The text written under the frame number, if any.
   virtual std::string Caption() const { return {}; }
+  // Whether DrawScene draws the same picture for every frame index (for
+  // the same settings and size), so frames are composed over a cached one.
+  virtual bool StillScene() const { return false; }
 
   mutable std::mutex settingsMutex_;
   PictureSettings settings_;
@@ -162,6 +166,7 @@ private:
   MotionScript script_;
   bool showFrameNumber_ = true;
   std::unique_ptr<MjpegEncoder> mjpeg_;
+  FrameComposer composer_;  // streaming thread only
   std::atomic<int64_t> frames_{0};
   std::atomic<int64_t> dropped_{0};
   std::atomic<int64_t> bytes_{0};
