@@ -621,6 +621,9 @@ void TFcCheckTree::MouseDown(forms::TMouseButton button, forms::TShiftState shif
   // before the class library sees the press.
   TFcCustomTreeView::MouseDown(button, shift, x, y);
   if (button != forms::mbLeft) return;
+  // A press that began on a box but was released outside the tree never
+  // reached MouseUp; this press starts afresh.
+  changingState_ = false;
   TTreeNode* node = CurrentNode();
   if (!node || node->AbsoluteIndex() < 0) return;
   const TRect r = node->DisplayRect(true);
@@ -664,18 +667,19 @@ void TFcCheckTree::Dispatch(TMessage& m) {
       PrepareNewNodes();
       TFcCustomTreeView::Dispatch(m);
       return;
-    case WM_CHAR:
-      // Space toggles on its release; as a typed character it would start
-      // an incremental search.
-      if (m.WParam == ' ') {
-        m.Result = 0;
-        return;
-      }
-      TFcCustomTreeView::Dispatch(m);
-      return;
     default:
       TFcCustomTreeView::Dispatch(m);
   }
+}
+
+void TFcCheckTree::WndProc(TMessage& m) {
+  // Space toggles on its release; as a typed character it would start an
+  // incremental search, so it goes no further (not even to OnKeyPress).
+  if (m.Msg == WM_CHAR && m.WParam == ' ') {
+    m.Result = 0;
+    return;
+  }
+  TFcCustomTreeView::WndProc(m);
 }
 
 }  // namespace controls

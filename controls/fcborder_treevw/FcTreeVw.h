@@ -170,6 +170,7 @@ public:
   forms::TNotifyEvent OnUpdateChildren;
 
   void Dispatch(forms::TMessage& message) override;
+  void WndProc(forms::TMessage& message) override;
 
 protected:
   virtual void UpdateImageWidth();

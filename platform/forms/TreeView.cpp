@@ -25,14 +25,17 @@ void TTreeNode::SetText(const String& s) {
   TreeView()->NodeChanged();
 }
 void TTreeNode::SetImageIndex(int v) {
+  if (imageIndex_ == v) return;
   imageIndex_ = v;
   TreeView()->NodeChanged();
 }
 void TTreeNode::SetSelectedIndex(int v) {
+  if (selectedIndex_ == v) return;
   selectedIndex_ = v;
   TreeView()->NodeChanged();
 }
 void TTreeNode::SetStateIndex(int v) {
+  if (stateIndex_ == v) return;
   stateIndex_ = v;
   TreeView()->NodeChanged();
 }
