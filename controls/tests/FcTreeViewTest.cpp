@@ -255,6 +255,28 @@ TEST_F(FcTreeViewTest, UnfocusedSelectionIsOutlined) {
   EXPECT_EQ(px((r.left + r.right) / 2, r.top), forms::clRed);
 }
 
+TEST_F(FcTreeViewTest, CustomFrameFollowsHotTracking) {
+  tree->SetFrameColor(forms::clRed);
+  tree->SetFrameHotColor(forms::clBlue);
+  tree->SetFrameHotTrack(true);
+  EXPECT_TRUE(tree->FrameVisible()) << "hot tracking needs the frame";
+  Show();
+  // The window's outermost pixel, just outside the client area's edge.
+  auto corner = [&] {
+    Pump();
+    auto screen = win::ComposeScreen();
+    win::RECT wr{};
+    win::GetWindowRect(tree->Handle(), &wr);
+    const uint32_t argb = screen->Pixel(wr.left, wr.top + 20);
+    return static_cast<forms::TColor>(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));
+  };
+  EXPECT_EQ(corner(), forms::clRed);
+  tree->SetFocus();
+  EXPECT_EQ(corner(), forms::clBlue) << "hot while focused";
+  edit->SetFocus();
+  EXPECT_EQ(corner(), forms::clRed);
+}
+
 TEST(FcStartup, ComPairingAndVersions) {
   int inits = 0, uninits = 0;
   win::HRESULT answer = win::S_OK;
