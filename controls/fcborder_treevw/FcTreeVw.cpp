@@ -48,6 +48,41 @@ TFcCustomTreeView::TFcCustomTreeView(forms::TComponent* owner)
   SetTabStop(true);
   SetParentColor(false);
   normalColor_ = Color();
+  auto colour = [this](const char* name, auto get, auto set) {
+    published_.AddOrdinal(name, [this, get] { return static_cast<int64_t>((this->*get)()); },
+                          [this, set](int64_t v) { (this->*set)(static_cast<TColor>(v)); });
+  };
+  colour("Color", &TFcCustomTreeView::Color, &TFcCustomTreeView::SetColor);
+  colour("FocusColor", &TFcCustomTreeView::FocusColor, &TFcCustomTreeView::SetFocusColor);
+  colour("DisabledColor", &TFcCustomTreeView::DisabledColor, &TFcCustomTreeView::SetDisabledColor);
+  colour("FrameColor", &TFcCustomTreeView::FrameColor, &TFcCustomTreeView::SetFrameColor);
+  colour("FrameHotColor", &TFcCustomTreeView::FrameHotColor, &TFcCustomTreeView::SetFrameHotColor);
+  published_.AddOrdinal("ParentColor", [this] { return int64_t{ParentColor()}; },
+                        [this](int64_t v) { SetParentColor(v != 0); });
+  published_.AddOrdinal("FrameHotTrack", [this] { return int64_t{frameHotTrack_}; },
+                        [this](int64_t v) { SetFrameHotTrack(v != 0); });
+  published_.AddOrdinal("FrameVisible", [this] { return int64_t{frameVisible_}; },
+                        [this](int64_t v) { SetFrameVisible(v != 0); });
+  published_.AddOrdinal("FrameHotStyle", [this] { return int64_t{frameHotStyle_}; },
+                        [this](int64_t v) { SetFrameHotStyle(static_cast<TFrameStyle>(v)); });
+  published_.AddOrdinal("FrameStyle", [this] { return int64_t{frameStyle_}; },
+                        [this](int64_t v) { SetFrameStyle(static_cast<TFrameStyle>(v)); });
+  published_.AddOrdinal("FramingPreference", [this] { return int64_t{framingPreference_}; },
+                        [this](int64_t v) { SetFramingPreference(static_cast<TFramingPreference>(v)); });
+  published_.AddOrdinal("FrameControllerNotifications",
+                        [this] {
+                          int64_t bits = 0;
+                          for (int p = fcpColor; p <= fcpFramingPreference; ++p)
+                            if (notifications_.Contains(static_cast<TFcFrameControllerProperty>(p))) bits |= int64_t{1} << p;
+                          return bits;
+                        },
+                        [this](int64_t bits) {
+                          notifications_ = {};
+                          for (int p = fcpColor; p <= fcpFramingPreference; ++p)
+                            if (bits & (int64_t{1} << p)) notifications_.Include(static_cast<TFcFrameControllerProperty>(p));
+                        });
+  published_.AddSet("FrameSides", [this] { return SidesToText(frameSides_); },
+                    [this](const forms::String& t) { SetFrameSides(TextToSides(t)); });
 }
 
 TFcCustomTreeView::~TFcCustomTreeView() {

@@ -20,7 +20,7 @@ using forms::TTreeNode;
 using TFcTvOnNodeContextMenuEvent =
     std::function<void(forms::TObject* aSender, TTreeNode* aNode, forms::TPoint& aPos, forms::TPopupMenu*& aMenu)>;
 
-class TFcCustomTreeView : public forms::TCustomTreeView {
+class TFcCustomTreeView : public forms::TCustomTreeView, public IFcPublished {
 public:
   explicit TFcCustomTreeView(forms::TComponent* owner);
   ~TFcCustomTreeView() override;
@@ -78,6 +78,8 @@ public:
 
   TFcTvOnNodeContextMenuEvent OnNodeContextMenu;
 
+  // A frame controller sets the tree's colour and frame properties by name.
+  const TFcPublishedProperties& PublishedProperties() const override { return published_; }
   void Dispatch(forms::TMessage& message) override;
 
 protected:
@@ -125,6 +127,7 @@ private:
   TTreeNode* rightClickNode_ = nullptr;
   bool menuHandled_ = false;
   bool keyboardMenuShown_ = false;
+  TFcPublishedProperties published_;
   bool recreating_ = false;
 };
 

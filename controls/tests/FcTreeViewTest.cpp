@@ -277,6 +277,23 @@ TEST_F(FcTreeViewTest, CustomFrameFollowsHotTracking) {
   EXPECT_EQ(corner(), forms::clRed);
 }
 
+TEST_F(FcTreeViewTest, FrameControllerSetsThePublishedProperties) {
+  auto* fc = new TFcFrameController(form);
+  tree->SetFrameControllerNotifications(AllFrameControllerNotifications().Exclude(fcpFocusColor));
+  tree->SetFocusColor(forms::clYellow);
+  fc->SetFrameVisible(true);
+  fc->SetFrameColor(forms::clRed);
+  fc->SetFocusColor(forms::clLime);
+  tree->SetFrameController(fc);
+  EXPECT_TRUE(tree->FrameVisible());
+  EXPECT_EQ(tree->FrameColor(), forms::clRed);
+  EXPECT_EQ(tree->FocusColor(), forms::clYellow) << "not among the tree's notifications";
+  fc->SetFrameSides(TSides{sdLeft, sdTop});
+  EXPECT_EQ(tree->FrameSides(), (TSides{sdLeft, sdTop}));
+  delete fc;
+  EXPECT_EQ(tree->FrameController(), nullptr);
+}
+
 TEST(FcStartup, ComPairingAndVersions) {
   int inits = 0, uninits = 0;
   win::HRESULT answer = win::S_OK;
