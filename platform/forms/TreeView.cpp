@@ -25,14 +25,17 @@ void TTreeNode::SetText(const String& s) {
   TreeView()->NodeChanged();
 }
 void TTreeNode::SetImageIndex(int v) {
+  if (imageIndex_ == v) return;
   imageIndex_ = v;
   TreeView()->NodeChanged();
 }
 void TTreeNode::SetSelectedIndex(int v) {
+  if (selectedIndex_ == v) return;
   selectedIndex_ = v;
   TreeView()->NodeChanged();
 }
 void TTreeNode::SetStateIndex(int v) {
+  if (stateIndex_ == v) return;
   stateIndex_ = v;
   TreeView()->NodeChanged();
 }
@@ -122,7 +125,7 @@ void TTreeNode::Expand(bool recurse) {
   TCustomTreeView* tv = TreeView();
   if (!expanded_ && HasChildren() && tv->CanExpand(this)) {
     expanded_ = true;
-    if (tv->OnExpanded) tv->OnExpanded(tv, this);
+    tv->Expand(this);
     tv->NodeChanged();
   }
   if (recurse)
@@ -137,7 +140,7 @@ void TTreeNode::Collapse(bool recurse) {
   expanded_ = false;
   // A selection hidden by the collapse moves up to the collapsed node.
   if (tv->selected_ && tv->selected_->HasAsParent(this)) tv->SetSelected(this);
-  if (tv->OnCollapsed) tv->OnCollapsed(tv, this);
+  tv->Collapse(this);
   tv->NodeChanged();
 }
 
@@ -327,7 +330,19 @@ void TCustomTreeView::CreateWnd() {
 }
 
 void TCustomTreeView::NodeRemoving(TTreeNode* node) {
-  if (OnDeletion && !destroying_) OnDeletion(this, node);
+  if (!destroying_) Delete(node);
+}
+
+void TCustomTreeView::Delete(TTreeNode* node) {
+  if (OnDeletion) OnDeletion(this, node);
+}
+
+void TCustomTreeView::Expand(TTreeNode* node) {
+  if (OnExpanded) OnExpanded(this, node);
+}
+
+void TCustomTreeView::Collapse(TTreeNode* node) {
+  if (OnCollapsed) OnCollapsed(this, node);
 }
 
 void TCustomTreeView::BranchRemoving(TTreeNode* node) {

@@ -270,6 +270,11 @@ protected:
   virtual void Change(TTreeNode* node);
   virtual bool CanExpand(TTreeNode* node);
   virtual bool CanCollapse(TTreeNode* node);
+  // After a node expanded or collapsed: fire OnExpanded / OnCollapsed.
+  virtual void Expand(TTreeNode* node);
+  virtual void Collapse(TTreeNode* node);
+  // A node is about to go (its children went first): fires OnDeletion.
+  virtual void Delete(TTreeNode* node);
 
 private:
   friend class TTreeNode;

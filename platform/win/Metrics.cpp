@@ -152,6 +152,10 @@ BOOL SystemParametersInfo(UINT action, UINT, void* pvParam, UINT) {
     *static_cast<RECT*>(pvParam) = GetMonitorLayout().front().work;
     return TRUE;
   }
+  if (action == SPI_GETWHEELSCROLLLINES && pvParam) {
+    *static_cast<UINT*>(pvParam) = 3;
+    return TRUE;
+  }
   if (action == SPI_GETNONCLIENTMETRICS && pvParam) {
     auto* m = static_cast<NONCLIENTMETRICSA*>(pvParam);
     if (m->cbSize != sizeof(NONCLIENTMETRICSA)) return FALSE;

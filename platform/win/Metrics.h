@@ -38,6 +38,7 @@ inline constexpr int COLOR_SCROLLBAR = 0, COLOR_BACKGROUND = 1, COLOR_DESKTOP = 
 
 inline constexpr UINT SPI_GETNONCLIENTMETRICS = 0x0029;
 inline constexpr UINT SPI_GETWORKAREA = 0x0030;
+inline constexpr UINT SPI_GETWHEELSCROLLLINES = 0x0068;
 // clang-format on
 
 int GetSystemMetrics(int index);
@@ -70,6 +71,7 @@ static_assert(sizeof(NONCLIENTMETRICSA) == 340);
 using NONCLIENTMETRICS = NONCLIENTMETRICSA;
 
 // SPI_GETWORKAREA fills a RECT (the primary monitor's work area);
+// SPI_GETWHEELSCROLLLINES a UINT (3 lines per notch);
 // SPI_GETNONCLIENTMETRICS a NONCLIENTMETRICSA whose cbSize is set; other
 // actions answer FALSE.
 BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni);

@@ -449,3 +449,60 @@ TEST_F(TreeViewTest, StateAndNodeImagesTakeTheirPlaceBeforeTheLabel) {
 }
 
 }  // namespace
+
+namespace {
+
+// A derived tree sees each expand, collapse and deletion once, after the
+// change (before it, for a deletion), through its own overrides.
+class HookedTree : public TTreeView {
+public:
+  using TTreeView::TTreeView;
+  std::vector<std::string> seen;
+
+protected:
+  void Expand(TTreeNode* n) override {
+    seen.push_back("expanded " + n->Text() + (n->Expanded() ? "" : " (not yet)"));
+    TTreeView::Expand(n);
+  }
+  void Collapse(TTreeNode* n) override {
+    seen.push_back("collapsed " + n->Text());
+    TTreeView::Collapse(n);
+  }
+  void Delete(TTreeNode* n) override {
+    seen.push_back("delete " + n->Text() + (n->Parent() ? " of " + n->Parent()->Text() : ""));
+    TTreeView::Delete(n);
+  }
+};
+
+TEST_F(TreeViewTest, DerivedTreesSeeExpandCollapseAndDeletion) {
+  auto* h = new HookedTree(form);
+  h->SetParent(form);
+  TTreeNode* p = h->Items()->AddChild(nullptr, "p");
+  h->Items()->AddChild(p, "q");
+  int events = 0;
+  h->OnExpanded = h->OnCollapsed = h->OnDeletion = [&](TObject*, TTreeNode*) { ++events; };
+  p->Expand(false);
+  p->Collapse(false);
+  h->Items()->Delete(p);
+  EXPECT_EQ(h->seen, (std::vector<std::string>{"expanded p", "collapsed p", "delete q of p", "delete p"}));
+  EXPECT_EQ(events, 4) << "the events still fire";
+}
+
+TEST_F(TreeViewTest, SettingTheSameIndexRepaintsNothing) {
+  ShowForm();
+  a->SetImageIndex(2);
+  a->SetStateIndex(1);
+  Pump();
+  int paints = 0;
+  tree->OnCustomDraw = [&](TCustomTreeView*, const TRect&, bool&) { ++paints; };
+  a->SetImageIndex(2);
+  a->SetSelectedIndex(a->SelectedIndex());
+  a->SetStateIndex(1);
+  Pump();
+  EXPECT_EQ(paints, 0) << "an unchanged index does not invalidate (a handler that sets it while painting would loop)";
+  a->SetStateIndex(2);
+  Pump();
+  EXPECT_EQ(paints, 1);
+}
+
+}  // namespace
