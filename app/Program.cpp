@@ -13,6 +13,7 @@
 #include "capture/VcDevices.h"
 #include "capture/VcDialogs.h"
 #include "capture/VcProperties.h"
+#include "controls/fcborder_treevw/FcStartup.h"
 #include "platform/forms/MsgDialogs.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
@@ -73,11 +74,15 @@ int RunProgram() {
   if (mg::sim::SimDevicesWanted(false)) mg::sim::InstallSimDevices();
   InstallMessageBoxDialogs();
   capture::InstallPropertyFrameDialog();
+  // The control libraries' start-up (the object system and the version
+  // figures their trees read) comes before any form.
+  controls::FcLibraryStartup();
   StartProgram(ExecutableFolder(), true);
   Application->Run();
   // A loop ended from elsewhere than the window still saves and stops.
   if (frmMain && !frmMain->ShutDown()) frmMain->ActionCloseExecute(nullptr);
   EndProgram();
+  controls::FcLibraryShutdown();
   // The component's manager goes last: it deletes the temporary files it
   // handed out and closes the trace.
   capture::FreeSyncManager();
