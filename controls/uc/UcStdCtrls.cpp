@@ -1,6 +1,8 @@
 #include "controls/uc/UcStdCtrls.h"
 
+#include "controls/uc/UcControls.h"
 #include "controls/uc/UcSysUtils.h"
+#include "platform/forms/ControlMessages.h"
 #include "controls/uc/UcWindows.h"
 #include "platform/rtl/Text.h"
 #include "platform/win/Font.h"
@@ -62,6 +64,18 @@ void TUcCustomLabel::Paint() {
     r.top = Layout() == tlBottom ? r.bottom - h : r.top + (r.bottom - r.top - h) / 2;
   }
   DoDrawWideText(r, flags);
+}
+
+void TUcCustomLabel::Dispatch(TMessage& m) {
+  if (m.Msg == CM_HINTSHOW) PrepareWideHint(m);
+  forms::TCustomLabel::Dispatch(m);
+}
+
+// The button stands in for the trapped windowed controls here, whose
+// message hook comes with the Unicode windows.
+void TUcButton::Dispatch(TMessage& m) {
+  if (m.Msg == CM_HINTSHOW) PrepareWideHint(m);
+  forms::TButton::Dispatch(m);
 }
 
 void TUcButton::SetCaption(const WideString& caption) {

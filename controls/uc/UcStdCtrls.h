@@ -21,6 +21,7 @@ public:
 
 protected:
   void Paint() override;
+  void Dispatch(forms::TMessage& m) override;
   // Draws (or with DT_CALCRECT measures) the wide text in `r`.
   void DoDrawWideText(forms::TRect& r, win::UINT flags);
 
@@ -41,6 +42,9 @@ public:
   void SetCaption(const WideString& caption);
   const WideString& Hint() const { return hint_; }
   void SetHint(const WideString& hint);
+
+protected:
+  void Dispatch(forms::TMessage& m) override;
 
 private:
   WideString caption_;
