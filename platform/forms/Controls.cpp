@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/forms/Actions.h"
 #include "platform/forms/Forms.h"
 #include "platform/win/Dc.h"
 #include "platform/win/Input.h"
@@ -506,6 +507,15 @@ void TControl::Dispatch(TMessage& m) {
       return;
     case WM_CONTEXTMENU:
       WMContextMenu(m);
+      return;
+    case CM_HINTSHOW:
+      // The action's shortcut follows the hint, when the application asks.
+      if (auto* action = dynamic_cast<TCustomAction*>(Action()); action && m.LParam && Application &&
+                                                                 Application->HintShortCuts() && action->ShortCut() != 0) {
+        auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+        info->HintStr = info->HintStr + " (" + ShortCutToText(action->ShortCut()) + ")";
+      }
+      DefaultHandler(m);
       return;
     case WM_MOUSEWHEEL:
       if (DoMouseWheel(MouseShiftState(LOWORD(m.WParam)), static_cast<int16_t>(HIWORD(m.WParam)),

@@ -122,9 +122,12 @@ struct TCreateParams {
   String WinClassName;
 };
 
+struct THintWindowClassInfo;
 // What CM_HINTSHOW carries (LParam points to it); handlers may change it.
+// HintWindowClass is the kind of hint window that shows it (HintWindow.h).
 struct THintInfo {
   class TControl* HintControl = nullptr;
+  const THintWindowClassInfo* HintWindowClass = nullptr;
   TPoint HintPos;
   int HintMaxWidth = 0;
   TColor HintColor = clInfoBk;

@@ -257,6 +257,9 @@ public:
   void SetHintHidePause(int ms) { hintHidePause_ = ms; }
   TColor HintColor() const { return hintColor_; }
   void SetHintColor(TColor c) { hintColor_ = c; }
+  // A control linked to an action with a shortcut shows "hint (shortcut)".
+  bool HintShortCuts() const { return hintShortCuts_; }
+  void SetHintShortCuts(bool v) { hintShortCuts_ = v; }
   // The long part of the hint of the control under the mouse.
   const String& Hint() const { return hint_; }
   void SetHint(const String& hint);
@@ -304,6 +307,7 @@ private:
   int hintShortPause_ = 50;
   int hintHidePause_ = 2500;
   TColor hintColor_ = clInfoBk;
+  bool hintShortCuts_ = true;
   String hint_;
   TControl* hintControl_ = nullptr;
   bool hintShowing_ = false;

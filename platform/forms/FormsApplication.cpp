@@ -10,6 +10,7 @@
 
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/HintWindow.h"
 #include "platform/rtl/Threads.h"
 #include "platform/win/Input.h"
 #include "platform/win/Metrics.h"
@@ -297,6 +298,7 @@ void TApplication::ActivateHint() {
   GetCursorPos(&cursor);
   THintInfo info;
   info.HintControl = control;
+  info.HintWindowClass = &THintWindow::ClassInfo;
   info.CursorPos = control->ScreenToClient(cursor);
   info.CursorRect = control->ClientRect();
   info.HintPos = Point(cursor.x, cursor.y + GetSystemMetrics(SM_CYCURSOR) / 2 + 4);
