@@ -113,8 +113,8 @@ bool TVcEngine::RetrieveSourcePins() {
       } else {
         SecondVideoPin.reset();
       }
+      AudioPin = find(nullptr, &mg::MEDIATYPE_Audio);
     }
-    AudioPin = find(nullptr, &mg::MEDIATYPE_Audio);
   }
   if (!MainVideoPin) {
     MainVideoPin = find(nullptr, &mg::MEDIATYPE_Stream);

@@ -347,6 +347,52 @@ TEST_F(VcGraphBuild, NoRendererEndsThePreviewInANullRenderer) {
   }
 }
 
+// Without a renderer and a grabber no preview stream is needed: the graph
+// holds the device alone and still runs.
+TEST_F(VcGraphBuild, APreviewWithoutStreamRunsTheDeviceAlone) {
+  PlugCameras(1);
+  TVidCap* vc = PreviewControl();
+  vc->SetVideoRenderer(vr_None);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartPreview());
+  EXPECT_EQ(Classes(e).size(), 1u);
+  EXPECT_EQ(e.GraphState, gs_Running);
+}
+
+// Where the video comes from: a capture pin, a preview-only pin; the encoder
+// card family is told by name in any letter case, and a camera so named
+// without the card's pins is still previewed as a camera.
+TEST_F(VcGraphBuild, SourcePinsOfOrdinaryDevices) {
+  SetTraceOn();
+  struct Case {
+    const char* name;
+    bool previewOnly;
+    bool pvr;
+    const char* trace;
+  };
+  for (const Case c : {Case{"Sim Camera", false, false, "normal video cat capture"},
+                       Case{"Sim Webcam", true, false, "normal video cat preview"},
+                       Case{"hAUPPAUGE WinTV pvr 150", false, true, "normal video cat capture"},
+                       Case{"Hauppauge WinTV", false, false, "normal video cat capture"}}) {
+    SCOPED_TRACE(c.name);
+    UnplugAll();
+    mg::sim::CameraOptions camera;
+    camera.previewOnly = c.previewOnly;
+    PlugIn(camera, c.name);
+    TVidCap* vc = PreviewControl();
+    TVcEngine& e = *vc->Engine();
+    EXPECT_EQ(e.IsHauppaugePVR(), c.pvr);
+    const int from = TraceCount();
+    ASSERT_TRUE(vc->StartPreview());
+    const auto lines = TraceTexts(from);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), c.trace), lines.end());
+    EXPECT_FALSE(e.UsesMPEGSource());
+    PumpTimes(e, 2);
+    EXPECT_EQ(Renderer(e)->FramesDrawn(), 2);
+    delete vc;
+  }
+}
+
 // ---- the helper layer ---------------------------------------------------------
 
 class PinsFilter : public mg::BaseFilter {
