@@ -276,7 +276,7 @@ template <class I>
 std::shared_ptr<I> LiveUpstream(TVcEngine& e, const std::shared_ptr<mg::BaseFilter>& From) {
   std::shared_ptr<I> found;
   if (!From || !e.FilterGraph) return found;
-  std::shared_ptr<mg::CaptureGraphBuilder> builder = e.GraphBuilder;
+  std::shared_ptr<mg::CaptureGraphBuilder> builder = e.CaptureGraphBuilder;
   if (!builder) {
     builder = std::make_shared<mg::CaptureGraphBuilder>();
     builder->SetFiltergraph(e.FilterGraph);

@@ -15,6 +15,7 @@
 #include "platform/mg/CaptureGraphBuilder.h"
 #include "platform/mg/Graph.h"
 #include "platform/mg/Types.h"
+#include "platform/rtl/StringList.h"
 #include "platform/rtl/Threads.h"
 
 namespace capture {
@@ -22,6 +23,25 @@ namespace capture {
 class TVidCap;
 class TDevices;
 class TCapDeviceInfo;
+
+// A renderer of one display: the filter, and whether it is in the graph.
+struct TDisplayAttachment {
+  std::shared_ptr<mg::BaseFilter> Renderer;
+  bool Shown = false;
+  bool UsesVideoPort = false;
+};
+inline constexpr int32_t da_Main = 0;
+inline constexpr int32_t da_Second = 1;
+inline constexpr int32_t da_VideoPort = 2;
+
+// The names of the device side of a graph, kept around a risky insertion
+// so the graph can be put back: the list holds the filter names; the two
+// fields name the filter and the pin the insertion started from.
+class TSaveFilterState : public rtl::TStringList {
+public:
+  String PinFilterName;
+  String PinName;
+};
 
 class TVcEngine : public TVcSettings {
 public:
@@ -131,10 +151,101 @@ public:
   TVcEngine* Slave[4] = {nullptr, nullptr, nullptr, nullptr};
   TVcEngine* Master = nullptr;
 
-  // The graph (built by the graph-building code).
+  // The graph and what the builders hold of it; all released by the
+  // teardown. FilterGraph2 is the same graph, used to add device filters.
   std::shared_ptr<mg::FilterGraph> FilterGraph;
-  std::shared_ptr<mg::CaptureGraphBuilder> GraphBuilder;
+  std::shared_ptr<mg::IFilterGraph2> FilterGraph2;
+  std::shared_ptr<mg::CaptureGraphBuilder> CaptureGraphBuilder;
   std::shared_ptr<mg::IMediaControl> MediaControl;
+  std::shared_ptr<mg::IMediaEventEx> MediaEvents;
+  std::shared_ptr<mg::BaseFilter> VideoDeviceFilter;
+  std::shared_ptr<mg::BaseFilter> AudioDeviceFilter;
+  // The pins the branches start from; builders consume them and put the
+  // next pin of the chain back.
+  std::shared_ptr<mg::Pin> MainVideoPin;
+  std::shared_ptr<mg::Pin> SecondVideoPin;
+  std::shared_ptr<mg::Pin> AudioPin;
+  std::shared_ptr<mg::Pin> VideoControlPin;
+  std::shared_ptr<mg::Pin> AudioControlPin;
+  std::shared_ptr<mg::IAMDroppedFrames> DroppedFrames;
+  std::shared_ptr<mg::IAMAudioInputMixer> InputMixer;
+  std::shared_ptr<mg::IOverlay> OverlayInterface;
+  // What the source pins told of the device (reset by the teardown).
+  bool DVFlag = false;
+  bool MPEGFlag = false;
+  bool WDMFlag = false;
+  bool VideoPortFlag = false;
+  bool DVFramePath = false;
+  // Set while a device dialog builds a graph of its own.
+  bool DeviceDialogMode = false;
+  // The pin category of later lookups.
+  mg::GUID PinCategory = mg::PIN_CATEGORY_CAPTURE;
+  // No grabber delivers frames in this graph.
+  bool NoFrameGrabber = false;
+  // The first frame's time, -1 until set.
+  int64_t FrameTimeBase = -1;
+  bool Interlaced = false;
+  int32_t VideoPortWidth = 0;
+  int32_t VideoPortHeight = 0;
+  // The renderers of the main display, the second display and the video
+  // port.
+  TDisplayAttachment Attachments[3];
+
+  // ---- graph building -----------------------------------------------------
+  bool UsesDVSource() const;
+  bool UsesMPEGSource() const;
+  bool CompressesVideoOnTheFly() const;
+  bool RecordsNativeStream() const;
+  bool RecordsNativeMPEG() const;
+  bool NativeRecordingWithPreview() const;
+  bool PreviewStreamNeeded() const;
+  bool ASFWriterNeeded() const;
+  bool VideoCompressorNeeded() const;
+  bool AudioCompressorNeeded() const;
+  bool CreateFilterGraph();
+  bool CreateBaseGraph();
+  bool CreateDeviceGraph();
+  bool RetrieveSourcePins();
+  void AddAudioSource();
+  bool IsHauppaugePVR() const;
+  bool ConnectToNamedInput(std::shared_ptr<mg::Pin>& OutPin, const std::shared_ptr<mg::BaseFilter>& Filter,
+                           const String& Name);
+  bool SetUpOutput();
+  bool FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio);
+  void MarkGraphBuilt();
+  bool BuildPreview();
+  bool BuildNonNativeDVPreview();
+  bool BuildAudioPath();
+  bool BuildVideoPortPath();
+  // Filter insertion and connection.
+  bool AddFilterToGraph(const std::shared_ptr<mg::BaseFilter>& Filter, const String& Label);
+  bool ConnectPins(const std::shared_ptr<mg::Pin>& OutPin, const std::shared_ptr<mg::Pin>& InPin);
+  bool ConnectToInput(bool ByMediaType, std::shared_ptr<mg::Pin>& Pin, const mg::GUID& MajorType,
+                      const std::shared_ptr<mg::BaseFilter>& Filter);
+  bool ConnectToMux(bool ByMediaType, std::shared_ptr<mg::Pin>& Pin, const mg::AM_MEDIA_TYPE* MediaType,
+                    std::shared_ptr<mg::Pin>& ControlPin, const mg::GUID& MajorType,
+                    const std::shared_ptr<mg::BaseFilter>& Mux);
+  bool InsertFilterInline(const mg::CLSID& Class, const String& Label, std::shared_ptr<mg::Pin>& Pin,
+                          const mg::GUID* OutputType, std::shared_ptr<mg::BaseFilter>& Filter);
+  bool InsertFilterInline(const mg::CLSID& Class, const String& Label, std::shared_ptr<mg::Pin>& Pin,
+                          const mg::GUID* OutputType);
+  bool InsertFilter2(const mg::CLSID& Class, const String& Label, std::shared_ptr<mg::Pin>& Output2,
+                     std::shared_ptr<mg::Pin>& Output1, std::shared_ptr<mg::Pin>& Pin);
+  bool AddDisplayRenderer(const String& Label, TDisplayAttachment& Attachment, bool AllowMixingRenderer);
+  bool AddDisplayRendererGetInput(const String& Label, TDisplayAttachment& Attachment, bool AllowMixingRenderer,
+                                  std::shared_ptr<mg::Pin>& InputPin);
+  void ReadVideoSizeFromPin(const std::shared_ptr<mg::Pin>& Pin);
+  bool TerminateWithNullRenderer(std::shared_ptr<mg::Pin>& Pin, bool ReadSize);
+  void InsertOverlayMixer(std::shared_ptr<mg::Pin>& Pin);
+  bool InsertRendererWithRestore(std::shared_ptr<mg::Pin>& Pin);
+  std::unique_ptr<TSaveFilterState> SaveFilterState(const std::shared_ptr<mg::Pin>& Pin);
+  bool RestoreFilterState(const TSaveFilterState& State, std::shared_ptr<mg::Pin>& Pin);
+  void TraceGraphTree();
+  // The display stage: the renderer chosen for the source, the pin
+  // rendered into it.
+  bool InstallDisplay(std::shared_ptr<mg::Pin>& Pin, bool AllowMixingRenderer);
+  bool InsertVideoDisplay(std::shared_ptr<mg::Pin>& Pin);
+  void ReleaseAttachment(TDisplayAttachment& Attachment);
 
   // Shared by the frame callback and the periodic work.
   rtl::TCriticalSection FrameLock;
@@ -290,6 +401,10 @@ inline constexpr int32_t TASK_OPEN_PLAYER = 13;
 // Without one installed no graph can be built.
 using TGraphBuildHook = std::function<bool(TVcEngine& Engine, int32_t Target)>;
 void SetGraphBuildHook(TGraphBuildHook Hook);
+// Where the graphs the engines build get their scheduler: the media
+// graph's threaded one unless a test installs the manual one.
+using TGraphSchedulerFactory = std::function<std::shared_ptr<mg::Scheduler>()>;
+void SetGraphSchedulerFactory(TGraphSchedulerFactory Factory);
 
 // ---- the process-wide device manager (defined with it) --------------------
 // Creates the manager when none exists, appends the engine to its list and

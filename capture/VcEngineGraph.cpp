@@ -7,7 +7,9 @@
 #include "capture/VcDeviceManager.h"
 #include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
+#include "capture/VcGraphHelpers.h"
 #include "capture/VcLog.h"
+#include "capture/VcWorker.h"
 #include "capture/VidCap.h"
 #include "platform/rtl/Clock.h"
 #include "platform/rtl/StringUtils.h"
@@ -99,11 +101,25 @@ void TVcEngine::ClearGraph(bool ResetState) {
 
   if (FilterGraph) {
     FilterGraph->SetNotifyWindow(nullptr, 0, 0);
-    for (const auto& filter : FilterGraph->Filters()) FilterGraph->RemoveFilter(filter);
+    for (TDisplayAttachment& a : Attachments) ReleaseAttachment(a);
+    RemoveAllFilters(*this);
   }
+  MainVideoPin.reset();
+  SecondVideoPin.reset();
+  AudioPin.reset();
+  VideoControlPin.reset();
+  AudioControlPin.reset();
+  VideoDeviceFilter.reset();
+  AudioDeviceFilter.reset();
+  DroppedFrames.reset();
+  InputMixer.reset();
+  OverlayInterface.reset();
+  MediaEvents.reset();
   MediaControl.reset();
+  FilterGraph2.reset();
   FilterGraph.reset();
-  GraphBuilder.reset();
+  CaptureGraphBuilder.reset();
+  DVFlag = MPEGFlag = WDMFlag = VideoPortFlag = DVFramePath = NoFrameGrabber = false;
   // A device this graph held for its own use is free again.
   if (InUseRef) {
     InUseRef->InUse = false;
@@ -214,14 +230,6 @@ bool TVcEngine::LatchSettings(bool AtCreation) {
 
 namespace {
 
-// Bits per pixel times planes of the display, as the renderers see it.
-int32_t ScreenColorDepth() {
-  win::HDC dc = win::GetDC(nullptr);
-  const int32_t depth = win::GetDeviceCaps(dc, win::BITSPIXEL) * win::GetDeviceCaps(dc, win::PLANES);
-  win::ReleaseDC(nullptr, dc);
-  return depth;
-}
-
 int32_t FirstListed(const rtl::TStringList& list, std::initializer_list<const char*> names) {
   for (const char* name : names)
     for (int32_t i = 0; i < list.Count(); ++i)
@@ -309,8 +317,34 @@ void SetGraphBuildHook(TGraphBuildHook Hook) { graphBuildHook = std::move(Hook);
 
 bool TVcEngine::BuildGraph(int32_t Target) {
   if (graphBuildHook) return graphBuildHook(*this, Target);
-  TraceLine(CF_RED, "no graph builder available");
-  return false;
+  // The base graph: the source and its pins.
+  SequenceNumber = -1;
+  if (!CreateBaseGraph()) return false;
+  // The branches.
+  State = Target;
+  bool branches = false;
+  if (Target == es_Preview) {
+    branches = Latched.NetworkStreaming == ns_Disabled || SetUpOutput();
+    if (branches && PreviewStreamNeeded()) branches = UsesDVSource() ? BuildNonNativeDVPreview() : BuildPreview();
+  } else {
+    // Recording files, their branches and the writers come with the
+    // recording code; until then a recording build stops at its output.
+    SetUpOutput();
+    branches = false;
+  }
+  if (!branches) {
+    ReportIf(true, SEV_TRACE_ONLY, "build graph failed", e_failed);
+    return false;
+  }
+  if (!BuildAudioPath() || !FinishGraph(true, Latched.AudioRecording)) return false;
+  TraceGraphTree();
+  TraceLine(CF_DEFAULT, "Preview BUILDOWN END");
+  FrameTimeBase = -1;
+  MarkGraphBuilt();
+  if (MultiplexedRole == mr_MultiplexedMaster)
+    for (TVcEngine* slave : Slave)
+      if (slave) slave->RestartGraph(Target);
+  return true;
 }
 
 bool TVcEngine::ActivateGraph() {
@@ -331,9 +365,23 @@ bool TVcEngine::ActivateGraph() {
 void TVcEngine::RecordingStartedPostProcessing() {
   TraceLine(CF_BLUE, "BEGIN recording started post processing");
   RecordingStarted = true;
+  FrameTimeBase = -1;
   PostEvent(qe_RecordingStarted);
   TraceLine(CF_BLUE, "END recording started post processing");
 }
+
+namespace {
+
+// Traces the device of a list the engine uses now.
+void TraceCurrentDevice(int32_t Index, const TDevices* List) {
+  if (!List) return;
+  if (Index >= 0 && Index < List->Count())
+    TraceLine(CF_DEFAULT, "current " + List->Label + ": " + List->GetName(Index));
+  else
+    TraceLine(CF_DEFAULT, "no " + List->Label + " available.");
+}
+
+}  // namespace
 
 bool TVcEngine::RestartGraph(int32_t Target) {
   if (!DeviceManagerExists() || (Target != es_Preview && Target != es_Recording) || !Owner) return false;
@@ -342,25 +390,51 @@ bool TVcEngine::RestartGraph(int32_t Target) {
     ReportIf(true, SEV_ERROR, "no video capture device", e_no_video_input_device);
     return false;
   }
+  // A nested restart leaves the running build alone.
   if (RestartRunning) return false;
   RestartRunning = true;
   bool result = false;
   TraceLine(CF_DEFAULT, "BEGIN RestartGraph " + rtl::IntToStr(Target));
   EndGraphActivity();
-  if (UsesCaptureDevice()) EnsureDevicesBound();
-  if (CanRaiseEvent(Owner->OnReinitializing)) Owner->OnReinitializing(Owner);
-  State = Target;
-  ApplyNotificationPeriod();
-  if (Target != es_Preview) PreviewPending = false;
-  BuildingFor = Target;
-  if (LatchSettings(false)) {
-    SequenceNumber = -1;
-    State = Target;
-    result = BuildGraph(Target);
-    // Engines that do not wait for a synchronized start run at once.
-    if (result && SyncStartState == 0) SyncStartState = 3;
+  bool go = true;
+  if (UsesCaptureDevice()) {
+    // Binds the chosen devices when they are not bound yet (a change of the
+    // chosen device binds it at once).
+    EnsureDevicesBound();
+    // The graph is built for a device whose formats are known.
+    if (!DeviceSettings.Video[vds_DeviceDiscovered].BoolValue) {
+      TraceLine(CF_RED, "device not discovered");
+      go = false;
+    }
   }
-  BuildingFor = es_Idle;
+  if (go) {
+    if (CanRaiseEvent(Owner->OnReinitializing)) Owner->OnReinitializing(Owner);
+    SetBusyCursor(this, true);
+    State = Target;
+    ApplyNotificationPeriod();
+    if (Target != es_Preview) PreviewPending = false;
+    BuildingFor = Target;
+    if (LatchSettings(false)) {
+      State = Target;
+      if (TraceOn() && UsesCaptureDevice()) {
+        TraceCurrentDevice(VideoDevice, VideoCaptureDevices());
+        TraceCurrentDevice(AudioDevice, AudioCaptureDevices());
+        TraceCurrentDevice(Sel.VideoCompressor, VideoCompressors());
+        TraceCurrentDevice(Sel.AudioCompressor, AudioCompressors());
+        TraceYesNo(Latched.AudioRecording, CF_DEFAULT, "capture audio");
+        TraceYesNo(Latched.AudioDeviceRendering, CF_DEFAULT, "render audio");
+        TraceYesNo(ColorKeyEnabled, CF_DEFAULT, "transparency");
+        TraceYesNo(DVReduceFrameRate, CF_DEFAULT, "DV reduce frame rate");
+        TraceYesNo(Latched.CompressionMode == cm_CompressOnTheFly, CF_DEFAULT, "Compress on the fly");
+        TraceYesNo(Latched.CompressionMode == cm_CompressAfterRecording, CF_DEFAULT, "Compress after recording");
+      }
+      result = BuildGraph(Target);
+      // A graph built without a synchronized start runs at once.
+      if (result && SyncStartState <= 1) SyncStartState = 3;
+    }
+    BuildingFor = es_Idle;
+    SetBusyCursor(this, false);
+  }
 
   TraceLine(CF_DEFAULT, "END RestartGraph");
   // The graph is activated before the outcome is judged: a graph built but
@@ -370,6 +444,8 @@ bool TVcEngine::RestartGraph(int32_t Target) {
     result = ActivateGraph();
   }
   if (!result) {
+    // Nothing of a failed build stays: no half-built graph runs and the
+    // device is free for the next start.
     ClearGraph(true);
     if (Target == es_Preview) {
       PreviewPending = true;
@@ -380,6 +456,10 @@ bool TVcEngine::RestartGraph(int32_t Target) {
       if (Latched.CompressionMode == cm_CompressOnTheFly)
         ReportIf(true, SEV_WARNING, "compressor possibly not suited", e_compressor_possibly_not_suited);
     }
+    String subtype;
+    if (Target == es_Recording && GetSelectedSubtypeText(subtype) && rtl::LowerCase(subtype) == "divx")
+      ReportIf(true, SEV_WARNING, "perhaps the DIVX codec is required but not installed on this platform.",
+               w_divx_codec_not_installed);
     State = es_Idle;
   }
   RestartRunning = false;

@@ -330,6 +330,8 @@ protected:
   void SetUp() override {
     VidCapFixture::SetUp();
     PlugCameras(1);
+    // Binding finds the device's formats known.
+    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
     SetGraphBuildHook([this](TVcEngine& e, int32_t target) {
       targets.push_back(target);
       e.MediaControl = control;

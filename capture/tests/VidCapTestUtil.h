@@ -130,6 +130,12 @@ protected:
     for (int i = 0; i < n; ++i) sim_->PlugIn(mg::sim::CameraOptions{});
     if (capture::VideoCaptureDevices()) capture::RebuildCaptureDeviceLists();
   }
+  // Plugs in any simulated device and rebuilds the lists; its id.
+  int PlugIn(const mg::sim::DeviceOptions& options, const std::string& name = {}) {
+    const int id = sim_->PlugIn(options, name);
+    if (capture::VideoCaptureDevices()) capture::RebuildCaptureDeviceLists();
+    return id;
+  }
   void UnplugAll() {
     sim_->Clear();
     if (capture::VideoCaptureDevices()) capture::RebuildCaptureDeviceLists();
@@ -143,6 +149,7 @@ protected:
     capture::ResetDeviceListHooks();
     capture::SetDiscoveryHooks({});
     capture::SetGraphBuildHook(nullptr);
+    capture::SetGraphSchedulerFactory(nullptr);
     capture::ResetBusyCursorCount();
   }
   // The trace's entries from `from` on, without the RTF colour prefix, the

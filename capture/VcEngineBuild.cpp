@@ -1,0 +1,178 @@
+// The build of a graph between the latch and the activation: the
+// predicates every builder consults, the graph itself, the output, the
+// preview branch with its display, the audio path and the finishing
+// steps.
+#include "capture/VcDevices.h"
+#include "capture/VcEngine.h"
+#include "capture/VcGraphHelpers.h"
+#include "capture/VcLog.h"
+#include "capture/VidCap.h"
+
+namespace capture {
+
+namespace {
+TGraphSchedulerFactory schedulerFactory;
+}  // namespace
+
+void SetGraphSchedulerFactory(TGraphSchedulerFactory Factory) { schedulerFactory = std::move(Factory); }
+
+// ---- predicates -------------------------------------------------------------------
+
+bool TVcEngine::UsesDVSource() const { return UsesCaptureDevice() && DVFlag; }
+bool TVcEngine::UsesMPEGSource() const { return UsesCaptureDevice() && MPEGFlag; }
+
+bool TVcEngine::CompressesVideoOnTheFly() const {
+  return Latched.CompressionMode == cm_CompressOnTheFly &&
+         (Latched.CompressionType == ct_Video || Latched.CompressionType == ct_AudioVideo);
+}
+
+bool TVcEngine::RecordsNativeStream() const {
+  if (State != es_Recording) return false;
+  if (Latched.RecordingInNativeFormat) return true;
+  return (Latched.FrameGrabber == fg_PreviewStream || Latched.FrameGrabber == fg_Disabled) &&
+         !CompressesVideoOnTheFly() && (!DVFlag || ChosenVideoSubtype <= 0);
+}
+
+bool TVcEngine::RecordsNativeMPEG() const { return RecordsNativeStream() && UsesMPEGSource(); }
+
+bool TVcEngine::NativeRecordingWithPreview() const {
+  return RecordsNativeStream() && (Latched.FrameGrabber == fg_PreviewStream || Latched.VideoRenderer != vr_None);
+}
+
+bool TVcEngine::PreviewStreamNeeded() const {
+  return NativeRecordingWithPreview() || Latched.VideoRenderer != vr_None || Latched.FrameGrabber != fg_Disabled;
+}
+
+bool TVcEngine::ASFWriterNeeded() const {
+  return Latched.NetworkStreaming != ns_Disabled ||
+         ((State == es_Recording || State == es_Reencoding) &&
+          (Latched.RecordingMethod == rm_ASF || Latched.RecordingMethod == rm_Stream));
+}
+
+bool TVcEngine::VideoCompressorNeeded() const {
+  const bool onTheFly = Latched.CompressionMode == cm_CompressOnTheFly && (State == es_Recording || State == es_Preview);
+  return (onTheFly || State == es_Reencoding) &&
+         (Latched.CompressionType == ct_Video || Latched.CompressionType == ct_AudioVideo) &&
+         Latched.RecordingMethod == rm_AVI;
+}
+
+bool TVcEngine::AudioCompressorNeeded() const {
+  const bool onTheFly = Latched.CompressionMode == cm_CompressOnTheFly && (State == es_Recording || State == es_Preview);
+  return (onTheFly || State == es_Reencoding) &&
+         (Latched.CompressionType == ct_Audio || Latched.CompressionType == ct_AudioVideo) &&
+         Latched.RecordingMethod == rm_AVI;
+}
+
+// ---- the graph --------------------------------------------------------------------
+
+bool TVcEngine::CreateFilterGraph() {
+  SyncStartState = 1;
+  TraceLine(CF_DEFAULT, "creating filter graph");
+  if (!SettingsLatched) {
+    ReportIf(true, SEV_ERROR, "current params not set", e_set_filter_graph);
+    return false;
+  }
+  if (Display.Active && DualDisplay.Active && ColorKeyEnabled)
+    ReportIf(true, SEV_ERROR, "window transparency incompatible with dual display", e_incompatible_options);
+  CaptureGraphBuilder = mg::CaptureGraphBuilder::Create();
+  TraceYesNo(true, CF_GREY, "instance: capture graph builder");
+  FilterGraph = mg::FilterGraph::Create();
+  TraceYesNo(FilterGraph != nullptr, CF_GREY, "instance: filter graph");
+  if (!FilterGraph) return false;
+  if (schedulerFactory) FilterGraph->SetScheduler(schedulerFactory());
+  if (!Report(CaptureGraphBuilder->SetFiltergraph(FilterGraph), SEV_ERROR, "set filter graph", e_set_filter_graph))
+    return false;
+  FilterGraph2 = FilterGraph;
+  TraceLine(CF_DEFAULT, "filter graph created");
+  return true;
+}
+
+bool TVcEngine::SetUpOutput() {
+  const bool needed = (State == es_Recording && !RecordsNativeMPEG()) || State == es_Reencoding ||
+                      (State == es_Preview && Latched.NetworkStreaming != ns_Disabled);
+  if (!needed) return true;
+  // The file and network outputs (multiplexer, writer, ASF profiles) come
+  // with the recording code; a build that needs one cannot go on without.
+  TraceLine(CF_RED, "file and network outputs not available in this build");
+  ReportIf(true, SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name);
+  return false;
+}
+
+void TVcEngine::MarkGraphBuilt() { SyncStartState = Synchronized ? 2 : 3; }
+
+bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
+  (void)CapturesAudio;
+  if (State != es_Reencoding && CaptureGraphBuilder && VideoDeviceFilter) {
+    std::shared_ptr<mg::IAMDroppedFrames> dropped;
+    if (CaptureGraphBuilder->FindInterface(nullptr, nullptr, VideoDeviceFilter, &dropped) != mg::S_OK || !dropped)
+      TraceLine(CF_RED, "find dropped frames interface");
+    DroppedFrames = dropped;
+  }
+  MediaControl = mg::QueryInterface<mg::IMediaControl>(FilterGraph);
+  if (!MediaControl) {
+    ReportIf(true, SEV_ERROR, "get control interface", e_get_interface);
+    return false;
+  }
+  if (!MediaEvents) {
+    MediaEvents = mg::QueryInterface<mg::IMediaEventEx>(FilterGraph);
+    if (!MediaEvents) ReportIf(true, SEV_ERROR, "get Event ex interface", e_get_interface);
+  }
+  if (MediaEvents) {
+    MediaEvents->SetNotifyFlags(0);
+    MediaEvents->SetNotifyWindow(Owner && Owner->HandleAllocated() ? Owner->Handle() : nullptr,
+                                 static_cast<mg::LONG>(GraphEventMessage()), 1);
+    MediaEvents->CancelDefaultHandling(mg::EC_REPAINT);
+  }
+  if (State != es_Reencoding) {
+    TraceGraphTree();
+    if (auto window = mg::QueryInterface<mg::IVideoWindow>(FilterGraph)) window->put_AutoShow(mg::OAFALSE);
+  }
+  // Without the frame grabbers in this build no grabber delivers frames.
+  if (SetNoGrabberFlag) NoFrameGrabber = true;
+  return true;
+}
+
+// ---- branches ---------------------------------------------------------------------
+// The preview branch: the source stream to the display. The extra filters,
+// the picture transforms and the frame grabbers that the full branch puts
+// on the stream come with their own code.
+
+bool TVcEngine::BuildPreview() {
+  TraceLine(CF_DEFAULT, "BEGIN build preview");
+  bool ok = false;
+  if (!MainVideoPin) {
+    ReportIf(true, SEV_TRACE_ONLY, "preview pin not assigned", e_pin_not_found);
+  } else {
+    std::shared_ptr<mg::Pin> pin = MainVideoPin;
+    ok = InsertVideoDisplay(pin);
+    if (ok) TraceLine(CF_DEFAULT, "END build preview");
+  }
+  TraceLine(CF_DEFAULT, "building preview ended");
+  return ok;
+}
+
+bool TVcEngine::BuildNonNativeDVPreview() {
+  TraceLine(CF_DEFAULT, "BEGIN build not native DV preview");
+  if (!MainVideoPin) {
+    ReportIf(true, SEV_TRACE_ONLY, "preview pin not assigned", e_pin_not_found);
+    return false;
+  }
+  std::shared_ptr<mg::Pin> pin = MainVideoPin;
+  const bool fullSize = DeviceSettings.Video[vds_VideoSize].IntValue == 4;
+  const bool noDecoder = (Latched.FrameGrabber == fg_CaptureStream || Latched.FrameGrabber == fg_Disabled) && fullSize;
+  if (!noDecoder && !InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec"), pin, &mg::MEDIATYPE_Video))
+    return false;
+  if (!InsertVideoDisplay(pin)) return false;
+  TraceLine(CF_DEFAULT, "END build not native DV preview");
+  return true;
+}
+
+bool TVcEngine::BuildAudioPath() {
+  // Sound is heard in a preview that renders it; the recording side of the
+  // audio path comes with the recording code.
+  if (AudioPin && State == es_Preview && Latched.AudioDeviceRendering)
+    if (!RenderAudioPin(*this, AudioPin, UniqueFilterName("Audio Renderer"))) TraceLine(CF_RED, "render audio");
+  return true;
+}
+
+}  // namespace capture
