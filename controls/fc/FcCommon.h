@@ -343,4 +343,9 @@ private:
   std::unique_ptr<std::vector<forms::TComponent*>> controls_;
 };
 
+// Moves `control` from the controller in `field` to `v` (either may be
+// none), with the free notifications that keep `field` valid. The setters
+// and destructors of every framed control go through here.
+void AttachFrameController(forms::TComponent* control, TFcFrameController*& field, TFcFrameController* v);
+
 }  // namespace controls

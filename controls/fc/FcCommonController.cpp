@@ -309,4 +309,16 @@ void TFcFrameController::Notification(TComponent* component, forms::TOperation o
   if (controls_) RemoveControl(component);
 }
 
+void AttachFrameController(TComponent* control, TFcFrameController*& field, TFcFrameController* v) {
+  if (field) {
+    field->RemoveControl(control);
+    field->RemoveFreeNotification(control);
+  }
+  field = v;
+  if (v) {
+    v->FreeNotification(control);
+    v->AddControl(control);
+  }
+}
+
 }  // namespace controls

@@ -20,10 +20,7 @@ TFcCustomGlyphButton::TFcCustomGlyphButton(forms::TComponent* owner)
 }
 
 TFcCustomGlyphButton::~TFcCustomGlyphButton() {
-  if (frameController_) {
-    frameController_->RemoveControl(this);
-    frameController_->RemoveFreeNotification(this);
-  }
+  AttachFrameController(this, frameController_, nullptr);
 }
 
 void TFcCustomGlyphButton::CustomGlyphsChanged(forms::TObject*) {
@@ -76,15 +73,7 @@ FC_GLYPH_SETTER(HotTrackStyle, TFcButtonHotTrackStyle, hotTrackStyle_)
 
 void TFcCustomGlyphButton::SetFrameController(TFcFrameController* v) {
   if (frameController_ == v) return;
-  if (frameController_) {
-    frameController_->RemoveControl(this);
-    frameController_->RemoveFreeNotification(this);
-  }
-  frameController_ = v;
-  if (v) {
-    v->FreeNotification(this);
-    v->AddControl(this);
-  }
+  AttachFrameController(this, frameController_, v);
   Invalidate();
 }
 

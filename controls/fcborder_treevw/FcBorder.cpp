@@ -132,10 +132,7 @@ TFcBorder::TFcBorder(forms::TComponent* owner) : TGraphicControl(owner) {
 }
 
 TFcBorder::~TFcBorder() {
-  if (frameController_) {
-    frameController_->RemoveControl(this);
-    frameController_->RemoveFreeNotification(this);
-  }
+  AttachFrameController(this, frameController_, nullptr);
 }
 
 TRect TFcBorder::ClientRect() const {
@@ -179,15 +176,7 @@ void TFcBorder::SetBorderSides(TSides v) {
 
 void TFcBorder::SetFrameController(TFcFrameController* v) {
   if (frameController_ == v) return;
-  if (frameController_) {
-    frameController_->RemoveControl(this);
-    frameController_->RemoveFreeNotification(this);
-  }
-  frameController_ = v;
-  if (v) {
-    v->FreeNotification(this);
-    v->AddControl(this);
-  }
+  AttachFrameController(this, frameController_, v);
   Invalidate();
 }
 

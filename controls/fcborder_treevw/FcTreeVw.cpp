@@ -86,10 +86,7 @@ TFcCustomTreeView::TFcCustomTreeView(forms::TComponent* owner)
 }
 
 TFcCustomTreeView::~TFcCustomTreeView() {
-  if (frameController_) {
-    frameController_->RemoveControl(this);
-    frameController_->RemoveFreeNotification(this);
-  }
+  AttachFrameController(this, frameController_, nullptr);
 }
 
 void TFcCustomTreeView::FullExpand() {
@@ -154,15 +151,7 @@ void TFcCustomTreeView::SetFramingPreference(TFramingPreference v) {
 
 void TFcCustomTreeView::SetFrameController(TFcFrameController* v) {
   if (frameController_ == v) return;
-  if (frameController_) {
-    frameController_->RemoveControl(this);
-    frameController_->RemoveFreeNotification(this);
-  }
-  frameController_ = v;
-  if (v) {
-    v->FreeNotification(this);
-    v->AddControl(this);
-  }
+  AttachFrameController(this, frameController_, v);
 }
 
 void TFcCustomTreeView::Notification(forms::TComponent* component, forms::TOperation operation) {

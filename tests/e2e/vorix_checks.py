@@ -401,7 +401,9 @@ def check_notices():
             os.remove(ini)
             os.mkdir(ini)
             run.app = s.start([run.program], stdin=False, env=run.app_env)
-            main_window(s)
+            # Only mapped: the warning may already stand over the start page's
+            # buttons, so their first paint is not waited for here.
+            s.wait_viewable(s.find_window(MAIN_TITLE, timeout=20))
             warning = s.find_window("Warning", timeout=20)
             s.wait_viewable(warning)
             wx, wy, ww, wh = s.geometry(warning)
