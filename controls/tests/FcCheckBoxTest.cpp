@@ -9,6 +9,7 @@
 #include <string>
 
 #include "controls/fc/FcRadChk.h"
+#include "controls/tests/FcTestUtil.h"
 #include "platform/forms/Actions.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/Forms.h"
@@ -210,20 +211,7 @@ std::unique_ptr<forms::TBitmap> Strip(int cell) {
   return b;
 }
 
-// The composed screen, taken once per look.
-class Shot {
-public:
-  explicit Shot(forms::TControl* c) : control_(c), screen_(win::ComposeScreen()) {}
-  forms::TColor operator()(int x, int y) const {
-    const win::POINT p = control_->ClientToScreen(forms::Point(x, y));
-    const uint32_t argb = screen_->Pixel(p.x, p.y);
-    return static_cast<forms::TColor>(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));
-  }
-
-private:
-  forms::TControl* control_;
-  std::shared_ptr<win::Surface> screen_;
-};
+using fctest::Shot;
 
 forms::TColor ScreenAt(forms::TControl* c, int x, int y) { return Shot(c)(x, y); }
 

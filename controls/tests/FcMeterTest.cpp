@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "controls/fcborder_treevw/FcBorder.h"
+#include "controls/tests/FcTestUtil.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/win/Display.h"
@@ -20,19 +21,7 @@ namespace {
 constexpr forms::TColor kOff = 0x00808080;
 constexpr forms::TColor kGreen = 0x00008000, kBlue = 0x00FF0000;
 
-class Shot {
-public:
-  explicit Shot(forms::TControl* c) : control_(c), screen_(win::ComposeScreen()) {}
-  forms::TColor operator()(int x, int y) const {
-    const win::POINT p = control_->ClientToScreen(forms::Point(x, y));
-    const uint32_t argb = screen_->Pixel(p.x, p.y);
-    return static_cast<forms::TColor>(((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16));
-  }
-
-private:
-  forms::TControl* control_;
-  std::shared_ptr<win::Surface> screen_;
-};
+using fctest::Shot;
 
 class FcMeterTest : public FormsFixture {
 protected:
