@@ -5,6 +5,8 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,12 @@
 #include "imaging/core/ikutilsFileBuffer.h"
 
 namespace imaging::testing {
+
+// A whole file's bytes, "" when it cannot be read.
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class TempFolderTest : public ::testing::Test {
 protected:

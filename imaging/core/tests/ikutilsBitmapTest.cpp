@@ -17,11 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
+using testing::ReadAll;
 // Row r of every test picture: byte i of the row holds r * 31 + i * 7.
 uint8_t PatternByte(int32_t row, int32_t i) { return static_cast<uint8_t>(row * 31 + i * 7); }
 

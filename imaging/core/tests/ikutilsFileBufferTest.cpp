@@ -18,11 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
+using testing::ReadAll;
 class IkFileBuffer : public testing::TempFolderTest {};
 
 TEST_F(IkFileBuffer, NamesFilesExclusivelyAndDeletesThemOnRelease) {
