@@ -168,7 +168,13 @@ void TImgKitIO::Notification(forms::TComponent* component, forms::TOperation ope
     RemoveViewObserver();
     AttachedViewChanged(1);
   }
-  if (component == attachedImage_) attachedImage_ = nullptr;
+  if (component == attachedImage_) {
+    attachedImage_ = nullptr;
+    // The control's bitmap goes with it; the buffer must not keep
+    // wrapping it.
+    workBitmap_ = nullptr;
+    if (ownsBuffer_) NewOwnBuffer();
+  }
 }
 
 void TImgKitIO::SetAttachedImgKit(TIKViewLink* view) {
@@ -425,6 +431,12 @@ int32_t TImgKitIO::LoadFileBuiltIn(const String& fileName, int32_t formatId) {
     DoFinishWork();
     throw;
   }
+  if (file->Size() == 0) {
+    // No format has an empty file; a reader would only report "nothing
+    // decoded" in its own way, so the component says it once for all.
+    FailUnsupported();
+    return 0;
+  }
   Aborting = false;
   return LoadSkeleton(*file, formatId, fileName);
 }
@@ -634,6 +646,10 @@ void TImgKitIO::LoadPlugin(rtl::TStream* stream, const String& fileName, const T
       throw;
     }
     stream = file.get();
+    if (file->Size() == 0) {
+      FailUnsupported();
+      return;
+    }
   }
   Aborting = false;
   if (!CheckBitmap()) {

@@ -13,6 +13,7 @@
 #include "imaging/core/tests/IkIOTestFormat.h"
 #include "imaging/core/tests/IkTestFolder.h"
 #include "imaging/core/ikutilsStreams.h"
+#include "platform/forms/ExtCtrls.h"
 #include "platform/rtl/Threads.h"
 
 using namespace imaging;
@@ -250,6 +251,22 @@ TEST_F(IOComponent, BuiltInFormatsWithoutTheirFilterFailClearly) {
   EXPECT_EQ(TakeEvents(), finished_);
 }
 
+TEST_F(IOComponent, EmptyFilesAreRefusedBeforeAnyReader) {
+  XtstRegistration xtst;
+  FilterOverride tiff(ioTIFF, XtstFilterRead, XtstFilterWrite);
+  FilterOverride tga(ioTGA, XtstFilterRead, XtstFilterWrite);
+  for (const char* name : {"e.xif", "e.PIX", "e.tif", "e.xts"}) {
+    SCOPED_TRACE(name);
+    io_.Aborting = false;
+    io_.LoadFromFile(Write(name, ""));
+    EXPECT_TRUE(io_.Aborting);
+    EXPECT_EQ(TakeEvents(), finished_);
+  }
+  EXPECT_EQ(Xtst().reads, 0);
+  // A directory is no picture either, and no format claims it.
+  EXPECT_EQ(DetectFileFormat(folder_, false), 0);
+}
+
 TEST_F(IOComponent, JpegStreamHeaderRoundTrip) {
   FilterOverride jpeg(ioJPEG, XtstFilterRead, XtstFilterWrite);
   FillSample(*io_.IKBitmap());
@@ -396,4 +413,32 @@ TEST_F(IOComponent, OwnBufferIgnoresAsyncModeAndBuffersLoadInPlace) {
   EXPECT_EQ(io_.IOThreadCount(), 0);
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"P50", "P100", "F"}));
   EXPECT_TRUE(IsSample(borrowed));
+}
+
+TEST_F(IOComponent, AttachedImageControlShowsTheLoadedPicture) {
+  XtstRegistration xtst;
+  auto image = std::make_unique<forms::TImage>(nullptr);
+  forms::TBitmap* bitmap = image->Picture()->Bitmap();
+  bitmap->SetPixelFormat(forms::pf24bit);
+  bitmap->SetSize(5, 4);
+  io_.SetAttachedTImage(image.get());
+  EXPECT_EQ(io_.AttachedTImage(), image.get());
+  EXPECT_EQ(io_.GetTBitmap(), bitmap);
+  int32_t w = 0, h = 0;
+  ASSERT_TRUE(io_.PlatformBitmapSize(w, h));
+  EXPECT_EQ(w, 5);
+  bitmap->SetModified(false);
+
+  io_.LoadFromFile(Write("p.xts", XtstSampleBytes()));
+  EXPECT_FALSE(io_.Aborting);
+  EXPECT_EQ(bitmap->Width(), 3);
+  EXPECT_EQ(bitmap->Height(), 2);
+  EXPECT_TRUE(bitmap->Modified());
+  EXPECT_TRUE(IsSample(*io_.IKBitmap()));
+
+  // The control going away leaves the component without it.
+  image.reset();
+  EXPECT_EQ(io_.AttachedTImage(), nullptr);
+  EXPECT_EQ(io_.GetTBitmap(), nullptr);
+  EXPECT_TRUE(io_.IKBitmap()->IsEmpty());
 }
