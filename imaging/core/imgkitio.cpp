@@ -99,6 +99,23 @@ int32_t SaverByExtension(const String& ext) {
   return it == table.end() ? 0 : it->second;
 }
 
+// The IPTC records go to the JPEG writer as the first APP13 marker.
+void RefreshJpegIptcMarker(TIOParamsVals& params) {
+  if (!params.IptcInfo.Modified() && !(params.IptcInfo.Count() > 0 && params.JpegMarkers.Count() == 0)) return;
+  constexpr uint8_t app13 = 0xED;
+  const std::vector<uint8_t> block = params.IptcInfo.SaveToBuffer(true);
+  const int32_t index = params.JpegMarkers.IndexOf(app13);
+  const int32_t length = static_cast<int32_t>(block.size());
+  if (!block.empty()) {
+    if (index >= 0)
+      params.JpegMarkers.SetMarker(index, app13, block.data(), length);
+    else
+      params.JpegMarkers.AddMarker(app13, block.data(), length);
+  } else if (index >= 0) {
+    params.JpegMarkers.Delete(index);
+  }
+}
+
 const char* HeaderTag(int32_t id) {
   switch (id) {
     case ioTIFF: return "TIFF";
@@ -614,6 +631,7 @@ void TImgKitIO::SaveSkeleton(rtl::TStream& stream, int32_t formatId) {
     mask = std::make_unique<TIKMask>();
     ikBitmap_->GetAlphaChannel()->CopyToTIKMask(mask.get());
   }
+  if (formatId == ioJPEG) RefreshJpegIptcMarker(*params_);
   TProgressRec progress = MakeProgress(true);
   TIKFilterWriteArgs args;
   args.Stream = &stream;

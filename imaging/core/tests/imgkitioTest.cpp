@@ -148,6 +148,22 @@ TEST_F(IOComponent, FailuresEndTheOperation) {
   io_.LoadFromFileFormat(Write("short.xts", sample.substr(0, sample.size() - 2)), XtstId);
   EXPECT_TRUE(io_.Aborting);
   EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"P50", "P100", "F"}));
+
+  // The application stops a running load from its progress handler; the
+  // next load starts with the flag cleared.
+  const std::string path2 = Write("p.xts", sample);
+  io_.OnProgress = [this](forms::TObject*, int32_t per) {
+    events_.push_back("P" + std::to_string(per));
+    if (per == 50) io_.Aborting = true;
+  };
+  io_.LoadFromFile(path2);
+  EXPECT_TRUE(io_.Aborting);
+  EXPECT_FALSE(IsSample(*io_.IKBitmap()));
+  EXPECT_EQ(TakeEvents(), (std::vector<std::string>{"P50", "P100", "F"}));
+  io_.OnProgress = nullptr;
+  io_.LoadFromFile(path2);
+  EXPECT_FALSE(io_.Aborting);
+  EXPECT_TRUE(IsSample(*io_.IKBitmap()));
 }
 
 TEST_F(IOComponent, WithoutBufferEveryOperationCompletesAsFailed) {
@@ -366,6 +382,34 @@ TEST_F(IOComponent, SaveConversionsByFormat) {
     EXPECT_EQ(Xtst().lastWrittenFormat, c.written);
     EXPECT_EQ(io_.IKBitmap()->PixelFormat(), c.written);
   }
+}
+
+TEST_F(IOComponent, JpegSavesCarryTheIptcRecords) {
+  FilterOverride jpeg(ioJPEG, XtstFilterRead, XtstFilterWrite);
+  FillSample(*io_.IKBitmap());
+  TIOParamsVals& p = io_.Params();
+  p.JpegMarkers.AddMarker(0xE0, "JFIF", 4);
+  p.IptcInfo.AddRecord(2, 5, "Title", 5);
+  rtl::TMemoryStream stream;
+  io_.SaveToStreamJPEG(stream);
+  const std::vector<uint8_t> expected = p.IptcInfo.SaveToBuffer(true);
+  const int32_t i = p.JpegMarkers.IndexOf(0xED);
+  ASSERT_GE(i, 0);
+  EXPECT_EQ(std::vector<uint8_t>(p.JpegMarkers.MarkerData(i), p.JpegMarkers.MarkerData(i) + p.JpegMarkers.MarkerLength(i)),
+            expected);
+  EXPECT_EQ(p.JpegMarkers.Count(), 2);
+
+  // A changed list replaces the marker; an emptied one removes it.
+  p.IptcInfo.AddRecord(2, 120, "Caption", 7);
+  io_.SaveToStreamJPEG(stream);
+  EXPECT_EQ(p.JpegMarkers.Count(), 2);
+  EXPECT_EQ(p.JpegMarkers.MarkerLength(p.JpegMarkers.IndexOf(0xED)),
+            static_cast<int32_t>(p.IptcInfo.SaveToBuffer(true).size()));
+  p.IptcInfo.Clear();
+  p.IptcInfo.SetModified(true);
+  io_.SaveToStreamJPEG(stream);
+  EXPECT_EQ(p.JpegMarkers.IndexOf(0xED), -1);
+  EXPECT_EQ(p.JpegMarkers.Count(), 1);
 }
 
 TEST_F(IOComponent, ParametersOnly) {
