@@ -109,6 +109,15 @@ TEST_F(IOComponent, ContentFirstThenExtension) {
   }
   io_.LoadFromFileFormat(Write("p.xts", XtstSampleBytes()), 999);
   EXPECT_EQ(TakeEvents(), none_);
+
+  // TIFF-structured content under a camera RAW name goes to the RAW reader.
+  FilterOverride raw(ioRAW, XtstFilterRead, nullptr);
+  std::string tiff("TIFF", 4);
+  tiff.resize(64, '\0');
+  io_.LoadFromFile(Write("c.nef", tiff));
+  EXPECT_EQ(Xtst().reads, 1);
+  EXPECT_EQ(io_.Params().FileType, ioRAW);
+  EXPECT_EQ(TakeEvents(), finished_);
 }
 
 namespace {
