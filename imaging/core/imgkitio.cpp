@@ -559,12 +559,14 @@ int32_t TImgKitIO::LoadSkeleton(rtl::TStream& stream, int32_t formatId, const St
 }
 
 void TImgKitIO::SaveFileBuiltIn(const String& fileName, int32_t formatId) {
-  if (MovedToThread(iotkFileName, [this, fileName, formatId] { SaveFileBuiltIn(fileName, formatId); })) return;
+  // Checked before any move to a thread: this failure has no completion
+  // event, and a caller waiting for one would wait for ever.
   if (!FormatWriter(formatId)) {
     // Nothing to write with: the file is left as it is.
     Aborting = true;
     return;
   }
+  if (MovedToThread(iotkFileName, [this, fileName, formatId] { SaveFileBuiltIn(fileName, formatId); })) return;
   // Without a buffer an existing file is not emptied for nothing.
   if (!CheckBitmap()) {
     DoFinishWork();
@@ -590,11 +592,11 @@ void TImgKitIO::SaveFileBuiltIn(const String& fileName, int32_t formatId) {
 }
 
 void TImgKitIO::SaveStreamBuiltIn(rtl::TStream& stream, int32_t formatId) {
-  if (MovedToThread(iotkStream, [this, s = &stream, formatId] { SaveStreamBuiltIn(*s, formatId); })) return;
   if (!FormatWriter(formatId)) {
     Aborting = true;
     return;
   }
+  if (MovedToThread(iotkStream, [this, s = &stream, formatId] { SaveStreamBuiltIn(*s, formatId); })) return;
   Aborting = false;
   if (!CheckBitmap()) {
     DoFinishWork();

@@ -361,3 +361,41 @@ TEST_F(BackgroundIO, DetachingAViewGivesAnOwnBuffer) {
   EXPECT_EQ(io.IOThreadCount(), 0);
   EXPECT_TRUE(IsSample(*io.IKBitmap()));
 }
+
+TEST_F(BackgroundIO, StreamLoadsAndSavesMoveToo) {
+  XtstRegistration xtst;
+  TImgKitIO io(nullptr);
+  TIKBitmap borrowed;
+  FillSample(borrowed);
+  io.AttachIKBitmap(&borrowed);
+  io.AsyncMode = true;
+  std::atomic<int> finishesOffMain{0};
+  io.OnFinishWork = [&](forms::TObject*) {
+    if (!rtl::IsMainThread()) ++finishesOffMain;
+  };
+
+  const std::string saved = folder_ + "saved.xts";
+  io.SaveImageByFileName(saved);
+  io.WaitForIOThreads(false);
+  EXPECT_EQ(Xtst().writes, 1);
+  EXPECT_EQ(ReadAll(saved), XtstSampleBytes());
+
+  borrowed.FreeImage(true);
+  rtl::TStringStream stream("ab" + XtstSampleBytes());
+  stream.SetPosition(2);
+  io.LoadFromStream(stream);
+  io.WaitForIOThreads(false);
+  EXPECT_EQ(Xtst().reads, 1);
+  EXPECT_TRUE(IsSample(borrowed));
+  EXPECT_EQ(io.Params().FileType, XtstId);
+  EXPECT_EQ(finishesOffMain, 2);
+  EXPECT_FALSE(io.Aborting);
+
+  // A save that cannot happen says so at once: it has no completion event
+  // to wait for.
+  FilterOverride png(ioPNG, nullptr, nullptr);
+  io.SaveToFilePNG(folder_ + "n.png");
+  EXPECT_TRUE(io.Aborting);
+  EXPECT_EQ(io.IOThreadCount(), 0);
+  EXPECT_EQ(finishesOffMain, 2);
+}
