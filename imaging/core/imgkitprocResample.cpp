@@ -355,12 +355,14 @@ void Project(TIKBitmap* source, TIKBitmap* dest, bool keepBright, Test hit, form
   for (int32_t j = 0; j < H; ++j) {
     std::fill(out.begin(), out.end(), keepBright ? 0 : 0xFF);
     const int32_t y0 = j == 0 ? 0 : static_cast<int32_t>(f * (j - 1));
-    const int32_t y1 = std::min(j == 0 ? 0 : static_cast<int32_t>(f * j), h - 1);
+    // The last row and column reach the source's end: a reduction must not
+    // drop the pixels beyond trunc(f x (H - 1)), the very ones it keeps.
+    const int32_t y1 = j == H - 1 ? h - 1 : std::min(j == 0 ? 0 : static_cast<int32_t>(f * j), h - 1);
     for (int32_t y = y0; y <= y1; ++y) {
       std::memcpy(rowCopy.data(), Row(source, y), rowCopy.size());
       for (int32_t i = 0; i < W; ++i) {
         const int32_t x0 = i == 0 ? 0 : xs[static_cast<size_t>(i - 1)];
-        const int32_t x1 = std::min(xs[static_cast<size_t>(i)], w - 1);
+        const int32_t x1 = i == W - 1 ? w - 1 : std::min(xs[static_cast<size_t>(i)], w - 1);
         for (int32_t x = x0; x <= x1; ++x) {
           if (hit(rowCopy.data(), x)) {
             SetBit(out.data(), static_cast<uint32_t>(i), keepBright);
@@ -496,7 +498,7 @@ void AreaResample24(TIKBitmap* source, TIKBitmap* dest, bool cubic, forms::TObje
     if (!cubic) return pixel(x, y, c) + (pixel(x + 1, y, c) - pixel(x, y, c)) * t;
     double v = 0;
     for (int k = -1; k <= 2; ++k) v += CubicWeight(t - k) * pixel(x + k, y, c);
-    return std::trunc(std::clamp(v, 0.0, 255.0));
+    return std::trunc(std::clamp(v + kEpsilon, 0.0, 255.0));
   };
   for (int32_t j = 0; j < H; ++j) {
     for (int32_t i = 0; i < W; ++i) {
@@ -513,7 +515,7 @@ void AreaResample24(TIKBitmap* source, TIKBitmap* dest, bool cubic, forms::TObje
             } else {
               double col = 0;
               for (int k = -1; k <= 2; ++k) col += CubicWeight(py.end - k) * along(px.index, py.index + k, px.end, c);
-              v = std::trunc(std::clamp(col, 0.0, 255.0));
+              v = std::trunc(std::clamp(col + kEpsilon, 0.0, 255.0));
             }
             s[c] += a * v;
           }
