@@ -71,6 +71,14 @@ cmsHPROFILE Duplicate(cmsHPROFILE profile) {
   return cmsOpenProfileFromMem(bytes.data(), size);
 }
 
+cmsHTRANSFORM Make(ColorTransform& t, cmsUInt32Number inFormat, cmsUInt32Number outFormat) {
+  const auto n = static_cast<cmsUInt32Number>(t.profiles.size());
+  std::vector<cmsBool> bpc(n, FALSE);
+  std::vector<cmsFloat64Number> adaptation(n, 1.0);
+  return cmsCreateExtendedTransform(nullptr, n, t.profiles.data(), bpc.data(), t.intents.data(), adaptation.data(),
+                                    nullptr, 0, inFormat, outFormat, t.flags);
+}
+
 }  // namespace
 
 rtl::String SystemColorDirectory() { return "/usr/share/color/icc/"; }
@@ -122,8 +130,7 @@ HTRANSFORM CreateMultiProfileTransform(const HPROFILE* profiles, uint32_t count,
       count == 1 ? cmsGetPCS(t->profiles.back()) : cmsGetColorSpace(t->profiles.back());
   const cmsUInt32Number inFormat = CHANNELS_SH(cmsChannelsOf(in)) | BYTES_SH(2);
   const cmsUInt32Number outFormat = CHANNELS_SH(cmsChannelsOf(out)) | BYTES_SH(2);
-  cmsHTRANSFORM probe = cmsCreateExtendedTransform(nullptr, count, t->profiles.data(), nullptr, t->intents.data(),
-                                                   nullptr, nullptr, 0, inFormat, outFormat, t->flags);
+  cmsHTRANSFORM probe = Make(*t, inFormat, outFormat);
   if (!probe) return nullptr;
   cmsDeleteTransform(probe);
   return t.release();
@@ -148,9 +155,7 @@ bool TranslateColors(HTRANSFORM transform, const COLOR* input, uint32_t count, C
     std::lock_guard guard(transform->lock);
     auto& slot = transform->made[{inputType, outputType}];
     if (!slot)
-      slot = cmsCreateExtendedTransform(nullptr, count32, transform->profiles.data(), nullptr,
-                                        transform->intents.data(), nullptr, nullptr, 0, FormatOf(inputType),
-                                        FormatOf(outputType), transform->flags);
+      slot = Make(*transform, FormatOf(inputType), FormatOf(outputType));
     t = slot;
   }
   if (!t) return false;
