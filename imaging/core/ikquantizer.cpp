@@ -27,8 +27,10 @@ std::vector<TRGB> ExactColorList(TIKBitmap* source, int32_t colorCount, TRGB* pa
 }
 
 TIKQuantizer::TIKQuantizer(TIKBitmap* source, int32_t colorCount, TRGB* palette)
-    : colorCount_(colorCount), source_(source) {
+    : source_(source) {
+  // Palettes hold at most 256 colours; the ramp and the indexes follow.
   colorCount = std::clamp(colorCount, 1, 256);
+  colorCount_ = colorCount;
   grayScale_ = source->IsGrayscale();
   if (grayScale_ || source->PixelFormat() != ikRGB24) {
     if (source->PixelFormat() == ikPalette8) {

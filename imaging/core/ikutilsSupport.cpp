@@ -10,6 +10,7 @@
 #include "imaging/core/ikutilsBitmap.h"
 #include "imaging/core/imgkitioParams.h"
 #include "imaging/core/imgkitprocGeometry.h"
+#include "platform/forms/Graphics.h"
 #include "platform/win/Metrics.h"
 
 namespace imaging {
@@ -43,6 +44,11 @@ int32_t PackedRGBToGray(uint32_t color) {
 
 uint32_t ColorToPackedRGB(uint32_t color) {
   return (color & 0xFF) << 16 | (color & 0xFF00) | (color >> 16 & 0xFF);
+}
+
+TRGB ColorToRGBRecord(uint32_t color) {
+  const uint32_t rgb = forms::ColorToRGB(static_cast<forms::TColor>(color));
+  return CreateRGB(static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb >> 16));
 }
 
 // ---- screen and scroll bars ----

@@ -49,6 +49,9 @@ inline int32_t GrayOf(const TRGB& c) { return PackedRGBToGray(static_cast<uint32
 // packed order and back.
 uint32_t ColorToPackedRGB(uint32_t color);
 
+// The colour record of a platform colour, system colours resolved first.
+TRGB ColorToRGBRecord(uint32_t color);
+
 // ---- screen and scroll bars ----
 // This platform has one kind of scroll bar, so Flat picks the same calls.
 bool IsRemoteSession();

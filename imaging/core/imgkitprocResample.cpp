@@ -291,7 +291,7 @@ TResampleKernel ResampleKernelOf(TResampleFilter filter) {
 // ---- fast linear ----
 
 void FastLinear24(TIKBitmap* source, TIKBitmap* dest, forms::TObject* sender, TIKProgressProc callback, void* data) {
-  if (BothEmptyOr(source, dest)) return;
+  if (BothEmptyOr(source, dest) || source->PixelFormat() != ikRGB24 || dest->PixelFormat() != ikRGB24) return;
   TIKAccessScope scope(source, dest);
   const int32_t w = source->Width(), h = source->Height(), W = dest->Width(), H = dest->Height();
   if (w == W && h == H) {
@@ -302,7 +302,7 @@ void FastLinear24(TIKBitmap* source, TIKBitmap* dest, forms::TObject* sender, TI
 }
 
 void FastLinear8(TIKBitmap* source, TIKBitmap* dest) {
-  if (BothEmptyOr(source, dest)) return;
+  if (BothEmptyOr(source, dest) || source->BitCount() != 8 || dest->BitCount() != 8) return;
   TIKAccessScope scope(source, dest);
   const int32_t w = source->Width(), h = source->Height(), W = dest->Width(), H = dest->Height();
   if (w == W && h == H) {
@@ -379,7 +379,7 @@ void Project(TIKBitmap* source, TIKBitmap* dest, bool keepBright, Test hit, form
 }  // namespace
 
 void Project1Bit(TIKBitmap* source, TIKBitmap* dest, bool keepBright) {
-  if (BothEmptyOr(source, dest)) return;
+  if (BothEmptyOr(source, dest) || source->PixelFormat() != ikMono1) return;
   Project(
       source, dest, keepBright,
       [keepBright](const uint8_t* row, int32_t x) { return (GetBit(row, static_cast<uint32_t>(x)) != 0) == keepBright; },
@@ -388,7 +388,7 @@ void Project1Bit(TIKBitmap* source, TIKBitmap* dest, bool keepBright) {
 
 void Project24To1Bit(TIKBitmap* source, TIKBitmap* dest, bool keepBright, forms::TObject* sender,
                      TIKProgressProc callback, void* data) {
-  if (BothEmptyOr(source, dest)) return;
+  if (BothEmptyOr(source, dest) || source->PixelFormat() != ikRGB24) return;
   Project(
       source, dest, keepBright,
       [keepBright](const uint8_t* row, int32_t x) {
@@ -438,7 +438,7 @@ inline double CubicWeight(double t) {
 
 void AreaResample24(TIKBitmap* source, TIKBitmap* dest, bool cubic, forms::TObject* sender, TIKProgressProc callback,
                     void* data) {
-  if (BothEmptyOr(source, dest)) return;
+  if (BothEmptyOr(source, dest) || source->PixelFormat() != ikRGB24 || dest->PixelFormat() != ikRGB24) return;
   TIKAccessScope scope(source, dest);
   const int32_t w = source->Width(), h = source->Height(), W = dest->Width(), H = dest->Height();
   const double gx = static_cast<double>(w) / W, gy = static_cast<double>(h) / H;
@@ -531,7 +531,7 @@ void AreaResample24(TIKBitmap* source, TIKBitmap* dest, bool cubic, forms::TObje
 // ---- 1-bit area average ----
 
 void Stretch1BitRect(TIKBitmap* source, int32_t x1, int32_t y1, TIKBitmap* dest, int32_t y2, int32_t x2) {
-  if (BothEmptyOr(source, dest)) return;
+  if (BothEmptyOr(source, dest) || source->PixelFormat() != ikMono1 || dest->PixelFormat() != ikRGB24) return;
   TIKAccessScope scope(source, dest);
   const int32_t sw = source->Width(), sh = source->Height(), W = dest->Width(), H = dest->Height();
   const double fx = static_cast<double>(x2 - x1 + 1) / W, fy = static_cast<double>(y2 - y1 + 1) / H;

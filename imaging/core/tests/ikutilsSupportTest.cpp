@@ -34,6 +34,9 @@ TEST(IkSupport, IntegerHelpers) {
   EXPECT_EQ(MaybeSwap16(0x1234, true), 0x3412u);
   EXPECT_EQ(MaybeSwap16(0x1234, false), 0x1234u);
   EXPECT_EQ(MaybeSwap32(0x12345678, true), 0x78563412u);
+  // Platform colours hold red in the low byte.
+  EXPECT_EQ(ColorToRGBRecord(0x0000FF), CreateRGB(255, 0, 0));
+  EXPECT_EQ(ColorToRGBRecord(0x804020), CreateRGB(0x20, 0x40, 0x80));
 }
 
 TEST(IkSupport, BezierEndsOnItsLastControlPoint) {

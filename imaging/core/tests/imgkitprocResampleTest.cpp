@@ -96,6 +96,18 @@ TEST(IkResample, KernelFilterLeavesADestinationOfAOnePixelSourceAlone) {
   EXPECT_EQ(dst.GetPixelRGB24(2, 2), CreateRGB(1, 2, 3));
 }
 
+TEST(IkResample, DestinationsOfAnotherFormatAreLeftAlone) {
+  // 24-bit rows must never be written into 8-bit rows.
+  for (TResampleFilter f : {rfFastLinear, rfBilinear, rfBicubic, rfLanczos3}) {
+    TIKBitmap src, dst;
+    MakeRGB(src, 8, 8, Pattern);
+    MakeGray(dst, 4, 4, [](int32_t, int32_t) { return 7; });
+    Resample24(&src, &dst, f);
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 4; ++x) ASSERT_EQ(dst.GetPixelByte(x, y), 7) << int(f);
+  }
+}
+
 TEST(IkResample, AreaResamplingAveragesFootprints) {
   // 4 x 4 -> 2 x 2: each target pixel is the mean of a 2 x 2 block.
   TIKBitmap src, dst;
