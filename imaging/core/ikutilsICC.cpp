@@ -1,5 +1,6 @@
 #include "imaging/core/ikutilsICC.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/shell/ColorManagement.h"
@@ -18,6 +19,9 @@ shell::COLORTYPE ColorTypeOf(int32_t layout) {
     default: return shell::COLOR_RGB;
   }
 }
+
+// Every profile opened or closed in the process gets a new number.
+std::atomic<uint64_t> profileGenerations{0};
 
 bool KnownLayout(int32_t layout) { return layout >= iccRGB && layout <= iccThreeChannel; }
 
@@ -132,6 +136,7 @@ bool TIKICC::OpenProfile() {
   p.pProfileData = bytes_.data();
   p.cbDataSize = static_cast<uint32_t>(bytes_.size());
   profile_ = shell::OpenColorProfile(&p, shell::PROFILE_READ, shell::FILE_SHARE_READ, shell::OPEN_EXISTING);
+  generation_ = ++profileGenerations;
   return profile_ != nullptr;
 }
 
@@ -142,12 +147,14 @@ void TIKICC::OpenSRGB() {
   p.pProfileData = shell::SRGB_PROFILE_NAME;
   p.cbDataSize = static_cast<uint32_t>(std::strlen(shell::SRGB_PROFILE_NAME));
   profile_ = shell::OpenColorProfile(&p, shell::PROFILE_READ, shell::FILE_SHARE_READ, shell::OPEN_EXISTING);
+  generation_ = ++profileGenerations;
 }
 
 void TIKICC::FreeProfile() {
   FreeTransform();
   if (profile_) shell::CloseColorProfile(profile_);
   profile_ = nullptr;
+  generation_ = ++profileGenerations;
 }
 
 void TIKICC::FreeTransform() {
@@ -164,7 +171,7 @@ bool TIKICC::Transform(TIKICC* destProfile, int32_t sourceLayout, int32_t count,
   // The cache also remembers which profile it leads to: the same layouts
   // towards another profile need another transform.
   if (!transform_ || transformSource_ != sourceLayout || transformDest_ != destLayout ||
-      transformTarget_ != destProfile) {
+      transformTarget_ != destProfile || transformTargetGeneration_ != destProfile->generation_) {
     FreeTransform();
     shell::HPROFILE chain[2] = {profile_, destProfile->profile_};
     const uint32_t intents[2] = {shell::INTENT_PERCEPTUAL, shell::INTENT_PERCEPTUAL};
@@ -175,6 +182,7 @@ bool TIKICC::Transform(TIKICC* destProfile, int32_t sourceLayout, int32_t count,
     transformSource_ = sourceLayout;
     transformDest_ = destLayout;
     transformTarget_ = destProfile;
+    transformTargetGeneration_ = destProfile->generation_;
   }
   if (count <= 0) return true;
   std::vector<shell::COLOR> in(static_cast<size_t>(count)), out(static_cast<size_t>(count));

@@ -69,7 +69,12 @@ private:
   shell::ColorTransform* transform_ = nullptr;
   int32_t transformSource_ = -1;
   int32_t transformDest_ = -1;
+  // The destination the cached transform leads to, by identity and by the
+  // generation of its profile: a profile reopened at the same address is
+  // another profile.
   TIKICC* transformTarget_ = nullptr;
+  uint64_t transformTargetGeneration_ = 0;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace imaging

@@ -545,7 +545,7 @@ void Stretch1BitRect(TIKBitmap* source, int32_t x1, int32_t y1, TIKBitmap* dest,
     cx0[static_cast<size_t>(i)] = bound(fx * i - fx / 2, sw, x1);
     cx1[static_cast<size_t>(i)] = bound(fx / 2 + fx * i, sw, x1);
   }
-  std::vector<int32_t> counts(static_cast<size_t>(W));
+  std::vector<int64_t> counts(static_cast<size_t>(W));
   std::vector<uint8_t> out(static_cast<size_t>(W) * 3);
   std::vector<uint8_t> line(static_cast<size_t>(sw));
   for (int32_t j = 0; j < H; ++j) {
@@ -560,7 +560,8 @@ void Stretch1BitRect(TIKBitmap* source, int32_t x1, int32_t y1, TIKBitmap* dest,
     }
     const int32_t rows = std::max(0, r1 - r0 + 1);
     for (int32_t i = 0; i < W; ++i) {
-      const int32_t pixels = rows * std::max(0, cx1[static_cast<size_t>(i)] - cx0[static_cast<size_t>(i)] + 1);
+      const int64_t pixels =
+          static_cast<int64_t>(rows) * std::max(0, cx1[static_cast<size_t>(i)] - cx0[static_cast<size_t>(i)] + 1);
       const auto v = static_cast<uint8_t>(pixels > 0 ? 255 * counts[static_cast<size_t>(i)] / pixels : 0);
       std::memset(out.data() + 3 * i, v, 3);
     }

@@ -143,6 +143,18 @@ TEST(IkICC, CopiesAndTheCachedTransformFollowTheProfiles) {
   copy.Clear();
   EXPECT_FALSE(copy.IsValid());
   EXPECT_FALSE(copy.Transformed());
+
+  // A destination that takes another profile is not reached through the
+  // transform cached for its old one.
+  TIKICC target;
+  target.OpenSRGB();
+  const uint8_t cyan[4] = {255, 0, 0, 0};
+  ASSERT_TRUE(cmyk.Transform(&target, iccCMYK, 1, out, cyan, 0, 0, iccBGR));
+  ASSERT_TRUE(target.LoadFromBuffer(bytes.data(), static_cast<int32_t>(bytes.size())));
+  EXPECT_FALSE(cmyk.Transform(&target, iccCMYK, 1, out, cyan, 0, 0, iccBGR));
+  uint8_t back[4] = {0, 0, 0, 0};
+  EXPECT_TRUE(cmyk.Transform(&target, iccCMYK, 1, back, cyan, 0, 0, iccCMYK));
+  EXPECT_GT(back[0], 200);  // CMYK to the same CMYK space keeps the cyan
 }
 
 }  // namespace
