@@ -131,6 +131,7 @@ TEST(IkQuantizer, ErrorIsComparableToImageMagick) {
         ours += (c.r - m.r) * (c.r - m.r) + (c.g - m.g) * (c.g - m.g) + (c.b - m.b) * (c.b - m.b);
         imagemagick += (c.r - t.r) * (c.r - t.r) + (c.g - t.g) * (c.g - t.g) + (c.b - t.b) * (c.b - t.b);
       }
+    RecordProperty("error_ratio_" + std::to_string(colours), std::to_string(ours / std::max(imagemagick, 1.0)));
     EXPECT_LT(ours, 4 * imagemagick + img.Width() * img.Height()) << colours << " colours: " << ours << " vs " << imagemagick;
   }
   std::filesystem::remove_all(dir);
