@@ -15,6 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool x11-utils xcompmgr xclip openbox
   imagemagick ffmpeg netpbm libtiff-tools libjpeg-turbo-progs unrtf xdg-user-dirs
   python3 python3-aiosmtpd python3-pyftpdlib msmtp ghostscript
+  libvips-tools liblcms2-utils icc-profiles-free libgs-common
 )
 
 missing=()

@@ -7,7 +7,8 @@
 
 #include "imaging/core/ikutils.h"
 #include "imaging/core/ikutilsBitmap.h"
-#include "imaging/core/ikutilsPending.h"
+#include "imaging/core/ikquantizer.h"
+#include "imaging/core/imgkitprocThreshold.h"
 
 namespace imaging {
 
@@ -211,7 +212,8 @@ void TIKBitmap::ConvertCopy(TIKBitmap* source, uint8_t ditherMethod, int32_t pal
       from = ikRGB24;
     }
     if (to == ikMono1 && from != ikMono1 && ditherMethod != 0) {
-      ThresholdToBWMean(source, this);
+      TProgressRec progress;
+      ThresholdToBW(source, this, -1, progress);
     } else if (to == ikPalette8 && from == ikRGB24) {
       QuantizeToPalette(source, this, paletteCapacity);
     } else {

@@ -11,6 +11,7 @@
 #include "imaging/core/ikutils.h"
 #include "imaging/core/ikutilsBitmap.h"
 #include "imaging/core/ikutilsConvert.h"
+#include "imaging/core/imgkitprocPixels.h"
 
 namespace imaging {
 
@@ -30,49 +31,18 @@ struct THSL {
   double h, s, l;
 };
 
+// The combine operations mix hue, saturation and lightness through the
+// processing unit's HSL conversion.
 THSL ToHSL(const TRGB& c) {
-  const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
-  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
-  THSL out{0, 0, (mx + mn) / 2};
-  if (mx == mn) return out;
-  const double d = mx - mn;
-  out.s = out.l >= 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-  double h;
-  if (mx == r)
-    h = (g - b) / d;
-  else if (mx != g)
-    h = (r - g) / d + 4;
-  else
-    h = (b - r) / d + 2;
-  out.h = h / 6;
-  if (out.h < 0) out.h += 1;
+  THSL out{};
+  RGBToHSL(out.h, out.s, out.l, static_cast<uint32_t>(PackRGB(c)));
   return out;
 }
 
-double HueToChannel(double p, double q, double t) {
-  if (t < 0) t += 1;
-  if (t > 1) t -= 1;
-  if (6 * t < 1) return p + (q - p) * 6 * t;
-  if (2 * t < 1) return q;
-  if (3 * t < 2) return p + (q - p) * (2.0 / 3 - t) * 6;
-  return p;
-}
-
 TRGB FromHSL(double h, double s, double l) {
-  if (h < 0) h += 1;
-  if (h > 1) h -= 1;
-  s = std::clamp(s, 0.0, 1.0);
-  l = std::clamp(l, 0.0, 1.0);
-  double r = l, g = l, b = l;
-  if (s != 0) {
-    const double q = l > 0.5 ? l + s - l * s : l * (1 + s);
-    const double p = 2 * l - q;
-    r = HueToChannel(p, q, h + 1.0 / 3);
-    g = HueToChannel(p, q, h);
-    b = HueToChannel(p, q, h - 1.0 / 3);
-  }
-  auto byte = [](double v) { return static_cast<uint8_t>(std::clamp(std::nearbyint(v * 255), 0.0, 255.0)); };
-  return CreateRGB(byte(r), byte(g), byte(b));
+  TRGB out;
+  HSLToRGB(out, h, s, l);
+  return out;
 }
 
 int32_t Clamp255(int32_t v) { return std::clamp(v, 0, 255); }

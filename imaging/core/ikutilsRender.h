@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "imaging/core/ikdefs.h"
-#include "imaging/core/ikutilsPending.h"
+#include "imaging/core/imgkitprocResample.h"
 #include "platform/win/DrawDib.h"
 
 namespace imaging {

@@ -244,7 +244,7 @@ TEST(IkConvert, WrappedPlatformBitmapIsConvertedInPlace) {
 
 // These need the threshold and quantizer units; enable them when those
 // land.
-TEST(IkConvert, DISABLED_ThresholdReductionSplitsAtTheMeanGray) {
+TEST(IkConvert, ThresholdReductionSplitsAtTheMeanGray) {
   TIKBitmap bmp;
   bmp.SetLocation(ikMemory);
   bmp.Allocate(4, 1, ikGray8);
@@ -254,7 +254,7 @@ TEST(IkConvert, DISABLED_ThresholdReductionSplitsAtTheMeanGray) {
   for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(GetBit(static_cast<uint8_t*>(bmp.ScanLine(0)), x) != 0, x >= 2);
 }
 
-TEST(IkConvert, DISABLED_PaletteReductionKeepsFewColoursExactly) {
+TEST(IkConvert, PaletteReductionKeepsFewColoursExactly) {
   TIKBitmap bmp;
   bmp.SetLocation(ikMemory);
   MakeSource(bmp, ikRGB24);
