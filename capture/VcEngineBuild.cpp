@@ -102,6 +102,15 @@ void TVcEngine::MarkGraphBuilt() { SyncStartState = Synchronized ? 2 : 3; }
 
 bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
   (void)CapturesAudio;
+  if (State != es_Reencoding) {
+    // The sound card's speaker and the audio input while the graph runs.
+    SaveSpeakerLevels();
+    SelectAudioInput();
+    // The monitor graph that plays a recording's sound comes with the
+    // recording code; the levels are set all the same.
+    if (State == es_Recording && Latched.AudioDeviceRendering) ApplySpeakerLevels();
+    ReadDeviceFrameRate();
+  }
   if (State != es_Reencoding && CaptureGraphBuilder && VideoDeviceFilter) {
     std::shared_ptr<mg::IAMDroppedFrames> dropped;
     if (CaptureGraphBuilder->FindInterface(nullptr, nullptr, VideoDeviceFilter, &dropped) != mg::S_OK || !dropped)
