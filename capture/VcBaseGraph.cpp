@@ -200,6 +200,7 @@ bool TVcEngine::RetrieveSourcePins() {
     }
   }
   Sel.IsDV = DVFlag;
+  if (DVFlag) DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue = true;
   if (SampleCapture_Video == sc_Native) {
     TraceLine(CF_RED, "sample grabber not available in this build");
     return false;

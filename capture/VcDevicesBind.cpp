@@ -82,7 +82,7 @@ bool TVcEngine::BindVideoDevice() {
   SetBusyCursor(this, false);
 
   if (discovered) {
-    if (!GetSelectedVideoSize(DeviceSettings.Video[vds_VideoSize].IntValue, VideoWidth, VideoHeight)) {
+    if (!GetSelectedVideoSize(-1, VideoWidth, VideoHeight)) {
       VideoWidth = 320;
       VideoHeight = 240;
     }

@@ -18,7 +18,11 @@ void SetGraphSchedulerFactory(TGraphSchedulerFactory Factory) { schedulerFactory
 
 // ---- predicates -------------------------------------------------------------------
 
-bool TVcEngine::UsesDVSource() const { return UsesCaptureDevice() && DVFlag; }
+// The pins of the running graph tell, and so does what discovery saw of the
+// device before any graph exists.
+bool TVcEngine::UsesDVSource() const {
+  return UsesCaptureDevice() && (DVFlag || DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue);
+}
 bool TVcEngine::UsesMPEGSource() const { return UsesCaptureDevice() && MPEGFlag; }
 
 bool TVcEngine::CompressesVideoOnTheFly() const {
