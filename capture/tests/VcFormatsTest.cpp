@@ -316,6 +316,24 @@ TEST_F(VcFormats, ACacheSkipsEmptyValuesAndStopsAtAMissingOne) {
   }
 }
 
+TEST_F(VcFormats, TheDevicesCurrentFormatSelectsItsEntries) {
+  PlugCameras(1);
+  TVidCap* vc = BoundControl();
+  TVcEngine& e = *vc->Engine();
+  auto camera = std::make_shared<mg::sim::SimCamera>(std::make_shared<mg::sim::DevicePresence>(), mg::sim::CameraOptions{});
+  e.StreamConfig = camera->Output()->QueryInterface<mg::IAMStreamConfig>();
+  mg::AM_MEDIA_TYPE chosen = mg::sim::MakeSimVideoType(mg::MEDIASUBTYPE_RGB32, 640, 480, 400000);
+  ASSERT_EQ(e.StreamConfig->SetFormat(&chosen), mg::S_OK);
+  e.ReadCurrentVideoFormat();
+  EXPECT_EQ(vc->GetVideoSubtype(), 3);
+  EXPECT_EQ(vc->GetVideoSize(), 5);
+  int32_t rate = 0;
+  EXPECT_TRUE(e.ReadFormatFrameRate(rate));
+  EXPECT_EQ(rate, 2500);
+  e.StreamConfig.reset();
+  EXPECT_FALSE(e.ReadFormatFrameRate(rate));
+}
+
 TEST_F(VcFormats, SizeSubtypeAndFrameRateReachTheRenderer) {
   PlugCameras(1);
   TVidCap* vc = BoundControl();
