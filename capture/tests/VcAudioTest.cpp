@@ -221,12 +221,17 @@ TEST_F(VcAudio, TheChosenInputAloneIsEnabledAndTakesTheLevels) {
   EXPECT_LT(PanOf(-16384), 0.0);
   EXPECT_EQ(card->Snapshot().level, cardLevel) << "the pin took every call, the card none";
 
+  // Without a pin's mixer the card's own takes the levels.
+  e.InputMixer.reset();
+  vc->SetAudioInputLevel(65535);
+  EXPECT_EQ(card->Snapshot().level, 1.0);
+
   log.clear();
   vc->SetAudioInputLevel(70000);
   vc->SetAudioInputBalance(-40000);
   EXPECT_EQ(log, (std::vector<LogEntry>{{e_value_out_of_range, "ERROR", "Audio level value out of range"},
                                         {e_value_out_of_range, "ERROR", "Audio Balance value out of range"}}));
-  EXPECT_EQ(vc->GetAudioInputLevel(), 32768);
+  EXPECT_EQ(vc->GetAudioInputLevel(), 65535);
   EXPECT_EQ(vc->GetAudioInputBalance(), 0);
 }
 

@@ -293,6 +293,21 @@ TEST_F(VcFormats, BlockHelpers) {
   EXPECT_FALSE(e.SetFrameDuration(2, mt));
 }
 
+TEST_F(VcFormats, ForcedFoldersAreMadeWithTheirParents) {
+  const std::string base = (dir_ / "a").string();
+  EXPECT_TRUE(ForceFolders(""));
+  EXPECT_TRUE(ForceFolders(base + "/b/c/"));
+  EXPECT_TRUE(FolderExists(base + "/b/c"));
+  EXPECT_TRUE(ForceFolders(base + "/b"));
+  ForceFileFolder(base + "/d/e/clip.avi");
+  EXPECT_TRUE(FolderExists(base + "/d/e"));
+  EXPECT_FALSE(FolderExists(base + "/d/e/clip.avi"));
+  std::FILE* f = std::fopen((base + "/file").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_FALSE(ForceFolders(base + "/file/sub")) << "a file stands where a folder should";
+}
+
 TEST_F(VcFormats, ACacheSkipsEmptyValuesAndStopsAtAMissingOne) {
   PlugCameras(1);
   TVidCap* vc = BoundControl();
