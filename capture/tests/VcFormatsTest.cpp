@@ -389,6 +389,27 @@ TEST_F(VcFormats, SizeSubtypeAndFrameRateReachTheRenderer) {
   }
 }
 
+TEST_F(VcFormats, OneDeviceFamilyGetsNoFormatStep) {
+  struct Case {
+    const char* name;
+    bool applied;
+  };
+  for (const Case& c : {Case{"PINNACLE MovieBox Deluxe", false}, Case{"Pinnacle PCTV", true}}) {
+    SCOPED_TRACE(c.name);
+    ResetComponent();
+    UnplugAll();
+    PlugIn(mg::sim::CameraOptions{}, c.name);
+    TVidCap* vc = BoundControl();
+    vc->SetVideoSize(5);  // 640x480
+    vc->SetVideoSubtype(2);
+    ASSERT_TRUE(vc->StartPreview());
+    mg::AM_MEDIA_TYPE mt;
+    ASSERT_EQ(Camera(*vc->Engine())->Output()->ConnectionMediaType(&mt), mg::S_OK);
+    EXPECT_EQ(mt.BitmapHeader()->biWidth == 640 && mt.subtype == mg::MEDIASUBTYPE_RGB24, c.applied);
+    delete vc;
+  }
+}
+
 TEST_F(VcFormats, PictureControlsChangeThePixelsAndAutoPutsTheDefaultsBack) {
   PlugCameras(1);
   TVidCap* vc = BoundControl();
