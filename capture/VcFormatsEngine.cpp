@@ -112,7 +112,7 @@ bool TVcEngine::RunVideoDiscovery() {
       const String mpeg2 = mg::MEDIASUBTYPE_MPEG2_VIDEO.ToString();
       Sel.VideoSubtypes.Add(" " + mpeg2);
       Sel.VideoSubtypes.Add(mpeg2);
-      for (const char* s : {"   " " 360x240", " 320x240", " 352x240", " 352x288", " 360x240", " 640x480", " 704x480",
+      for (const char* s : {"    360x240", " 320x240", " 352x240", " 352x288", " 360x240", " 640x480", " 704x480",
                             " 720x480", " 720x576"})
         Sel.VideoSizes.Add(s);
     } else if (V(*this, vds_IsVfw).BoolValue) {
