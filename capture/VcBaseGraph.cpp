@@ -40,8 +40,15 @@ bool TVcEngine::CreateBaseGraph() {
       if (MultiplexedRole == mr_MultiplexedSlave) break;
       if (!CreateDeviceGraph() || !RetrieveSourcePins()) return false;
       AddAudioSource();
-      // The stored picture settings and the format traces belong to the
-      // device-control and format code, which applies them on this graph.
+      if (!DeviceDialogMode && StoreDeviceSettingsInRegistry) {
+        ApplyVideoQuality();
+        ApplyCameraControl();
+      }
+      TraceLine(CF_DEFAULT, "Subtypes:");
+      for (int32_t i = 0; i < Sel.VideoSubtypes.Count(); ++i) TraceLine(CF_DEFAULT, Sel.VideoSubtypes[i]);
+      TraceLine(CF_DEFAULT, "analog standards:");
+      TraceLine(CF_DEFAULT, "sizes");
+      for (int32_t i = 0; i < Sel.VideoSizes.Count(); ++i) TraceLine(CF_DEFAULT, Sel.VideoSizes[i]);
       break;
     case vs_IPCamera:
       // No network-camera source exists: the base graph holds nothing, and
@@ -103,6 +110,7 @@ bool TVcEngine::RetrieveSourcePins() {
     FindPinByName(VideoDeviceFilter, mg::PINDIR_OUTPUT, "Capturer", MainVideoPin, false, false);
     if (MainVideoPin && SecondVideoPin) {
       MPEGFlag = true;
+      DiscoverControlInterfaces(MainVideoPin);
       if (RecordsNativeStream()) {
         std::shared_ptr<mg::BaseFilter> encoder;
         const mg::GUID encoderCategory = mg::GUID::FromText("{19689BF6-C384-48FD-AD51-90E58C79F70B}");
@@ -139,6 +147,7 @@ bool TVcEngine::RetrieveSourcePins() {
       dvVideo = pin;
       DVFlag = true;
       TraceYesNo(true, CF_DEFAULT, "is DV 1");
+      DiscoverControlInterfaces(dvVideo);
     }
   }
   if (!dvVideo) {
@@ -146,6 +155,7 @@ bool TVcEngine::RetrieveSourcePins() {
     if (interleaved) {
       DVFlag = true;
       TraceYesNo(true, CF_DEFAULT, "is DV 2");
+      DiscoverControlInterfaces(interleaved);
     }
   }
   if (!DVFlag) {
@@ -156,6 +166,7 @@ bool TVcEngine::RetrieveSourcePins() {
       TraceLine(CF_DEFAULT, "normal video cat preview");
     else if ((MainVideoPin = find(nullptr, &mg::MEDIATYPE_Video)))
       TraceLine(CF_DEFAULT, "normal video cat not specified");
+    if (MainVideoPin) DiscoverControlInterfaces(MainVideoPin);
   } else {
     TraceLine(CF_DEFAULT, "DV settings");
     // The DV data grabber (date and time code of each frame) is part of the
@@ -189,6 +200,7 @@ bool TVcEngine::RetrieveSourcePins() {
     }
   }
   Sel.IsDV = DVFlag;
+  if (DVFlag) DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue = true;
   if (SampleCapture_Video == sc_Native) {
     TraceLine(CF_RED, "sample grabber not available in this build");
     return false;
@@ -211,7 +223,8 @@ void TVcEngine::AddAudioSource() {
     CaptureGraphBuilder->FindPin(VideoDeviceFilter, mg::PINDIR_OUTPUT, nullptr, &mg::MEDIATYPE_Audio, 1, 0, &own);
   if (own) {
     AudioPin = own;
-    InputMixer = mg::QueryInterface<mg::IAMAudioInputMixer>(VideoDeviceFilter);
+    SourceInputMixer = mg::QueryInterface<mg::IAMAudioInputMixer>(VideoDeviceFilter);
+    if (!DeviceDialogMode) ApplyAudioFormat(AudioPin);
     return;
   }
   int32_t index = AudioDevice;
@@ -219,11 +232,11 @@ void TVcEngine::AddAudioSource() {
   if (!BindDevice(FilterGraph2, AudioCaptureDevices(), String(), !DeviceDialogMode, unused, false,
                   AudioDeviceFilter, String(), index))
     return;
-  InputMixer = mg::QueryInterface<mg::IAMAudioInputMixer>(AudioDeviceFilter);
+  SourceInputMixer = mg::QueryInterface<mg::IAMAudioInputMixer>(AudioDeviceFilter);
   if (CaptureGraphBuilder)
     CaptureGraphBuilder->FindPin(AudioDeviceFilter, mg::PINDIR_OUTPUT, nullptr, &mg::MEDIATYPE_Audio, 1, 0,
                                  &AudioPin);
-  // The chosen audio format is applied by the audio-format code.
+  if (!DeviceDialogMode) ApplyAudioFormat(AudioPin);
 }
 
 }  // namespace capture

@@ -132,10 +132,10 @@ int32_t FindDeviceIndexIn(const String& NamesText, const String& Name);
 
 // ---- discovery ----------------------------------------------------------------
 
-// What binding asks of the format and device-control code: discovering a
-// device the first time it is bound, the size of its selected format and
-// choosing the audio input. Unset entries answer false (not discovered,
-// no size) and choose nothing.
+// Stand-ins a test may put in place of the format and device-control code:
+// discovering a device the first time it is bound, the size of its
+// selected format and choosing the audio input. Unset entries leave the
+// component's own code to answer.
 struct TDiscoveryHooks {
   std::function<bool(TVcEngine& Engine)> DiscoverVideoDevice;
   std::function<bool(TVcEngine& Engine)> DiscoverAudioDevice;

@@ -34,18 +34,26 @@ private:
 void SetDiscoveryHooks(TDiscoveryHooks Hooks) { g_discovery = std::move(Hooks); }
 const TDiscoveryHooks& DiscoveryHooks() { return g_discovery; }
 
+// A test may stand in for any of these; otherwise the format and audio
+// code answers.
 bool TVcEngine::DiscoverVideoDevice() {
-  // Discovery proper belongs to the format code; until it is there, the
-  // device counts as not discovered and no cache is written.
-  return g_discovery.DiscoverVideoDevice ? g_discovery.DiscoverVideoDevice(*this) : false;
+  return g_discovery.DiscoverVideoDevice ? g_discovery.DiscoverVideoDevice(*this) : RunVideoDiscovery();
 }
 
 bool TVcEngine::DiscoverAudioDevice() {
-  return g_discovery.DiscoverAudioDevice ? g_discovery.DiscoverAudioDevice(*this) : false;
+  return g_discovery.DiscoverAudioDevice ? g_discovery.DiscoverAudioDevice(*this) : RunAudioDiscovery();
 }
 
 bool TVcEngine::GetSelectedVideoSize(int32_t Index, int32_t& Width, int32_t& Height) {
-  return g_discovery.GetSelectedVideoSize ? g_discovery.GetSelectedVideoSize(*this, Index, Width, Height) : false;
+  return g_discovery.GetSelectedVideoSize ? g_discovery.GetSelectedVideoSize(*this, Index, Width, Height)
+                                          : ComputeSelectedVideoSize(Index, Width, Height);
+}
+
+void TVcEngine::SelectAudioInput() {
+  if (g_discovery.SelectAudioInput)
+    g_discovery.SelectAudioInput(*this);
+  else
+    RunSelectAudioInput();
 }
 
 bool TVcEngine::BindVideoDevice() {
@@ -74,7 +82,7 @@ bool TVcEngine::BindVideoDevice() {
   SetBusyCursor(this, false);
 
   if (discovered) {
-    if (!GetSelectedVideoSize(DeviceSettings.Video[vds_VideoSize].IntValue, VideoWidth, VideoHeight)) {
+    if (!GetSelectedVideoSize(-1, VideoWidth, VideoHeight)) {
       VideoWidth = 320;
       VideoHeight = 240;
     }
@@ -119,7 +127,7 @@ bool TVcEngine::BindAudioDevice() {
   if (discovered.BoolValue) {
     if (AssociateAudioAndVideoDevices)
       DeviceSettings.Video[vds_AudioDeviceAssociated].StrValue = audioList.GetName(BoundAudioDevice);
-    if (g_discovery.SelectAudioInput) g_discovery.SelectAudioInput(*this);
+    SelectAudioInput();
     if (Owner && CanRaiseEvent(Owner->OnAudioDeviceSelected)) Owner->OnAudioDeviceSelected(Owner);
   }
   SetBusyCursor(this, false);

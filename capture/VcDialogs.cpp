@@ -299,6 +299,15 @@ std::shared_ptr<mg::Object> LiveDeviceInterface(TVcEngine& e) {
   return std::dynamic_pointer_cast<mg::Object>(LiveUpstream<I>(e, LiveCaptureFilter(e)));
 }
 
+// The capture pin's stream configuration of a dialog's graph, lent to the
+// engine while the format the user chose is read back.
+std::shared_ptr<mg::IAMStreamConfig> DialogStreamConfig(TDialogGraph& g) {
+  std::shared_ptr<mg::IAMStreamConfig> config;
+  if (g.Builder && g.Capture)
+    g.Builder->FindInterface(&mg::PIN_CATEGORY_CAPTURE, &mg::MEDIATYPE_Video, g.Capture, &config);
+  return config;
+}
+
 // Kinds 0, 4, 5 and 6 outside a live graph.
 bool DialogStep(TVcEngine& e, int32_t Kind) {
   if (e.ReportIf(!ListsReady() || VideoCaptureDevices()->Count() == 0, SEV_ERROR, "no video capture device",
@@ -325,6 +334,11 @@ bool DialogStep(TVcEngine& e, int32_t Kind) {
       }
     }
   }
+  if (readBack) {
+    e.StreamConfig = DialogStreamConfig(g);
+    e.ReadCurrentVideoFormat();
+    e.StreamConfig.reset();
+  }
   if (readBack && e.Owner && e.CanRaiseEvent(e.Owner->OnVideoDeviceSelected))
     e.Owner->OnVideoDeviceSelected(e.Owner);
   return true;
@@ -337,9 +351,15 @@ bool FormatDialog(TVcEngine& e) {
   e.LatchSettings(false);
   TDialogGraph g;
   if (!g.Build(e)) return true;
-  std::shared_ptr<mg::IAMStreamConfig> config;
-  g.Builder->FindInterface(&mg::PIN_CATEGORY_CAPTURE, &mg::MEDIATYPE_Video, g.Capture, &config);
-  if (auto object = std::dynamic_pointer_cast<mg::Object>(config)) ShowStreamConfigPages(e, object);
+  std::shared_ptr<mg::IAMStreamConfig> config = DialogStreamConfig(g);
+  if (auto object = std::dynamic_pointer_cast<mg::Object>(config)) {
+    ShowStreamConfigPages(e, object);
+    e.StreamConfig = config;
+    e.ReadCurrentVideoFormat();
+    int32_t rate = 0;
+    if (e.ReadFormatFrameRate(rate)) e.FrameRate100 = e.DeviceFrameRate = e.ActiveFrameRate = rate;
+    e.StreamConfig.reset();
+  }
   return true;
 }
 

@@ -11,6 +11,7 @@ TVcEngine::TVcEngine(TVidCap* owner) : Owner(owner) {
   VideoFromImages_SourceDirectory = rtl::GetCurrentDir();
   StoragePath = rtl::GetCurrentDir();
   Sel.VideoSizes.SetSorted(true);
+  Sel.VideoSizes.SetDuplicates(rtl::dupIgnore);
   Sel.TextOverlayFont = std::make_unique<forms::TFont>();
   if (Owner) Sel.TextOverlayFont->Assign(Owner->Font());
   Sel.TextOverlayFont->SetColor(0xFFFF00);

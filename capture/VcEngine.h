@@ -247,6 +247,88 @@ public:
   bool InsertVideoDisplay(std::shared_ptr<mg::Pin>& Pin);
   void ReleaseAttachment(TDisplayAttachment& Attachment);
 
+  // ---- video formats -------------------------------------------------------
+  // Set while a one-time discovery runs: the device's values are read, not
+  // applied.
+  bool DiscoveryMode = false;
+  // The frame rate (hundredths) and subtype entry the graph being built
+  // asks of the device; taken when the settings are latched.
+  int32_t ActiveFrameRate = 2997;
+  int32_t ActiveSubtypeIndex = 0;
+  // Hundredths, read from the device after a build.
+  int32_t DeviceFrameRate = 0;
+  bool RunVideoDiscovery();
+  void DiscoverWdmFormats(const std::shared_ptr<mg::Pin>& Pin);
+  void DiscoverVfwFormats();
+  void WalkSizesFromCaps(uint32_t W, uint32_t H, uint32_t MinW, uint32_t MinH, uint32_t MaxW, uint32_t MaxH);
+  void WalkSizes(uint32_t W, uint32_t H, uint32_t MinW, uint32_t MinH, uint32_t MaxW, uint32_t MaxH);
+  void AddVideoSize(int32_t Width, int32_t Height);
+  void AddVideoSubtype(const mg::AM_MEDIA_TYPE& MediaType);
+  void AddPinSubtypes(const std::shared_ptr<mg::Pin>& Pin);
+  void FinishFormatLists();
+  void WriteFormatCacheEntries();
+  bool GetVideoSizeAt(int32_t Index, int32_t& Width, int32_t& Height);
+  bool ComputeSelectedVideoSize(int32_t Index, int32_t& Width, int32_t& Height);
+  bool GetEffectiveSubtype(mg::GUID& Subtype);
+  // The selected format put on the capture pin: by capabilities, by editing
+  // the current format, then the frame rate alone.
+  void ApplySelectedVideoFormat();
+  bool ApplyVideoFormatByCaps(const std::shared_ptr<mg::Pin>& CapturePin);
+  bool ApplyStreamCaps(int32_t Width, int32_t Height, const mg::GUID& Subtype);
+  bool ApplyVideoFormat();
+  bool ApplyFrameRate();
+  bool ApplyDVSubtype();
+  bool SetFrameDuration(int32_t Kind, mg::AM_MEDIA_TYPE& MediaType);
+  void ReadCurrentVideoFormat();
+  bool ReadFormatFrameRate(int32_t& Rate);
+  void ReadDeviceFrameRate();
+  // The first type the pin offers of the effective subtype (and format
+  // type, when given); false when none.
+  bool FindPinMediaType(const std::shared_ptr<mg::Pin>& Pin, const mg::GUID* FormatType, mg::AM_MEDIA_TYPE& Found);
+  // The DV signal's line count is not read before the transport exists:
+  // false, nothing known.
+  bool ReadDVSignalStandard();
+
+  // ---- device control interfaces --------------------------------------------
+  std::shared_ptr<mg::IAMTVTuner> TVTuner;
+  std::shared_ptr<mg::IAMAnalogVideoDecoder> AnalogDecoder;
+  std::shared_ptr<mg::IAMStreamConfig> StreamConfig;
+  std::shared_ptr<mg::IAMVideoProcAmp> VideoProcAmp;
+  std::shared_ptr<mg::IAMCameraControl> CameraControl;
+  std::shared_ptr<mg::IAMVideoControl> VideoControl;
+  std::shared_ptr<mg::IAMExtTransport> ExtTransport;
+  std::shared_ptr<mg::IAMTimecodeReader> TimecodeReader;
+  std::shared_ptr<mg::IAMTVAudio> TVAudio;
+  std::shared_ptr<mg::IAMCrossbar> VideoCrossbar;
+  std::shared_ptr<mg::IAMCrossbar> AudioCrossbar;
+  // The video output the interfaces were found on.
+  std::shared_ptr<mg::Pin> SourcePin;
+  bool DiscoverControlInterfaces(const std::shared_ptr<mg::Pin>& Pin);
+  void ReadVideoQualityRanges();
+  void ReadCameraControlRanges();
+  void ApplyVideoQuality();
+  void ApplyCameraControl();
+  void ReadVideoControlCaps(const std::shared_ptr<mg::Pin>& Pin);
+  void ApplyVideoControlMode();
+  void ReleaseControlInterfaces();
+
+  // ---- audio formats, audio discovery and levels ----------------------------
+  std::shared_ptr<mg::IAMAudioInputMixer> SourceInputMixer;
+  // The speaker levels found when the graph started; -1 when none saved.
+  int32_t SavedSpeakerVolume = -1;
+  int32_t SavedSpeakerBalance = -1;
+  void ApplyAudioFormat(const std::shared_ptr<mg::Pin>& Pin);
+  bool RunAudioDiscovery();
+  int32_t CountAudioInputPins() const;
+  void SelectAudioInput();
+  void RunSelectAudioInput();
+  String GetSelectedAudioInputName() const;
+  void ApplyInputLevels();
+  void ApplySpeakerLevels();
+  // Reads the speaker levels into the saved pair when SpeakerControl is on.
+  void SaveSpeakerLevels();
+  void RestoreSpeakerLevels();
+
   // Shared by the frame callback and the periodic work.
   rtl::TCriticalSection FrameLock;
   // Set while frame progress is raised or a frame is being delivered.

@@ -18,7 +18,11 @@ void SetGraphSchedulerFactory(TGraphSchedulerFactory Factory) { schedulerFactory
 
 // ---- predicates -------------------------------------------------------------------
 
-bool TVcEngine::UsesDVSource() const { return UsesCaptureDevice() && DVFlag; }
+// The pins of the running graph tell, and so does what discovery saw of the
+// device before any graph exists.
+bool TVcEngine::UsesDVSource() const {
+  return UsesCaptureDevice() && (DVFlag || DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue);
+}
 bool TVcEngine::UsesMPEGSource() const { return UsesCaptureDevice() && MPEGFlag; }
 
 bool TVcEngine::CompressesVideoOnTheFly() const {
@@ -102,6 +106,15 @@ void TVcEngine::MarkGraphBuilt() { SyncStartState = Synchronized ? 2 : 3; }
 
 bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
   (void)CapturesAudio;
+  if (State != es_Reencoding) {
+    // The sound card's speaker and the audio input while the graph runs.
+    SaveSpeakerLevels();
+    SelectAudioInput();
+    // The monitor graph that plays a recording's sound comes with the
+    // recording code; the levels are set all the same.
+    if (State == es_Recording && Latched.AudioDeviceRendering) ApplySpeakerLevels();
+    ReadDeviceFrameRate();
+  }
   if (State != es_Reencoding && CaptureGraphBuilder && VideoDeviceFilter) {
     std::shared_ptr<mg::IAMDroppedFrames> dropped;
     if (CaptureGraphBuilder->FindInterface(nullptr, nullptr, VideoDeviceFilter, &dropped) != mg::S_OK || !dropped)

@@ -59,8 +59,6 @@ int32_t FindDevice(const TVcEngine&, TDeviceKind Kind, const String& Name) {
 String VideoInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.Video[vds_VideoInputs].StrValue; }
 String AudioInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.Audio[ads_AudioInputs].StrValue; }
 void RouteVideoInput(TVcEngine&) {}
-void ApplyAudioInput(TVcEngine&) {}
-void ApplyDeviceControls(TVcEngine&) {}
 namespace {
 // PAL G (0x40) has no entry: it is never listed and cannot be chosen.
 constexpr std::pair<int32_t, const char*> kAnalogStandards[] = {

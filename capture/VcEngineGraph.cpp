@@ -113,6 +113,8 @@ void TVcEngine::ClearGraph(bool ResetState) {
   AudioDeviceFilter.reset();
   DroppedFrames.reset();
   InputMixer.reset();
+  SourceInputMixer.reset();
+  ReleaseControlInterfaces();
   OverlayInterface.reset();
   MediaEvents.reset();
   MediaControl.reset();
@@ -129,15 +131,10 @@ void TVcEngine::ClearGraph(bool ResetState) {
 
   if (!Destroying && Owner) Owner->Invalidate();
   TraceLine(CF_BLUE, "all cleared");
+  RestoreSpeakerLevels();
 
   SyncStartState = 0;
   TraceLine(CF_PURPLE, "end clear");
-}
-
-void TVcEngine::ReadBackDeviceSettings() {
-  // The device's own settings (decoder, crossbars, tuner, quality and
-  // camera controls) are read back by the device-control code once a
-  // device graph exists; nothing is held here yet.
 }
 
 void TVcEngine::UpdateProcessingFlags() {
@@ -223,6 +220,9 @@ bool TVcEngine::LatchSettings(bool AtCreation) {
       if (GetSelectedSubtypeText(name)) EffectivePixelFormat = PixelFormatOfSubtype(name);
     }
   }
+  // The subtype the grabber needs wins over the user's choice.
+  ActiveFrameRate = l.FrameRate100;
+  ActiveSubtypeIndex = ChosenVideoSubtype >= 0 ? ChosenVideoSubtype : DeviceSettings.Video[vds_VideoSubtype].IntValue;
   SettingsLatched = true;
   ResetRunCounters();
   return result;
@@ -233,7 +233,7 @@ namespace {
 int32_t FirstListed(const rtl::TStringList& list, std::initializer_list<const char*> names) {
   for (const char* name : names)
     for (int32_t i = 0; i < list.Count(); ++i)
-      if (rtl::Trim(list[i]) == name) return i;
+      if (SubtypeEntryName(list[i]) == name) return i;
   return -1;
 }
 

@@ -65,6 +65,12 @@ String SubtypeName(const String& GuidText) {
   return FourCCText(FourCCOf(g));
 }
 
+String SubtypeEntryName(const String& Entry) {
+  const String text = rtl::Trim(Entry);
+  const String name = text.size() == 38 ? SubtypeName(text) : String();
+  return name.empty() ? text : name;
+}
+
 int32_t ScreenColorDepth() {
   win::HDC dc = win::GetDC(nullptr);
   const int32_t depth = win::GetDeviceCaps(dc, win::BITSPIXEL) * win::GetDeviceCaps(dc, win::PLANES);

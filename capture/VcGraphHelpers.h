@@ -28,6 +28,9 @@ void ClearGuid(mg::GUID& Dest);
 // The display name of a video subtype given as braced text ("RGB24",
 // "YUY2", "MPEG2"...); empty for a text that is not a subtype identifier.
 String SubtypeName(const String& GuidText);
+// The name an entry of the subtype list is shown by: the subtype name of
+// an identifier, else the entry itself (a format name), trimmed.
+String SubtypeEntryName(const String& Entry);
 int32_t FourCCOf(const mg::GUID& Guid);
 String FourCCText(int32_t Code);
 int32_t ScreenColorDepth();

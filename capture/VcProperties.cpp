@@ -427,6 +427,7 @@ bool TVidCap::AudioDeviceRendering() const { return engine_->AudioDeviceRenderin
 bool TVidCap::MuteAudioRendering() const { return engine_->MuteAudioRendering; }
 void TVidCap::SetMuteAudioRendering(bool Value) {
   engine_->MuteAudioRendering = Value;
+  engine_->ApplySpeakerLevels();
 }
 bool TVidCap::SpeakerControl() const { return engine_->SpeakerControl; }
 int32_t TVidCap::ASFProfile() const { return engine_->ASFProfile; }

@@ -40,8 +40,6 @@ int32_t FindDevice(const TVcEngine& Engine, TDeviceKind Kind, const String& Name
 String VideoInputNames(const TVcEngine& Engine);
 String AudioInputNames(const TVcEngine& Engine);
 void RouteVideoInput(TVcEngine& Engine);
-void ApplyAudioInput(TVcEngine& Engine);
-void ApplyDeviceControls(TVcEngine& Engine);
 bool SizeOfListEntry(TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& Height);
 // The analog video standards by bit, in the order the lists show them.
 String AnalogStandardNames(int32_t Mask);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "capture/VcDevices.h"
+#include "capture/VcGraphHelpers.h"
 #include "capture/VcLog.h"
 #include "capture/VcRegistry.h"
 #include "capture/VcProperties.h"
@@ -45,10 +46,10 @@ int32_t LineCountOf(const String& text) {
 
 // The lines of a list whose first entry stands for "the device's own
 // choice", shown under the application's "Default" text.
-String FormatList(const TVcEngine& e, const rtl::TStringList& list, int32_t deviceCount) {
+String FormatList(const TVcEngine& e, const rtl::TStringList& list, int32_t deviceCount, bool subtypes) {
   if (!e.Initialized || deviceCount == 0 || list.Count() == 0) return String();
   std::vector<String> lines;
-  for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(rtl::Trim(list[i]));
+  for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(subtypes ? SubtypeEntryName(list[i]) : rtl::Trim(list[i]));
   lines[0] = LookupText("IDS_MAIN_COMBO_PATH_1", "Default");
   return LineList(lines);
 }
@@ -165,7 +166,7 @@ void TVidCap::SetAudioInput(int32_t Index) {
   int32_t& input = e.IsAudioAssociated() ? V(e, vds_AudioInputAssociated).IntValue : A(e, ads_AudioInput).IntValue;
   const bool changed = input != Index;
   input = Index;
-  ApplyAudioInput(e);
+  e.SelectAudioInput();
   if (changed && e.CanRaiseEventLight(OnAudioDeviceSelected)) OnAudioDeviceSelected(this);
 }
 
@@ -182,7 +183,7 @@ void TVidCap::SetAudioInputLevel(int32_t Value) {
     return;
   }
   (e.IsAudioAssociated() ? V(e, vds_AudioInputLevelAssociated) : A(e, ads_AudioInputLevel)).IntValue = Value;
-  ApplyAudioInput(e);
+  e.ApplyInputLevels();
 }
 
 int32_t TVidCap::GetAudioInputBalance() const {
@@ -199,13 +200,13 @@ void TVidCap::SetAudioInputBalance(int32_t Value) {
     return;
   }
   (e.IsAudioAssociated() ? V(e, vds_AudioInputBalanceAssociated) : A(e, ads_AudioInputBalance)).IntValue = Value;
-  ApplyAudioInput(e);
+  e.ApplyInputLevels();
 }
 
 // ---- formats ------------------------------------------------------------------
 
 String TVidCap::GetVideoSizes() const {
-  return FormatList(*engine_, engine_->Sel.VideoSizes, engine_->VideoDeviceCount());
+  return FormatList(*engine_, engine_->Sel.VideoSizes, engine_->VideoDeviceCount(), false);
 }
 int32_t TVidCap::GetVideoSize() const { return V(*engine_, vds_VideoSize).IntValue; }
 
@@ -224,7 +225,7 @@ void TVidCap::SetVideoSize(int32_t Index) {
 }
 
 String TVidCap::GetVideoSubtypes() const {
-  return FormatList(*engine_, engine_->Sel.VideoSubtypes, engine_->VideoDeviceCount());
+  return FormatList(*engine_, engine_->Sel.VideoSubtypes, engine_->VideoDeviceCount(), true);
 }
 int32_t TVidCap::GetVideoSubtype() const { return V(*engine_, vds_VideoSubtype).IntValue; }
 
@@ -318,15 +319,16 @@ VC_CONTROL_GETTERS(CameraControl, CameraControlTable)
 VC_CONTROL_GETTERS(VideoQuality, VideoQualityTable)
 #undef VC_CONTROL_GETTERS
 
+// A value set by hand is manual even while the table is in Auto mode.
 bool TVidCap::SetCameraControlValue(int32_t Index, int32_t Value) {
   if (!SetControlValue(engine_->DeviceSettings.CameraControlTable, Index, Value)) return false;
-  ApplyDeviceControls(*engine_);
+  if (engine_->CameraControl) engine_->CameraControl->Set(Index, Value, mg::CameraControl_Flags_Manual);
   return true;
 }
 
 bool TVidCap::SetVideoQualityValue(int32_t Index, int32_t Value) {
   if (!SetControlValue(engine_->DeviceSettings.VideoQualityTable, Index, Value)) return false;
-  ApplyDeviceControls(*engine_);
+  if (engine_->VideoProcAmp) engine_->VideoProcAmp->Set(Index, Value, mg::VideoProcAmp_Flags_Manual);
   return true;
 }
 
@@ -334,13 +336,13 @@ bool TVidCap::GetCameraControlAuto() const { return Has(*engine_, vds_CameraCont
 void TVidCap::SetCameraControlAuto(bool Value) {
   if (Has(*engine_, vds_CameraControlAuto) == Value) return;
   V(*engine_, vds_CameraControlAuto).BoolValue = Value;
-  ApplyDeviceControls(*engine_);
+  engine_->ApplyCameraControl();
 }
 bool TVidCap::GetVideoQualityAuto() const { return Has(*engine_, vds_VideoQualityAuto); }
 void TVidCap::SetVideoQualityAuto(bool Value) {
   if (Has(*engine_, vds_VideoQualityAuto) == Value) return;
   V(*engine_, vds_VideoQualityAuto).BoolValue = Value;
-  ApplyDeviceControls(*engine_);
+  engine_->ApplyVideoQuality();
 }
 
 // ---- TV tuner -------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include "capture/VcProperties.h"
 #include "capture/VcRegistry.h"
 #include "platform/forms/MsgDialogs.h"
+#include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
 #include "platform/rtl/Clock.h"
 #include "platform/rtl/IniFile.h"
@@ -105,20 +106,12 @@ class MainWindowTest : public apptest::AppTest {
 protected:
   void SetUp() override {
     AppTest::SetUp();
+    // The program's filters, as its start registers them: the DV
+    // camcorder is told by building its graph.
+    mg::ff::RegisterFfmpegFilters();
     sim_ = mg::sim::SimDeviceProvider::Instance();
     sim_->Clear();
     mg::SystemDeviceEnum::AddProvider(sim_);
-    // What the component learns of a device when it first binds it: the
-    // simulated DV camcorder is DV, the simulated TV card has a tuner.
-    capture::TDiscoveryHooks hooks;
-    hooks.DiscoverVideoDevice = [](capture::TVcEngine& e) {
-      const capture::TDevices* list = capture::VideoCaptureDevices();
-      const std::string name = list ? list->GetName(e.VideoDevice) : "";
-      e.DeviceSettings.Video[capture::vds_IsDigitalVideoIn].BoolValue = name.rfind("Sim DV", 0) == 0;
-      e.DeviceSettings.Video[capture::vds_IsTVTunerAvail].BoolValue = name.rfind("Sim TV", 0) == 0;
-      return true;
-    };
-    capture::SetDiscoveryHooks(hooks);
   }
   void TearDown() override {
     EndProgram();

@@ -91,7 +91,10 @@ TEST_F(BindFixture, BindingRaisesItsEventAndDiscoversOnce) {
 
 TEST_F(BindFixture, UndiscoveredDeviceIsBoundWithoutEventOrSavedValues) {
   sim->PlugIn(mg::sim::CameraOptions{}, "Cam");
-  TVidCap* vc = Control();  // no discovery available
+  TDiscoveryHooks failing;
+  failing.DiscoverVideoDevice = [](TVcEngine&) { return false; };
+  SetDiscoveryHooks(failing);
+  TVidCap* vc = Control();
   TVcEngine& e = *vc->Engine();
   EXPECT_FALSE(e.BindVideoDevice());
   EXPECT_EQ(e.BoundVideoDevice, 0);

@@ -217,6 +217,8 @@ TEST_F(VidCapTest, StartPreviewChecksTheChosenDeviceFirst) {
 
 TEST_F(VidCapTest, AFailedPreviewStartLeavesAPendingPreviewAndIdle) {
   PlugCameras(1);
+  // No graph can be built for this device.
+  SetGraphBuildHook([](TVcEngine&, int32_t) { return false; });
   TVidCap* vc = MakeControl();
   EXPECT_FALSE(vc->StartPreview());
   EXPECT_EQ(vc->Engine()->State, es_Idle);

@@ -97,6 +97,7 @@ HRESULT SimVideoPin::SetFormat(const AM_MEDIA_TYPE* pmt) {
   return SetFormatReconnecting(*this, *pmt, [this](const AM_MEDIA_TYPE& mt) {
     HRESULT hr = source_->AcceptsFormat(mt);
     if (SUCCEEDED(hr)) hr = source_->ApplyFormat(mt);
+    if (SUCCEEDED(hr)) source_->MarkFormatSet();
     return hr;
   });
 }
@@ -184,12 +185,29 @@ HRESULT SimVideoSource::ApplyFormat(const AM_MEDIA_TYPE& mt) {
 
 HRESULT SimVideoSource::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const {
   if (pin.Direction() != PINDIR_OUTPUT) return S_FALSE;
-  return AcceptsFormat(mt) == S_OK ? S_OK : S_FALSE;
+  if (AcceptsFormat(mt) != S_OK) return S_FALSE;
+  // Once a format was asked for, the pin connects with that one only.
+  std::lock_guard lock(filterMutex_);
+  if (!formatSet_) return S_OK;
+  const BITMAPINFOHEADER* a = HeaderOf(mt);
+  const BITMAPINFOHEADER* b = HeaderOf(current_);
+  return mt.subtype == current_.subtype && a->biWidth == b->biWidth && std::abs(a->biHeight) == std::abs(b->biHeight)
+             ? S_OK
+             : S_FALSE;
+}
+
+void SimVideoSource::MarkFormatSet() {
+  std::lock_guard lock(filterMutex_);
+  formatSet_ = true;
 }
 
 std::vector<AM_MEDIA_TYPE> SimVideoSource::GetMediaTypes(const Pin& pin) const {
   if (pin.Direction() != PINDIR_OUTPUT) return {};
   std::vector<AM_MEDIA_TYPE> list{CurrentFormat()};
+  {
+    std::lock_guard lock(filterMutex_);
+    if (formatSet_) return list;
+  }
   const REFERENCE_TIME t = list[0].FormatAs<VIDEOINFOHEADER>()->AvgTimePerFrame;
   for (const VideoCapability& c : caps_) {
     AM_MEDIA_TYPE mt = MakeSimVideoType(c.subtype, c.width, c.height, t);

@@ -110,6 +110,9 @@ public:
   // S_OK when the type is one of ours; sets it as the current format.
   HRESULT ApplyFormat(const AM_MEDIA_TYPE& mt);
   HRESULT AcceptsFormat(const AM_MEDIA_TYPE& mt) const;
+  // After IAMStreamConfig::SetFormat the pin offers and takes only the
+  // format set, as capture pins do.
+  void MarkFormatSet();
 
   // Frames with these indexes are counted as dropped and not delivered.
   void DropFrames(const std::vector<int64_t>& indexes);
@@ -162,6 +165,7 @@ private:
   std::shared_ptr<DevicePresence> presence_;
   std::vector<VideoCapability> caps_;
   AM_MEDIA_TYPE current_;
+  bool formatSet_ = false;
   std::set<int64_t> drops_;
   MotionScript script_;
   bool showFrameNumber_ = true;
