@@ -17,29 +17,13 @@ namespace {
 
 TSetting& V(TVcEngine& e, TVideoDeviceSetting s) { return e.DeviceSettings.Video[s]; }
 
-// The tables are kept as the registry stores them: records of six 32-bit
-// integers, read and written only inside their bounds.
-template <size_t N>
-TDeviceControl Record(const std::array<uint8_t, N>& table, int32_t index) {
-  TDeviceControl c;
-  if (index >= 0 && static_cast<size_t>(index) < N / sizeof(TDeviceControl))
-    std::memcpy(&c, table.data() + index * sizeof(TDeviceControl), sizeof c);
-  return c;
-}
-
-template <size_t N>
-void PutRecord(std::array<uint8_t, N>& table, int32_t index, const TDeviceControl& c) {
-  if (index >= 0 && static_cast<size_t>(index) < N / sizeof(TDeviceControl))
-    std::memcpy(table.data() + index * sizeof(TDeviceControl), &c, sizeof c);
-}
-
 // Proc amp and camera control share their method names; one routine reads
 // and one applies either table.
 template <class I, size_t N>
 void ReadRanges(I* control, std::array<uint8_t, N>& table, int32_t count) {
   if (!control) return;
   for (int32_t i = 0; i < count; ++i) {
-    TDeviceControl c = Record(table, i);
+    TDeviceControl c = ControlRecord(table, i);
     mg::LONG min = 0, max = 0, step = 0, def = 0, flags = 0;
     const bool available = control->GetRange(i, &min, &max, &step, &def, &flags) == mg::S_OK;
     c.Available = available ? 1 : 0;
@@ -51,7 +35,7 @@ void ReadRanges(I* control, std::array<uint8_t, N>& table, int32_t count) {
       mg::LONG value = 0;
       if (control->Get(i, &value, &flags) == mg::S_OK) c.Value = value;
     }
-    PutRecord(table, i, c);
+    PutControlRecord(table, i, c);
   }
 }
 
@@ -59,7 +43,7 @@ template <class I, size_t N>
 void ApplyTable(I* control, const std::array<uint8_t, N>& table, int32_t count, bool automatic) {
   if (!control) return;
   for (int32_t i = 0; i < count; ++i) {
-    const TDeviceControl c = Record(table, i);
+    const TDeviceControl c = ControlRecord(table, i);
     // Unavailable controls get the call as well; the device refuses it.
     if (automatic)
       control->Set(i, c.Default, mg::VideoProcAmp_Flags_Auto);

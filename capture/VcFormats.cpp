@@ -59,25 +59,18 @@ mg::BITMAPINFOHEADER* KindBitmapHeader(mg::AM_MEDIA_TYPE& mt, int32_t Kind) {
 
 bool GetVideoFrameInfo(const mg::AM_MEDIA_TYPE& mt, uint32_t& BitRate, int64_t& FrameDuration, int32_t& Width,
                        int32_t& Height) {
+  // Both header layouts carry the same four fields under the same names.
+  auto read = [&](const auto* h) {
+    if (!h) return false;
+    BitRate = h->dwBitRate;
+    FrameDuration = h->AvgTimePerFrame;
+    Width = std::abs(h->bmiHeader.biWidth);
+    Height = std::abs(h->bmiHeader.biHeight);
+    return true;
+  };
   const int32_t kind = GetVideoFormatKind(mt);
-  if (kind == 0 || kind == 3) {
-    const auto* h = HeaderOf<mg::VIDEOINFOHEADER>(mt);
-    if (!h) return false;
-    BitRate = h->dwBitRate;
-    FrameDuration = h->AvgTimePerFrame;
-    Width = std::abs(h->bmiHeader.biWidth);
-    Height = std::abs(h->bmiHeader.biHeight);
-    return true;
-  }
-  if (kind == 1 || kind == 4) {
-    const auto* h = HeaderOf<mg::VIDEOINFOHEADER2>(mt);
-    if (!h) return false;
-    BitRate = h->dwBitRate;
-    FrameDuration = h->AvgTimePerFrame;
-    Width = std::abs(h->bmiHeader.biWidth);
-    Height = std::abs(h->bmiHeader.biHeight);
-    return true;
-  }
+  if (kind == 0 || kind == 3) return read(HeaderOf<mg::VIDEOINFOHEADER>(mt));
+  if (kind == 1 || kind == 4) return read(HeaderOf<mg::VIDEOINFOHEADER2>(mt));
   return false;
 }
 

@@ -2,8 +2,10 @@
 // The capture component's vocabulary: its enumerated types, the records its
 // events pass, the event signatures and the settings record that holds the
 // value of every published property.
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -329,6 +331,21 @@ struct TDeviceControl {
   int32_t Default = 0;
 };
 static_assert(sizeof(TDeviceControl) == 24);
+// The tables are kept as the registry stores them: records of six 32-bit
+// integers, read and written only inside their bounds (a record outside
+// reads as zeros and is not written).
+template <size_t N>
+TDeviceControl ControlRecord(const std::array<uint8_t, N>& table, int32_t index) {
+  TDeviceControl c;
+  if (index >= 0 && static_cast<size_t>(index) < N / sizeof(TDeviceControl))
+    std::memcpy(&c, table.data() + index * sizeof(TDeviceControl), sizeof c);
+  return c;
+}
+template <size_t N>
+void PutControlRecord(std::array<uint8_t, N>& table, int32_t index, const TDeviceControl& c) {
+  if (index >= 0 && static_cast<size_t>(index) < N / sizeof(TDeviceControl))
+    std::memcpy(table.data() + index * sizeof(TDeviceControl), &c, sizeof c);
+}
 inline constexpr int32_t kCameraControlCount = 7;   // Pan .. Focus
 inline constexpr int32_t kVideoQualityCount = 10;   // Brightness .. Gain
 

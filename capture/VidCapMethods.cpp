@@ -58,23 +58,13 @@ TSetting& V(TVcEngine& e, TVideoDeviceSetting s) { return e.DeviceSettings.Video
 TSetting& A(TVcEngine& e, TAudioDeviceSetting s) { return e.DeviceSettings.Audio[s]; }
 bool Has(const TVcEngine& e, TVideoDeviceSetting s) { return e.DeviceSettings.Video[s].BoolValue; }
 
-// The control tables as the device's settings keep them: records of six
-// 32-bit integers. They are read only inside their bounds.
-template <size_t N>
-TDeviceControl ControlAt(const std::array<uint8_t, N>& table, int32_t index) {
-  TDeviceControl c;
-  if (index >= 0 && static_cast<size_t>(index) < N / sizeof(TDeviceControl))
-    std::memcpy(&c, table.data() + index * sizeof(TDeviceControl), sizeof c);
-  return c;
-}
-
 template <size_t N>
 bool SetControlValue(std::array<uint8_t, N>& table, int32_t index, int32_t value) {
   if (index < 0 || static_cast<size_t>(index) >= N / sizeof(TDeviceControl)) return false;
-  TDeviceControl c = ControlAt(table, index);
+  TDeviceControl c = ControlRecord(table, index);
   if ((c.Available & 0xFF) == 0 || value < c.Min || value > c.Max) return false;
   c.Value = value;
-  std::memcpy(table.data() + index * sizeof(TDeviceControl), &c, sizeof c);
+  PutControlRecord(table, index, c);
   return true;
 }
 
@@ -301,18 +291,18 @@ bool TVidCap::IsVideoQualityAvailable() const { return Has(*engine_, vds_IsVideo
 
 #define VC_CONTROL_GETTERS(Group, Table)                                                                   \
   int32_t TVidCap::Get##Group##Value(int32_t Index) const {                                                \
-    return ControlAt(engine_->DeviceSettings.Table, Index).Value;                                          \
+    return ControlRecord(engine_->DeviceSettings.Table, Index).Value;                                          \
   }                                                                                                        \
-  int32_t TVidCap::Get##Group##Min(int32_t Index) const { return ControlAt(engine_->DeviceSettings.Table, Index).Min; } \
-  int32_t TVidCap::Get##Group##Max(int32_t Index) const { return ControlAt(engine_->DeviceSettings.Table, Index).Max; } \
+  int32_t TVidCap::Get##Group##Min(int32_t Index) const { return ControlRecord(engine_->DeviceSettings.Table, Index).Min; } \
+  int32_t TVidCap::Get##Group##Max(int32_t Index) const { return ControlRecord(engine_->DeviceSettings.Table, Index).Max; } \
   int32_t TVidCap::Get##Group##Step(int32_t Index) const {                                                 \
-    return ControlAt(engine_->DeviceSettings.Table, Index).Step;                                           \
+    return ControlRecord(engine_->DeviceSettings.Table, Index).Step;                                           \
   }                                                                                                        \
   int32_t TVidCap::Get##Group##Default(int32_t Index) const {                                              \
-    return ControlAt(engine_->DeviceSettings.Table, Index).Default;                                        \
+    return ControlRecord(engine_->DeviceSettings.Table, Index).Default;                                        \
   }                                                                                                        \
   bool TVidCap::Is##Group##PropertyAvailable(int32_t Index) const {                                        \
-    return (ControlAt(engine_->DeviceSettings.Table, Index).Available & 0xFF) != 0;                        \
+    return (ControlRecord(engine_->DeviceSettings.Table, Index).Available & 0xFF) != 0;                        \
   }
 
 VC_CONTROL_GETTERS(CameraControl, CameraControlTable)

@@ -159,6 +159,20 @@ int64_t TBitmapRowLength(int64_t width, forms::TPixelFormat format) {
   return BitmapRowLength(width, PixelFormatBitCount(format), 32);
 }
 
+int32_t IKPixelBytes(TIKPixelFormat format) {
+  switch (format) {
+    case ikPalette8:
+    case ikGray8: return 1;
+    case ikGray16: return 2;
+    case ikRGB24:
+    case ikCIELab: return 3;
+    case ik32f:
+    case ikCMYK: return 4;
+    case ikRGB48: return 6;
+    default: return 0;
+  }
+}
+
 // ---- powers ----
 
 double IntPower(double base, int32_t exponent) {

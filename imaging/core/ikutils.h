@@ -80,6 +80,9 @@ int64_t BitmapRowLength(int64_t width, int32_t bitsPerPixel, int32_t alignment);
 // Bits per pixel of a platform bitmap format (0 for device and custom).
 int32_t PixelFormatBitCount(forms::TPixelFormat format);
 int64_t TBitmapRowLength(int64_t width, forms::TPixelFormat format);
+// Bytes of one pixel of a buffer format whose rows copy as byte runs; 0 for
+// 1-bit rows and for no format.
+int32_t IKPixelBytes(TIKPixelFormat format);
 
 // ---- powers ----
 double IntPower(double base, int32_t exponent);

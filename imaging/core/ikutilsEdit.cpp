@@ -55,21 +55,6 @@ bool ClipCopy(int32_t sourceWidth, int32_t sourceHeight, int32_t destWidth, int3
   return clipAxis(sourceWidth, destWidth, sx, dx, width) && clipAxis(sourceHeight, destHeight, sy, dy, height);
 }
 
-// Bytes per pixel of the formats whose rectangles copy as byte runs.
-int32_t BytesPerPixel(TIKPixelFormat format) {
-  switch (format) {
-    case ikPalette8:
-    case ikGray8: return 1;
-    case ikGray16: return 2;
-    case ikRGB24:
-    case ikCIELab: return 3;
-    case ik32f:
-    case ikCMYK: return 4;
-    case ikRGB48: return 6;
-    default: return 0;
-  }
-}
-
 TRGB ColorValueToRGB(int64_t v) {
   const win::COLORREF c = forms::ColorToRGB(static_cast<forms::TColor>(static_cast<uint32_t>(v)));
   return CreateRGB(static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16));
@@ -283,7 +268,7 @@ void TIKBitmap::Fill(double value) {
     case ikCMYK:
     case ikRGB48:
     case ikCIELab: {
-      const int32_t bpp = BytesPerPixel(format);
+      const int32_t bpp = IKPixelBytes(format);
       uint8_t pixel[6];
       if (format == ikRGB24) IKStore(pixel, c);
       if (format == ikCMYK) IKStore(pixel, RGBToCMYK(c));
@@ -325,7 +310,7 @@ void TIKBitmap::FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double 
     case ikCIELab: IKStore(pixel, RGBToCIELab(PackRGB(c))); break;
     default: break;
   }
-  const int32_t bpp = BytesPerPixel(format);
+  const int32_t bpp = IKPixelBytes(format);
   for (int32_t y = y1; y <= y2; ++y) {
     auto* row = static_cast<uint8_t*>(ScanLine(y));
     for (int32_t x = x1; x <= x2; ++x) {
@@ -360,7 +345,7 @@ void TIKBitmap::CopyRectTo(TIKBitmap* destination, int32_t sourceX, int32_t sour
     return;
   }
   ReadOnlyScope readOnly(this);
-  const int32_t bpp = BytesPerPixel(from);
+  const int32_t bpp = IKPixelBytes(from);
   for (int32_t r = 0; r < height; ++r) {
     const auto* in = static_cast<const uint8_t*>(ScanLine(sourceY + r));
     auto* out = static_cast<uint8_t*>(destination->ScanLine(destY + r));

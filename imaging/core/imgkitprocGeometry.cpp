@@ -14,22 +14,6 @@ namespace imaging {
 
 namespace {
 
-// Bytes of one pixel; 0 for 1-bit rows.
-int32_t PixelBytes(TIKPixelFormat format) {
-  switch (format) {
-    case ikMono1: return 0;
-    case ikPalette8:
-    case ikGray8: return 1;
-    case ikGray16: return 2;
-    case ikRGB24:
-    case ikCIELab: return 3;
-    case ik32f:
-    case ikCMYK: return 4;
-    case ikRGB48: return 6;
-    default: return 0;
-  }
-}
-
 // A whole raster as top-down rows of RowLength bytes, so that bitmaps in
 // the file location (one row mapped at a time) work the same.
 struct TRaster {
@@ -46,7 +30,7 @@ TRaster ReadRaster(TIKBitmap* b) {
   r.height = b->Height();
   r.rowLength = b->RowLength();
   r.format = b->PixelFormat();
-  r.bpp = PixelBytes(r.format);
+  r.bpp = IKPixelBytes(r.format);
   r.bytes.resize(static_cast<size_t>(r.rowLength) * std::max(r.height, 0));
   for (int32_t y = 0; y < r.height; ++y) std::memcpy(r.Row(y), b->ScanLine(y), static_cast<size_t>(r.rowLength));
   return r;
@@ -170,7 +154,7 @@ TIKBitmap* StretchIKBitmap(TIKBitmap* source, TIKBitmap* target, forms::TObject*
   const int32_t sw = source->Width(), sh = source->Height(), tw = target->Width(), th = target->Height();
   if (sw <= 0 || sh <= 0 || tw <= 0 || th <= 0 || source->PixelFormat() != target->PixelFormat()) return target;
   TIKAccessScope scope(source, target);
-  const int32_t bpp = PixelBytes(source->PixelFormat());
+  const int32_t bpp = IKPixelBytes(source->PixelFormat());
   std::vector<int32_t> columns(static_cast<size_t>(tw));
   const double ratio = static_cast<double>(sw) / tw;
   for (int32_t x = 0; x < tw; ++x) columns[static_cast<size_t>(x)] = std::min(static_cast<int32_t>(x * ratio), sw - 1);
