@@ -1,0 +1,166 @@
+// Recordings on the simulated devices, read back by ffprobe and ffmpeg:
+// the written files, their names and numbers, the free-space refusal, the
+// hold, the switch to a new file, and the graph's events while recording.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "capture/VcDeviceManager.h"
+#include "capture/VcEngine.h"
+#include "capture/tests/VidCapTestUtil.h"
+#include "platform/mg/Events.h"
+#include "platform/mg/SystemFilters.h"
+#include "platform/rtl/Files.h"
+
+namespace {
+
+using namespace capture;
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+// "key=value" lines of ffprobe's flat output for one stream.
+std::string Probe(const std::string& file, const std::string& stream, const std::string& entries) {
+  return Shell("ffprobe -v error -count_frames -select_streams " + stream + " -show_entries stream=" + entries +
+             " -of default=noprint_wrappers=1 '" + file + "' 2>&1");
+}
+
+std::string Md5Hex(const std::vector<uint8_t>& bytes) {
+  char name[] = "/tmp/vcrec-md5-XXXXXX";
+  const int fd = ::mkstemp(name);
+  if (fd < 0) return {};
+  ::close(fd);
+  std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  const std::string out = Shell(std::string("md5sum ") + name);
+  std::remove(name);
+  return out.substr(0, 32);
+}
+
+// The media type on the device's connected output: what it sends.
+bool FirstConnectedOutput(const std::shared_ptr<mg::BaseFilter>& f, mg::AM_MEDIA_TYPE* mt) {
+  for (const auto& p : f ? f->Pins() : std::vector<std::shared_ptr<mg::Pin>>{})
+    if (p->Direction() == mg::PINDIR_OUTPUT && p->IsConnected()) return p->ConnectionMediaType(mt) >= 0;
+  return false;
+}
+
+// The tag ffprobe shows for the format's compression: its four characters,
+// or four zero bytes for plain RGB.
+std::string NativeTag(mg::AM_MEDIA_TYPE& mt) {
+  const auto* vih = mt.FormatAs<mg::VIDEOINFOHEADER>();
+  const uint32_t c = vih ? vih->bmiHeader.biCompression : 0;
+  if (c == 0) return "[0][0][0][0]";
+  std::string tag;
+  for (int i = 0; i < 4; ++i) tag += static_cast<char>((c >> (8 * i)) & 0xFF);
+  return tag;
+}
+
+class VcRecording : public captest::VidCapFixture {
+protected:
+  void SetUp() override {
+    VidCapFixture::SetUp();
+    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
+    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
+    storage = (dir_ / "videos").string();
+  }
+  void TearDown() override {
+    rtl::SetDiskSpaceQuery(nullptr);
+    VidCapFixture::TearDown();
+  }
+  // A control recording the last camera (and the sound card when plugged)
+  // into the storage folder under numbered names.
+  TVidCap* RecordingControl(bool audio) {
+    TVidCap* vc = MakeControl();
+    vc->SetFrameGrabber(fg_Disabled);
+    vc->SetCompressionMode(cm_NoCompression);
+    vc->SetAudioRecording(audio);
+    vc->SetAudioDeviceRendering(false);
+    vc->SetStoragePath(storage);
+    vc->SetAutoFileName(fn_Sequential);
+    vc->SetAutoFilePrefix("vg");
+    vc->SetVideoDevice(VideoCaptureDevices()->Count() - 1);
+    vc->OnRecordingStarted = [this](TObject*, const String& f) { events.push_back("started " + f); };
+    vc->OnRecordingCompleted = [this](TObject*, const String& f, bool ok) {
+      events.push_back("completed " + f + (ok ? " ok" : " failed"));
+    };
+    vc->OnDeviceLost = [this](TObject*) { events.push_back("device lost"); };
+    vc->OnDiskFull = [this](TObject*) { events.push_back("disk full"); };
+    vc->OnInactive = [this](TObject*) { events.push_back("inactive"); };
+    return vc;
+  }
+  static std::shared_ptr<mg::ManualScheduler> Scheduler(const TVcEngine& e) {
+    return e.FilterGraph ? std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler()) : nullptr;
+  }
+  // Lets the window messages, the worker's timer and its tasks run.
+  void Settle() {
+    for (int i = 0; i < 5; ++i) {
+      forms::Application->ProcessMessages();
+      clock.Advance(20);
+    }
+    forms::Application->ProcessMessages();
+  }
+  std::string storage;
+  std::vector<std::string> events;
+};
+
+TEST_F(VcRecording, CameraAndSoundCardRecordAnAviWithTheFramesPushedAndPcmSound) {
+  PlugCameras(1);
+  PlugIn(mg::sim::AudioOptions{});
+  TVidCap* vc = RecordingControl(true);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartRecording());
+  EXPECT_EQ(e.State, es_Recording);
+  ASSERT_NE(e.AviMux, nullptr);
+  const std::string file = storage + "/vg000001.avi";
+  EXPECT_EQ(e.Sel.FinalRecordingPath, file);
+  auto renderer = std::dynamic_pointer_cast<mg::VideoRenderer>(e.Attachments[da_Main].Renderer);
+  ASSERT_NE(renderer, nullptr) << "the preview is shown while recording";
+  // The sound and the pictures go in time order; each picture is kept as
+  // the preview showed it.
+  const int frames = 30;
+  std::vector<std::string> hashes;
+  for (mg::REFERENCE_TIME t = 100'000; renderer->FramesDrawn() < frames; t += 100'000) {
+    const int64_t before = renderer->FramesDrawn();
+    Scheduler(e)->AdvanceTo(t);
+    if (renderer->FramesDrawn() != before) hashes.push_back(Md5Hex(renderer->LastFrame()));
+  }
+  mg::AM_MEDIA_TYPE native;
+  ASSERT_TRUE(FirstConnectedOutput(e.VideoDeviceFilter, &native));
+  vc->StopRecording();
+  Settle();
+  EXPECT_EQ(e.State, es_Idle);
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + file, "completed " + file + " ok", "inactive"}));
+
+  const std::string video = Probe(file, "v:0", "codec_tag_string,width,height,nb_read_frames");
+  EXPECT_NE(video.find("codec_tag_string=" + NativeTag(native)), std::string::npos) << video;
+  EXPECT_NE(video.find("width=" + std::to_string(e.VideoWidth)), std::string::npos) << video;
+  EXPECT_NE(video.find("nb_read_frames=" + std::to_string(frames)), std::string::npos) << video;
+  const std::string audio = Probe(file, "a:0", "codec_name,sample_rate,channels");
+  EXPECT_NE(audio.find("codec_name=pcm_s16le"), std::string::npos) << audio;
+  EXPECT_NE(audio.find("sample_rate=44100"), std::string::npos) << audio;
+  // The frames at 29.97 per second last about a second.
+  const std::string duration = Shell("ffprobe -v error -select_streams v:0 -show_entries stream=duration -of csv=p=0 '" +
+                                   file + "'");
+  EXPECT_NEAR(std::stod(duration), frames / 29.97, 0.01) << duration;
+  // Every written frame is the frame the camera sent.
+  std::istringstream md5(Shell("ffmpeg -v error -i '" + file + "' -map 0:v -f framemd5 - 2>&1"));
+  std::vector<std::string> written;
+  for (std::string line; std::getline(md5, line);)
+    if (!line.empty() && line[0] != '#') written.push_back(line.substr(line.rfind(',') + 1));
+  for (auto& h : written) h.erase(0, h.find_first_not_of(' '));
+  EXPECT_EQ(written, hashes);
+  delete vc;
+}
+
+}  // namespace
