@@ -493,6 +493,7 @@ public:
   bool PreallocateCaptureFile(const String& Path);
   // False when the renewal was refused or the new file could not be made.
   bool StartNewRecordingFile();
+  void EndStoppedRecording();
   bool InsertControlTee(const String& FilterName, std::shared_ptr<mg::Pin>& ControlPin);
   void PlaceHoldPoints();
   bool SwitchStream(const std::shared_ptr<mg::Pin>& Pin, const String& Name, bool Start);

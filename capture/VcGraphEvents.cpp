@@ -71,6 +71,9 @@ void TVcEngine::HandleGraphNotifications() {
   if (FlagDiskFull) {
     FlagDiskFull = false;
     RecordingStarted = false;
+    // The file written so far stays: the teardown must not take it for a
+    // recording that never started and delete it with its number.
+    SequenceNumber = -1;
     StopAll();
     if (CanRaiseEvent(Owner->OnDiskFull)) Owner->OnDiskFull(Owner);
   }

@@ -233,13 +233,13 @@ bool TVcEngine::StartNewRecordingFile() {
     SequenceNumber = oldNumber;
     CurrentRecordingFile = oldFile;
     ReportIf(true, SEV_ERROR, "failed to create a new recording file", e_failed_to_create_file);
-    EndGraphActivity();
+    EndStoppedRecording();
     return false;
   }
   OutputPath = output;
   mg::IFileSinkFilter* sink = aviSink ? FileSink.get() : AsfFileSink.get();
   if (!Report(sink->SetFileName(OutputPath, nullptr), SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name)) {
-    EndGraphActivity();
+    EndStoppedRecording();
     return false;
   }
   Periodic.ResetRunCounters();
@@ -247,6 +247,13 @@ bool TVcEngine::StartNewRecordingFile() {
   else if (graphState == gs_Paused) SetGraphState(gs_Paused, "ncfdac2");
   PostRecordingEvent(qe_RecordingStarted, Sel.FinalRecordingPath);
   return true;
+}
+
+// The graph was stopped for the switch, so the activity is no longer
+// marked running; it still has to end with its teardown and its events.
+void TVcEngine::EndStoppedRecording() {
+  GraphActive = true;
+  EndGraphActivity();
 }
 
 bool TVcEngine::InsertControlTee(const String& FilterName, std::shared_ptr<mg::Pin>& ControlPin) {

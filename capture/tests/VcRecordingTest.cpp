@@ -3,7 +3,9 @@
 // hold, the switch to a new file, and the graph's events while recording.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -110,6 +112,22 @@ protected:
     }
     forms::Application->ProcessMessages();
   }
+  // n rounds of one sample from each source: n video frames.
+  static void PushFrames(TVcEngine& e, int n) {
+    if (auto s = Scheduler(e)) s->Pump(n);
+  }
+  static int VideoFrames(const std::string& file) {
+    const std::string out = Shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                  "stream=nb_read_frames -of csv=p=0 '" + file + "' 2>&1");
+    return out.empty() ? -1 : std::atoi(out.c_str());
+  }
+  // Decodes the whole file; the decoder's complaints, empty when clean.
+  static std::string DecodeErrors(const std::string& file) {
+    return Shell("ffmpeg -v error -i '" + file + "' -f null - 2>&1");
+  }
+  bool Logged(const std::string& msg) const {
+    return std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) { return l.msg == msg; });
+  }
   std::string storage;
   std::vector<std::string> events;
 };
@@ -160,6 +178,183 @@ TEST_F(VcRecording, CameraAndSoundCardRecordAnAviWithTheFramesPushedAndPcmSound)
     if (!line.empty() && line[0] != '#') written.push_back(line.substr(line.rfind(',') + 1));
   for (auto& h : written) h.erase(0, h.find_first_not_of(' '));
   EXPECT_EQ(written, hashes);
+  delete vc;
+}
+
+TEST_F(VcRecording, NumberedNamesContinueFromTheFolderAndRefusedRecordingsGiveTheirNumberBack) {
+  PlugCameras(1);
+  std::filesystem::create_directories(storage);
+  for (const char* name : {"vg000007.avi", "vg000012.avi", "vgabc.avi", "vg000020.jpg", "other000099.avi"})
+    std::ofstream(storage + "/" + name) << "x";
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  int64_t freeBytes = 24'999'999;
+  rtl::SetDiskSpaceQuery([&](const String&, int64_t& free, int64_t& total) {
+    free = freeBytes;
+    total = 1'000'000'000;
+    return true;
+  });
+  // Below the minimum nothing is built and the number is free again.
+  EXPECT_FALSE(vc->StartRecording());
+  EXPECT_EQ(e.State, es_Idle);
+  EXPECT_TRUE(Logged("disk full!"));
+  EXPECT_TRUE(Logged("failed to start Recording"));
+  Settle();
+  EXPECT_EQ(events, (std::vector<std::string>{"disk full"}));
+  EXPECT_FALSE(std::filesystem::exists(storage + "/vg000013.avi"));
+  freeBytes = 25'000'000;
+  ASSERT_TRUE(vc->StartRecording());
+  EXPECT_EQ(e.Sel.FinalRecordingPath, storage + "/vg000013.avi");
+  PushFrames(e, 3);
+  vc->StopRecording();
+  EXPECT_EQ(VideoFrames(storage + "/vg000013.avi"), 3);
+  // Pictures are counted apart from recordings.
+  String path;
+  int32_t key = -1;
+  e.MakeAutoFileName(1, "avi", path, key);
+  EXPECT_EQ(path, storage + "/vg000021.jpg");
+  e.MakeAutoFileName(2, "avi", path, key);
+  EXPECT_EQ(path, storage + "/vg000014.avi");
+  delete vc;
+}
+
+TEST_F(VcRecording, UnpluggedCameraEndsTheRecordingWithAPlayableFileAndReportsTheLoss) {
+  const int camera = PlugIn(mg::sim::CameraOptions{});
+  PlugIn(mg::sim::AudioOptions{});
+  TVidCap* vc = RecordingControl(true);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartRecording());
+  const std::string file = e.Sel.FinalRecordingPath;
+  PushFrames(e, 12);
+  ASSERT_TRUE(mg::sim::SimDeviceProvider::Instance()->Unplug(camera));
+  PushFrames(e, 3);
+  Settle();
+  EXPECT_EQ(e.State, es_Idle);
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + file, "completed " + file + " ok", "inactive",
+                                              "device lost"}));
+  EXPECT_EQ(VideoFrames(file), 12);
+  EXPECT_EQ(DecodeErrors(file), "");
+  delete vc;
+}
+
+TEST_F(VcRecording, GraphEventsDuringARecording) {
+  PlugCameras(1);
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  int64_t freeBytes = 30'000'000;
+  rtl::SetDiskSpaceQuery([&](const String&, int64_t& free, int64_t& total) {
+    free = freeBytes;
+    total = 1'000'000'000;
+    return true;
+  });
+  ASSERT_TRUE(vc->StartRecording());
+  const std::string file = e.Sel.FinalRecordingPath;
+  PushFrames(e, 2);
+  // A capture device's stream does not end by an end of stream or a
+  // stream-control stop; a pause with enough space left is no disk full.
+  for (long code : {mg::EC_COMPLETE, mg::EC_STREAM_CONTROL_STOPPED, mg::EC_PAUSED}) e.FilterGraph->Notify(code, 0, 0);
+  Settle();
+  EXPECT_EQ(e.State, es_Recording);
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + file}));
+  // A loss seen just before the recording stops is not announced after it.
+  e.FilterGraph->Notify(mg::EC_DEVICE_LOST, 0, 0);
+  e.ProcessGraphEvents();
+  vc->StopRecording();
+  Settle();
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + file, "completed " + file + " ok", "inactive"}));
+  // Short of space, a pause stops the recording and says so.
+  events.clear();
+  ASSERT_TRUE(vc->StartRecording());
+  const std::string second = e.Sel.FinalRecordingPath;
+  PushFrames(e, 4);
+  freeBytes = 20'000'000;
+  e.FilterGraph->Notify(mg::EC_PAUSED, 0, 0);
+  Settle();
+  EXPECT_EQ(e.State, es_Idle);
+  // The disk-full event is raised at once; the queued ones follow.
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + second, "disk full", "completed " + second + " failed",
+                                              "inactive"}));
+  EXPECT_EQ(VideoFrames(second), 4) << "the file written so far stays";
+  delete vc;
+}
+
+TEST_F(VcRecording, RenewalAnnouncesTheOldFileAndContinuesInANewOne) {
+  PlugCameras(1);
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartRecording());
+  const std::string first = e.Sel.FinalRecordingPath;
+  PushFrames(e, 5);
+  vc->SetRecordingFileName("RENEW");
+  const std::string second = e.Sel.FinalRecordingPath;
+  EXPECT_NE(first, second);
+  PushFrames(e, 7);
+  vc->StopRecording();
+  Settle();
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + first, "completed " + first + " ok", "started " + second,
+                                              "completed " + second + " ok", "inactive"}));
+  EXPECT_EQ(VideoFrames(first), 5);
+  EXPECT_EQ(VideoFrames(second), 7);
+  // No space for a new file: the renewal is refused, the recording ends
+  // and the finished file is left as it was.
+  events.clear();
+  ASSERT_TRUE(vc->StartRecording());
+  const std::string third = e.Sel.FinalRecordingPath;
+  PushFrames(e, 3);
+  rtl::SetDiskSpaceQuery([](const String&, int64_t& free, int64_t& total) {
+    free = 1000;
+    total = 1'000'000'000;
+    return true;
+  });
+  vc->SetRecordingFileName("RENEW");
+  Settle();
+  EXPECT_EQ(e.State, es_Idle);
+  EXPECT_EQ(VideoFrames(third), 3);
+  EXPECT_EQ(DecodeErrors(third), "");
+  EXPECT_TRUE(Logged("failed to create a new recording file"));
+  delete vc;
+}
+
+TEST_F(VcRecording, HeldRecordingWritesNothingUntilResumed) {
+  PlugCameras(1);
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  vc->SetHoldRecording(true);
+  bool ready = false;
+  vc->OnRecordingReadyToStart = [&](TObject*) { ready = true; };
+  ASSERT_TRUE(vc->StartRecording());
+  EXPECT_TRUE(ready);
+  const std::string file = e.Sel.FinalRecordingPath;
+  PushFrames(e, 5);
+  Settle();
+  EXPECT_TRUE(events.empty());
+  EXPECT_TRUE(vc->ResumeRecording());
+  PushFrames(e, 6);
+  EXPECT_FALSE(vc->ResumeRecording());
+  EXPECT_TRUE(Logged("Recording not paused"));
+  vc->StopRecording();
+  Settle();
+  EXPECT_EQ(events, (std::vector<std::string>{"started " + file, "completed " + file + " ok", "inactive"}));
+  EXPECT_EQ(VideoFrames(file), 6);
+  delete vc;
+}
+
+TEST_F(VcRecording, NativeDVRecordingIsATypeOneAviOfTheCamcordersFrames) {
+  PlugIn(mg::sim::DvOptions{});
+  TVidCap* vc = RecordingControl(true);
+  TVcEngine& e = *vc->Engine();
+  vc->SetRecordingInNativeFormat(true);
+  ASSERT_TRUE(vc->StartRecording());
+  if (auto t = mg::QueryInterface<mg::IAMExtTransport>(e.VideoDeviceFilter)) t->put_Mode(mg::ED_MODE_PLAY);
+  const std::string file = e.Sel.FinalRecordingPath;
+  PushFrames(e, 10);
+  vc->StopRecording();
+  const std::string probe = Probe(file, "v:0", "codec_name,width,height,nb_read_frames");
+  EXPECT_NE(probe.find("codec_name=dvvideo"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("width=720"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("nb_read_frames=10"), std::string::npos) << probe;
+  // One interleaved stream: the type-1 form.
+  EXPECT_EQ(Shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + file + "'"), "video\n");
   delete vc;
 }
 
