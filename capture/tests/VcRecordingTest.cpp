@@ -140,6 +140,16 @@ TEST_F(VcRecording, CameraAndSoundCardRecordAnAviWithTheFramesPushedAndPcmSound)
   ASSERT_TRUE(vc->StartRecording());
   EXPECT_EQ(e.State, es_Recording);
   ASSERT_NE(e.AviMux, nullptr);
+  // Sound reached the file, so it leads; the OpenDML form has no legacy
+  // index of its own.
+  auto config = mg::QueryInterface<mg::IConfigAviMux>(e.AviMux);
+  ASSERT_NE(config, nullptr);
+  mg::LONG master = 0;
+  mg::BOOL oldIndex = 1;
+  config->GetMasterStream(&master);
+  config->GetOutputCompatibilityIndex(&oldIndex);
+  EXPECT_EQ(master, 1);
+  EXPECT_EQ(oldIndex, 0);
   const std::string file = storage + "/vg000001.avi";
   EXPECT_EQ(e.Sel.FinalRecordingPath, file);
   auto renderer = std::dynamic_pointer_cast<mg::VideoRenderer>(e.Attachments[da_Main].Renderer);
@@ -355,6 +365,51 @@ TEST_F(VcRecording, NativeDVRecordingIsATypeOneAviOfTheCamcordersFrames) {
   EXPECT_NE(probe.find("nb_read_frames=10"), std::string::npos) << probe;
   // One interleaved stream: the type-1 form.
   EXPECT_EQ(Shell("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + file + "'"), "video\n");
+  delete vc;
+}
+
+TEST_F(VcRecording, OwnFiltersComeFromTheProgramAndAnUnknownOneIsReported) {
+  PlugCameras(1);
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  std::shared_ptr<mg::BaseFilter> writer;
+  ASSERT_TRUE(e.CreateLocalFilterOrReport("RwCapFilter1", writer, "CreateLocalCFrwInstance"));
+  EXPECT_NE(mg::QueryInterface<mg::IFileSinkFilter>(writer), nullptr);
+  std::shared_ptr<mg::BaseFilter> none;
+  EXPECT_FALSE(e.CreateLocalFilterOrReport("", none, "CreateLocalTransformInstance"));
+  EXPECT_EQ(none, nullptr);
+  EXPECT_TRUE(Logged("cannot load filter"));
+  // Nothing was put into the temporary folder.
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "private"));
+  delete vc;
+}
+
+TEST_F(VcRecording, PreallocatedFileIsKeptWhenLargeEnoughAndRewrittenOtherwise) {
+  PlugCameras(1);
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  vc->SetPreallocCapFileSizeInMB(2);
+  std::vector<int32_t> percents;
+  vc->OnCreatePreallocFileProgress = [&](TObject*, const TProgressInfo& p) { percents.push_back(p.Percent); };
+  const std::string file = (dir_ / "cap.rec").string();
+  struct Case {
+    int64_t existing;
+    int64_t expected;
+    bool rewritten;
+  };
+  for (const Case c : {Case{3 * 1048576 + 5, 3 * 1048576 + 5, false}, Case{2 * 1048576, 2 * 1048576, false},
+                       Case{1048576, 3 * 1048576, true}}) {
+    SCOPED_TRACE(c.existing);
+    std::ofstream(file).close();
+    std::filesystem::resize_file(file, static_cast<uintmax_t>(c.existing));
+    percents.clear();
+    EXPECT_TRUE(e.PreallocateCaptureFile(file));
+    EXPECT_EQ(static_cast<int64_t>(std::filesystem::file_size(file)), c.expected);
+    if (c.rewritten) EXPECT_EQ(percents, (std::vector<int32_t>{50, 100}));
+    else EXPECT_TRUE(percents.empty());
+  }
+  EXPECT_FALSE(e.PreallocateCaptureFile((dir_ / "missing" / "cap.rec").string()));
+  EXPECT_TRUE(Logged("failed to create preallocated file \"" + (dir_ / "missing" / "cap.rec").string() + "\""));
   delete vc;
 }
 
