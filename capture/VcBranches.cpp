@@ -169,4 +169,26 @@ bool TVcEngine::BuildRawRecording() {
   return Unavailable("raw recording");
 }
 
+void TVcEngine::ApplyVideoCompressionSettings() {
+  if ((State != es_Recording && State != es_Reencoding) || !FilterGraph) return;
+  // Anywhere in the graph: the first filter that offers it.
+  std::shared_ptr<mg::IAMVideoCompression> compression;
+  for (const auto& f : FilterGraph->Filters())
+    if ((compression = mg::QueryInterface<mg::IAMVideoCompression>(f))) break;
+  if (!compression) return;
+  mg::LONG keyFrameRate = 15, pFrames = 0, caps = 0;
+  double quality = 1.0;
+  compression->GetInfo(nullptr, nullptr, &keyFrameRate, &pFrames, &quality, &caps);
+  const bool canQuality = caps & 1, canKeyFrame = caps & 4, canBFrame = caps & 8, canWindow = caps & 16;
+  if (CanRaiseEvent(Owner->OnVideoCompressionSettings))
+    Owner->OnVideoCompressionSettings(Owner, canKeyFrame, canBFrame, canQuality, canWindow, keyFrameRate, pFrames,
+                                      quality);
+  if (canKeyFrame && VideoCompression_KeyFrameRate != -1) compression->put_KeyFrameRate(VideoCompression_KeyFrameRate);
+  if (canBFrame && VideoCompression_PFramesPerKeyFrame != -1)
+    compression->put_PFramesPerKeyFrame(VideoCompression_PFramesPerKeyFrame);
+  if (canQuality && VideoCompression_Quality != -1) compression->put_Quality(VideoCompression_Quality);
+  if (canWindow && VideoCompression_WindowSize != -1)
+    compression->put_WindowSize(static_cast<uint64_t>(VideoCompression_WindowSize));
+}
+
 }  // namespace capture

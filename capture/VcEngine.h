@@ -501,6 +501,7 @@ public:
   bool BuildCaptureAndPreview();
   bool BuildDVCapture();
   bool BuildRawRecording();
+  void ApplyVideoCompressionSettings();
   void ProcessGraphEvents();
   void HandleGraphNotifications();
   void ClearGraphNotificationFlags();

@@ -124,6 +124,7 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
     // recording code; the levels are set all the same.
     if (State == es_Recording && Latched.AudioDeviceRendering) ApplySpeakerLevels();
     ReadDeviceFrameRate();
+    ApplyVideoCompressionSettings();
   }
   if (State != es_Reencoding && CaptureGraphBuilder && VideoDeviceFilter) {
     std::shared_ptr<mg::IAMDroppedFrames> dropped;

@@ -368,6 +368,34 @@ TEST_F(VcRecording, NativeDVRecordingIsATypeOneAviOfTheCamcordersFrames) {
   delete vc;
 }
 
+TEST_F(VcRecording, CompressionOnTheFlyWritesTheChosenCodecWithItsSettings) {
+  PlugCameras(1);
+  TVidCap* vc = RecordingControl(false);
+  TVcEngine& e = *vc->Engine();
+  const TDevices* list = VideoCompressors();
+  ASSERT_NE(list, nullptr);
+  int32_t mjpeg = -1;
+  for (int32_t i = 0; i < list->Count(); ++i)
+    if (list->GetName(i) == "Motion JPEG Compressor") mjpeg = i;
+  ASSERT_GE(mjpeg, 0);
+  vc->SetVideoCompressor(mjpeg);
+  vc->SetCompressionMode(cm_CompressOnTheFly);
+  vc->SetCompressionType(ct_Video);
+  bool offered = false;
+  vc->OnVideoCompressionSettings = [&](TObject*, bool, bool, bool canQuality, bool, int32_t, int32_t, double) {
+    offered = canQuality;
+  };
+  ASSERT_TRUE(vc->StartRecording());
+  EXPECT_TRUE(offered);
+  const std::string file = e.Sel.FinalRecordingPath;
+  PushFrames(e, 6);
+  vc->StopRecording();
+  const std::string probe = Probe(file, "v:0", "codec_name,nb_read_frames");
+  EXPECT_NE(probe.find("codec_name=mjpeg"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("nb_read_frames=6"), std::string::npos) << probe;
+  delete vc;
+}
+
 TEST_F(VcRecording, OwnFiltersComeFromTheProgramAndAnUnknownOneIsReported) {
   PlugCameras(1);
   TVidCap* vc = RecordingControl(false);
