@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
@@ -325,6 +326,60 @@ bool LinkMultiplexedSlaves(TVcEngine* Engine) {
 
 bool IsSynchronizedMaster(const TVcEngine* Engine) {
   return Engine->Synchronized && Engine->MultiplexedRole != mr_MultiplexedSlave;
+}
+
+}  // namespace capture
+
+namespace capture {
+
+int32_t TSyncManager::FindSequenceKey(const String& Key) const {
+  auto it = std::lower_bound(sequenceCounters_.begin(), sequenceCounters_.end(), Key,
+                             [](const auto& entry, const String& k) { return entry.first < k; });
+  if (it == sequenceCounters_.end() || it->first != Key) return -1;
+  return static_cast<int32_t>(it - sequenceCounters_.begin());
+}
+
+void TSyncManager::RescanSequenceNumbers(const String& Folder, const String& Prefix) {
+  std::error_code ec;
+  const std::filesystem::path dir = Folder.empty() ? std::filesystem::path(".") : std::filesystem::path(Folder);
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const String name = entry.path().filename().string();
+    if (name.compare(0, Prefix.size(), Prefix) != 0) continue;
+    const size_t dot = name.find('.');
+    // A name that starts with its dot has no number before it.
+    if (dot == String::npos || dot == 0) continue;
+    const int32_t index = FindSequenceKey(Folder + Prefix + name.substr(dot + 1));
+    if (index < 0 || dot < 6) continue;
+    const String digits = name.substr(dot - 6, 6);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    const int32_t number = std::stoi(digits);
+    int32_t& count = sequenceCounters_[static_cast<size_t>(index)].second;
+    if (number > count) count = number;
+  }
+}
+
+int32_t TSyncManager::NextSequenceNumber(const String& Folder, const String& Prefix, const String& Extension,
+                                         int32_t& KeyIndex) {
+  String folder = Folder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  const String key = folder + Prefix + Extension;
+  KeyIndex = FindSequenceKey(key);
+  if (KeyIndex < 0) {
+    bool added = false;
+    for (const String& ext : {String("bmp"), String("jpg"), Extension})
+      if (FindSequenceKey(folder + Prefix + ext) < 0) {
+        SequenceIndex(folder + Prefix + ext);
+        added = true;
+      }
+    if (added) RescanSequenceNumbers(folder, Prefix);
+    KeyIndex = FindSequenceKey(key);
+  }
+  if (KeyIndex < 0) {
+    TraceLine(CF_RED, "ERROR: sequential file count not found: " + key);
+    return 1;
+  }
+  int32_t& count = sequenceCounters_[static_cast<size_t>(KeyIndex)].second;
+  return ++count;
 }
 
 }  // namespace capture

@@ -120,8 +120,16 @@ public:
   // count it stores.
   int32_t SequenceIndex(const String& Key);
   void SetSequenceCount(int32_t Index, int32_t Count);
+  // The next number of a numbered name in Folder for Prefix and Extension
+  // (every component of the process counts together); the key's index.
+  // The first use of a folder and prefix reads the numbers already taken
+  // by the files in that folder.
+  int32_t NextSequenceNumber(const String& Folder, const String& Prefix, const String& Extension,
+                             int32_t& KeyIndex);
 
 private:
+  int32_t FindSequenceKey(const String& Key) const;
+  void RescanSequenceNumbers(const String& Folder, const String& Prefix);
   friend class TSyncGlobalMessages;
   int idleHandler_ = 0;
   std::vector<std::pair<String, String>> tempFiles_;           // path, key

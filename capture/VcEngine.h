@@ -426,6 +426,8 @@ public:
   bool RunNextTask();
   // Posts a queued event; its data is read when it is raised.
   void PostEvent(TVcQueuedEvent Event);
+  // The same with the file name fixed now rather than read when raised.
+  void PostRecordingEvent(TVcQueuedEvent Event, const String& FileName);
   bool RaiseNextEvent();
   void ApplyNotificationPeriod();
   // Creates the worker "task" and starts it (the control's constructor).
@@ -457,6 +459,54 @@ public:
   void RaiseFrameProgress();
   void RaiseDVCommandCompleted();
   TPeriodicState Periodic;
+
+  // ---- recording: output, branches, files, graph events ------------------
+  // The writers of a recording: the AVI multiplexer with the file writer's
+  // sink, or the ASF writer with its own.
+  std::shared_ptr<mg::BaseFilter> AviMux;
+  std::shared_ptr<mg::IFileSinkFilter> FileSink;
+  std::shared_ptr<mg::BaseFilter> AsfWriter;
+  std::shared_ptr<mg::IFileSinkFilter> AsfFileSink;
+  std::shared_ptr<mg::BaseFilter> VideoCompressorFilter;
+  std::shared_ptr<mg::BaseFilter> AudioCompressorFilter;
+  std::shared_ptr<mg::ReferenceClock> GraphClock;
+  // The file the graph's writer gets; set by PrepareRecordingFile.
+  String OutputPath;
+  bool StorageFolderChanged = true;
+  bool CompressAfterRecordingPending = false;
+  bool PreallocResult = false;
+  // 1 audio reached the AVI mux, 2 none did or native DV (1 after teardown).
+  int32_t AviMasterStreamKind = 1;
+  bool AudioRendered = false;
+  // The graph-event flags, set by the event loop and acted on by task 4.
+  bool FlagDeviceLost = false;
+  bool FlagDiskFull = false;
+  bool FlagComplete = false;
+  bool FlagStreamControlStopped = false;
+  bool FlagBufferingStarted = false;
+  bool FlagBufferingEnded = false;
+  bool FlagLoading = false;
+  String StorageFolder();
+  String RecordingExtension() const;
+  void MakeAutoFileName(int32_t Kind, const String& Extension, String& Path, int32_t& KeyIndex);
+  bool PrepareRecordingFile(String& OutPath);
+  bool PreallocateCaptureFile(const String& Path);
+  // False when the renewal was refused or the new file could not be made.
+  bool StartNewRecordingFile();
+  void EndStoppedRecording();
+  bool InsertControlTee(const String& FilterName, std::shared_ptr<mg::Pin>& ControlPin);
+  void PlaceHoldPoints();
+  bool SwitchStream(const std::shared_ptr<mg::Pin>& Pin, const String& Name, bool Start);
+  void ConfigureAviMux(bool CapturesAudio);
+  bool BuildCaptureAndPreview();
+  bool BuildDVCapture();
+  bool BuildRawRecording();
+  void ApplyVideoCompressionSettings();
+  void ProcessGraphEvents();
+  void HandleGraphNotifications();
+  void ClearGraphNotificationFlags();
+  bool CreateLocalFilterOrReport(const String& Label, std::shared_ptr<mg::BaseFilter>& Obj, const String& ExportName);
+  void SetUpGraphClock();
 
 private:
   bool OwnerHandleAllocated() const;

@@ -95,17 +95,27 @@ bool TVcEngine::SetUpOutput() {
   const bool needed = (State == es_Recording && !RecordsNativeMPEG()) || State == es_Reencoding ||
                       (State == es_Preview && Latched.NetworkStreaming != ns_Disabled);
   if (!needed) return true;
-  // The file and network outputs (multiplexer, writer, ASF profiles) come
-  // with the recording code; a build that needs one cannot go on without.
-  TraceLine(CF_RED, "file and network outputs not available in this build");
-  ReportIf(true, SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name);
-  return false;
+  if (!CaptureGraphBuilder) return false;
+  const bool toFile = State == es_Recording || State == es_Reencoding;
+  if (ASFWriterNeeded() || (toFile && Latched.RecordingMethod != rm_AVI)) {
+    // The ASF writer and the network sinks come with their own code.
+    TraceLine(CF_RED, "ASF writer not available in this build");
+    ReportIf(true, SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name);
+    return false;
+  }
+  const mg::HRESULT hr = CaptureGraphBuilder->SetOutputFileName(&mg::MEDIASUBTYPE_Avi, OutputPath, &AviMux, &FileSink);
+  if (!Report(hr, SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name)) return false;
+  std::shared_ptr<mg::FilterGraph> graph;
+  if (!Report(CaptureGraphBuilder->GetFiltergraph(&graph), SEV_ERROR, "filter graph 1", e_set_filter_graph))
+    return false;
+  FilterGraph = graph;
+  return true;
 }
 
 void TVcEngine::MarkGraphBuilt() { SyncStartState = Synchronized ? 2 : 3; }
 
 bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
-  (void)CapturesAudio;
+  if (State == es_Recording && Latched.HoldRecording) PlaceHoldPoints();
   if (State != es_Reencoding) {
     // The sound card's speaker and the audio input while the graph runs.
     SaveSpeakerLevels();
@@ -114,6 +124,7 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
     // recording code; the levels are set all the same.
     if (State == es_Recording && Latched.AudioDeviceRendering) ApplySpeakerLevels();
     ReadDeviceFrameRate();
+    ApplyVideoCompressionSettings();
   }
   if (State != es_Reencoding && CaptureGraphBuilder && VideoDeviceFilter) {
     std::shared_ptr<mg::IAMDroppedFrames> dropped;
@@ -136,10 +147,12 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
                                  static_cast<mg::LONG>(GraphEventMessage()), 1);
     MediaEvents->CancelDefaultHandling(mg::EC_REPAINT);
   }
+  SetUpGraphClock();
   if (State != es_Reencoding) {
     TraceGraphTree();
     if (auto window = mg::QueryInterface<mg::IVideoWindow>(FilterGraph)) window->put_AutoShow(mg::OAFALSE);
   }
+  ConfigureAviMux(CapturesAudio);
   // Without the frame grabbers in this build no grabber delivers frames.
   if (SetNoGrabberFlag) NoFrameGrabber = true;
   return true;
@@ -181,10 +194,29 @@ bool TVcEngine::BuildNonNativeDVPreview() {
 }
 
 bool TVcEngine::BuildAudioPath() {
-  // Sound is heard in a preview that renders it; the recording side of the
-  // audio path comes with the recording code.
-  if (AudioPin && State == es_Preview && Latched.AudioDeviceRendering)
-    if (!RenderAudioPin(*this, AudioPin, UniqueFilterName("Audio Renderer"))) TraceLine(CF_RED, "render audio");
+  if (!AudioPin) return true;
+  for (int32_t location : {tpf_AudioSource, tpf_AudioRender})
+    for (const TThirdPartyFilter& f : Sel.ThirdPartyFilters[location])
+      if (f.Enabled) {
+        TraceLine(CF_RED, "extra audio filters not available in this build");
+        return false;
+      }
+  std::shared_ptr<mg::BaseFilter> tee;
+  std::shared_ptr<mg::Pin> input;
+  if (!AddFilterGetInput(*this, mg::CLSID_InfTee, UniqueFilterName("ATee"), tee, input) || !ConnectPins(AudioPin, input))
+    return true;
+  AudioPin = FirstFreePin(tee, mg::PINDIR_OUTPUT);
+  if (Latched.AudioDeviceRendering) {
+    if (State == es_Recording)
+      ReportIf(true, SEV_WARNING,
+               "AUDIO RENDERING DURING Recording CAN INCREASE DROPPED FRAMES AND CAUSE AUDIO SYNC PROBLEMS",
+               w_player_audio_should_be_disabled);
+    AudioRendered = RenderAudioPin(*this, AudioPin, UniqueFilterName("Audio Renderer"));
+    if (AudioRendered)
+      AudioPin = FirstFreePin(tee, mg::PINDIR_OUTPUT);
+    else
+      TerminateWithNullRenderer(AudioPin, false);
+  }
   return true;
 }
 

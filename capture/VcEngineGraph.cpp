@@ -118,6 +118,16 @@ void TVcEngine::ClearGraph(bool ResetState) {
   OverlayInterface.reset();
   MediaEvents.reset();
   MediaControl.reset();
+  AviMux.reset();
+  FileSink.reset();
+  AsfWriter.reset();
+  AsfFileSink.reset();
+  VideoCompressorFilter.reset();
+  AudioCompressorFilter.reset();
+  GraphClock.reset();
+  AviMasterStreamKind = 1;
+  AudioRendered = false;
+  ClearGraphNotificationFlags();
   FilterGraph2.reset();
   FilterGraph.reset();
   CaptureGraphBuilder.reset();
@@ -326,11 +336,17 @@ bool TVcEngine::BuildGraph(int32_t Target) {
   if (Target == es_Preview) {
     branches = Latched.NetworkStreaming == ns_Disabled || SetUpOutput();
     if (branches && PreviewStreamNeeded()) branches = UsesDVSource() ? BuildNonNativeDVPreview() : BuildPreview();
-  } else {
-    // Recording files, their branches and the writers come with the
-    // recording code; until then a recording build stops at its output.
-    SetUpOutput();
-    branches = false;
+  } else if (PrepareRecordingFile(OutputPath)) {
+    if (UsesMPEGSource() && RecordsNativeStream()) {
+      branches = BuildRawRecording() && (!PreviewStreamNeeded() || BuildPreview());
+    } else if (SetUpOutput()) {
+      if (!UsesDVSource())
+        branches = BuildCaptureAndPreview();
+      else if (RecordsNativeStream())
+        branches = BuildDVCapture() && (!PreviewStreamNeeded() || BuildNonNativeDVPreview());
+      else
+        branches = BuildCaptureAndPreview();
+    }
   }
   if (!branches) {
     ReportIf(true, SEV_TRACE_ONLY, "build graph failed", e_failed);
@@ -353,9 +369,18 @@ bool TVcEngine::ActivateGraph() {
   if (State == es_Preview) {
     ok = SetGraphState(gs_Running, "bprev");
   } else if (State == es_Recording) {
-    ok = SetGraphState(gs_Running, "bldcapnor");
-    // Only a recording whose graph runs has started.
-    if (ok) RecordingStartedPostProcessing();
+    if (!UsesCaptureDevice() || Latched.RecordingOnMotion_Enabled || !Latched.HoldRecording) {
+      ok = SetGraphState(gs_Running, "bldcapnor");
+      // Only a recording whose graph runs has started.
+      if (ok) RecordingStartedPostProcessing();
+    } else {
+      // Held: the graph runs with both streams stopped until
+      // ResumeRecording releases them.
+      SwitchStream(VideoControlPin, "video", false);
+      SwitchStream(AudioControlPin, "audio", false);
+      ok = SetGraphState(gs_Running, "bldcapnor");
+      if (ok && CanRaiseEvent(Owner->OnRecordingReadyToStart)) Owner->OnRecordingReadyToStart(Owner);
+    }
   }
   TraceLine(CF_BLUE, "end activate graph");
   if (ok) SyncStartState = 5;
@@ -366,7 +391,7 @@ void TVcEngine::RecordingStartedPostProcessing() {
   TraceLine(CF_BLUE, "BEGIN recording started post processing");
   RecordingStarted = true;
   FrameTimeBase = -1;
-  PostEvent(qe_RecordingStarted);
+  PostRecordingEvent(qe_RecordingStarted, Sel.FinalRecordingPath);
   TraceLine(CF_BLUE, "END recording started post processing");
 }
 
@@ -481,9 +506,10 @@ void TVcEngine::EndGraphActivity() {
       break;
     case es_Recording: {
       const bool started = RecordingStarted;
+      const String file = Sel.FinalRecordingPath;
       ClearGraph(true);
       RecordingSuccess = started;
-      PostEvent(qe_RecordingCompleted);
+      PostRecordingEvent(qe_RecordingCompleted, file);
       break;
     }
     case es_Reencoding:

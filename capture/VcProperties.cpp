@@ -353,6 +353,7 @@ void TVidCap::SetCaptureFileExt(const String& Value) {
 String TVidCap::StoragePath() const { return engine_->StoragePath; }
 void TVidCap::SetStoragePath(const String& Value) {
   engine_->StoragePath = Value;
+  engine_->StorageFolderChanged = true;
 }
 bool TVidCap::HoldRecording() const { return engine_->HoldRecording; }
 void TVidCap::SetHoldRecording(bool Value) {

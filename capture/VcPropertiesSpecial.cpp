@@ -253,6 +253,7 @@ void TVidCap::SetRecordingFileName(const String& Value) {
                e_failed_to_renew_recording_file);
   // "RENEW" only asks for a new file; it is no file name.
   if (e.RecordingFileName == "RENEW") e.RecordingFileName.clear();
+  if (e.State == es_Recording && e.GraphActive) e.StartNewRecordingFile();
 }
 
 void TVidCap::SetAutoFilePrefix(const String& Value) {

@@ -232,6 +232,10 @@ struct TVcEventRecord {
   TVcQueuedEvent Event = qe_RecordingStarted;
   bool HandlerAssigned = false;
   TVcEngine* Engine = nullptr;
+  // A recording event that must name the file of its own moment (a renewed
+  // recording announces the old file while the new one is being written).
+  bool HasFileName = false;
+  String FileName;
 };
 
 // The busy cursor of an engine's long operations: steps the process-wide

@@ -176,8 +176,10 @@ void TVcEngine::RunTask(int32_t Code) {
     case TASK_START_RECORDING:
       RestartGraph(es_Recording);
       break;
+    case TASK_GRAPH_NOTIFICATIONS:
+      HandleGraphNotifications();
+      break;
     case TASK_STOP_PLAYER:          // the clip player
-    case TASK_GRAPH_NOTIFICATIONS:  // the graph-event follow-up
     case TASK_SEEK_PLAYER:
     case TASK_START_CHANNEL_SCAN:   // the TV channel scan
     case TASK_STEP_CHANNEL_SCAN:
@@ -225,7 +227,18 @@ bool TVcEngine::EventHandlerAssigned(TVcQueuedEvent Event) const {
 
 void TVcEngine::PostEvent(TVcQueuedEvent Event) {
   if (!DeviceManagerExists()) return;  // lost, as before the first control
-  const TVcEventRecord record{Event, EventHandlerAssigned(Event), this};
+  const TVcEventRecord record{Event, EventHandlerAssigned(Event), this, false, String()};
+  if (EventNotificationSynchrone)
+    RaiseEvent(record);
+  else
+    EventQueue.Add(record);
+}
+
+void TVcEngine::PostRecordingEvent(TVcQueuedEvent Event, const String& FileName) {
+  if (!DeviceManagerExists()) return;
+  TVcEventRecord record{Event, EventHandlerAssigned(Event), this, false, String()};
+  record.HasFileName = true;
+  record.FileName = FileName;
   if (EventNotificationSynchrone)
     RaiseEvent(record);
   else
@@ -248,7 +261,7 @@ void TVcEngine::RaiseEvent(const TVcEventRecord& Record) {
   auto light = [&](const auto& h) { return CanRaiseEventLight(h); };
   switch (Record.Event) {
     case qe_RecordingStarted:
-      if (full(c->OnRecordingStarted)) c->OnRecordingStarted(c, CurrentRecordingFile);
+      if (full(c->OnRecordingStarted)) c->OnRecordingStarted(c, Record.HasFileName ? Record.FileName : CurrentRecordingFile);
       break;
     case qe_PreviewStarted:
       if (full(c->OnPreviewStarted)) c->OnPreviewStarted(c);
@@ -278,7 +291,7 @@ void TVcEngine::RaiseEvent(const TVcEventRecord& Record) {
       if (full(c->OnTVChannelScanStarted)) c->OnTVChannelScanStarted(c, ScanMinChannel, ScanMaxChannel);
       break;
     case qe_RecordingCompleted:
-      if (full(c->OnRecordingCompleted)) c->OnRecordingCompleted(c, CurrentRecordingFile, RecordingSuccess);
+      if (full(c->OnRecordingCompleted)) c->OnRecordingCompleted(c, Record.HasFileName ? Record.FileName : CurrentRecordingFile, RecordingSuccess);
       break;
     case qe_ReencodingCompleted:
       if (full(c->OnReencodingCompleted))

@@ -205,7 +205,7 @@ void TVidCap::SetParent(forms::TWinControl* AParent) {
 
 void TVidCap::WndProc(forms::TMessage& Message) {
   if (engine_ && Message.Msg == GraphEventMessage() && Message.Msg != 0) {
-    // The graph's events are taken up by the graph-event handling.
+    engine_->ProcessGraphEvents();
     Message.Result = 0;
     return;
   }

@@ -78,6 +78,8 @@ bool TVidCap::ResumeRecording() {
     e.SetGraphState(gs_Paused, "rr");
     e.Latched.HoldRecording = false;
     e.RecordingStartedPostProcessing();
+    e.SwitchStream(e.VideoControlPin, "video", true);
+    e.SwitchStream(e.AudioControlPin, "audio", true);
     e.SetGraphState(gs_Running, "rr2");
     return true;
   }

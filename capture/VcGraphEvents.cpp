@@ -1,0 +1,109 @@
+// The running graph's events: drained on the GUI thread when the graph's
+// message arrives, turned into flags, and acted on by the graph-event task
+// outside the window procedure.
+#include "capture/VcEngine.h"
+#include "capture/VcLog.h"
+#include "capture/VidCap.h"
+#include "platform/mg/Events.h"
+
+namespace capture {
+
+bool HasFreeSpace(const String& Path);
+
+void TVcEngine::ProcessGraphEvents() {
+  while (MediaEvents) {
+    long code = 0;
+    intptr_t p1 = 0, p2 = 0;
+    if (MediaEvents->GetEvent(&code, &p1, &p2, 0) < 0) break;
+    switch (code) {
+      case mg::EC_COMPLETE:
+        FlagComplete = true;
+        PostTask(TASK_GRAPH_NOTIFICATIONS);
+        break;
+      case mg::EC_ERRORABORT:
+      case mg::EC_PAUSED:
+        if ((State == es_Recording || State == es_Reencoding) && GraphActive &&
+            !HasFreeSpace(Sel.FinalRecordingPath)) {
+          FlagDiskFull = true;
+          PostTask(TASK_GRAPH_NOTIFICATIONS);
+        }
+        break;
+      case mg::EC_BUFFERING_DATA:
+        if ((p1 & 0xFF) != 0) {
+          FlagBufferingStarted = true;
+        } else {
+          FlagLoading = false;
+          FlagBufferingEnded = true;
+        }
+        PostTask(TASK_GRAPH_NOTIFICATIONS);
+        break;
+      case mg::EC_STREAM_CONTROL_STOPPED:
+        FlagStreamControlStopped = true;
+        PostTask(TASK_GRAPH_NOTIFICATIONS);
+        break;
+      case mg::EC_DEVICE_LOST:
+        if (GraphActive) {
+          FlagDeviceLost = true;
+          PostTask(TASK_GRAPH_NOTIFICATIONS);
+        }
+        break;
+      case mg::EC_LOADSTATUS:
+        FlagLoading = true;
+        break;
+      default:
+        // A size change moves the display windows, which come with their
+        // own code.
+        break;
+    }
+    if (MediaEvents) MediaEvents->FreeEventParams(code, p1, p2);
+  }
+}
+
+void TVcEngine::HandleGraphNotifications() {
+  if (FlagDeviceLost) {
+    FlagDeviceLost = false;
+    PostTask(TASK_DEVICE_LOST);
+  }
+  if (FlagStreamControlStopped) {
+    FlagStreamControlStopped = false;
+    FlagComplete = true;
+  }
+  if (FlagDiskFull) {
+    FlagDiskFull = false;
+    RecordingStarted = false;
+    // The file written so far stays: the teardown must not take it for a
+    // recording that never started and delete it with its number.
+    SequenceNumber = -1;
+    StopAll();
+    if (CanRaiseEvent(Owner->OnDiskFull)) Owner->OnDiskFull(Owner);
+  }
+  if (FlagBufferingStarted) {
+    FlagBufferingStarted = false;
+    if (CanRaiseEvent(Owner->OnPlayerBufferingData)) Owner->OnPlayerBufferingData(Owner, true);
+  }
+  if (FlagBufferingEnded) {
+    FlagBufferingEnded = false;
+    if (CanRaiseEvent(Owner->OnPlayerBufferingData)) Owner->OnPlayerBufferingData(Owner, false);
+  }
+  if (FlagComplete) {
+    FlagComplete = false;
+    if (State == es_Reencoding) {
+      StopAll();
+    } else if (State == es_PlayerOpen) {
+      if (CanRaiseEvent(Owner->OnPlayerEndOfStream)) Owner->OnPlayerEndOfStream(Owner);
+    } else if (Latched.VideoSource != vs_VideoCaptureDevice && !VideoFromImages_RepeatIndefinitely) {
+      EndGraphActivity();
+      if (CanRaiseEvent(Owner->OnPlayerEndOfStream)) Owner->OnPlayerEndOfStream(Owner);
+    }
+  }
+}
+
+// A flag raised by a graph that is gone must not act on the next one: a
+// stale end of stream would end a fresh source, a stale device loss would
+// announce a device that works.
+void TVcEngine::ClearGraphNotificationFlags() {
+  FlagDeviceLost = FlagDiskFull = FlagComplete = FlagStreamControlStopped = false;
+  FlagBufferingStarted = FlagBufferingEnded = FlagLoading = false;
+}
+
+}  // namespace capture
