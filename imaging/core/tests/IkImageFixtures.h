@@ -17,7 +17,7 @@
 namespace imaging::testing {
 
 // A shell command; true when it exited with 0.
-inline bool Run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
+inline bool RunTool(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
 
 // Pixels as red, green, blue, alpha bytes, rows top first.
 struct RgbaImage {
@@ -72,6 +72,32 @@ inline int MaxColorDifference(TIKBitmap& b, const RgbaImage& img) {
       worst = std::max({worst, std::abs(c.r - p[0]), std::abs(c.g - p[1]), std::abs(c.b - p[2])});
     }
   return worst;
+}
+
+// The mean absolute difference over every colour channel; -1 when the
+// sizes differ. For lossy round trips, where single pixels may stray.
+inline double MeanColorDifference(TIKBitmap& b, const RgbaImage& img) {
+  if (b.Width() != img.width || b.Height() != img.height) return -1;
+  double sum = 0;
+  for (int32_t y = 0; y < img.height; ++y)
+    for (int32_t x = 0; x < img.width; ++x) {
+      const TRGB c = b.GetPixelRGB(x, y);
+      const uint8_t* p = img.At(x, y);
+      sum += std::abs(c.r - p[0]) + std::abs(c.g - p[1]) + std::abs(c.b - p[2]);
+    }
+  return sum / (3.0 * img.width * img.height);
+}
+
+inline RgbaImage ToRgba(TIKBitmap& b) {
+  RgbaImage img;
+  img.width = b.Width();
+  img.height = b.Height();
+  for (int32_t y = 0; y < img.height; ++y)
+    for (int32_t x = 0; x < img.width; ++x) {
+      const TRGB px = b.GetPixelRGB(x, y);
+      img.rgba.insert(img.rgba.end(), {px.r, px.g, px.b, 255});
+    }
+  return img;
 }
 
 inline std::vector<uint8_t> FileBytes(const std::string& path) {
