@@ -453,6 +453,12 @@ void ReadJpegStream(rtl::TStream* stream, rtl::TStream* tables, TIKBitmap* bitma
     return;
   }
   stream->SetPosition(start);
+  int64_t dataBytes = 0;
+  try {
+    dataBytes = stream->Size() - start;
+  } catch (...) {
+    dataBytes = 0;
+  }
   ReadJpegIccProfile(*stream, params);
   const bool iccActive = HasIccTransform(params);
 
@@ -531,7 +537,11 @@ void ReadJpegStream(rtl::TStream* stream, rtl::TStream* tables, TIKBitmap* bitma
     d.cinfo.scale_num = 1;
     d.cinfo.scale_denom = static_cast<unsigned>(denom);
     params.JpegScaleUsed = denom;
-    if (out == Out::None) {
+    // A frame header can claim any size, and the library sizes its buffers
+    // (a progressive image's whole coefficient store) from it. The data
+    // behind it has to be able to describe that many pixels.
+    const int64_t frame = static_cast<int64_t>(d.cinfo.image_width) * d.cinfo.image_height;
+    if (out == Out::None || frame > std::max<int64_t>(int64_t{1} << 24, dataBytes * 1024)) {
       *abortFlag = true;
       return;
     }
