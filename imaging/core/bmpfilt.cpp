@@ -96,12 +96,12 @@ void DecodeBmpRle(const uint8_t* data, int64_t size, bool rle8, const PixelSink&
   auto rowPtr = [&]() {
     return static_cast<uint8_t*>(sink.bitmap->ScanLine(topDown ? fileRow : height - 1 - fileRow));
   };
+  // Pixels past the width are dropped. Writers that encode the padded row
+  // (ImageMagick does) would otherwise leave their padding on the last
+  // column.
   auto put = [&](uint8_t index) {
     if (fileRow >= height) return;
-    if (x < w)
-      sink.Put(rowPtr(), x, index);
-    else if (rle8)
-      sink.Put(rowPtr(), w - 1, index);
+    if (x < w) sink.Put(rowPtr(), x, index);
     ++x;
   };
   Report(pr, 0, step);

@@ -69,7 +69,8 @@ TEST_F(ImageList, ImagesComeBackWithTheirPixelsAndAlpha) {
   Paint(opaque, 30, 20, 9);
   opaque.GetAlphaChannel();  // a fully opaque plane
   mono.Allocate(17, 3, ikMono1);
-  for (int32_t x = 0; x < 17; x += 3) mono.SetPixelByte(x, 1, 1);
+  static_cast<uint8_t*>(mono.ScanLine(1))[0] = 0x92;
+  static_cast<uint8_t*>(mono.ScanLine(1))[2] = 0x80;
   auto h1 = list.AddImage(&withAlpha);
   auto h2 = list.AddImage(&opaque);
   auto h3 = list.AddImage(&mono);
