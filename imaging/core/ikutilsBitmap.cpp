@@ -1,5 +1,9 @@
 #include "imaging/core/ikutilsBitmap.h"
 
+#include <sys/mman.h>
+
+#include <cstring>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -190,6 +194,22 @@ void TIKBitmap::Allocate(int32_t width, int32_t height, TIKPixelFormat format) {
   AllocateBitmapStorage();
 }
 
+namespace {
+
+// A picture of many megabytes is touched page by page as it is first
+// written (calloc leaves fresh pages untouched); with 2 MiB pages the kernel takes a few hundred faults instead of
+// thousands, which dominates decoding time on machines where faults are
+// dear. Only the whole 2 MiB pages inside the block are marked.
+void AdviseLargePages(void* block, size_t size) {
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (size < 4 * kHuge) return;
+  const auto begin = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
 void TIKBitmap::AllocateBitmapStorage() {
   if (width_ <= 0 || height_ <= 0 || pixelFormat_ == ikNoFormat) return;
   SetGeometry(width_, height_, pixelFormat_);
@@ -217,8 +237,10 @@ void TIKBitmap::AllocateBitmapStorage() {
         if (!bitsBlock_) throw std::bad_alloc();
         pageBlock_ = true;
       } else {
-        heapBlock_ = std::make_unique<uint8_t[]>(blockSize);
+        heapBlock_.reset(static_cast<uint8_t*>(std::calloc(blockSize, 1)));
+        if (!heapBlock_) throw std::bad_alloc();
         bitsBlock_ = heapBlock_.get();
+        AdviseLargePages(heapBlock_.get(), blockSize);
       }
       const auto address = reinterpret_cast<uintptr_t>(bitsBlock_);
       bits_ = static_cast<uint8_t*>(bitsBlock_) + (32 - address % 32) % 32;

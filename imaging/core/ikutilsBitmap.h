@@ -4,6 +4,7 @@
 // time) or in a wrapped platform bitmap, with an optional 8-bit alpha plane.
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -266,7 +267,12 @@ private:
   std::unique_ptr<TIKBitmap> alpha_;
   uint8_t* bits_ = nullptr;
   void* bitsBlock_ = nullptr;
-  std::unique_ptr<uint8_t[]> heapBlock_;  // bitsBlock_ when it came from the heap
+  struct FreeBlock {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  // bitsBlock_ when it came from the heap (calloc: large blocks arrive as
+  // fresh zero pages without a pass of their own).
+  std::unique_ptr<uint8_t[], FreeBlock> heapBlock_;
   bool pageBlock_ = false;                 // bitsBlock_ came from PageAlloc
   forms::TBitmap* platformBitmap_ = nullptr;
   std::unique_ptr<forms::TBitmap> ownedPlatformBitmap_;

@@ -4,11 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <mutex>
 
 #include "imaging/core/ikutilsBitmap.h"
 #include "imaging/core/ikutilsMask.h"
 #include "imaging/core/ikutilsStreams.h"
 #include "imaging/core/imgkitioThread.h"
+#include "imaging/core/bmpfilt.h"
+#include "imaging/core/jpegfilt.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/rtl/FilePaths.h"
 #include "platform/rtl/StringUtils.h"
@@ -146,7 +149,16 @@ TIKFilterWriteProc FormatWriter(int32_t formatId) {
 // ---------------------------------------------------------------------------
 // construction and attachment
 
+void InstallBuiltInFilters() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    InstallJpegFilter();
+    InstallBmpFilter();
+  });
+}
+
 TImgKitIO::TImgKitIO(forms::TComponent* owner) : forms::TComponent(owner) {
+  InstallBuiltInFilters();
   NewOwnBuffer();
   params_ = std::make_unique<TIOParamsVals>(this);
 }

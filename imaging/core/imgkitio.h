@@ -101,6 +101,9 @@ using TIKFilterWriteProc = void (*)(TIKFilterWriteArgs& args);
 void InstallFormatFilter(int32_t formatId, TIKFilterReadProc read, TIKFilterWriteProc write);
 TIKFilterReadProc FormatReader(int32_t formatId);
 TIKFilterWriteProc FormatWriter(int32_t formatId);
+// Puts the filters built into the component (and their content probes) in
+// place, once per process; every component does it when it is made.
+void InstallBuiltInFilters();
 
 // Where the component reports what no caller asks for (a failure on a
 // background thread). Writes to stderr unless replaced.

@@ -1,5 +1,7 @@
 #include "imaging/core/imgkitioParams.h"
 
+#include "imaging/core/ikutilsICC.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -33,6 +35,19 @@ TIOParamsVals::TIOParamsVals(TIOParamsOwner* owner) : owner_(owner) { SetDefault
 
 TIOParamsVals::~TIOParamsVals() = default;
 
+TIKICC* TIOParamsVals::InputICCProfile() {
+  if (!inputIcc_) inputIcc_ = std::make_unique<TIKICC>();
+  return inputIcc_.get();
+}
+
+TIKICC* TIOParamsVals::OutputICCProfile() {
+  if (!outputIcc_) {
+    outputIcc_ = std::make_unique<TIKICC>();
+    outputIcc_->OpenSRGB();
+  }
+  return outputIcc_.get();
+}
+
 void TIOParamsVals::SetDefaultParams() {
   static_cast<TIOParamsFields&>(*this) = TIOParamsFields{};
   palette_.reset();
@@ -53,6 +68,7 @@ void TIOParamsVals::SetDefaultParams() {
   PnmComments.Clear();
   ResetExif();
   imagingAnnot_.reset();
+  inputIcc_.reset();
   TgaDateTime = rtl::Date();
   TiffLzwDecompress = DefTiffLzwDecompress;
   TiffLzwCompress = DefTiffLzwCompress;
@@ -65,6 +81,8 @@ void TIOParamsVals::SetDefaultParams() {
 
 void TIOParamsVals::ResetLoadInfo() {
   IptcInfo.Clear();
+  // A profile belongs to the picture it came with.
+  inputIcc_.reset();
   imagingAnnot_.reset();
   JpegMarkers.Clear();
   ResetExif();
@@ -102,6 +120,8 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
     ExifThumbnail = std::make_unique<TIKBitmap>();
     ExifThumbnail->Assign(source.ExifThumbnail.get());
   }
+  inputIcc_.reset();
+  if (source.inputIcc_) InputICCProfile()->Assign(source.inputIcc_.get());
   imagingAnnot_.reset();
   if (source.imagingAnnot_) {
     imagingAnnot_ = std::make_unique<TIKImagingAnnot>();

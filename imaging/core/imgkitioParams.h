@@ -19,6 +19,7 @@
 namespace imaging {
 
 class TIKBitmap;
+class TIKICC;
 
 // What a parameter set needs from the input/output component that owns it.
 class TIOParamsOwner {
@@ -386,11 +387,21 @@ public:
   // A copy of `count` colours; 0 frees the palette.
   void SetPalette(const TRGB* colors, int32_t count);
 
+  // ---- colour profiles ----
+  // Made on first use: the input profile empty, the output profile as the
+  // standard sRGB profile.
+  TIKICC* InputICCProfile();
+  TIKICC* OutputICCProfile();
+  // Whether an input profile object exists (without making one).
+  bool HasInputICCProfile() const { return inputIcc_ != nullptr; }
+
 
 private:
   TIOParamsOwner* owner_;
   std::unique_ptr<TIKImagingAnnot> imagingAnnot_;
   std::unique_ptr<TRGB[]> palette_;
+  std::unique_ptr<TIKICC> inputIcc_;
+  std::unique_ptr<TIKICC> outputIcc_;
 };
 
 
