@@ -205,9 +205,12 @@ HRESULT SimTvTuner::GetPages(std::vector<PropertyPage>* pages) {
 }
 
 HRESULT SimTvTuner::put_Channel(LONG ch, LONG, LONG) {
-  if (ch < 2 || ch > 69) return E_INVALIDARG;
   std::lock_guard lock(state_->mutex);
+  if (ch < state_->options.minChannel || ch > state_->options.maxChannel) return E_INVALIDARG;
   state_->channel = ch;
+  // Like a real tuner, it remembers where it found a picture; StoreAutoTune
+  // writes those channels out.
+  if (state_->options.signalChannels.count(ch)) state_->autoTuned.insert(ch);
   return S_OK;
 }
 
@@ -222,8 +225,9 @@ HRESULT SimTvTuner::get_Channel(LONG* ch, LONG* video, LONG* audio) {
 
 HRESULT SimTvTuner::ChannelMinMax(LONG* lo, LONG* hi) {
   if (!lo || !hi) return E_POINTER;
-  *lo = 2;
-  *hi = 69;
+  std::lock_guard lock(state_->mutex);
+  *lo = state_->options.minChannel;
+  *hi = state_->options.maxChannel;
   return S_OK;
 }
 

@@ -36,6 +36,9 @@ inline constexpr LONG kSimTvFormats = AnalogVideo_NTSC_M | AnalogVideo_PAL_B | A
 struct TvOptions {
   // Channels that carry a signal; the others show snow.
   std::set<LONG> signalChannels = {3, 4, 10, 21, 35};
+  // The channel range the tuner reports and accepts.
+  LONG minChannel = 2;
+  LONG maxChannel = 69;
 };
 
 // The frequency in Hz of a channel (2..69) in a country's table, for
