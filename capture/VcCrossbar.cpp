@@ -74,19 +74,25 @@ String GetCrossbarRouting(mg::IAMCrossbar* Crossbar) {
   return text;
 }
 
-void SetCrossbarRouting(mg::IAMCrossbar* Crossbar, const String& Text) {
-  if (!Crossbar) return;
+bool SetCrossbarRouting(mg::IAMCrossbar* Crossbar, const String& Text) {
+  if (!Crossbar) return true;
   mg::LONG outputs = 0, inputs = 0;
-  if (Crossbar->get_PinCounts(&outputs, &inputs) != mg::S_OK) return;
+  if (Crossbar->get_PinCounts(&outputs, &inputs) != mg::S_OK) return true;
   String rest = Text;
-  if (NextToken(rest) != outputs) return;
+  if (NextToken(rest) != outputs) return true;
   std::vector<int32_t> routes;
   for (mg::LONG i = 0; i < outputs; ++i) {
     const int32_t token = NextToken(rest);
-    if (token == kInvalidToken) return;
+    if (token == kInvalidToken) return true;
     routes.push_back(token);
   }
+  // The text is stored with the device's name, not its pins: after a
+  // driver change it may name inputs the crossbar no longer has, and a
+  // driver is not to be trusted with those. -1 leaves an output unrouted.
+  for (const int32_t in : routes)
+    if (in < -1 || in >= inputs) return false;
   for (mg::LONG i = 0; i < outputs; ++i) Crossbar->Route(i, routes[static_cast<size_t>(i)]);
+  return true;
 }
 
 TVideoInputList ListCrossbarVideoInputs(mg::IAMCrossbar* Crossbar) {
@@ -249,7 +255,8 @@ void TVcEngine::RouteAudioForVideo() {
 void TVcEngine::ProcessCrossbars() {
   TraceLine(CF_DEFAULT, "begin process crossbars");
   if (VideoCrossbar) {
-    SetCrossbarRouting(VideoCrossbar.get(), DeviceSettings.Video[vds_AMVideoCrossbar].StrValue);
+    ReportIf(!SetCrossbarRouting(VideoCrossbar.get(), DeviceSettings.Video[vds_AMVideoCrossbar].StrValue),
+             SEV_ERROR, "crossbar routing index out of range", e_index_out_of_range);
     TraceLine(CF_DEFAULT, "process crossbars process auto connect");
     if (AutoConnectRelatedPins) {
       if (CrossbarTree)

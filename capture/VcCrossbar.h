@@ -23,8 +23,9 @@ inline bool IsVideoConnector(int32_t Type) { return Type < 4096; }
 // "N!i0!i1!...": the output count, then the input routed to each output.
 String GetCrossbarRouting(mg::IAMCrossbar* Crossbar);
 // Applies a routing text; a text that does not fit the crossbar (another
-// output count, an unreadable number) changes nothing.
-void SetCrossbarRouting(mg::IAMCrossbar* Crossbar, const String& Text);
+// output count, an unreadable number, an input pin it does not have)
+// changes nothing. False only for a text that named a missing input pin.
+bool SetCrossbarRouting(mg::IAMCrossbar* Crossbar, const String& Text);
 
 // The video input names, one per line (CR LF between them), and the
 // crossbar input pin behind each name, in list order.

@@ -120,9 +120,18 @@ TEST(VcCrossbarText, RoutingTextsAreReadAndAppliedWhole) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     two.routes = {1, 4};
-    SetCrossbarRouting(&two, c.text);
+    EXPECT_TRUE(SetCrossbarRouting(&two, c.text));
     EXPECT_EQ(two.routes, c.routesAfter);
   }
+  // An input the crossbar does not have refuses the whole text.
+  for (const char* text : {"2!0!5!", "2!-2!0!"}) {
+    two.calls.clear();
+    EXPECT_FALSE(SetCrossbarRouting(&two, text)) << text;
+    EXPECT_TRUE(two.calls.empty()) << text;
+  }
+  two.calls.clear();
+  EXPECT_TRUE(SetCrossbarRouting(&two, "2!-1!4!")) << "-1 leaves an output unrouted";
+  EXPECT_EQ(two.calls, (std::vector<std::pair<mg::LONG, mg::LONG>>{{0, -1}, {1, 4}}));
   FakeCrossbar three({{1, -1}, {1, -1}, {2, -1}, {2, -1}, {3, -1}}, {{12, -1}, {12, -1}, {12, -1}});
   three.routes = {0, 0, 0};
   SetCrossbarRouting(&three, "2!1!4!");
@@ -204,6 +213,14 @@ TEST_F(VcTuner, SelectingAnInputRoutesItsAudioAndTheTunerRetunes) {
   ASSERT_TRUE(vc->StartPreview());
   EXPECT_EQ(RoutedTo(Card(e)->VideoCrossbar(), 0), 3);
   EXPECT_EQ(vc->GetVideoInput(), 3);
+  ASSERT_TRUE(vc->Stop());
+
+  // A stored routing that names a missing pin is refused with a report.
+  e.DeviceSettings.Video[vds_AMVideoCrossbar].StrValue = "2!9!5!";
+  log.clear();
+  ASSERT_TRUE(vc->StartPreview());
+  EXPECT_TRUE(Logged("crossbar routing index out of range"));
+  EXPECT_EQ(RoutedTo(Card(e)->VideoCrossbar(), 0), 3);
   vc->Stop();
 }
 

@@ -9,7 +9,7 @@ SRC=$(cd "$(dirname "$0")/../.." && pwd)
 B=${1:-$SRC/build-fuzz}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(ff_demux_fuzz uc_text_fuzz ini_fuzz imaging_meta_fuzz imaging_detect_fuzz imaging_icc_fuzz capture_format_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(ff_demux_fuzz uc_text_fuzz ini_fuzz imaging_meta_fuzz imaging_detect_fuzz imaging_icc_fuzz capture_format_fuzz capture_crossbar_fuzz)
 FLAGS="-fsanitize=address,fuzzer-no-link -fno-omit-frame-pointer -g -O1"
 cmake -S "$SRC" -B "$B" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_CXX_FLAGS="$FLAGS" -DCMAKE_C_FLAGS="$FLAGS" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" \
