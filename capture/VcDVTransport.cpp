@@ -124,3 +124,32 @@ bool TVcEngine::ReadDVSignalStandard(int64_t& FrameDuration) {
 }
 
 }  // namespace capture
+
+namespace capture {
+
+void TVcEngine::ApplyDVDecoderSettings(const std::shared_ptr<mg::BaseFilter>& Filter) {
+  const auto decoder = mg::QueryInterface<mg::IIPDVDec>(Filter);
+  if (!decoder) return;
+  const int32_t count = Sel.VideoSizes.Count();
+  if (count == 0) {
+    TraceLine(CF_RED, "ERROR: NO FORMATS");
+    return;
+  }
+  int32_t& index = DeviceSettings.Video[vds_VideoSize].IntValue;
+  if (index >= count || index < 0) {
+    index = 0;
+    ReportIf(true, SEV_ERROR, "DV VideoSize index out of range, index 0 used instead", e_index_out_of_range);
+  }
+  const String entry = rtl::Trim(Sel.VideoSizes[index]);
+  int resolution = mg::DVRESOLUTION_HALF;
+  if (entry == "dc")
+    resolution = mg::DVRESOLUTION_DC;
+  else if (entry == "quarter")
+    resolution = mg::DVRESOLUTION_QUARTER;
+  else if (entry == "full")
+    resolution = mg::DVRESOLUTION_FULL;
+  decoder->put_IPDisplay(resolution);
+  if (const auto rgb = mg::QueryInterface<mg::IDVRGB219>(Filter)) rgb->SetRGB219(DVRgb219 ? -1 : 0);
+}
+
+}  // namespace capture

@@ -342,6 +342,8 @@ public:
   // True when a valid time code differing from the last one was read.
   bool ReadTimeCode(TFrameInfo& Info);
   bool ReadDVSignalStandard(int64_t& FrameDuration);
+  // The DV decoder's output size from the size list, and its RGB range.
+  void ApplyDVDecoderSettings(const std::shared_ptr<mg::BaseFilter>& Filter);
   TDVTimecode LastTimeCode;
 
   // ---- audio formats, audio discovery and levels ----------------------------

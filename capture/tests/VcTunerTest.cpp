@@ -507,4 +507,53 @@ TEST_F(VcTuner, DVCommandMovesTheTapeAndIsReportedOnce) {
   vc->Stop();
 }
 
+// A DV decoder that remembers what it was told.
+class FakeDvDecoder : public mg::BaseFilter, public mg::IIPDVDec, public mg::IDVRGB219 {
+public:
+  FakeDvDecoder() : mg::BaseFilter(mg::CLSID_DVVideoCodec) {}
+  mg::HRESULT get_IPDisplay(int* d) override {
+    *d = display;
+    return mg::S_OK;
+  }
+  mg::HRESULT put_IPDisplay(int d) override {
+    display = d;
+    return mg::S_OK;
+  }
+  mg::HRESULT SetRGB219(mg::BOOL b) override {
+    rgb219 = b;
+    return mg::S_OK;
+  }
+  int display = 0;
+  mg::BOOL rgb219 = 7;
+};
+
+TEST_F(VcTuner, DVDecoderTakesTheChosenSizeAndRange) {
+  TVidCap* vc = MakeControl();
+  TVcEngine& e = *vc->Engine();
+  auto decoder = std::make_shared<FakeDvDecoder>();
+  e.ApplyDVDecoderSettings(decoder);
+  EXPECT_EQ(decoder->display, 0) << "no size list, nothing set";
+  for (const char* s : {"    half", "   dc", "  quarter", " half", "full"}) e.Sel.VideoSizes.Add(s);
+  struct Case {
+    int32_t size;
+    int display;
+  };
+  for (const Case c : {Case{1, mg::DVRESOLUTION_DC}, Case{2, mg::DVRESOLUTION_QUARTER}, Case{3, mg::DVRESOLUTION_HALF},
+                       Case{4, mg::DVRESOLUTION_FULL}}) {
+    e.DeviceSettings.Video[vds_VideoSize].IntValue = c.size;
+    e.ApplyDVDecoderSettings(decoder);
+    EXPECT_EQ(decoder->display, c.display) << c.size;
+  }
+  EXPECT_EQ(decoder->rgb219, 0);
+  EXPECT_TRUE(log.empty());
+  vc->SetDVRgb219(true);
+  e.DeviceSettings.Video[vds_VideoSize].IntValue = 7;
+  e.ApplyDVDecoderSettings(decoder);
+  EXPECT_EQ(e.DeviceSettings.Video[vds_VideoSize].IntValue, 0);
+  EXPECT_EQ(decoder->display, mg::DVRESOLUTION_HALF);
+  EXPECT_EQ(decoder->rgb219, -1);
+  EXPECT_EQ(log, (std::vector<LogEntry>{{e_index_out_of_range, "ERROR",
+                                         "DV VideoSize index out of range, index 0 used instead"}}));
+}
+
 }  // namespace
