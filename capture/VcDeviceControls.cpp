@@ -5,6 +5,7 @@
 // it in the same pass. The picture and camera tables live here too.
 #include <cstring>
 
+#include "capture/VcCrossbar.h"
 #include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcGraphHelpers.h"
@@ -126,20 +127,32 @@ bool TVcEngine::DiscoverControlInterfaces(const std::shared_ptr<mg::Pin>& Pin) {
     AudioCrossbar = Find<mg::IAMCrossbar>(*this, &mg::LOOK_UPSTREAM_ONLY, crossbarFilter);
     V(*this, vds_IsAudioCrossbarAvail).BoolValue =
         TraceYesNo(AudioCrossbar != nullptr, CF_DEFAULT, "audio crossbar on video available");
-    // The input names, the routing and the crossbar tree come with the
-    // crossbar code; until then the inputs stay as they are.
-    TraceLine(CF_RED, "crossbar routing not available in this build");
+    const String inputs = ListVideoInputs();
+    V(*this, vds_VideoInputs).StrValue = inputs;
+    if (DiscoveryMode) V(*this, vds_VideoInput).IntValue = GetRoutedVideoInput();
+    TraceLine(CF_DEFAULT, "video crossbar inputs");
+    TraceLine(CF_DEFAULT, inputs);
+    if (AudioCrossbar && AutoConnectRelatedPins) {
+      TraceLine(CF_DEFAULT, "routing crossbar");
+      std::shared_ptr<mg::Pin> analogIn;
+      CaptureGraphBuilder->FindPin(device, mg::PINDIR_INPUT, nullptr, &mg::MEDIATYPE_AnalogVideo, 0, 0,
+                                   &analogIn);
+      TraceLine(CF_DEFAULT, "auto routing audio crossbar");
+      CrossbarTree = std::make_shared<TCrossbarTree>(analogIn);
+    }
   }
 
+  ProcessCrossbars();
   ReadVideoControlCaps(Pin);
   ApplyVideoControlMode();
+  if (!DiscoveryMode) SelectVideoInput(V(*this, vds_VideoInput).IntValue);
   if (TVTuner) {
     if (DiscoveryMode) {
+      ReadTunerState();
       mg::LONG standard = 0;
       if (TVTuner->get_TVFormat(&standard) == mg::S_OK) V(*this, vds_ANTVFormat).IntValue = standard;
     } else {
-      // Tuning the stored channel comes with the tuner code.
-      TraceLine(CF_RED, "tuner state not available in this build");
+      ApplyTunerState();
     }
   }
   return true;
@@ -158,6 +171,7 @@ void TVcEngine::ReleaseControlInterfaces() {
   TVAudio.reset();
   VideoCrossbar.reset();
   AudioCrossbar.reset();
+  CrossbarTree.reset();
   SourcePin.reset();
 }
 
@@ -200,8 +214,8 @@ void TVcEngine::ReadBackDeviceSettings() {
     if (AnalogDecoder->get_VCRHorizontalLocking(&v) == mg::S_OK) V(*this, vds_ANVVCRHorzLocking).IntValue = v;
     if (AnalogDecoder->get_OutputEnable(&v) == mg::S_OK) V(*this, vds_ANVOutputEnable).IntValue = v;
   }
-  // The crossbar routing and the tuner's settings are read back by the
-  // crossbar and tuner code.
+  ReadBackCrossbarRouting();
+  ReadTunerState();
   ReadVideoQualityRanges();
   ReadCameraControlRanges();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "capture/VcDVTransport.h"
 #include "capture/VcPeriodic.h"
 #include "capture/VcRegistry.h"
 #include "capture/VcTypes.h"
@@ -23,6 +24,7 @@ namespace capture {
 class TVidCap;
 class TDevices;
 class TCapDeviceInfo;
+class TCrossbarTree;
 
 // A renderer of one display: the filter, and whether it is in the graph.
 struct TDisplayAttachment {
@@ -311,6 +313,38 @@ public:
   void ReadVideoControlCaps(const std::shared_ptr<mg::Pin>& Pin);
   void ApplyVideoControlMode();
   void ReleaseControlInterfaces();
+
+  // ---- crossbars, TV tuner and DV transport ----------------------------------
+  // Made when both crossbars exist and AutoConnectRelatedPins is on.
+  std::shared_ptr<TCrossbarTree> CrossbarTree;
+  String ListVideoInputs();
+  int32_t GetRoutedVideoInput();
+  void SelectVideoInput(int32_t Index);
+  void RouteAudioForVideo();
+  void ProcessCrossbars();
+  void ReadBackCrossbarRouting();
+  bool TuneChannel(int32_t Channel, int32_t SubChannel);
+  // The public TV setters' common end: retunes, or refuses during a scan.
+  void TuneCurrentChannel();
+  void StartChannelScan();
+  void StepChannelScan();
+  void ReadTunerState();
+  void ApplyTunerState();
+  // Shared with the step thread as plain flags, as the scan's own rules
+  // keep one writer at a time.
+  bool ScanStopRequest = false;
+  bool ScanStepBusy = false;
+  int32_t ScanChannel = 0;
+  int32_t ScanCountryCode = 0;
+  int32_t ScanInputType = 0;
+  std::unique_ptr<TDualThread> StepThread;
+  bool SendDVCommand(int32_t Command);
+  // True when a valid time code differing from the last one was read.
+  bool ReadTimeCode(TFrameInfo& Info);
+  bool ReadDVSignalStandard(int64_t& FrameDuration);
+  // The DV decoder's output size from the size list, and its RGB range.
+  void ApplyDVDecoderSettings(const std::shared_ptr<mg::BaseFilter>& Filter);
+  TDVTimecode LastTimeCode;
 
   // ---- audio formats, audio discovery and levels ----------------------------
   std::shared_ptr<mg::IAMAudioInputMixer> SourceInputMixer;

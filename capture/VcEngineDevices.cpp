@@ -58,7 +58,7 @@ int32_t FindDevice(const TVcEngine&, TDeviceKind Kind, const String& Name) {
 // the interfaces of a device graph, which brings them.
 String VideoInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.Video[vds_VideoInputs].StrValue; }
 String AudioInputNames(const TVcEngine& Engine) { return Engine.DeviceSettings.Audio[ads_AudioInputs].StrValue; }
-void RouteVideoInput(TVcEngine&) {}
+void RouteVideoInput(TVcEngine& Engine) { Engine.SelectVideoInput(Engine.DeviceSettings.Video[vds_VideoInput].IntValue); }
 namespace {
 // PAL G (0x40) has no entry: it is never listed and cannot be chosen.
 constexpr std::pair<int32_t, const char*> kAnalogStandards[] = {
@@ -96,11 +96,7 @@ bool SizeOfListEntry(TVcEngine& Engine, int32_t Index, int32_t& Width, int32_t& 
   return Engine.GetSelectedVideoSize(Index, Width, Height);
 }
 
-void TuneCurrentChannel(TVcEngine& Engine) {
-  if (Engine.DeviceSettings.Video[vds_IsTVTunerAvail].BoolValue && Engine.ChannelScanRunning)
-    Engine.ReportIf(true, SEV_ERROR, "TV commands not allowed during tv auto tuning",
-                    e_tv_command_not_allowed_during_tv_tuning);
-}
+void TuneCurrentChannel(TVcEngine& Engine) { Engine.TuneCurrentChannel(); }
 
 bool ShowDeviceDialog(TVcEngine& Engine, int32_t Kind) { return Engine.ShowDialog(Kind); }
 

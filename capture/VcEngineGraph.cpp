@@ -20,6 +20,7 @@ namespace capture {
 
 bool TVcEngine::SetGraphState(int32_t NewState, const String& Reason) {
   if (!MediaControl) return false;
+  if (NewState != gs_Stopped && TimecodeReader) ReadTimeCode(CurrentFrameInfo);
   switch (NewState) {
     case gs_Stopped: {
       GraphActive = false;
@@ -66,6 +67,7 @@ void TVcEngine::ClearGraph(bool ResetState) {
       UsesCaptureDevice() && (State == es_Preview || State == es_Recording) && GraphState != gs_Stopped;
   GraphActive = false;
   ChannelScanRunning = false;
+  ScanStopRequest = false;
   SteppedPlayback = false;
   TraceLine(CF_PURPLE, "begin clear");
 

@@ -617,9 +617,8 @@ void TVcEngine::ReadDeviceFrameRate() {
 }
 
 bool TVcEngine::ReadDVSignalStandard() {
-  // The 525/625 signal is read through the DV transport, which is not
-  // reached yet; _IsDVPal keeps what it holds.
-  return false;
+  int64_t duration = 0;
+  return ReadDVSignalStandard(duration);
 }
 
 bool TVcEngine::FindPinMediaType(const std::shared_ptr<mg::Pin>& Pin, const mg::GUID* FormatType,

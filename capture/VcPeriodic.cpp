@@ -46,7 +46,8 @@ void TVcEngine::PeriodicFrameProgress() {
   if (Periodic.FrameGrabberDisabled) {
     // No frame reaches the grabber: progress follows the delivered count,
     // once per change, not once per pass.
-    if (delivered != Periodic.LastDelivered) {
+    const bool timecodeChanged = ReadTimeCode(CurrentFrameInfo);
+    if (timecodeChanged || delivered != Periodic.LastDelivered) {
       Periodic.LastDelivered = delivered;
       CurrentFrameInfo.FrameNumber = delivered;
       RaiseFrameProgress();
@@ -91,11 +92,5 @@ bool TVcEngine::PollDVTransport() {
   return true;
 }
 
-void TVcEngine::RaiseDVCommandCompleted() {
-  // The state's name comes with the transport commands; until then the
-  // handler gets the mode alone.
-  TVidCap* c = Owner;
-  if (c && CanRaiseEvent(c->OnDVCommandCompleted)) c->OnDVCommandCompleted(c, Periodic.TransportState, String());
-}
 
 }  // namespace capture

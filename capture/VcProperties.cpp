@@ -3,6 +3,7 @@
 // preview refresh.
 #include "capture/VcProperties.h"
 #include "capture/VidCap.h"
+#include "capture/VcEngine.h"
 
 namespace capture {
 
@@ -101,7 +102,11 @@ void TVidCap::SetVideoControlSettings(bool Value) {
 }
 bool TVidCap::TVUseFrequencyOverrides() const { return engine_->TVUseFrequencyOverrides; }
 void TVidCap::SetTVUseFrequencyOverrides(bool Value) {
-  engine_->TVUseFrequencyOverrides = Value;
+  TVcEngine& e = *engine_;
+  e.TVUseFrequencyOverrides = Value;
+  // Retuned even during a scan: the overrides change what the channel means.
+  if (Value != e.OverridesInUse && e.TVTuner)
+    e.TuneChannel(e.DeviceSettings.Video[vds_TVChannel].IntValue, mg::AMTUNER_SUBCHAN_DEFAULT);
 }
 bool TVidCap::DVRgb219() const { return engine_->DVRgb219; }
 void TVidCap::SetDVRgb219(bool Value) {

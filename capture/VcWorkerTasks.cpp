@@ -91,6 +91,7 @@ void TVcEngine::EndWorker() {
   // The worker ends first; only then the queues are emptied, without
   // running what they hold.
   Worker.reset();
+  StepThread.reset();
   TaskQueue.TakeAll();
   EventQueue.TakeAll();
 }
@@ -167,6 +168,12 @@ void TVcEngine::RunTask(int32_t Code) {
       PreviewPending = true;
       PostEvent(qe_DeviceLost);
       break;
+    case TASK_START_CHANNEL_SCAN:
+      StartChannelScan();
+      break;
+    case TASK_STEP_CHANNEL_SCAN:
+      StepChannelScan();
+      break;
     case TASK_END_ACTIVITY:
       if (GraphActive) EndGraphActivity();
       break;
@@ -181,8 +188,6 @@ void TVcEngine::RunTask(int32_t Code) {
       break;
     case TASK_STOP_PLAYER:          // the clip player
     case TASK_SEEK_PLAYER:
-    case TASK_START_CHANNEL_SCAN:   // the TV channel scan
-    case TASK_STEP_CHANNEL_SCAN:
     case TASK_PLAYER_STEP:
     case TASK_OPEN_PLAYER:
       TaskNotAvailable(Code);

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "capture/VcDevices.h"
+#include "capture/VcEngine.h"
+#include "capture/VcTuner.h"
 #include "capture/VcGraphHelpers.h"
 #include "capture/VcLog.h"
 #include "capture/VcRegistry.h"
@@ -359,13 +361,14 @@ bool TVidCap::StartTVChannelScan() {
 
 bool TVidCap::StopTVChannelScan() {
   TVcEngine& e = *engine_;
+  if (!e.TVTuner && Has(e, vds_IsTVTunerAvail)) return false;
   if (!Has(e, vds_IsTVTunerAvail)) {
     Box("no TV tuner!");
     e.ReportIf(true, SEV_ERROR, "no TV tuner!", e_no_tv_tuner);
     return false;
   }
-  if (!e.ChannelScanRunning) return false;
-  e.ChannelScanRunning = false;
+  if (!e.TVTuner || !e.ChannelScanRunning) return false;
+  e.ScanStopRequest = true;
   return true;
 }
 
@@ -384,7 +387,7 @@ void TVidCap::SetTVCountryCode(int32_t Value) {
 }
 
 void TVidCap::SetTVInputType(int32_t Value) {
-  if (Value > 1) return;
+  if (Value != 0 && Value != 1) return;
   V(*engine_, vds_TVInputType).IntValue = Value;
   TuneCurrentChannel(*engine_);
 }
@@ -411,26 +414,29 @@ bool TVidCap::ClearTVFrequencyOverrides() {
 void TVidCap::SetTVFrequencyOverride(int32_t Channel, int32_t Frequency) {
   TVcEngine& e = *engine_;
   if (!Has(e, vds_IsTVTunerAvail)) return;
-  rtl::TRegistry reg;
-  reg.SetRootKey(rtl::HKEY_LOCAL_MACHINE);
-  if (!reg.OpenKey(FrequencyOverrideKey(*this), true)) return;
+  auto reg = OpenAutoTuneKey(TVCountryTuningSpace(GetTVCountryCode()), GetTVInputType());
+  if (!reg) return;
   const String name = std::to_string(Channel);
-  if (Frequency == -1) {
-    if (reg.ValueExists(name)) reg.DeleteValue(name);
-  } else {
-    reg.WriteInteger(name, Frequency);
+  // A lost override would leave the user tuning to the table's frequency
+  // without a word, so a write the registry refuses is reported.
+  bool written = true;
+  try {
+    if (Frequency == -1) {
+      if (reg->ValueExists(name)) written = reg->Registry().DeleteValue(name);
+    } else {
+      reg->Registry().WriteInteger(name, Frequency);
+    }
+  } catch (const std::exception&) {
+    written = false;
   }
-  reg.CloseKey();
+  e.ReportIf(!written, SEV_ERROR, "cannot write TV frequency override for channel " + name, e_failed);
+  reg.reset();
   TuneCurrentChannel(e);
 }
 
 // ---- DV, dialogs, profiles --------------------------------------------------------
 
-bool TVidCap::DVCommand(int32_t) {
-  // The transport commands need the transport interface of a DV device
-  // graph; a device without the capability refuses.
-  return false;
-}
+bool TVidCap::DVCommand(int32_t Command) { return engine_->SendDVCommand(Command); }
 
 bool TVidCap::ShowDialog(int32_t Kind) {
   // An unknown kind shows nothing, but a running preview is restarted all

@@ -342,8 +342,10 @@ TEST_F(VidCapMethodsTest, DialogsTvAndTransportRefuseWithoutTheirDevice) {
   vc->SetTVChannel(32);
   EXPECT_EQ(log, (std::vector<LogEntry>{{e_tv_command_not_allowed_during_tv_tuning, "ERROR",
                                          "TV commands not allowed during tv auto tuning"}}));
-  EXPECT_TRUE(vc->StopTVChannelScan());
+  // A stop request needs the tuner itself, not only the device's flag.
   EXPECT_FALSE(vc->StopTVChannelScan());
+  vc->SetTVInputType(-1);
+  EXPECT_EQ(vc->GetTVInputType(), 1);
 }
 
 TEST_F(VidCapMethodsTest, ClearingFrequencyOverridesDeletesTheTuningSpaceKey) {

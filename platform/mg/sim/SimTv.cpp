@@ -8,8 +8,6 @@ namespace mg::sim {
 
 namespace {
 
-constexpr LONG MHz(double v) { return static_cast<LONG>(v * 1'000'000.0 + 0.5); }
-
 AM_MEDIA_TYPE AnalogType(bool video) {
   AM_MEDIA_TYPE mt;
   mt.majortype = video ? MEDIATYPE_AnalogVideo : MEDIATYPE_AnalogAudio;
@@ -27,26 +25,6 @@ bool IsVideoConnector(LONG type) { return type < PhysConn_Audio_Tuner; }
 bool SingleStandard(LONG f) { return f != 0 && (f & (f - 1)) == 0; }
 
 }  // namespace
-
-LONG TvChannelFrequency(LONG country, TunerInputType input, LONG n) {
-  if (n < 2 || n > 69) return 0;
-  const bool sixMhz = country == 1 || country == 2 || country == 52 || country == 81;
-  if (sixMhz) {
-    if (n <= 4) return MHz(55.25 + 6.0 * (n - 2));
-    if (n <= 6) return MHz(77.25 + 6.0 * (n - 5));
-    if (n <= 13) return MHz(175.25 + 6.0 * (n - 7));
-    if (input == TunerInputCable) return n <= 22 ? MHz(121.25 + 6.0 * (n - 14)) : MHz(217.25 + 6.0 * (n - 23));
-    return MHz(471.25 + 6.0 * (n - 14));
-  }
-  if (country == 33) {
-    if (n <= 20) return MHz(47.75 + 8.0 * (n - 2));
-    return MHz(471.25 + 8.0 * (n - 21));
-  }
-  if (n <= 4) return MHz(48.25 + 7.0 * (n - 2));
-  if (n <= 12) return MHz(175.25 + 7.0 * (n - 5));
-  if (n <= 20) return MHz(105.25 + 7.0 * (n - 13));
-  return MHz(471.25 + 8.0 * (n - 21));
-}
 
 std::string AutoTuneKey(LONG tuningSpace, TunerInputType input) {
   return "\\Software\\Microsoft\\TV System Services\\TVAutoTune\\TS" + std::to_string(tuningSpace) + "-" +
@@ -205,9 +183,12 @@ HRESULT SimTvTuner::GetPages(std::vector<PropertyPage>* pages) {
 }
 
 HRESULT SimTvTuner::put_Channel(LONG ch, LONG, LONG) {
-  if (ch < 2 || ch > 69) return E_INVALIDARG;
   std::lock_guard lock(state_->mutex);
+  if (ch < state_->options.minChannel || ch > state_->options.maxChannel) return E_INVALIDARG;
   state_->channel = ch;
+  // Like a real tuner, it remembers where it found a picture; StoreAutoTune
+  // writes those channels out.
+  if (state_->options.signalChannels.count(ch)) state_->autoTuned.insert(ch);
   return S_OK;
 }
 
@@ -222,8 +203,9 @@ HRESULT SimTvTuner::get_Channel(LONG* ch, LONG* video, LONG* audio) {
 
 HRESULT SimTvTuner::ChannelMinMax(LONG* lo, LONG* hi) {
   if (!lo || !hi) return E_POINTER;
-  *lo = 2;
-  *hi = 69;
+  std::lock_guard lock(state_->mutex);
+  *lo = state_->options.minChannel;
+  *hi = state_->options.maxChannel;
   return S_OK;
 }
 

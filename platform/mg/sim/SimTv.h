@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mg/TvChannels.h"
 #include "platform/mg/sim/SimVideo.h"
 
 namespace mg::sim {
@@ -36,13 +37,13 @@ inline constexpr LONG kSimTvFormats = AnalogVideo_NTSC_M | AnalogVideo_PAL_B | A
 struct TvOptions {
   // Channels that carry a signal; the others show snow.
   std::set<LONG> signalChannels = {3, 4, 10, 21, 35};
+  // The channel range the tuner reports and accepts.
+  LONG minChannel = 2;
+  LONG maxChannel = 69;
 };
 
-// The frequency in Hz of a channel (2..69) in a country's table, for
-// antenna (TunerInputAntenna) or cable reception; 0 outside the range.
-// North America and Japan use 6 MHz channels, France its own plan, every
-// other country the European one.
-LONG TvChannelFrequency(LONG country, TunerInputType input, LONG channel);
+// The tuner takes its frequencies from the media graph's channel plans.
+using mg::TvChannelFrequency;
 // The registry key (under HKEY_LOCAL_MACHINE) of a tuning space and input type.
 std::string AutoTuneKey(LONG tuningSpace, TunerInputType input);
 
