@@ -54,11 +54,16 @@ bool TVcEngine::BuildCaptureAndPreview() {
       if (!InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec rec"), capture, &mg::MEDIATYPE_Video,
                               decoder))
         return false;
+      ApplyDVDecoderSettings(decoder);
       haveMuxType = FindPinMediaType(capture, &mg::FORMAT_VideoInfo, muxType);
     }
-    if (preview &&
-        !InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec pre"), preview, &mg::MEDIATYPE_Video))
-      return false;
+    if (preview) {
+      std::shared_ptr<mg::BaseFilter> decoder;
+      if (!InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec pre"), preview, &mg::MEDIATYPE_Video,
+                              decoder))
+        return false;
+      ApplyDVDecoderSettings(decoder);
+    }
   }
   if (!mg::QueryInterface<mg::IAMStreamControl>(capture)) {
     std::shared_ptr<mg::Pin> unused;

@@ -186,8 +186,13 @@ bool TVcEngine::BuildNonNativeDVPreview() {
   std::shared_ptr<mg::Pin> pin = MainVideoPin;
   const bool fullSize = DeviceSettings.Video[vds_VideoSize].IntValue == 4;
   const bool noDecoder = (Latched.FrameGrabber == fg_CaptureStream || Latched.FrameGrabber == fg_Disabled) && fullSize;
-  if (!noDecoder && !InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec"), pin, &mg::MEDIATYPE_Video))
-    return false;
+  if (!noDecoder) {
+    std::shared_ptr<mg::BaseFilter> decoder;
+    if (!InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec"), pin, &mg::MEDIATYPE_Video, decoder))
+      return false;
+    ApplyDVDecoderSettings(decoder);
+    ApplyDVSubtype();
+  }
   if (!InsertVideoDisplay(pin)) return false;
   TraceLine(CF_DEFAULT, "END build not native DV preview");
   return true;
