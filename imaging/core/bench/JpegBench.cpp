@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/core/bench/BenchPictures.h"
 #include "imaging/core/ikutilsBitmap.h"
 #include "imaging/core/ikutilsStreams.h"
 #include "imaging/core/jpegfilt.h"
@@ -20,12 +21,8 @@
 namespace {
 
 using namespace imaging;
-
-void Prepare(TIKBitmap& b, int32_t w, int32_t h) {
-  b.SetLocation(ikMemory);
-  b.SetMemoryThreshold(INT64_MAX);
-  b.Allocate(w, h, ikRGB24);
-}
+using bench::LoadPpm;
+using bench::Prepare;
 
 void Synthetic(TIKBitmap& b, int32_t w, int32_t h) {
   Prepare(b, w, h);
@@ -33,27 +30,6 @@ void Synthetic(TIKBitmap& b, int32_t w, int32_t h) {
     auto* row = static_cast<uint8_t*>(b.ScanLine(y));
     for (int32_t i = 0; i < w * 3; ++i) row[i] = static_cast<uint8_t>((i / 3 + y) / 16 * 9 + (i % 3) * 40 + ((i * y) >> 12));
   }
-}
-
-bool LoadPpm(const char* path, TIKBitmap& b) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int w = 0, h = 0, maxval = 0;
-  in >> magic >> w >> h >> maxval;
-  in.get();
-  if (!in || magic != "P6" || maxval != 255 || w <= 0 || h <= 0 || w > 100000 || h > 100000) return false;
-  Prepare(b, w, h);
-  std::string row(static_cast<size_t>(w) * 3, '\0');
-  for (int32_t y = 0; y < h; ++y) {
-    if (!in.read(row.data(), static_cast<std::streamsize>(row.size()))) return false;
-    auto* out = static_cast<uint8_t*>(b.ScanLine(y));
-    for (int32_t x = 0; x < w; ++x) {
-      out[3 * x] = static_cast<uint8_t>(row[3 * x + 2]);
-      out[3 * x + 1] = static_cast<uint8_t>(row[3 * x + 1]);
-      out[3 * x + 2] = static_cast<uint8_t>(row[3 * x]);
-    }
-  }
-  return true;
 }
 
 std::vector<uint8_t> Encode(TIKBitmap& b) {

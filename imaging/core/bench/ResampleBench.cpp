@@ -10,42 +10,17 @@
 #include <fstream>
 #include <string>
 
+#include "imaging/core/bench/BenchPictures.h"
 #include "imaging/core/ikutilsBitmap.h"
 #include "imaging/core/imgkitprocResample.h"
 
 namespace {
 
 using namespace imaging;
+using bench::LoadPpm;
+using bench::Prepare;
 
 constexpr int32_t kWidth = 6000, kHeight = 4000, kTargetWidth = 1224, kTargetHeight = 816;
-
-void Prepare(TIKBitmap& b, int32_t w, int32_t h) {
-  b.SetLocation(ikMemory);
-  b.SetMemoryThreshold(INT64_MAX);
-  b.Allocate(w, h, ikRGB24);
-}
-
-// Rows of a P6 file with maxval 255 into an ikRGB24 bitmap (blue first).
-bool LoadPpm(const char* path, TIKBitmap& b) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int w = 0, h = 0, maxval = 0;
-  in >> magic >> w >> h >> maxval;
-  in.get();
-  if (!in || magic != "P6" || maxval != 255 || w <= 0 || h <= 0 || w > 100000 || h > 100000) return false;
-  Prepare(b, w, h);
-  std::string row(static_cast<size_t>(w) * 3, '\0');
-  for (int32_t y = 0; y < h; ++y) {
-    if (!in.read(row.data(), static_cast<std::streamsize>(row.size()))) return false;
-    auto* out = static_cast<uint8_t*>(b.ScanLine(y));
-    for (int32_t x = 0; x < w; ++x) {
-      out[3 * x] = static_cast<uint8_t>(row[3 * x + 2]);
-      out[3 * x + 1] = static_cast<uint8_t>(row[3 * x + 1]);
-      out[3 * x + 2] = static_cast<uint8_t>(row[3 * x]);
-    }
-  }
-  return true;
-}
 
 TIKBitmap& Source() {
   static TIKBitmap picture;
