@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/core/imgkitio.h"
 #include "platform/rtl/FilePaths.h"
 #include "platform/rtl/StringUtils.h"
 
@@ -274,6 +275,10 @@ bool IsAviStream(rtl::TStream& stream) {
 }
 
 int32_t DetectStreamFormat(rtl::TStream& stream) {
+  // The built-in filters fill their probes once; detecting before any
+  // input/output component exists must find them too, and the call's once
+  // flag orders those writes before the probes are read on this thread.
+  InstallBuiltInFilters();
   int32_t result = 0;
   int64_t p = 0;
   try {
