@@ -12,6 +12,7 @@
 #include "imaging/core/imgkitioVideo.h"
 #include "imaging/core/tests/IkMediaTestSupport.h"
 #include "imaging/core/tests/IkTestFolder.h"
+#include "platform/win/Api.h"
 
 namespace imaging {
 namespace {
@@ -298,6 +299,49 @@ TEST_F(VideoFrames, FramesCopyIntoBitmapsOfAnyEarlierShape) {
   EXPECT_FALSE(ds.IsActive());
   TIKBitmap b;
   EXPECT_FALSE(ds.GetFrame(&b));
+}
+
+}  // namespace
+}  // namespace imaging
+
+namespace imaging {
+namespace {
+
+const char* FrameWindowClass() {
+  static const bool registered = [] {
+    win::WNDCLASSA wc{};
+    wc.lpfnWndProc = win::DefWindowProcA;
+    wc.lpszClassName = "VorixFrameSink";
+    return win::RegisterClassA(&wc) != 0;
+  }();
+  (void)registered;
+  return "VorixFrameSink";
+}
+
+TEST_F(VideoFrames, EachGrabbedFrameIsPostedToTheNotifyWindow) {
+  const std::string file = Clip("notify.avi", kSource + "-frames:v 3 -c:v ffv1 -pix_fmt bgr0");
+  const win::HWND window =
+      win::CreateWindowExA(0, FrameWindowClass(), "", win::WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  {
+    TIKDirectShow ds;
+    ds.FileInput = file;
+    ds.Grab = true;
+    ds.SetNotifyWindow(window, IKMSG_DSHOWFRAME, IKMSG_DSHOWEVENT);
+    ds.Connect();
+    ds.Pause();
+    ds.SetTimeFormat(ikTimeFormatFrame);
+    for (int64_t k : {2, 0}) ds.Seek(k);
+    int frames = 0;
+    win::MSG msg;
+    while (win::PeekMessageA(&msg, window, IKMSG_DSHOWFRAME, IKMSG_DSHOWFRAME, win::PM_REMOVE)) {
+      ++frames;
+      EXPECT_EQ(msg.wParam, 0u);
+      EXPECT_EQ(msg.lParam, reinterpret_cast<win::LPARAM>(&ds));
+    }
+    EXPECT_EQ(frames, 2);
+  }
+  win::DestroyWindow(window);
 }
 
 }  // namespace
