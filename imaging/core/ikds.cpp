@@ -8,6 +8,7 @@
 #include "platform/mg/Graph.h"
 #include "platform/mg/Guids.h"
 #include "platform/mg/MediaType.h"
+#include "platform/mg/Interfaces.h"
 #include "platform/mg/SystemFilters.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/rtl/FilePaths.h"
@@ -144,6 +145,81 @@ void TIKDirectShow::Connect() {
   if (events_ && notifyWindow_.load())
     events_->SetNotifyWindow(notifyWindow_.load(), static_cast<mg::LONG>(eventMessage_),
                              reinterpret_cast<intptr_t>(this));
+  FindSourceControls();
+  RebuildVideoFormats();
+  RebuildCrossbarInputs();
+}
+
+void TIKDirectShow::FindSourceControls() {
+  const std::shared_ptr<mg::BaseFilter> source = fileSource_ ? fileSource_ : VideoCaptureFilter;
+  if (source) {
+    builder_->FindInterface(&mg::PIN_CATEGORY_CAPTURE, &mg::MEDIATYPE_Video, source, &streamConfig_);
+    // The crossbar and the tuner sit upstream of the capture filter.
+    const auto upstream = [this, &source](auto has, std::shared_ptr<mg::BaseFilter>& filter) {
+      std::shared_ptr<mg::Object> found;
+      builder_->FindObject(&mg::LOOK_UPSTREAM_ONLY, nullptr, source, has, &found);
+      filter = std::dynamic_pointer_cast<mg::BaseFilter>(found);
+      return found;
+    };
+    crossbar_ = mg::QueryInterface<mg::IAMCrossbar>(upstream(
+        [](const std::shared_ptr<mg::Object>& o) { return mg::QueryInterface<mg::IAMCrossbar>(o) != nullptr; },
+        crossbarFilter_));
+    tvTuner_ = mg::QueryInterface<mg::IAMTVTuner>(upstream(
+        [](const std::shared_ptr<mg::Object>& o) { return mg::QueryInterface<mg::IAMTVTuner>(o) != nullptr; },
+        tvTunerFilter_));
+  }
+  frameStep_ = mg::QueryInterface<mg::IVideoFrameStep>(graph_);
+}
+
+void TIKDirectShow::RebuildVideoFormats() {
+  VideoFormats.clear();
+  if (!streamConfig_) return;
+  static const struct {
+    mg::LONG bit;
+    const char* name;
+  } standards[] = {
+      {mg::AnalogVideo_None, "None"},        {mg::AnalogVideo_NTSC_M, "NTSC_M"},
+      {mg::AnalogVideo_NTSC_M_J, "NTSC_M_J"}, {mg::AnalogVideo_NTSC_433, "NTSC_433"},
+      {mg::AnalogVideo_PAL_B, "PAL_B"},       {mg::AnalogVideo_PAL_D, "PAL_D"},
+      {mg::AnalogVideo_PAL_H, "PAL_H"},       {mg::AnalogVideo_PAL_I, "PAL_I"},
+      {mg::AnalogVideo_PAL_M, "PAL_M"},       {mg::AnalogVideo_PAL_N, "PAL_N"},
+      {mg::AnalogVideo_PAL_60, "PAL_60"},     {mg::AnalogVideo_SECAM_B, "SECAM_B"},
+      {mg::AnalogVideo_SECAM_D, "SECAM_D"},   {mg::AnalogVideo_SECAM_G, "SECAM_G"},
+      {mg::AnalogVideo_SECAM_H, "SECAM_H"},   {mg::AnalogVideo_SECAM_K, "SECAM_K"},
+      {mg::AnalogVideo_SECAM_K1, "SECAM_K1"}, {mg::AnalogVideo_SECAM_L, "SECAM_L"},
+      {mg::AnalogVideo_SECAM_L1, "SECAM_L1"}, {mg::AnalogVideo_PAL_N_COMBO, "PAL_N_COMBO"},
+  };
+  int count = 0, size = 0;
+  if (mg::FAILED(streamConfig_->GetNumberOfCapabilities(&count, &size)) ||
+      size != static_cast<int>(sizeof(mg::VIDEO_STREAM_CONFIG_CAPS)))
+    return;
+  for (int i = 0; i < count; ++i) {
+    mg::AM_MEDIA_TYPE type;
+    mg::VIDEO_STREAM_CONFIG_CAPS caps;
+    if (mg::FAILED(streamConfig_->GetStreamCaps(i, &type, reinterpret_cast<uint8_t*>(&caps)))) continue;
+    TIKVideoFormat format;
+    format.Subtype = SubtypeName(type.subtype);
+    if (const auto* info = type.FormatAs<mg::VIDEOINFOHEADER>(); info && type.formattype == mg::FORMAT_VideoInfo)
+      format.BitRate = static_cast<int32_t>(info->dwBitRate);
+    String names;
+    for (const auto& s : standards)
+      if (s.bit != 0 && (static_cast<mg::LONG>(caps.VideoStandard) & s.bit) != 0) names += String(s.name) + " ";
+    format.VideoStandards = rtl::Trim(names);
+    format.MinWidth = caps.MinOutputSize.cx;
+    format.MinHeight = caps.MinOutputSize.cy;
+    format.MaxWidth = caps.MaxOutputSize.cx;
+    format.MaxHeight = caps.MaxOutputSize.cy;
+    format.GranularityX = caps.OutputGranularityX;
+    format.GranularityY = caps.OutputGranularityY;
+    VideoFormats.push_back(std::move(format));
+  }
+}
+
+void TIKDirectShow::RebuildCrossbarInputs() {
+  CrossbarInputs.Clear();
+  if (!crossbarFilter_) return;
+  for (const auto& pin : crossbarFilter_->Pins())
+    if (pin->Direction() == mg::PINDIR_INPUT) CrossbarInputs.Add(pin->Name());
 }
 
 void TIKDirectShow::Disconnect() {
@@ -151,6 +227,12 @@ void TIKDirectShow::Disconnect() {
     mg::FILTER_STATE state = mg::State_Stopped;
     if (mg::SUCCEEDED(control_->GetState(100, &state)) && state != mg::State_Stopped) control_->Stop();
   }
+  frameStep_.reset();
+  tvTuner_.reset();
+  tvTunerFilter_.reset();
+  crossbarFilter_.reset();
+  crossbar_.reset();
+  streamConfig_.reset();
   events_.reset();
   seeking_.reset();
   control_.reset();

@@ -23,6 +23,10 @@ class NullRenderer;
 class IMediaControl;
 class IMediaSeeking;
 class IMediaEventEx;
+class IAMStreamConfig;
+class IAMCrossbar;
+class IAMTVTuner;
+class IVideoFrameStep;
 }  // namespace mg
 
 namespace imaging {
@@ -91,12 +95,19 @@ public:
   // Frames and graph events are posted to the window as the two messages,
   // with this object as lParam.
   void SetNotifyWindow(win::HWND window, uint32_t frameMessage, uint32_t eventMessage);
+  // What Connect found on the source, for the caller's device settings.
+  std::shared_ptr<mg::IAMStreamConfig> StreamConfig() const { return streamConfig_; }
+  std::shared_ptr<mg::IAMCrossbar> Crossbar() const { return crossbar_; }
+  std::shared_ptr<mg::IAMTVTuner> TVTuner() const { return tvTuner_; }
 
   // The graph, for callers that drive it further; null when not connected.
   std::shared_ptr<mg::FilterGraph> Graph() const { return graph_; }
 
 private:
   friend class TIKSampleGrabberCB;
+  void FindSourceControls();
+  void RebuildVideoFormats();
+  void RebuildCrossbarInputs();
 
   std::shared_ptr<mg::BaseFilter> colorConverter_;
   std::shared_ptr<mg::BaseFilter> fileSource_;
@@ -105,6 +116,12 @@ private:
   std::shared_ptr<mg::IMediaControl> control_;
   std::shared_ptr<mg::IMediaSeeking> seeking_;
   std::shared_ptr<mg::IMediaEventEx> events_;
+  std::shared_ptr<mg::IAMStreamConfig> streamConfig_;
+  std::shared_ptr<mg::BaseFilter> crossbarFilter_;
+  std::shared_ptr<mg::IAMCrossbar> crossbar_;
+  std::shared_ptr<mg::BaseFilter> tvTunerFilter_;
+  std::shared_ptr<mg::IAMTVTuner> tvTuner_;
+  std::shared_ptr<mg::IVideoFrameStep> frameStep_;
   std::shared_ptr<mg::SampleGrabber> grabber_;
   std::shared_ptr<TIKSampleGrabberCB> callback_;
   std::shared_ptr<mg::NullRenderer> nullRenderer_;

@@ -176,6 +176,21 @@ TEST_F(HttpPictures, FailuresLoadNothingAndStillFinish) {
   }
 }
 
+TEST_F(HttpPictures, AnAbortedDownloadDecodesNothingButFinishes) {
+  LoopbackServer server({"/usr/bin/python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory",
+                         root_});
+  ASSERT_GT(server.Port(), 0);
+  TImgKitIO io(nullptr);
+  int finishes = 0;
+  // The application stops the load at its first progress report.
+  io.OnProgress = [&io](forms::TObject*, int32_t) { io.Aborting = true; };
+  io.OnFinishWork = [&finishes](forms::TObject*) { ++finishes; };
+  io.LoadImageFromHttp("http://127.0.0.1:" + std::to_string(server.Port()) + "/pics/a.bmp");
+  EXPECT_TRUE(io.Aborting);
+  EXPECT_EQ(finishes, 1);
+  EXPECT_TRUE(io.IKBitmap()->IsEmpty());
+}
+
 TEST_F(HttpPictures, ProxyGetsTheAddressAndItsOwnCredentials) {
   auto proxy = Serve("proxy");
   ASSERT_GT(proxy->Port(), 0);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <set>
+#include <sstream>
 
 #include "imaging/core/ikds.h"
 #include "imaging/core/ikutilsBitmap.h"
@@ -12,6 +14,10 @@
 #include "imaging/core/imgkitioVideo.h"
 #include "imaging/core/tests/IkMediaTestSupport.h"
 #include "imaging/core/tests/IkTestFolder.h"
+#include "platform/mg/Interfaces.h"
+#include "platform/mg/MediaType.h"
+#include "platform/mg/sim/SimTv.h"
+#include "platform/rtl/StringUtils.h"
 #include "platform/win/Api.h"
 
 namespace imaging {
@@ -342,6 +348,61 @@ TEST_F(VideoFrames, EachGrabbedFrameIsPostedToTheNotifyWindow) {
     EXPECT_EQ(frames, 2);
   }
   win::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace imaging
+
+namespace imaging {
+namespace {
+
+TEST(CaptureSource, ConnectListsTheSourcesFormatsAndCrossbarInputs) {
+  auto card = mg::sim::SimTvCapture::Create(std::make_shared<mg::sim::DevicePresence>(), {});
+  TIKDirectShow ds;
+  ds.VideoCaptureFilter = card;
+  ds.Grab = true;
+  ds.Connect();
+  ASSERT_TRUE(ds.IsConnected());
+  ASSERT_TRUE(ds.StreamConfig());
+  EXPECT_TRUE(ds.Crossbar());
+  EXPECT_TRUE(ds.TVTuner());
+
+  // One entry per capability the card reports, as the card reports it.
+  auto config = mg::QueryInterface<mg::IAMStreamConfig>(card->Output());
+  ASSERT_TRUE(config);
+  int count = 0, size = 0;
+  ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), mg::S_OK);
+  ASSERT_GT(count, 0);
+  ASSERT_EQ(ds.VideoFormats.size(), static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    SCOPED_TRACE(i);
+    mg::AM_MEDIA_TYPE type;
+    mg::VIDEO_STREAM_CONFIG_CAPS caps;
+    ASSERT_EQ(config->GetStreamCaps(i, &type, reinterpret_cast<uint8_t*>(&caps)), mg::S_OK);
+    const TIKVideoFormat& f = ds.VideoFormats[static_cast<size_t>(i)];
+    EXPECT_FALSE(f.Subtype.empty());
+    EXPECT_EQ(f.MaxWidth, caps.MaxOutputSize.cx);
+    EXPECT_EQ(f.MaxHeight, caps.MaxOutputSize.cy);
+    EXPECT_EQ(f.MinWidth, caps.MinOutputSize.cx);
+    EXPECT_EQ(f.GranularityX, caps.OutputGranularityX);
+    // Names of the set standard bits, one blank between, none at the ends.
+    std::set<String> names;
+    std::istringstream words(f.VideoStandards);
+    for (String w; words >> w;) names.insert(w);
+    for (const auto& [bit, name] : {std::pair{mg::AnalogVideo_NTSC_M, "NTSC_M"}, std::pair{mg::AnalogVideo_PAL_B, "PAL_B"},
+                                    std::pair{mg::AnalogVideo_SECAM_L, "SECAM_L"}})
+      EXPECT_EQ((caps.VideoStandard & static_cast<uint32_t>(bit)) != 0, names.count(name) == 1) << name;
+    EXPECT_EQ(f.VideoStandards, rtl::Trim(f.VideoStandards));
+    EXPECT_EQ(f.VideoStandards.find("  "), String::npos);
+  }
+  std::vector<String> inputs;
+  for (const auto& pin : card->VideoCrossbar()->Pins())
+    if (pin->Direction() == mg::PINDIR_INPUT) inputs.push_back(pin->Name());
+  ASSERT_FALSE(inputs.empty());
+  ASSERT_EQ(ds.CrossbarInputs.Count(), static_cast<int32_t>(inputs.size()));
+  for (size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(ds.CrossbarInputs[static_cast<int32_t>(i)], inputs[i]);
+  ds.Disconnect();
+  EXPECT_FALSE(ds.Crossbar());
 }
 
 }  // namespace
