@@ -51,7 +51,8 @@ TEST_F(VideoFrames, AviFramesEqualFfmpegsDecode) {
     const char* args;
     double tolerance;  // mean difference per byte; lossy codecs convert their colours on the way
   };
-  for (const Case& c : {Case{"ffv1.avi", "-frames:v 10 -c:v ffv1 -pix_fmt bgr0", 0.0},
+  for (const Case& c : {Case{"raw.avi", "-frames:v 10 -c:v rawvideo -pix_fmt bgr24", 0.0},
+                        Case{"ffv1.avi", "-frames:v 10 -c:v ffv1 -pix_fmt bgr0", 0.0},
                         Case{"mjpeg.avi", "-frames:v 10 -c:v mjpeg", 3.0}}) {
     SCOPED_TRACE(c.name);
     const std::string file = Clip(c.name, kSource + c.args);
