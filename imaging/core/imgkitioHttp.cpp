@@ -50,6 +50,7 @@ void TImgKitIO::DownloadFromHttp(const String& url) {
   // Proxy credentials are the proxy's: they never go to the server.
   request.ProxyUser = ProxyUser;
   request.ProxyPassword = ProxyPassword;
+  request.ShouldStop = [this] { return Aborting.load(); };
 
   rtl::TMemoryStream body;
   int64_t expected = 0;

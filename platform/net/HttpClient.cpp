@@ -18,6 +18,7 @@ struct Transfer {
   CURL* curl = nullptr;
   const THttpLengthEvent* onLength = nullptr;
   const THttpDataEvent* onData = nullptr;
+  const std::function<bool()>* shouldStop = nullptr;
   bool headersSeen = false;
   bool stopped = false;
 };
@@ -43,6 +44,15 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+int CheckStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto& t = *static_cast<Transfer*>(user);
+  if (*t.shouldStop && (*t.shouldStop)()) {
+    t.stopped = true;
+    return 1;
+  }
+  return 0;
+}
+
 std::string UrlOf(const THttpGetRequest& r) {
   return "http://" + r.Host + ":" + std::to_string(r.Port) + (r.Path.empty() ? "/" : r.Path);
 }
@@ -62,6 +72,7 @@ THttpGetResult HttpGet(const THttpGetRequest& request, const THttpLengthEvent& o
   t.curl = curl.get();
   t.onLength = &onLength;
   t.onData = &onData;
+  t.shouldStop = &request.ShouldStop;
 
   CURL* c = curl.get();
   const std::string url = UrlOf(request);
@@ -92,6 +103,10 @@ THttpGetResult HttpGet(const THttpGetRequest& request, const THttpLengthEvent& o
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+  // A server that goes quiet must not hold the caller past its stop.
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CheckStop);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
   const CURLcode code = curl_easy_perform(c);
   long status = 0;

@@ -20,6 +20,9 @@ struct THttpGetRequest {
   std::string UserAgent = "Mozilla/4.0 (compatible)";
   // Seconds to wait for the connection; 0: libcurl's default.
   long ConnectTimeout = 30;
+  // Asked about once a second, also while the server sends nothing; true
+  // ends the transfer.
+  std::function<bool()> ShouldStop;
 };
 
 struct THttpGetResult {

@@ -3,7 +3,9 @@
 // lengths, and a recording proxy.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <fstream>
 
 #include "imaging/core/ikutilsBitmap.h"
@@ -49,6 +51,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body)
             return
         data = open(name, 'rb').read()
+        if mode == 'stall':
+            self.send_response(200)
+            self.send_header('Content-Length', str(len(data)))
+            self.end_headers()
+            self.wfile.write(data[:100])
+            self.wfile.flush()
+            self.rfile.read()  # until the client goes
+            return
         self.send_response(200)
         if mode != 'nolength':
             self.send_header('Content-Length', str(len(data)))
@@ -189,6 +199,44 @@ TEST_F(HttpPictures, AnAbortedDownloadDecodesNothingButFinishes) {
   EXPECT_TRUE(io.Aborting);
   EXPECT_EQ(finishes, 1);
   EXPECT_TRUE(io.IKBitmap()->IsEmpty());
+}
+
+TEST_F(HttpPictures, BackgroundDownloadsFinishOnTheirThreadAndStopWhenAsked) {
+  auto server = Serve("nolength");
+  auto stalling = Serve("stall");
+  ASSERT_GT(server->Port(), 0);
+  ASSERT_GT(stalling->Port(), 0);
+  TImgKitIO io(nullptr);
+  TIKBitmap borrowed;
+  io.AttachIKBitmap(&borrowed);
+  io.AsyncMode = true;
+  std::mutex m;
+  std::condition_variable cv;
+  int finishes = 0;
+  bool onOwnThread = false;
+  io.OnFinishWork = [&](forms::TObject*) {
+    std::lock_guard lock(m);
+    onOwnThread = io.IsOwnIOThread();
+    ++finishes;
+    cv.notify_all();
+  };
+  io.LoadImageByFileName("http://127.0.0.1:" + std::to_string(server->Port()) + "/pics/a.bmp");
+  {
+    std::unique_lock lock(m);
+    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return finishes == 1; }));
+  }
+  io.WaitForIOThreads(false);
+  EXPECT_TRUE(onOwnThread);
+  EXPECT_FALSE(io.Aborting);
+  EXPECT_TRUE(Bgr24Rows(borrowed) == Bgr24Rows(*expected_.IKBitmap()));
+
+  // A server that sends part of the picture and then nothing: stopping the
+  // component's work ends the download instead of waiting on the server.
+  io.LoadImageByFileName("http://127.0.0.1:" + std::to_string(stalling->Port()) + "/pics/a.bmp");
+  io.WaitForIOThreads(true);
+  EXPECT_EQ(finishes, 2);
+  EXPECT_TRUE(io.Aborting);
+  EXPECT_TRUE(Bgr24Rows(borrowed) == Bgr24Rows(*expected_.IKBitmap()));
 }
 
 TEST_F(HttpPictures, ProxyGetsTheAddressAndItsOwnCredentials) {
