@@ -775,6 +775,12 @@ void TImgKitIO::LoadFromFile(const String& fileName) {
 }
 
 void TImgKitIO::LoadFromFileFormat(const String& fileName, int32_t formatId) {
+  // AVI has no registry record, yet detection names it: its frames are
+  // read whatever the file is called.
+  if (formatId == ioAVI) {
+    LoadAviByFileName(fileName);
+    return;
+  }
   const TFormatRegistryRecord* record = FindFormatById(formatId);
   if (!record) {
     // Raw pixel data has no record: it is read only when asked for by id.

@@ -130,8 +130,14 @@ void TImgKitIO::LoadAviByFileName(const String& fileName) {
   // Open, load and close belong together: the whole sequence goes to the
   // background thread, so that the file is not closed under a frame load.
   if (MovedToThread(iotkFileName, [this, fileName] { LoadAviByFileName(fileName); })) return;
-  OpenAVIFile(fileName);
-  LoadFromAVI(params_->ImageIndex);
+  if (OpenAVIFile(fileName) > 0) {
+    LoadFromAVI(params_->ImageIndex);
+  } else {
+    // A frame load would clear Aborting and report a file that could not
+    // be opened as loaded.
+    Aborting = true;
+    DoFinishWork();
+  }
   CloseAVIFile();
   params_->FileName = fileName;
   params_->FileType = ioAVI;
