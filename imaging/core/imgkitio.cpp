@@ -10,6 +10,9 @@
 #include "imaging/core/ikutilsMask.h"
 #include "imaging/core/ikutilsStreams.h"
 #include "imaging/core/imgkitioThread.h"
+#include "imaging/core/imgkitioVideo.h"
+#include "imaging/core/iktwain.h"
+#include "imaging/core/ikwia.h"
 #include "imaging/core/bmpfilt.h"
 #include "imaging/core/jpegfilt.h"
 #include "platform/forms/ExtCtrls.h"
@@ -161,13 +164,31 @@ TImgKitIO::TImgKitIO(forms::TComponent* owner) : forms::TComponent(owner) {
   InstallBuiltInFilters();
   NewOwnBuffer();
   params_ = std::make_unique<TIOParamsVals>(this);
+  twainParams_ = std::make_unique<TIKTWainParams>(this);
+  printPreviewParams_ = std::make_unique<TIOPrintPreviewParams>();
 }
 
 TImgKitIO::~TImgKitIO() {
   WaitForIOThreads(false);
+  CloseMediaFile();
+  CloseAVIFile();
   RemoveViewObserver();
   params_.reset();
+  twainParams_.reset();
+  printPreviewParams_.reset();
   FreeOwnBuffer();
+  wia_.reset();
+}
+
+TIKWia* TImgKitIO::GetWia() {
+  if (!wia_) {
+    wia_ = std::make_unique<TIKWia>(this);
+    wia_->ProgressCallback = [this](int32_t percent) {
+      DoProgress(this, percent);
+      return !Aborting.load();
+    };
+  }
+  return wia_.get();
 }
 
 void TImgKitIO::NewOwnBuffer() {
@@ -754,6 +775,12 @@ void TImgKitIO::LoadFromFile(const String& fileName) {
 }
 
 void TImgKitIO::LoadFromFileFormat(const String& fileName, int32_t formatId) {
+  // AVI has no registry record, yet detection names it: its frames are
+  // read whatever the file is called.
+  if (formatId == ioAVI) {
+    LoadAviByFileName(fileName);
+    return;
+  }
   const TFormatRegistryRecord* record = FindFormatById(formatId);
   if (!record) {
     // Raw pixel data has no record: it is read only when asked for by id.
@@ -785,9 +812,7 @@ void TImgKitIO::LoadImageByFileName(const String& fileName) {
   }
   const String ext = rtl::LowerCase(rtl::ExtractFileExt(fileName));
   if (ext == ".avi") {
-    // Frames of video files come through their own reader, which this
-    // build does not have yet.
-    FailUnsupported();
+    LoadAviByFileName(fileName);
     return;
   }
   const TFormatRegistryRecord* record = FindFormatByExtension(ext);
@@ -954,13 +979,6 @@ void TImgKitIO::ParamsFromStream(rtl::TStream& stream) { ParamsFromStreamFormat(
 
 // ---------------------------------------------------------------------------
 // work of other modules
-
-void TImgKitIO::LoadImageFromHttp(const String& url) {
-  if (MovedToThread(iotkUrl, [this, url] { LoadImageFromHttp(url); })) return;
-  // Loading over HTTP is not part of this build: the caller still hears
-  // the end of the operation, with Aborting telling it nothing came.
-  FailUnsupported();
-}
 
 void TImgKitIO::ImportMetafile(const String& fileName, int32_t width, bool withAlpha, int32_t height) {
   if (MovedToThread(iotkMetafile, [this, fileName, width, withAlpha, height] {

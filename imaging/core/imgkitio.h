@@ -30,6 +30,12 @@ namespace imaging {
 class TIKBitmap;
 class TIKMask;
 class TIKIOThread;
+class TIKDirectShow;
+class TIKWia;
+class TIKTWainParams;
+class TIOPrintPreviewParams;
+struct TIKAviFile;
+struct TIKMediaFile;
 
 // Messages posted to an attached view's window from background work.
 enum : uint32_t {
@@ -237,9 +243,34 @@ public:
   void LoadFromFileRawPixels(const String& f) { LoadFileBuiltIn(f, ioRawPixels); }
   void LoadFromStreamRawPixels(rtl::TStream& s) { LoadStreamBuiltIn(s, ioRawPixels); }
 
+  // Downloads an "http://" address and decodes what came. Every ending,
+  // failures included, fires the completion event; a failure sets Aborting.
+  void LoadImageFromHttp(const String& url);
+  // The proxy for LoadImageFromHttp ("host:port"; empty: direct). The user
+  // and password are the proxy's own credentials and go only to it.
+  String ProxyAddress, ProxyUser, ProxyPassword;
+
+  // ---- frames of video files ----
+  // AVI files: the frame count of the first video stream, 0 on failure
+  // (with Aborting set).
+  int32_t OpenAVIFile(const String& fileName);
+  void LoadFromAVI(int32_t frameIndex);
+  void CloseAVIFile();
+  // Any video file the media graph plays: the frame count, 0 when the
+  // file cannot be used.
+  int32_t OpenMediaFile(const String& fileName);
+  void LoadFromMediaFile(int32_t frameIndex);
+  void CloseMediaFile();
+  bool IsMediaFileOpen() const;
+
+  // ---- scanners, cameras and printing ----
+  TIKTWainParams& TwainParams() { return *twainParams_; }
+  TIOPrintPreviewParams& PrintPreviewParams() { return *printPreviewParams_; }
+  // The image-acquisition object, made on the first call.
+  TIKWia* GetWia();
+
   // Work that waits for other modules of the component; each ends with
   // Aborting set and the completion event, never with a pretended image.
-  void LoadImageFromHttp(const String& url);
   void ImportMetafile(const String& fileName, int32_t width, bool withAlpha, int32_t height);
   void AdjustDPI();
 
@@ -279,6 +310,8 @@ private:
   int32_t LoadStreamBuiltIn(rtl::TStream& stream, int32_t formatId);
   void SaveFileBuiltIn(const String& fileName, int32_t formatId);
   void SaveStreamBuiltIn(rtl::TStream& stream, int32_t formatId);
+  void LoadAviByFileName(const String& fileName);
+  void DownloadFromHttp(const String& url);
   // The load steps after the asynchronous check: reader run on the stream
   // at its position; fileName "" for a stream.
   int32_t LoadSkeleton(rtl::TStream& stream, int32_t formatId, const String& fileName);
@@ -309,6 +342,11 @@ private:
   bool filteredAdjustDPI_ = false;
   uint8_t defaultDitherMethod_ = 1;
   std::unique_ptr<TIOParamsVals> params_;
+  std::unique_ptr<TIKAviFile> avi_;
+  std::unique_ptr<TIKMediaFile> mediaFile_;
+  std::unique_ptr<TIKTWainParams> twainParams_;
+  std::unique_ptr<TIOPrintPreviewParams> printPreviewParams_;
+  std::unique_ptr<TIKWia> wia_;
 
   // Background operations of one component share its buffer and Params;
   // they run one at a time, so that each sees them whole and Params end up

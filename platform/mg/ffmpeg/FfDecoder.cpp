@@ -23,7 +23,11 @@ AVCodecContext* OpenDecoder(const StreamCodecInfo& info, bool video) {
   if (!codec) return nullptr;
   AVCodecContext* ctx = avcodec_alloc_context3(codec);
   if (!ctx) return nullptr;
-  ctx->codec_tag = info.codecTag;
+  // A stream whose container gave no tag carries the source's private
+  // marker instead; the codec must see no tag then, as it would straight
+  // from the container (raw video reads its layout from the tag).
+  const bool privateTag = info.codecTag == (MAKEFOURCC('F', 'F', 'V', 'D') ^ static_cast<uint32_t>(info.codecId));
+  ctx->codec_tag = privateTag ? 0 : info.codecTag;
   ctx->bits_per_coded_sample = info.bitsPerCodedSample;
   ctx->bit_rate = info.bitRate;
   ctx->pkt_timebase = kHundredNs;

@@ -123,6 +123,7 @@ TEST_F(FfPlay, ClipsOfEachContainerDecodeLikeFfmpeg) {
            ClipCase{"d.mpg", "-c:v mpeg1video -f mpeg", 160, 120, 25},
            ClipCase{"e.mp4", "-c:v libx264 -pix_fmt yuv420p", 160, 120, 25},
            ClipCase{"f.dv", "-vf scale=720:576 -c:v dvvideo -pix_fmt yuv420p -r 25", 720, 576, 25},
+           ClipCase{"g.avi", "-c:v rawvideo -pix_fmt bgr24", 160, 120, 25},
        }) {
     SCOPED_TRACE(c.name);
     const std::string file = Clip(c.name, kTestSrc + c.args);
