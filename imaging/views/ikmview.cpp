@@ -330,7 +330,8 @@ void TImgKitMView::SetIKBitmap(int32_t index, TIKBitmap* bitmap) {
           thumb.Allocate(tw, th, ikRGB24);
           Resample24(bitmap, &thumb, rfFastLinear);
         } else {
-          thumb.Allocate(tw, th, bitmap->PixelFormat());
+          // An empty image without a pixel format still gets a blank cell.
+          thumb.Allocate(tw, th, bitmap->PixelFormat() == ikNoFormat ? ikRGB24 : bitmap->PixelFormat());
           if (w > 0 && h > 0) StretchIKBitmap(bitmap, &thumb, nullptr, {});
         }
         if (alpha) {
@@ -387,6 +388,7 @@ bool TImgKitMView::RunSyncLoad(int32_t index, TImgKitIO& io, rtl::TStream* strea
   io.OnProgress = OnIOProgress;
   SetLoadParams(io);
   int32_t delay = 0;
+  io.Aborting = false;
   try {
     if (frameLoad) {
       LoadFrame(io, frame, delay);
@@ -398,7 +400,10 @@ bool TImgKitMView::RunSyncLoad(int32_t index, TImgKitIO& io, rtl::TStream* strea
   } catch (const std::exception&) {
     io.Aborting = true;
   }
-  const bool ok = !io.Aborting;
+  // A file whose extension no reader claims ends its load quietly with no
+  // image; for the slot that is a failed load like any other, so the user
+  // sees the placeholder instead of an empty cell.
+  const bool ok = !io.Aborting && bitmap->Width() > 0 && bitmap->Height() > 0 && bitmap->PixelFormat() != ikNoFormat;
   if (!ok) DrawWrongImage(bitmap.get(), index);
   // The handler of a wrong image may have changed the slot list.
   if (IndexInRange(index)) {
