@@ -657,7 +657,10 @@ void TImgKitMView::DoImageDeselect(int32_t index) {
 // ---------------------------------------------------------------- notices
 
 void TImgKitMView::NotifyObservers() {
-  TIKView::NotifyObservers();
+  // While the view goes, its slots leave one by one; observers hear only
+  // that the view itself goes, so that a multi-image component keeps the
+  // records of the slots it had.
+  if (!destroying_) TIKView::NotifyObservers();
   changeKind_ = ikmcNone;
 }
 
