@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/forms/Forms.h"
+#include "platform/win/Input.h"
 
 namespace imaging {
 namespace {
@@ -90,6 +91,30 @@ TEST(IKView, BorderAndCtl3DRecreateTheWindowOnlyWhenChanged) {
   EXPECT_EQ(view->RecreateCount(), 2);
   EXPECT_TRUE(view->HandleAllocated());
   delete form;
+}
+
+TEST(IKView, MouseEnterAndLeaveReachTheirEvents) {
+  auto* form = new forms::TForm(nullptr);
+  form->SetBounds(0, 0, 300, 200);
+  auto* view = new TIKView(form);
+  view->SetParent(form);
+  view->SetBounds(10, 10, 100, 80);
+  form->Show();
+  forms::Application->ProcessMessages();
+  std::vector<std::string> events;
+  view->OnMouseEnter = [&](TObject* s) { events.push_back(s == view ? "enter" : "?"); };
+  view->OnMouseLeave = [&](TObject* s) { events.push_back(s == view ? "leave" : "?"); };
+  const win::POINT outside = form->ClientToScreen(forms::Point(200, 150));
+  const win::POINT inside = view->ClientToScreen(forms::Point(50, 40));
+  win::InjectMouseMove(outside.x, outside.y);
+  forms::Application->ProcessMessages();
+  win::InjectMouseMove(inside.x, inside.y);
+  forms::Application->ProcessMessages();
+  win::InjectMouseMove(outside.x, outside.y);
+  forms::Application->ProcessMessages();
+  EXPECT_EQ(events, (std::vector<std::string>{"enter", "leave"}));
+  delete form;
+  win::ResetInputState();
 }
 
 TEST(IKView, OperationsOnlyDerivedViewsAnswerRaiseOnTheBase) {
