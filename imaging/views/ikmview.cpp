@@ -184,6 +184,7 @@ bool TImgKitMView::DeleteSlot(int32_t index) {
 void TImgKitMView::Clear() {
   ClearSelection();
   UpdateEx(false);
+  CancelBackgroundLoads();
   for (int32_t i = GetImageCount() - 1; i >= 0; --i) DeleteSlot(i);
   GiveBackCurrentBitmap(false);
   {

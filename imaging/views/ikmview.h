@@ -276,6 +276,9 @@ protected:
   // Where the cell arrangement and scroll-bar set-up hook into the layout
   // pass; the model keeps no geometry of its own.
   virtual void ArrangeLayout() {}
+  // Stops background loads before the slots go; the model starts none of
+  // its own, so there is nothing to stop until background loading is in.
+  virtual void CancelBackgroundLoads() {}
   void SelectImageInternal(int32_t index);
   void ClearSelection();
   virtual void DoImageSelect(int32_t index);
