@@ -79,6 +79,7 @@ protected:
     mg::RealDeviceOptions o;
     o.io = fake;
     o.monitor = false;
+    o.speakerMixer = false;
     if (microphone) {
       const fs::path wav = dir_ / "tone.wav";
       toneRaw = dir_ / "tone.raw";
@@ -278,6 +279,7 @@ TEST_F(VcRealDevices, OwnDevicesPreviewAndRecordWhenAskedFor) {
     GTEST_SKIP() << "the machine's own capture devices are tried only with VORIX_REAL_DEVICES=1";
   mg::RealDeviceOptions o;
   o.monitor = false;
+  o.speakerMixer = false;
   mg::InstallRealDevices(o);
   const bool camera = mg::AnyRealVideoDevice();
   const bool sound = !mg::alsa::ListCaptureCards().empty();

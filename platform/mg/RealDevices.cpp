@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/mg/alsa/AlsaSpeakerMixer.h"
 #include "platform/mg/sim/SimDevices.h"
 #include "platform/mg/udev/UdevMonitor.h"
 
@@ -48,6 +49,7 @@ void InstallRealDevices(const RealDeviceOptions& options) {
     SystemDeviceEnum::AddProvider(in.alsa);
   }
   if (options.monitor) udev::StartMonitor();
+  if (options.speakerMixer) SetSpeakerMixer(std::make_shared<alsa::AlsaSpeakerMixer>());
 }
 
 void UninstallRealDevices() {

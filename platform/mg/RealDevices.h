@@ -23,10 +23,12 @@ struct RealDeviceOptions {
   std::shared_ptr<v4l2::V4l2Io> io;       // the kernel when empty
   alsa::AlsaDeviceProvider::Lister cards; // the sound cards present when empty
   bool monitor = true;                    // watch udev
+  bool speakerMixer = true;               // the default card's mixer as the speaker mixer
 };
 
 // Registers the providers with the device enumerator (once; a second call
-// replaces them) and starts the udev monitor when asked.
+// replaces them), starts the udev monitor and installs the speaker mixer
+// when asked.
 void InstallRealDevices(const RealDeviceOptions& options = {});
 void UninstallRealDevices();
 // Whether a video capture device is present now (the installed V4L2

@@ -249,10 +249,7 @@ AlsaOutputPin::AlsaOutputPin(AlsaCaptureFilter* owner) : ControlledOutputPin(own
 HRESULT AlsaOutputPin::SetFormat(const AM_MEDIA_TYPE* pmt) {
   if (!pmt) return E_POINTER;
   if (filter_->State() != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (IsConnected()) {
-    if (ConnectedTo()->QueryAccept(*pmt) != S_OK) return VFW_E_INVALIDMEDIATYPE;
-  }
-  return filter_->ApplyFormat(*pmt);
+  return sim::SetFormatReconnecting(*this, *pmt, [this](const AM_MEDIA_TYPE& mt) { return filter_->ApplyFormat(mt); });
 }
 
 HRESULT AlsaOutputPin::GetFormat(AM_MEDIA_TYPE* pmt) {

@@ -300,7 +300,7 @@ TEST(V4l2Devices, TheTvCardsInputsTunerAndStandards) {
 // YUYV frames of 320x240 whose bytes tell them apart.
 std::vector<uint8_t> YuyvFrame(uint8_t tag, size_t size = 320 * 240 * 2) { return std::vector<uint8_t>(size, tag); }
 
-struct Streaming : ::testing::Test {
+struct V4l2Streaming : ::testing::Test {
   void Start(const char* fixture, const AM_MEDIA_TYPE& type) {
     b = Bind(fixture);
     ASSERT_NE(b.filter, nullptr);
@@ -320,7 +320,7 @@ struct Streaming : ::testing::Test {
   std::unique_ptr<simtest::DeviceRun> run;
 };
 
-TEST_F(Streaming, FramesArriveInOrderAndOddBuffersCountAsDropped) {
+TEST_F(V4l2Streaming, FramesArriveInOrderAndOddBuffersCountAsDropped) {
   Start("uvc-webcam.txt", MakeV4l2VideoType(MEDIASUBTYPE_YUY2, 320, 240, 333'333));
   const std::string dev = "/dev/video0";
   EXPECT_TRUE(b.fake->Streaming(dev));
@@ -357,7 +357,7 @@ TEST_F(Streaming, FramesArriveInOrderAndOddBuffersCountAsDropped) {
   EXPECT_EQ(b.fake->MappedBuffers(), 0);
 }
 
-TEST_F(Streaming, RgbFramesAreTurnedBottomUpWithPaddedRows) {
+TEST_F(V4l2Streaming, RgbFramesAreTurnedBottomUpWithPaddedRows) {
   // 24-bit at 160x120: rows of 480 bytes, already a multiple of four.
   Start("bttv-tuner.txt", MakeV4l2VideoType(MEDIASUBTYPE_RGB24, 160, 120, 400'000));
   std::vector<uint8_t> frame(160 * 3 * 120);
@@ -370,7 +370,7 @@ TEST_F(Streaming, RgbFramesAreTurnedBottomUpWithPaddedRows) {
   EXPECT_EQ(samples[0].bytes[119 * 480], 0);
 }
 
-TEST_F(Streaming, ADeviceThatGoesAwayIsReportedLostOnce) {
+TEST_F(V4l2Streaming, ADeviceThatGoesAwayIsReportedLostOnce) {
   struct Case {
     const char* how;
     bool byUdev;
