@@ -4,7 +4,9 @@
 // dropped frames and a device that goes away.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include "FakeV4l2.h"
 #include "SimTestSupport.h"
@@ -295,6 +297,10 @@ TEST(V4l2Devices, TheTvCardsInputsTunerAndStandards) {
   decoder->get_NumberOfLines(&lines);
   EXPECT_EQ(lines, 525);
   EXPECT_EQ(decoder->put_TVFormat(AnalogVideo_NTSC_M | AnalogVideo_PAL_B), E_INVALIDARG);
+  ASSERT_EQ(decoder->put_VCRHorizontalLocking(1), S_OK);
+  LONG vcr = 0;
+  QueryInterface<IAMAnalogVideoDecoder>(b.filter)->get_VCRHorizontalLocking(&vcr);
+  EXPECT_EQ(vcr, 1) << "kept by the filter, not by one answer to a query";
 }
 
 // YUYV frames of 320x240 whose bytes tell them apart.
@@ -399,6 +405,61 @@ TEST_F(V4l2Streaming, ADeviceThatGoesAwayIsReportedLostOnce) {
     }
     run.reset();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Counts samples and lets a test wait for a number of them.
+class CountingSink : public mg::BaseFilter {
+public:
+  CountingSink() : BaseFilter(mg::GUID_NULL) { AddPin(std::make_shared<mg::Pin>(this, "In", mg::PINDIR_INPUT)); }
+  std::shared_ptr<mg::Pin> Input() const { return PinAt(0); }
+  mg::HRESULT OnReceive(mg::Pin&, mg::MediaSample&) override {
+    std::lock_guard lock(mutex_);
+    ++count_;
+    changed_.notify_all();
+    return mg::S_OK;
+  }
+  bool WaitFor(int n) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return count_ >= n; });
+  }
+  int Count() {
+    std::lock_guard lock(mutex_);
+    return count_;
+  }
+
+private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int count_ = 0;
+};
+
+// The streaming thread dequeues while the test's thread queues frames and
+// then stops the graph: no frame is delivered after Stop returns, and the
+// buffers are given back.
+TEST(V4l2Threaded, StreamingThreadAndStopShareTheDeviceSafely) {
+  Bound b = Bind("uvc-webcam.txt");
+  ASSERT_NE(b.filter, nullptr);
+  const mg::AM_MEDIA_TYPE mt = mg::v4l2::MakeV4l2VideoType(mg::MEDIASUBTYPE_YUY2, 160, 120, 333'333);
+  ASSERT_EQ(mg::QueryInterface<mg::IAMStreamConfig>(b.filter->Output())->SetFormat(&mt), mg::S_OK);
+  auto graph = mg::FilterGraph::Create();
+  graph->SetScheduler(std::make_shared<mg::ThreadedScheduler>());
+  auto sink = std::make_shared<CountingSink>();
+  graph->AddFilter(b.filter, "Camera");
+  graph->AddFilter(sink, "Sink");
+  ASSERT_EQ(graph->ConnectDirect(b.filter->Output(), sink->Input(), nullptr), mg::S_OK);
+  ASSERT_EQ(graph->Run(), mg::S_OK);
+  for (int i = 0; i < 10; ++i) b.fake->QueueFrame("/dev/video0", {std::vector<uint8_t>(160 * 120 * 2, uint8_t(i))});
+  EXPECT_TRUE(sink->WaitFor(10));
+  for (int i = 0; i < 5; ++i) b.fake->QueueFrame("/dev/video0", {std::vector<uint8_t>(160 * 120 * 2, 1)});
+  graph->Stop();
+  const int atStop = sink->Count();
+  EXPECT_FALSE(b.fake->Streaming("/dev/video0"));
+  EXPECT_EQ(b.fake->MappedBuffers(), 0);
+  EXPECT_EQ(sink->Count(), atStop);
 }
 
 }  // namespace

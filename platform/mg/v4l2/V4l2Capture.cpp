@@ -210,25 +210,33 @@ public:
   HRESULT put_TVFormat(LONG v) override { return Call([&](auto& f) { return f.DecoderPutFormat(v); }); }
   HRESULT get_TVFormat(LONG* v) override { return Call([&](auto& f) { return f.DecoderGetFormat(v); }); }
   HRESULT get_HorizontalLocked(LONG* v) override { return Call([&](auto& f) { return f.DecoderHorizontalLocked(v); }); }
-  // Drivers do not expose VCR locking or output enabling; both are kept.
+  // Drivers expose neither VCR locking nor output enabling; the filter keeps both.
   HRESULT put_VCRHorizontalLocking(LONG v) override {
-    vcr_ = v;
-    return S_OK;
+    return Call([&](auto& f) {
+      f.DecoderPutVcrLocking(v);
+      return S_OK;
+    });
   }
   HRESULT get_VCRHorizontalLocking(LONG* v) override {
     if (!v) return E_POINTER;
-    *v = vcr_;
-    return S_OK;
+    return Call([&](auto& f) {
+      *v = f.DecoderVcrLocking();
+      return S_OK;
+    });
   }
   HRESULT get_NumberOfLines(LONG* v) override { return Call([&](auto& f) { return f.DecoderNumberOfLines(v); }); }
   HRESULT put_OutputEnable(LONG v) override {
-    enable_ = v;
-    return S_OK;
+    return Call([&](auto& f) {
+      f.DecoderPutOutputEnable(v);
+      return S_OK;
+    });
   }
   HRESULT get_OutputEnable(LONG* v) override {
     if (!v) return E_POINTER;
-    *v = enable_;
-    return S_OK;
+    return Call([&](auto& f) {
+      *v = f.DecoderOutputEnable();
+      return S_OK;
+    });
   }
 
 private:
@@ -238,7 +246,6 @@ private:
     return p ? f(*p) : E_UNEXPECTED;
   }
   std::weak_ptr<V4l2CaptureFilter> f_;
-  LONG vcr_ = 0, enable_ = 1;
 };
 
 }  // namespace
@@ -753,10 +760,10 @@ HRESULT V4l2CaptureFilter::GetCamera(LONG p, LONG* value, LONG* flags) {
 }
 
 bool V4l2CaptureFilter::HasCameraControls() {
-  if (cameraControls_ < 0)
-    cameraControls_ = std::any_of(std::begin(kCamera), std::end(kCamera),
-                                  [&](const ControlMap& m) { return QueryControl(*node_, m.id).ok; });
-  return cameraControls_ > 0;
+  if (cameraControls_.load() < 0)
+    cameraControls_.store(std::any_of(std::begin(kCamera), std::end(kCamera),
+                                      [&](const ControlMap& m) { return QueryControl(*node_, m.id).ok; }));
+  return cameraControls_.load() > 0;
 }
 
 HRESULT V4l2CaptureFilter::GetCaps(Pin* pin, LONG* caps) {

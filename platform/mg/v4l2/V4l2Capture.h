@@ -181,6 +181,10 @@ public:
   HRESULT DecoderGetFormat(LONG* format);
   HRESULT DecoderHorizontalLocked(LONG* locked);
   HRESULT DecoderNumberOfLines(LONG* lines);
+  void DecoderPutVcrLocking(LONG v) { vcrLocking_.store(v); }
+  LONG DecoderVcrLocking() const { return vcrLocking_.load(); }
+  void DecoderPutOutputEnable(LONG v) { outputEnable_.store(v); }
+  LONG DecoderOutputEnable() const { return outputEnable_.load(); }
 
   std::shared_ptr<DeviceNode> Node() const { return node_; }
 
@@ -209,7 +213,10 @@ private:
   std::shared_ptr<V4l2Crossbar> crossbar_;
   std::shared_ptr<V4l2Tuner> tuner_;
   LONG analogStandard_ = 0;
-  int cameraControls_ = -1;  // unknown until asked
+  std::atomic<int> cameraControls_{-1};  // unknown until asked
+  // Kept for the decoder: drivers expose neither.
+  std::atomic<LONG> vcrLocking_{0};
+  std::atomic<LONG> outputEnable_{1};
 
   // streaming (streaming thread, and Pause/Stop)
   std::mutex streamMutex_;
