@@ -87,6 +87,10 @@ struct Node {
       std::vector<std::pair<uint32_t, uint32_t>> intervals;
     };
     std::vector<Size> sizes;
+    bool stepwise = false;
+    v4l2_frmsize_stepwise steps{};
+    bool intervalRange = false;
+    v4l2_fract minInterval{}, maxInterval{};
   };
   std::vector<Fmt> formats;
   bool tryLimits = false;
@@ -291,6 +295,17 @@ private:
       } else if (l.verb == "interval") {
         n->formats.back().sizes.back().intervals.emplace_back(static_cast<uint32_t>(std::stoul(l.words.at(0))),
                                                               static_cast<uint32_t>(std::stoul(l.words.at(1))));
+      } else if (l.verb == "stepwise") {
+        auto& f = n->formats.back();
+        f.stepwise = true;
+        uint32_t v[6];
+        for (int i = 0; i < 6; ++i) v[i] = static_cast<uint32_t>(std::stoul(l.words.at(size_t(i))));
+        f.steps = {v[0], v[1], v[2], v[3], v[4], v[5]};
+      } else if (l.verb == "ivalrange") {
+        auto& f = n->formats.back();
+        f.intervalRange = true;
+        f.minInterval = {static_cast<uint32_t>(std::stoul(l.words.at(0))), static_cast<uint32_t>(std::stoul(l.words.at(1)))};
+        f.maxInterval = {static_cast<uint32_t>(std::stoul(l.words.at(2))), static_cast<uint32_t>(std::stoul(l.words.at(3)))};
       } else if (l.verb == "trylimits") {
         n->tryLimits = true;
         n->minW = static_cast<uint32_t>(std::stoul(l.words.at(0)));
@@ -400,7 +415,13 @@ private:
     const Node::Fmt* f = FindFmt(n, p.pixelformat);
     if (!f) f = &n.formats.front();
     p.pixelformat = f->desc.pixelformat;
-    if (n.tryLimits) {
+    if (f->stepwise) {
+      const auto& st = f->steps;
+      p.width = std::clamp(p.width, st.min_width, st.max_width);
+      p.height = std::clamp(p.height, st.min_height, st.max_height);
+      p.width -= (p.width - st.min_width) % st.step_width;
+      p.height -= (p.height - st.min_height) % st.step_height;
+    } else if (n.tryLimits) {
       p.width = std::clamp(p.width, n.minW, n.maxW);
       p.height = std::clamp(p.height, n.minH, n.maxH);
     } else {
@@ -434,6 +455,12 @@ private:
       case VIDIOC_ENUM_FRAMESIZES: {
         auto* e = static_cast<v4l2_frmsizeenum*>(arg);
         const Node::Fmt* f = FindFmt(n, e->pixel_format);
+        if (f && f->stepwise) {
+          if (e->index != 0) return -EINVAL;
+          e->type = V4L2_FRMSIZE_TYPE_STEPWISE;
+          e->stepwise = f->steps;
+          return 0;
+        }
         if (!f || e->index >= f->sizes.size()) return -EINVAL;
         e->type = V4L2_FRMSIZE_TYPE_DISCRETE;
         e->discrete.width = f->sizes[e->index].w;
@@ -444,6 +471,14 @@ private:
         auto* e = static_cast<v4l2_frmivalenum*>(arg);
         const Node::Fmt* f = FindFmt(n, e->pixel_format);
         if (!f) return -EINVAL;
+        if (f->intervalRange) {
+          if (e->index != 0) return -EINVAL;
+          e->type = V4L2_FRMIVAL_TYPE_CONTINUOUS;
+          e->stepwise.min = f->minInterval;
+          e->stepwise.max = f->maxInterval;
+          e->stepwise.step = {1, 1};
+          return 0;
+        }
         for (auto& s : f->sizes)
           if (s.w == e->width && s.h == e->height) {
             if (e->index >= s.intervals.size()) return -EINVAL;
@@ -670,6 +705,14 @@ private:
     const Node::Fmt* f = FindFmt(n, n.current.pixelformat);
     if (!f) return;
     const double w = double(want.numerator) / want.denominator;
+    if (f->intervalRange) {
+      const double lo = double(f->minInterval.numerator) / f->minInterval.denominator;
+      const double hi = double(f->maxInterval.numerator) / f->maxInterval.denominator;
+      n.interval = w < lo ? std::make_pair(f->minInterval.numerator, f->minInterval.denominator)
+                   : w > hi ? std::make_pair(f->maxInterval.numerator, f->maxInterval.denominator)
+                            : std::make_pair(want.numerator, want.denominator);
+      return;
+    }
     for (auto& s : f->sizes)
       if (s.w == n.current.width && s.h == n.current.height) {
         double best = 1e9;

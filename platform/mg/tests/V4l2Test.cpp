@@ -134,6 +134,40 @@ TEST(V4l2Devices, ACardWithoutSizeListsOffersTheSizesItsDriverKeeps) {
   EXPECT_GT(mt.BitmapHeader()->biHeight, 0) << "RGB is bottom-up";
 }
 
+TEST(V4l2Devices, ACameraWithSizeAndRateRangesOffersTheUsualSizesWithinThem) {
+  Bound b = Bind("pi-camera.txt");
+  ASSERT_NE(b.filter, nullptr);
+  const auto caps = Capabilities(*b.filter->Output());
+  // I420, YUY2 and MJPG (from JPEG; RGB3 and H264 are not carried), each at
+  // the fourteen usual sizes within 32..2592 x 32..1944 and the largest,
+  // at 1/90 to 1 s a frame.
+  ASSERT_EQ(caps.size(), 45u);
+  EXPECT_EQ(caps.front(), "I420 160x120 111111-10000000");
+  EXPECT_EQ(caps[13], "I420 1920x1080 111111-10000000");
+  EXPECT_EQ(caps[14], "I420 2592x1944 111111-10000000");
+  EXPECT_EQ(caps.back(), "MJPG 2592x1944 111111-10000000");
+  AM_MEDIA_TYPE now;
+  QueryInterface<IAMStreamConfig>(b.filter->Output())->GetFormat(&now);
+  EXPECT_EQ(Describe(now), "I420 1024x768");
+  // Any rate inside the range is the driver's to take.
+  const AM_MEDIA_TYPE mjpg = MakeV4l2VideoType(MEDIASUBTYPE_MJPG, 1280, 720, 400'000);
+  ASSERT_EQ(QueryInterface<IAMStreamConfig>(b.filter->Output())->SetFormat(&mjpg), S_OK);
+  EXPECT_EQ(b.fake->CurrentFormat("/dev/video0").pixelformat, V4L2_PIX_FMT_JPEG);
+  EXPECT_EQ(b.fake->CurrentInterval("/dev/video0"), std::make_pair(1u, 25u));
+  LONG caps2 = 0;
+  b.filter->GetCaps(b.filter->Output().get(), &caps2);
+  EXPECT_EQ(caps2, VideoControlFlag_FlipHorizontal | VideoControlFlag_FlipVertical);
+  ASSERT_EQ(b.filter->SetMode(b.filter->Output().get(), VideoControlFlag_FlipVertical), S_OK);
+  EXPECT_EQ(b.fake->ControlValue("/dev/video0", V4L2_CID_VFLIP), 1);
+  EXPECT_EQ(b.fake->ControlValue("/dev/video0", V4L2_CID_HFLIP), 0);
+  // Colour on and off is the colour-effects menu's none and black-and-white.
+  LONG v = -1, flags = 0;
+  ASSERT_EQ(b.filter->Get(VideoProcAmp_ColorEnable, &v, &flags), S_OK);
+  EXPECT_EQ(v, 1);
+  ASSERT_EQ(b.filter->Set(VideoProcAmp_ColorEnable, 0, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_EQ(b.fake->ControlValue("/dev/video0", V4L2_CID_COLORFX), V4L2_COLORFX_BW);
+}
+
 TEST(V4l2Devices, SetFormatSetsTheDeviceAndRefusesWhatItDoesNotOffer) {
   Bound b = Bind("uvc-webcam.txt");
   auto config = QueryInterface<IAMStreamConfig>(b.filter->Output());
