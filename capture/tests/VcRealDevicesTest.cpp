@@ -143,6 +143,7 @@ TEST_F(VcRealDevices, TheRecordedCameraGivesItsListsAndControls) {
   EXPECT_TRUE(vc->IsVideoQualityAvailable());
   EXPECT_TRUE(vc->IsCameraControlAvailable());
   EXPECT_FALSE(vc->IsTVTunerAvailable());
+  EXPECT_FALSE(vc->IsTVAudioAvailable());
   EXPECT_FALSE(vc->IsVideoCrossbarAvailable());
   EXPECT_FALSE(vc->IsAnalogVideoDecoderAvailable());
   EXPECT_FALSE(vc->IsDVDevice());
@@ -163,6 +164,7 @@ TEST_F(VcRealDevices, TheRecordedTvCardGivesItsInputsTunerAndStandards) {
   TVidCap* vc = BoundControl();
   EXPECT_EQ(VideoCaptureDevices()->Info(0)->Name, "BT878 video (Hauppauge (bt878))");
   EXPECT_TRUE(vc->IsTVTunerAvailable());
+  EXPECT_TRUE(vc->IsTVAudioAvailable());
   EXPECT_TRUE(vc->IsVideoCrossbarAvailable());
   EXPECT_TRUE(vc->IsAnalogVideoDecoderAvailable());
   EXPECT_FALSE(vc->IsCameraControlAvailable());

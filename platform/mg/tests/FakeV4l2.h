@@ -166,6 +166,10 @@ public:
     std::lock_guard lock(mutex_);
     return NodeAt(path).frequency;
   }
+  uint32_t AudioMode(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    return NodeAt(path).tuners.at(0).audmode;
+  }
   v4l2_std_id Standard(const std::string& path) {
     std::lock_guard lock(mutex_);
     return NodeAt(path).std;
@@ -375,6 +379,7 @@ private:
         t.capability = static_cast<uint32_t>(l.Num("capability"));
         t.rangelow = static_cast<uint32_t>(l.Num("rangelow"));
         t.rangehigh = static_cast<uint32_t>(std::stoull(l.Str("rangehigh"), nullptr, 0));
+        t.audmode = static_cast<uint32_t>(l.Num("audmode"));
         n->tuners.push_back(t);
       } else if (l.verb == "carrier") {
         n->carriers.insert(static_cast<uint32_t>(std::stoul(l.words.at(0))));
@@ -612,7 +617,16 @@ private:
         auto* t = static_cast<v4l2_tuner*>(arg);
         if (t->index >= n.tuners.size()) return -EINVAL;
         *t = n.tuners[t->index];
-        t->signal = n.carriers.count(n.frequency) ? 0xffff : 0;
+        // A tuned station sends stereo; noise is mono.
+        const bool station = n.carriers.count(n.frequency) != 0;
+        t->signal = station ? 0xffff : 0;
+        t->rxsubchans = station ? (V4L2_TUNER_SUB_MONO | V4L2_TUNER_SUB_STEREO) : V4L2_TUNER_SUB_MONO;
+        return 0;
+      }
+      case VIDIOC_S_TUNER: {
+        const auto* t = static_cast<v4l2_tuner*>(arg);
+        if (t->index >= n.tuners.size() || t->audmode > V4L2_TUNER_MODE_LANG1_LANG2) return -EINVAL;
+        n.tuners[t->index].audmode = t->audmode;
         return 0;
       }
       case VIDIOC_G_FREQUENCY: {

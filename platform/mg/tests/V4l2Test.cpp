@@ -10,6 +10,7 @@
 
 #include "FakeV4l2.h"
 #include "SimTestSupport.h"
+#include "platform/mg/sim/SimTv.h"
 #include "platform/mg/v4l2/V4l2Capture.h"
 #include "platform/mg/v4l2/V4l2Provider.h"
 
@@ -313,6 +314,18 @@ TEST(V4l2Devices, TheTvCardsInputsTunerAndStandards) {
   ASSERT_NE(decoder, nullptr);
   decoder->get_HorizontalLocked(&locked);
   EXPECT_EQ(locked, 1);
+  // The station sends stereo; the tuner's sound mode is the card's.
+  LONG modes = 0, mode = 0;
+  tuner->GetHardwareSupportedTVAudioModes(&modes);
+  EXPECT_EQ(modes, sim::AMTVAUDIO_MODE_MONO | sim::AMTVAUDIO_MODE_STEREO | sim::AMTVAUDIO_MODE_LANG_A |
+                       sim::AMTVAUDIO_MODE_LANG_B);
+  tuner->GetAvailableTVAudioModes(&modes);
+  EXPECT_EQ(modes, sim::AMTVAUDIO_MODE_MONO | sim::AMTVAUDIO_MODE_STEREO);
+  tuner->get_TVAudioMode(&mode);
+  EXPECT_EQ(mode, sim::AMTVAUDIO_MODE_STEREO);
+  ASSERT_EQ(tuner->put_TVAudioMode(sim::AMTVAUDIO_MODE_LANG_B), S_OK);
+  EXPECT_EQ(b.fake->AudioMode(dev), uint32_t(V4L2_TUNER_MODE_LANG2));
+  EXPECT_EQ(tuner->put_TVAudioMode(sim::AMTVAUDIO_MODE_LANG_C), E_INVALIDARG);
   ASSERT_EQ(tuner->AutoTune(4, &found), S_OK);
   EXPECT_EQ(found, 0);
   decoder->get_HorizontalLocked(&locked);

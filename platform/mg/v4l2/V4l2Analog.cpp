@@ -443,4 +443,70 @@ HRESULT V4l2Tuner::get_AudioFrequency(LONG* freq) {
   return S_OK;
 }
 
+// ---- TV sound --------------------------------------------------------------------------------------
+
+namespace {
+struct AudioModePair {
+  uint32_t v4l2;
+  LONG mode;
+};
+constexpr AudioModePair kAudioModes[] = {
+    {V4L2_TUNER_MODE_MONO, sim::AMTVAUDIO_MODE_MONO},
+    {V4L2_TUNER_MODE_STEREO, sim::AMTVAUDIO_MODE_STEREO},
+    {V4L2_TUNER_MODE_LANG1, sim::AMTVAUDIO_MODE_LANG_A},
+    {V4L2_TUNER_MODE_LANG2, sim::AMTVAUDIO_MODE_LANG_B},
+};
+}  // namespace
+
+HRESULT V4l2Tuner::GetHardwareSupportedTVAudioModes(LONG* modes) {
+  if (!modes) return E_POINTER;
+  const uint32_t cap = info_.tunerCapability;
+  *modes = sim::AMTVAUDIO_MODE_MONO | ((cap & V4L2_TUNER_CAP_STEREO) ? sim::AMTVAUDIO_MODE_STEREO : 0) |
+           ((cap & V4L2_TUNER_CAP_LANG1) ? sim::AMTVAUDIO_MODE_LANG_A : 0) |
+           ((cap & V4L2_TUNER_CAP_LANG2) ? sim::AMTVAUDIO_MODE_LANG_B : 0);
+  return S_OK;
+}
+
+HRESULT V4l2Tuner::GetAvailableTVAudioModes(LONG* modes) {
+  if (!modes) return E_POINTER;
+  v4l2_tuner t{};
+  t.index = info_.tunerIndex;
+  if (node_->Ioctl(VIDIOC_G_TUNER, &t) != 0) return E_FAIL;
+  // What the station sends now; mono is always there to choose.
+  *modes = sim::AMTVAUDIO_MODE_MONO | ((t.rxsubchans & V4L2_TUNER_SUB_STEREO) ? sim::AMTVAUDIO_MODE_STEREO : 0) |
+           ((t.rxsubchans & V4L2_TUNER_SUB_LANG1) ? sim::AMTVAUDIO_MODE_LANG_A : 0) |
+           ((t.rxsubchans & V4L2_TUNER_SUB_LANG2) ? sim::AMTVAUDIO_MODE_LANG_B : 0);
+  return S_OK;
+}
+
+HRESULT V4l2Tuner::get_TVAudioMode(LONG* mode) {
+  if (!mode) return E_POINTER;
+  v4l2_tuner t{};
+  t.index = info_.tunerIndex;
+  if (node_->Ioctl(VIDIOC_G_TUNER, &t) != 0) return E_FAIL;
+  for (const AudioModePair& p : kAudioModes)
+    if (p.v4l2 == t.audmode) {
+      *mode = p.mode;
+      return S_OK;
+    }
+  // Both languages at once has no single mode: the first one is heard.
+  *mode = sim::AMTVAUDIO_MODE_LANG_A;
+  return S_OK;
+}
+
+HRESULT V4l2Tuner::put_TVAudioMode(LONG mode) {
+  LONG supported = 0;
+  GetHardwareSupportedTVAudioModes(&supported);
+  for (const AudioModePair& p : kAudioModes)
+    if (p.mode == mode) {
+      if (!(supported & mode)) return E_INVALIDARG;
+      v4l2_tuner t{};
+      t.index = info_.tunerIndex;
+      if (node_->Ioctl(VIDIOC_G_TUNER, &t) != 0) return E_FAIL;
+      t.audmode = p.v4l2;
+      return node_->Ioctl(VIDIOC_S_TUNER, &t) == 0 ? S_OK : E_FAIL;
+    }
+  return E_INVALIDARG;
+}
+
 }  // namespace mg::v4l2

@@ -267,8 +267,9 @@ private:
 };
 
 // The TV tuner: channels through the media graph's channel plans, tuned
-// with S_FREQUENCY; the signal from G_TUNER.
-class V4l2Tuner : public BaseFilter, public IAMTVTuner {
+// with S_FREQUENCY; the signal from G_TUNER; the sound's mode (mono,
+// stereo, the two languages) as the tuner's audio mode.
+class V4l2Tuner : public BaseFilter, public IAMTVTuner, public IAMTVAudio {
 public:
   V4l2Tuner(std::shared_ptr<DeviceNode> node, const DeviceInfo& info);
   HRESULT put_Channel(LONG lChannel, LONG lVideoSubChannel, LONG lAudioSubChannel) override;
@@ -293,6 +294,10 @@ public:
   HRESULT get_ConnectInput(LONG* plIndex) override;
   HRESULT get_VideoFrequency(LONG* lFreq) override;
   HRESULT get_AudioFrequency(LONG* lFreq) override;
+  HRESULT GetHardwareSupportedTVAudioModes(LONG* plModes) override;
+  HRESULT GetAvailableTVAudioModes(LONG* plModes) override;
+  HRESULT get_TVAudioMode(LONG* plMode) override;
+  HRESULT put_TVAudioMode(LONG lMode) override;
   HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
   std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& pin) const override;
 
