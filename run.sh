@@ -3,8 +3,9 @@
 # folder, where skin/, Lang/, AlarmSound/ and help/ lie beside it.
 #   ./run.sh
 # Without a display it says so and starts the program on a virtual one
-# (Xvfb); VORIX_SIM_DEVICES=0 or 1 forces the simulated capture devices off
-# or on (by default they stand in when no real device is present).
+# (Xvfb); VORIX_SIM_DEVICES=1 gives the simulated capture devices only, =0
+# the real ones only (by default the simulated ones stand in when no camera
+# or TV card is present).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh

@@ -16,6 +16,7 @@
 #include "controls/fcborder_treevw/FcStartup.h"
 #include "platform/forms/MsgDialogs.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
+#include "platform/mg/RealDevices.h"
 #include "platform/mg/sim/SimDevices.h"
 #include "platform/rtl/FilePaths.h"
 #include "platform/win/Display.h"
@@ -71,7 +72,9 @@ int RunProgram() {
     return 1;
   }
   mg::ff::RegisterFfmpegFilters();
-  if (mg::sim::SimDevicesWanted(false)) mg::sim::InstallSimDevices();
+  const bool real = mg::RealDevicesWanted();
+  if (real) mg::InstallRealDevices();
+  if (mg::sim::SimDevicesWanted(real && mg::AnyRealVideoDevice())) mg::sim::InstallSimDevices();
   InstallMessageBoxDialogs();
   capture::InstallPropertyFrameDialog();
   // The control libraries' start-up (the object system and the version
@@ -86,6 +89,7 @@ int RunProgram() {
   // The component's manager goes last: it deletes the temporary files it
   // handed out and closes the trace.
   capture::FreeSyncManager();
+  mg::UninstallRealDevices();
   win::ShutdownDisplay();
   return 0;
 }
