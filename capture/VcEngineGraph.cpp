@@ -456,6 +456,7 @@ bool TVcEngine::RestartGraph(int32_t Target) {
         TraceYesNo(Latched.CompressionMode == cm_CompressAfterRecording, CF_DEFAULT, "Compress after recording");
       }
       result = BuildGraph(Target);
+      if (result) ShowDisplays();
       // A graph built without a synchronized start runs at once.
       if (result && SyncStartState <= 1) SyncStartState = 3;
     }

@@ -90,6 +90,10 @@ void TVcEngine::HandleGraphNotifications() {
     if (State == es_Reencoding) {
       StopAll();
     } else if (State == es_PlayerOpen) {
+      // The clip ended: the next run starts it again from the beginning.
+      AtEnd = true;
+      PausePlayerStep(false);
+      AtEnd = true;
       if (CanRaiseEvent(Owner->OnPlayerEndOfStream)) Owner->OnPlayerEndOfStream(Owner);
     } else if (Latched.VideoSource != vs_VideoCaptureDevice && !VideoFromImages_RepeatIndefinitely) {
       EndGraphActivity();

@@ -376,11 +376,20 @@ void TVcEngine::TraceGraphTree() {
 // chosen, added and fed.
 
 void TVcEngine::ReleaseAttachment(TDisplayAttachment& Attachment) {
+  const int32_t index = static_cast<int32_t>(&Attachment - Attachments);
+  TDisplayForm* form = index >= 0 && index < 3 ? DisplayForms[index].get() : nullptr;
+  // A full-screen window keeps covering the screen until it is left.
+  if (form && !Destroying && !(Attachment.Window >= 0 && WindowOptions(Attachment.Window).FullScreen)) form->Hide();
   if (auto window = mg::QueryInterface<mg::IVideoWindow>(Attachment.Renderer)) {
     window->put_Visible(mg::OAFALSE);
+    window->put_MessageDrain(nullptr);
     window->put_Owner(nullptr);
   }
+  if (Attachment.Window >= 0) WindowRuntime[Attachment.Window].Bound = false;
   Attachment.Renderer.reset();
+  Attachment.RendererWindow.reset();
+  Attachment.RendererHandle = nullptr;
+  Attachment.Window = -1;
   Attachment.Shown = false;
   Attachment.UsesVideoPort = false;
 }

@@ -26,7 +26,10 @@ void TVcEngine::PeriodicWork() {
         ReportProgress();
       }
       break;
-    default:  // the clip player steps itself once it is there
+    case es_PlayerOpen:
+      PlayerPeriodicWork();
+      break;
+    default:
       break;
   }
 }
