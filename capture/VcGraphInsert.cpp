@@ -386,6 +386,8 @@ void TVcEngine::ReleaseAttachment(TDisplayAttachment& Attachment) {
     window->put_Owner(nullptr);
   }
   if (Attachment.Window >= 0) WindowRuntime[Attachment.Window].Bound = false;
+  if (QualityProperties && QualityProperties == mg::QueryInterface<mg::IQualProp>(Attachment.Renderer))
+    QualityProperties.reset();
   Attachment.Renderer.reset();
   Attachment.RendererWindow.reset();
   Attachment.RendererHandle = nullptr;
