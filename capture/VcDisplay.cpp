@@ -410,10 +410,31 @@ void TVcEngine::UpdateDisplayVisibility() {
 }
 
 void TVcEngine::ShowDisplays() {
+  CheckColorKey();
   for (TDisplayAttachment& a : Attachments)
     if (a.Renderer && !a.RendererWindow) AttachRendererWindow(a);
   BindAttachments();
   UpdateDisplayVisibility();
+}
+
+void TVcEngine::CheckColorKey() {
+  if (!ColorKeyEnabled) return;
+  // The overlay mixer's when the graph has one, else the renderer's own.
+  std::shared_ptr<mg::IOverlay> overlay = OverlayInterface;
+  if (!overlay) overlay = mg::QueryInterface<mg::IOverlay>(Attachments[da_Main].Renderer);
+  if (!overlay) return;
+  mg::COLORKEY key;
+  // A key set while the graph was built stays.
+  if (overlay->GetColorKey(&key) == mg::S_OK && key.KeyType == kColorKeyType &&
+      key.LowColorValue == ColorKeyLow && key.HighColorValue == ColorKeyHigh)
+    return;
+  key = mg::COLORKEY{kColorKeyType, 0, ColorKeyLow, ColorKeyHigh};
+  mg::COLORKEY back;
+  if (overlay->SetColorKey(&key) == mg::S_OK && overlay->GetColorKey(&back) == mg::S_OK) {
+    if (CanRaiseEvent(Owner->OnColorKeyChange)) Owner->OnColorKeyChange(Owner, static_cast<forms::TColor>(back.LowColorValue));
+  } else {
+    ReportIf(true, SEV_WARNING, "cannot use color key", w_cannot_use_color_key);
+  }
 }
 
 void TVcEngine::RepaintAttachment(TDisplayAttachment& Attachment) {

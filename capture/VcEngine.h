@@ -575,6 +575,11 @@ public:
   void ReleaseDisplayForms();
   void VideoDisplaySize(int32_t& Width, int32_t& Height) const;
   bool DualDisplayAllowed();
+  // The overlay's colour key: index and RGB (type 3), one colour.
+  static constexpr mg::DWORD kColorKeyType = 3;
+  win::COLORREF ColorKeyLow = win::RGB(255, 0, 255);
+  win::COLORREF ColorKeyHigh = win::RGB(255, 0, 255);
+  void CheckColorKey();
   // The point of a display form in video pixels; false when it lies
   // outside the video.
   bool DisplayPoint(TDisplayForm& Form, int32_t& X, int32_t& Y);

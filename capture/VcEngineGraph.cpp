@@ -32,6 +32,7 @@ bool TVcEngine::SetGraphState(int32_t NewState, const String& Reason) {
     case gs_Paused: {
       TraceLine(CF_BLUE, "ch graph state paused " + Reason);
       const mg::HRESULT hr = MediaControl->Pause();
+      if (State == es_PlayerOpen && Latched.PlayerAudioRendering) SetPlaybackRate(1.0);
       GraphState = gs_Paused;
       PausedWithVMR7 = Latched.VideoRenderer == vr_VMR7;
       GraphActive = true;
@@ -39,6 +40,7 @@ bool TVcEngine::SetGraphState(int32_t NewState, const String& Reason) {
     }
     case gs_Running: {
       TraceLine(CF_BLUE, "ch graph state running " + Reason);
+      if (State == es_PlayerOpen) SetPlaybackRate(PlayerSpeedRatio);
       MediaControl->Stop();
       bool ran = MediaControl->Run() >= 0;
       if (!ran) {

@@ -99,11 +99,11 @@ bool TVcEngine::RenderClip(const String& FileName, bool KeepAudioThroughTee, std
       } else if (KeepAudioThroughTee && upstream) {
         FilterGraph->Disconnect(input);
         FilterGraph->Disconnect(upstream);
-        std::shared_ptr<mg::Pin> first, next;
-        if (InsertFilter2(mg::CLSID_InfTee, "Inf Tee Vid", next, first, upstream) && first) {
-          ConnectPins(first, input);
-          AudioOut = next;
-        }
+        std::shared_ptr<mg::BaseFilter> tee;
+        std::shared_ptr<mg::Pin> pin = upstream;
+        if (InsertFilterInline(mg::CLSID_InfTee, "Inf Tee Vid", pin, &mg::MEDIATYPE_Audio, tee) && pin &&
+            ConnectPins(pin, input))
+          AudioOut = FirstFreePin(tee, mg::PINDIR_OUTPUT);
       }
     } else {
       FilterGraph->Disconnect(input);

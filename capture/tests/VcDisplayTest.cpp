@@ -288,4 +288,82 @@ TEST_F(VcDisplay, MouseOnTheDisplayFormReachesTheControlInFormCoordinatesWhenNot
   EXPECT_EQ(e.WindowRuntime[0].DragAnchor.x, -1);
 }
 
+TEST_F(VcDisplay, TranslatedMouseReportsVideoPixelsAndNothingOutsideTheVideo) {
+  TVidCap* vc = PreviewControl();
+  TVcEngine& e = *vc->Engine();
+  vc->SetDisplay_AutoSize(false);
+  ASSERT_TRUE(vc->StartPreview());
+  TDisplayForm* form = e.DisplayForms[da_Main].get();
+  ASSERT_NE(form, nullptr);
+  const TDisplayAttachment& main = e.Attachments[da_Main];
+  ASSERT_NE(main.RendererHandle, nullptr);
+  const TVideoRect rect = form->VideoRect;
+  ASSERT_GT(rect.Width, 0);
+  std::vector<std::pair<int32_t, int32_t>> moves;
+  vc->OnMouseMove = [&](forms::TObject*, int32_t, forms::TShiftState, int32_t x, int32_t y) { moves.emplace_back(x, y); };
+  // The pointer is read from the screen, in the renderer window's terms.
+  win::POINT origin{0, 0};
+  win::ClientToScreen(main.RendererHandle, &origin);
+  win::SetCursorPos(origin.x + rect.Width / 2, origin.y + rect.Height / 2);
+  form->Perform(win::WM_MOUSEMOVE, 0, 0);
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_NEAR(moves[0].first, e.VideoWidth / 2, 1);
+  EXPECT_NEAR(moves[0].second, e.VideoHeight / 2, 1);
+  win::SetCursorPos(origin.x + rect.Width + 5, origin.y + 1);
+  form->Perform(win::WM_MOUSEMOVE, 0, 0);
+  EXPECT_EQ(moves.size(), 1u) << "outside the video nothing is reported";
+}
+
+TEST_F(VcDisplay, BothWindowsActiveGiveASecondRendererInTheDualWindow) {
+  TVidCap* vc = PreviewControl();
+  TVcEngine& e = *vc->Engine();
+  vc->SetDualDisplay_Active(true);
+  ASSERT_TRUE(vc->StartPreview());
+  ASSERT_NE(e.Attachments[da_Second].Renderer, nullptr);
+  EXPECT_EQ(e.Attachments[da_Main].Window, 0);
+  EXPECT_EQ(e.Attachments[da_Second].Window, 1);
+  TDisplayForm* dual = e.DisplayForms[da_Second].get();
+  ASSERT_NE(dual, nullptr);
+  // The dual window floats at its own place, with the video's size.
+  EXPECT_FALSE(dual->IsEmbedded());
+  EXPECT_TRUE(dual->Visible());
+  EXPECT_EQ(dual->Left(), 400);
+  EXPECT_EQ(dual->Width(), e.VideoWidth);
+  // Both renderers draw the camera's frames.
+  scheduler->Pump(2);
+  for (int32_t which : {da_Main, da_Second})
+    EXPECT_GT(std::dynamic_pointer_cast<mg::VideoRenderer>(e.Attachments[which].Renderer)->FramesDrawn(), 0) << which;
+  // Switching the dual window off hides it.
+  vc->SetDualDisplay_Active(false);
+  EXPECT_FALSE(dual->Visible());
+
+  // Colour keying and a second display exclude each other.
+  vc->Stop();
+  vc->SetDualDisplay_Active(true);
+  vc->SetColorKeyEnabled(true);
+  log.clear();
+  EXPECT_FALSE(e.DualDisplayAllowed());
+  EXPECT_EQ(log.back().msg, "window transparency incompatible with dual display");
+}
+
+TEST_F(VcDisplay, ColourKeyIsSetOnTheOverlayAndAnnounced) {
+  TVidCap* vc = PreviewControl();
+  vc->SetColorKeyEnabled(true);
+  std::vector<forms::TColor> keys;
+  vc->OnColorKeyChange = [&](forms::TObject*, forms::TColor key) { keys.push_back(key); };
+  ASSERT_TRUE(vc->StartPreview());
+  TVcEngine& e = *vc->Engine();
+  auto overlay = e.OverlayInterface ? e.OverlayInterface
+                                    : mg::QueryInterface<mg::IOverlay>(e.Attachments[da_Main].Renderer);
+  ASSERT_NE(overlay, nullptr);
+  mg::COLORKEY key;
+  ASSERT_EQ(overlay->GetColorKey(&key), mg::S_OK);
+  EXPECT_EQ(key.KeyType, 3u);
+  EXPECT_EQ(key.LowColorValue, win::RGB(255, 0, 255));
+  EXPECT_EQ(keys, (std::vector<forms::TColor>{static_cast<forms::TColor>(win::RGB(255, 0, 255))}));
+  // Set once: a later check leaves it and says nothing.
+  e.CheckColorKey();
+  EXPECT_EQ(keys.size(), 1u);
+}
+
 }  // namespace
