@@ -457,5 +457,41 @@ def check_full_screen():
             run.close()
 
 
+def check_full_screen_double_click():
+    """A double click on the preview goes full screen; one on the full-screen
+    picture comes back: the clicks pass through the video to the program."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            click(s, geo, HOME_BUTTONS["OD"])
+            wait_for("the preview in the panel",
+                     lambda: (len(bar_colours(shot(s, "dbl-before", geo), *PREVIEW_PANEL)) >= 6, "no bars"), timeout=20)
+            def corner():
+                rows = s.screenshot(os.path.join(SHOTS, "vorix-dbl-full-screen.png"))
+                return tuple(rows[5][5]), f"top-left pixel {tuple(rows[5][5])}"
+
+            # The mode may still be settling its preview when the first
+            # picture shows: a double click that found no picture yet is
+            # given again, never sooner than 2 s after the last one.
+            last = [0.0]
+
+            def full_screen():
+                pixel, state = corner()
+                if pixel in BAR_COLOURS:
+                    return True, state
+                if time.monotonic() - last[0] >= 2:
+                    s.xdotool("mousemove", geo[0] + PREVIEW_PANEL[0] + 70, geo[1] + PREVIEW_PANEL[1] + 150)
+                    s.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+                    last[0] = time.monotonic()
+                return False, state
+            wait_for("full screen after a double click", full_screen, timeout=15)
+            s.xdotool("mousemove", 400, 300)
+            s.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            wait_for("back from full screen after a double click", lambda: (corner()[0] not in BAR_COLOURS, corner()[1]))
+        finally:
+            run.close()
+
+
 if __name__ == "__main__":
     sys.exit(main())

@@ -46,6 +46,8 @@ void RegisterWindowClass() {
   std::call_once(once, [] {
     win::WNDCLASSA wc{};
     wc.lpfnWndProc = &VideoWndProc;
+    // Double clicks reach the drain as such.
+    wc.style = win::CS_DBLCLKS;
     wc.lpszClassName = kClassName;
     wc.hbrBackground = reinterpret_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH));
     win::RegisterClassA(&wc);
