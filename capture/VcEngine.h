@@ -642,6 +642,8 @@ public:
   void PlayerTrackBarChange();
   void ReadDecoderNames();
   void PlayerPeriodicWork();
+  // The teardown's part: the clip's interfaces and the stepping state.
+  void ReleasePlayer();
 
 private:
   bool OwnerHandleAllocated() const;

@@ -122,6 +122,7 @@ void TVcEngine::ClearGraph(bool ResetState) {
   OverlayInterface.reset();
   MediaEvents.reset();
   MediaControl.reset();
+  ReleasePlayer();
   AviMux.reset();
   FileSink.reset();
   AsfWriter.reset();

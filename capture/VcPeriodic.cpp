@@ -32,6 +32,9 @@ void TVcEngine::PeriodicWork() {
     default:
       break;
   }
+  // A paused mixing renderer does not repaint by itself.
+  if (PausedWithVMR7 && GraphState == gs_Paused)
+    for (TDisplayAttachment& a : Attachments) RepaintAttachment(a);
 }
 
 void TVcEngine::PeriodicFrameProgress() {

@@ -375,6 +375,19 @@ void TVcEngine::PlayerTrackBarChange() {
   PostTask(TASK_SEEK_PLAYER);
 }
 
+void TVcEngine::ReleasePlayer() {
+  PlayerSeeking.reset();
+  FrameStep.reset();
+  QualityProperties.reset();
+  EndStepping();
+  Seeking = false;
+  AtEnd = false;
+  PausedByRequest = false;
+  RepositionRequest = 0;
+  PendingTrackBarFrame = 0;
+  if (PlayerTrackBar) PlayerTrackBar->OnChange = nullptr;
+}
+
 void TVcEngine::ReadDecoderNames() {
   AudioDecoderName = "none";
   VideoDecoderName = "none";

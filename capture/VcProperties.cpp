@@ -530,7 +530,15 @@ void TVidCap::SetPlayerRefreshPausedDisplay(bool Value) {
 double TVidCap::PlayerSpeedRatio() const { return engine_->PlayerSpeedRatio; }
 forms::TTrackBar* TVidCap::PlayerTrackBar() const { return engine_->PlayerTrackBar; }
 void TVidCap::SetPlayerTrackBar(forms::TTrackBar* Value) {
+  forms::TTrackBar* old = engine_->PlayerTrackBar;
+  if (old == Value) return;
+  // The bar may go before the control: it says so, and is forgotten then.
+  if (old) {
+    old->OnChange = nullptr;
+    old->RemoveFreeNotification(this);
+  }
   engine_->PlayerTrackBar = Value;
+  if (Value) Value->FreeNotification(this);
 }
 String TVidCap::Reencoding_SourceVideoClip() const { return engine_->Reencoding_SourceVideoClip; }
 void TVidCap::SetReencoding_SourceVideoClip(const String& Value) {

@@ -107,7 +107,15 @@ TEST_F(VcPlayer, OpeningReadsTheClipsLengthAndPositionsAreClampedToWholeFrames) 
   // Moving the bar while paused shows that frame.
   trackBar->SetPosition(51);
   EXPECT_EQ(Position(e), 50 * 400'000);
+  // A bar that goes first is forgotten; positioning goes on without it.
+  delete trackBar;
+  trackBar = nullptr;
+  EXPECT_EQ(vc->PlayerTrackBar(), nullptr);
+  EXPECT_EQ(e.SeekPlayer(kSecond), kSecond);
   EXPECT_TRUE(vc->Stop());
+  // Stopped, nothing of the clip is held.
+  EXPECT_EQ(e.PlayerSeeking, nullptr);
+  EXPECT_EQ(e.FilterGraph, nullptr);
   EXPECT_EQ(e.State, es_Idle);
 }
 
