@@ -3,6 +3,7 @@
 // track bar, and playback by stepping (forwards at a speed, fast forwards
 // and backwards).
 #include <cmath>
+#include <cstdlib>
 
 #include "capture/VcEngine.h"
 #include "capture/VcGraphHelpers.h"
@@ -161,6 +162,14 @@ bool TVcEngine::PreparePlayerSeeking() {
   }
   int64_t duration = 0;
   if (PlayerSeeking->GetDuration(&duration) == mg::S_OK) ClipDuration = duration;
+  // A clip cut short keeps the frame count of its header while its length
+  // is what is really there: the count then follows the length, or every
+  // frame would be taken for a fraction of one.
+  int64_t period = 0;
+  if (ClipFrameCount > 0 && ClipDuration > 0 &&
+      PlayerSeeking->ConvertTimeFormat(&period, &mg::TIME_FORMAT_MEDIA_TIME, 1, &mg::TIME_FORMAT_FRAME) == mg::S_OK &&
+      period > 0 && std::llabs(ClipFrameCount * period - ClipDuration) > period)
+    ClipFrameCount = RoundDiv(ClipDuration, period);
   if (ClipFrameCount <= 0) {
     FrameDuration = kDefaultFrameDuration;
     ClipFrameCount = RoundDiv(ClipDuration, kDefaultFrameDuration);

@@ -291,6 +291,21 @@ TEST_F(VcPlayer, ClipsCutShortOrEmptyAreReportedAndNeverDivideByZero) {
         scheduler->Pump(1);
         DeliverGraphEvents(e);
       }
+      // Cut short: the end comes where the data ends. Data that cannot be
+      // read on stops the graph with an error: that too ends the clip, told.
+      if (file == cut) {
+        // Its frames are counted by what is there, at the clip's own rate.
+        EXPECT_EQ(e.FrameDuration, 400'000);
+        EXPECT_EQ(e.ClipFrameCount * 400'000, e.ClipDuration);
+        EXPECT_LT(e.ClipFrameCount, 250);
+        EXPECT_EQ(endOfStream, 1);
+        vc->RunPlayer();
+        ASSERT_EQ(e.GraphState, gs_Running);
+        e.FilterGraph->Notify(mg::EC_ERRORABORT, mg::E_FAIL, 0);
+        DeliverGraphEvents(e);
+        EXPECT_EQ(endOfStream, 2);
+        EXPECT_EQ(log.back(), (LogEntry{e_failed_to_render_file, "WARNING", "the clip cannot be read to its end"}));
+      }
       if (e.ClipFrameCount <= 0) {
         EXPECT_TRUE(std::any_of(log.begin(), log.end(),
                                 [](const LogEntry& l) { return l.msg.rfind("the clip holds no frames", 0) == 0; }));
