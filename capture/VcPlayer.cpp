@@ -335,7 +335,7 @@ void TVcEngine::PlayerStep(bool First) {
   const double speed = FastStepping ? static_cast<double>(PlayerFastSeekSpeedRatio) : PlayerSpeedRatio;
   StepAdvance += static_cast<int64_t>(std::nearbyint(elapsed * static_cast<double>(FrameDuration) * speed / 40.0));
   if (SlowStepping) {
-    if (position < ClipDuration - FrameDuration && FrameStep) {
+    if (position < ClipDuration && FrameStep) {
       FrameStep->Step(1, nullptr);
     } else {
       EndStepping();

@@ -228,6 +228,29 @@ TEST_F(VcPlayer, SteppedPlaybackAdvancesAFramePerFortyMillisecondsTimesTheSpeed)
   DeliverGraphEvents(e);
   EXPECT_EQ(endOfStream, 1);
 
+  // Slow stepping lets the graph through one frame per step.
+  vc->PausePlayer();
+  e.SeekPlayer(10 * 400'000);
+  e.StartSlowStepping();
+  ASSERT_TRUE(e.SlowStepping);
+  auto renderer = std::dynamic_pointer_cast<mg::VideoRenderer>(e.Attachments[da_Main].Renderer);
+  ASSERT_NE(renderer, nullptr);
+  const int64_t drawn = renderer->FramesDrawn();
+  clock.Advance(40);
+  e.PlayerStep(false);
+  scheduler->Pump(3);
+  EXPECT_EQ(renderer->FramesDrawn(), drawn + 1);
+  e.SeekPlayer(99'600'000);
+  clock.Advance(40);
+  e.PlayerStep(false);
+  scheduler->Pump(3);
+  DeliverGraphEvents(e);
+  clock.Advance(40);
+  e.PlayerStep(false);
+  DeliverGraphEvents(e);
+  EXPECT_FALSE(e.SteppedPlayback);
+  EXPECT_EQ(endOfStream, 2);
+
   // The periodic work takes a step every 7th pass.
   e.SeekPlayer(0);
   vc->PausePlayer();
