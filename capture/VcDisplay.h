@@ -62,8 +62,6 @@ struct TVideoWindowRuntime {
   // X = -1 when no drag runs.
   win::POINT DragAnchor{-1, -1};
   char LastKey = ' ';
-  // Where renderers are parked while no form shows them.
-  win::HWND MessageWindow = nullptr;
 };
 
 // Indexes of the window options, as the change handler receives them.

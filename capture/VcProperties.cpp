@@ -31,8 +31,9 @@ int32_t WindowOptionIndex(T TVideoWindowOptions::*field) {
 
 // A change of a video window's option. Embedding, full screen and the
 // video port are for one window at a time: switching one on switches it off
-// on the other. A window switched active asks for the preview to be rebuilt
-// so that it gets a renderer.
+// on the other. The engine then binds, places and shows the windows anew (a
+// window switched active without a renderer asks for the preview to be
+// rebuilt so that it gets one).
 template <class T>
 void SetWindowOption(TVcEngine& e, TVideoWindowOptions& w, TVideoWindowOptions& other, T TVideoWindowOptions::*field,
                      T value) {
