@@ -442,8 +442,8 @@ bool TVcEngine::BuildPlayerGraph() {
       if (clsid == mg::GUID{} || !CreateInstanceTraced(clsid, codec, "player codec") ||
           !AddFilterToGraph(codec, "player codec"))
         ReportIf(true, SEV_ERROR, "cannot bind player codec", e_failed_to_bind_codec);
-    } else if (!BindByName(mg::CLSID_LegacyAmFilterCategory, PlayerForcedCodec, codec, 0) || !codec ||
-               !AddFilterToGraph(codec, PlayerForcedCodec)) {
+    } else if (!BindByName(mg::CLSID_LegacyAmFilterCategory, PlayerForcedCodec, codec, 0) || !codec) {
+      // Found by name, the filter is in the graph already.
       ReportIf(true, SEV_ERROR, "player codec not found", e_failed_to_bind_codec);
     }
   }

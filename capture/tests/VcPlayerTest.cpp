@@ -9,6 +9,7 @@
 #include "capture/tests/VidCapTestUtil.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/mg/SystemFilters.h"
+#include "platform/mg/ffmpeg/FfCodecs.h"
 #include "platform/mg/tests/FfTestSupport.h"
 
 namespace {
@@ -282,6 +283,38 @@ TEST_F(VcPlayer, RateWithoutAudioGoesToTheClockAndRefusalsAreReported) {
   vc->FastForwardPlayer();
   EXPECT_EQ(log, (std::vector<LogEntry>{{w_not_playing, "WARNING", "no clip opened"}}));
   EXPECT_FALSE(e.StartStepping(true, false));
+}
+
+TEST_F(VcPlayer, AForcedCodecGoesIntoTheGraphFirstAndOneNotFoundIsReported) {
+  const std::string clip = TenSecondClip();
+  struct Case {
+    const char* codec;
+    const char* report;  // empty: none
+  };
+  for (const Case c : {Case{"Video Decoder", ""}, Case{"{6A1F3C11-4D47-4646-803A-566F72697802}", ""},
+                       Case{"No Such Decoder", "player codec not found"},
+                       Case{"{00000000-1111-2222-3333-444444444444}", "cannot bind player codec"}}) {
+    SCOPED_TRACE(c.codec);
+    log.clear();
+    TVidCap* vc = MakeControl();
+    vc->Engine()->EndWorker();
+    vc->SetFrameGrabber(fg_Disabled);
+    vc->SetAutoStartPlayer(false);
+    vc->SetPlayerForcedCodec(c.codec);
+    vc->SetPlayerFileName(clip);
+    // The clip plays either way.
+    EXPECT_TRUE(vc->OpenPlayer());
+    TVcEngine& e = *vc->Engine();
+    const bool reported = std::any_of(log.begin(), log.end(), [&](const LogEntry& l) { return l.msg == c.report; });
+    EXPECT_EQ(reported, *c.report != 0);
+    if (!*c.report) {
+      int decoders = 0;
+      for (const auto& f : e.FilterGraph->Filters()) decoders += f->ClassId() == mg::ff::CLSID_FfVideoDecoder;
+      EXPECT_EQ(decoders, 1) << "the forced decoder is the one the clip uses";
+    }
+    vc->Stop();
+    delete vc;
+  }
 }
 
 TEST_F(VcPlayer, ClipsCutShortOrEmptyAreReportedAndNeverDivideByZero) {
