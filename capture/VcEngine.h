@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "capture/VcDVTransport.h"
+#include "capture/VcDisplay.h"
 #include "capture/VcPeriodic.h"
 #include "capture/VcRegistry.h"
 #include "capture/VcTypes.h"
@@ -26,11 +27,17 @@ class TDevices;
 class TCapDeviceInfo;
 class TCrossbarTree;
 
-// A renderer of one display: the filter, and whether it is in the graph.
+// A renderer of one display: the filter, and whether it is in the graph;
+// the window it is bound to (-1 none, 0 main, 1 dual), where its form was
+// put last and the renderer's own window.
 struct TDisplayAttachment {
   std::shared_ptr<mg::BaseFilter> Renderer;
   bool Shown = false;
   bool UsesVideoPort = false;
+  int32_t Window = -1;
+  TVideoRect Placement;
+  std::shared_ptr<mg::IVideoWindow> RendererWindow;
+  win::HWND RendererHandle = nullptr;
 };
 inline constexpr int32_t da_Main = 0;
 inline constexpr int32_t da_Second = 1;
@@ -542,9 +549,104 @@ public:
   bool CreateLocalFilterOrReport(const String& Label, std::shared_ptr<mg::BaseFilter>& Obj, const String& ExportName);
   void SetUpGraphClock();
 
+  // ---- display windows ------------------------------------------------------
+  TVideoWindowRuntime WindowRuntime[2];
+  // The forms hosting the three attachments' renderers, made on first need.
+  std::unique_ptr<TDisplayForm> DisplayForms[3];
+  std::shared_ptr<mg::IQualProp> QualityProperties;
+  bool LayoutBusy = false;
+  TVideoWindowOptions& WindowOptions(int32_t Index);
+  // Embedded and not full screen.
+  bool WindowEmbedded(int32_t Index);
+  bool AutoSizeApplies(int32_t Index) const;
+  bool DisplayEngineReady() const;
+  void VideoWindowChanged(int32_t Window, int32_t Index, int32_t Value);
+  TDisplayForm* CreateDisplayForm(int32_t AttachmentIndex);
+  void AttachRendererWindow(TDisplayAttachment& Attachment);
+  void ShowInForm(TDisplayAttachment& Attachment, bool Detach);
+  void BindAttachments();
+  void PlaceWindow(TDisplayAttachment& Attachment);
+  void LayoutDisplays();
+  win::HWND FindRendererHandle(TDisplayAttachment& Attachment);
+  void UpdateDisplayVisibility();
+  // After a graph build: the renderers' windows into their forms.
+  void ShowDisplays();
+  void RepaintAttachment(TDisplayAttachment& Attachment);
+  void ReleaseDisplayForms();
+  void VideoDisplaySize(int32_t& Width, int32_t& Height) const;
+  bool DualDisplayAllowed();
+  // The overlay's colour key: index and RGB (type 3), one colour.
+  static constexpr mg::DWORD kColorKeyType = 3;
+  win::COLORREF ColorKeyLow = win::RGB(255, 0, 255);
+  win::COLORREF ColorKeyHigh = win::RGB(255, 0, 255);
+  void CheckColorKey();
+  // The point of a display form in video pixels; false when it lies
+  // outside the video.
+  bool DisplayPoint(TDisplayForm& Form, int32_t& X, int32_t& Y);
+  void DisplayMouseDown(TDisplayForm& Form, forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+  void DisplayMouseMove(TDisplayForm& Form, forms::TShiftState Shift, int X, int Y);
+  void DisplayMouseUp(TDisplayForm& Form, forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+  void DisplayKeyDown(TDisplayForm& Form, uint16_t& Key, forms::TShiftState Shift);
+  void DisplayKeyPress(TDisplayForm& Form, char& Key);
+
+  // ---- clip player -------------------------------------------------------------
+  // 100-ns units; a clip without frame times counts 24 frames a second.
+  static constexpr int32_t kDefaultFrameDuration = 416'666;
+  int64_t ClipDuration = 0;
+  int64_t ClipFrameCount = 0;
+  int32_t FrameDuration = kDefaultFrameDuration;
+  int64_t PlayerPosition = 0;
+  bool CanStep = false;
+  bool Seeking = false;
+  bool SlowStepping = false;
+  bool FastStepping = false;
+  int32_t SlowStepInterval = 0;
+  int64_t StepTarget = 0;
+  int64_t StepAdvance = 0;
+  uint32_t StepLastTick = 0;
+  int32_t StepCycles = 0;
+  bool AtEnd = false;
+  bool PausedByRequest = false;
+  // 0 none, 1 first frame, 2 current frame, 3 remembered (last) frame.
+  int32_t RepositionRequest = 0;
+  int32_t TrackBarPosition = 0;
+  // A track-bar change waiting for the next pass (its frame, 0 none).
+  int32_t PendingTrackBarFrame = 0;
+  int32_t AudioPresent = 1;
+  // The rate value the component's clock would get without audio.
+  int32_t PlayerClockValue = 652;
+  String AudioDecoderName = "none";
+  String VideoDecoderName = "none";
+  std::shared_ptr<mg::IMediaSeeking> PlayerSeeking;
+  std::shared_ptr<mg::IVideoFrameStep> FrameStep;
+  bool BuildPlayerGraph();
+  void OpenPlayerTask();
+  bool RenderClip(const String& FileName, bool KeepAudioThroughTee, std::shared_ptr<mg::Pin>& AudioOut,
+                  std::shared_ptr<mg::Pin>& VideoOut);
+  bool FindRenderer(const mg::GUID& MajorType, bool ReadVideoSize, std::shared_ptr<mg::BaseFilter>& Filter,
+                    std::shared_ptr<mg::Pin>& InputPin);
+  bool PreparePlayerSeeking();
+  void SetPlaybackRate(double Rate);
+  int64_t PlayerCurrentPosition();
+  // The 1-based frame a position falls on.
+  int32_t FrameOfPosition(int64_t Position) const;
+  int64_t SeekPlayer(int64_t Position);
+  void SeekPlayerToFrame(int32_t Frame);
+  void SeekPlayerIfChanged(int64_t Position);
+  void PausePlayerStep(bool Stop);
+  void RunPlayer();
+  bool StartStepping(bool Backward, bool Fast);
+  void StartSlowStepping();
+  void PlayerStep(bool First);
+  void EndStepping();
+  void PlayerTrackBarChange();
+  void ReadDecoderNames();
+  void PlayerPeriodicWork();
+  // The teardown's part: the clip's interfaces and the stepping state.
+  void ReleasePlayer();
+
 private:
   bool OwnerHandleAllocated() const;
-  void TaskNotAvailable(int32_t Code);
   void PeriodicFrameProgress();
 };
 
@@ -571,6 +673,9 @@ void SetGraphBuildHook(TGraphBuildHook Hook);
 // graph's threaded one unless a test installs the manual one.
 using TGraphSchedulerFactory = std::function<std::shared_ptr<mg::Scheduler>()>;
 void SetGraphSchedulerFactory(TGraphSchedulerFactory Factory);
+
+// The input and output pins of a filter.
+void CountPins(const std::shared_ptr<mg::BaseFilter>& Filter, int32_t& Inputs, int32_t& Outputs);
 
 // ---- the process-wide device manager (defined with it) --------------------
 // Creates the manager when none exists, appends the engine to its list and

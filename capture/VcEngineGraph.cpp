@@ -32,6 +32,7 @@ bool TVcEngine::SetGraphState(int32_t NewState, const String& Reason) {
     case gs_Paused: {
       TraceLine(CF_BLUE, "ch graph state paused " + Reason);
       const mg::HRESULT hr = MediaControl->Pause();
+      if (State == es_PlayerOpen && Latched.PlayerAudioRendering) SetPlaybackRate(1.0);
       GraphState = gs_Paused;
       PausedWithVMR7 = Latched.VideoRenderer == vr_VMR7;
       GraphActive = true;
@@ -39,6 +40,7 @@ bool TVcEngine::SetGraphState(int32_t NewState, const String& Reason) {
     }
     case gs_Running: {
       TraceLine(CF_BLUE, "ch graph state running " + Reason);
+      if (State == es_PlayerOpen) SetPlaybackRate(PlayerSpeedRatio);
       MediaControl->Stop();
       bool ran = MediaControl->Run() >= 0;
       if (!ran) {
@@ -120,6 +122,7 @@ void TVcEngine::ClearGraph(bool ResetState) {
   OverlayInterface.reset();
   MediaEvents.reset();
   MediaControl.reset();
+  ReleasePlayer();
   AviMux.reset();
   FileSink.reset();
   AsfWriter.reset();
@@ -456,6 +459,7 @@ bool TVcEngine::RestartGraph(int32_t Target) {
         TraceYesNo(Latched.CompressionMode == cm_CompressAfterRecording, CF_DEFAULT, "Compress after recording");
       }
       result = BuildGraph(Target);
+      if (result) ShowDisplays();
       // A graph built without a synchronized start runs at once.
       if (result && SyncStartState <= 1) SyncStartState = 3;
     }

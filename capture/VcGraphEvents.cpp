@@ -21,6 +21,15 @@ void TVcEngine::ProcessGraphEvents() {
         PostTask(TASK_GRAPH_NOTIFICATIONS);
         break;
       case mg::EC_ERRORABORT:
+        // A clip that cannot be read on (cut short, damaged) would leave the
+        // player waiting for an end that never comes: it ends here, told.
+        if (State == es_PlayerOpen && GraphActive) {
+          ReportIf(true, SEV_WARNING, "the clip cannot be read to its end", e_failed_to_render_file);
+          FlagComplete = true;
+          PostTask(TASK_GRAPH_NOTIFICATIONS);
+          break;
+        }
+        [[fallthrough]];
       case mg::EC_PAUSED:
         if ((State == es_Recording || State == es_Reencoding) && GraphActive &&
             !HasFreeSpace(Sel.FinalRecordingPath)) {
@@ -50,9 +59,14 @@ void TVcEngine::ProcessGraphEvents() {
       case mg::EC_LOADSTATUS:
         FlagLoading = true;
         break;
+      case mg::EC_VIDEO_SIZE_CHANGED:
+        // The new size is read from the renderer's connection.
+        if (const auto& renderer = Attachments[da_Main].Renderer)
+          for (const auto& pin : renderer->Pins())
+            if (pin->Direction() == mg::PINDIR_INPUT) ReadVideoSizeFromPin(pin);
+        LayoutDisplays();
+        break;
       default:
-        // A size change moves the display windows, which come with their
-        // own code.
         break;
     }
     if (MediaEvents) MediaEvents->FreeEventParams(code, p1, p2);
@@ -90,6 +104,10 @@ void TVcEngine::HandleGraphNotifications() {
     if (State == es_Reencoding) {
       StopAll();
     } else if (State == es_PlayerOpen) {
+      // The clip ended: the next run starts it again from the beginning.
+      AtEnd = true;
+      PausePlayerStep(false);
+      AtEnd = true;
       if (CanRaiseEvent(Owner->OnPlayerEndOfStream)) Owner->OnPlayerEndOfStream(Owner);
     } else if (Latched.VideoSource != vs_VideoCaptureDevice && !VideoFromImages_RepeatIndefinitely) {
       EndGraphActivity();

@@ -376,11 +376,22 @@ void TVcEngine::TraceGraphTree() {
 // chosen, added and fed.
 
 void TVcEngine::ReleaseAttachment(TDisplayAttachment& Attachment) {
+  const int32_t index = static_cast<int32_t>(&Attachment - Attachments);
+  TDisplayForm* form = index >= 0 && index < 3 ? DisplayForms[index].get() : nullptr;
+  // A full-screen window keeps covering the screen until it is left.
+  if (form && !Destroying && !(Attachment.Window >= 0 && WindowOptions(Attachment.Window).FullScreen)) form->Hide();
   if (auto window = mg::QueryInterface<mg::IVideoWindow>(Attachment.Renderer)) {
     window->put_Visible(mg::OAFALSE);
+    window->put_MessageDrain(nullptr);
     window->put_Owner(nullptr);
   }
+  if (Attachment.Window >= 0) WindowRuntime[Attachment.Window].Bound = false;
+  if (QualityProperties && QualityProperties == mg::QueryInterface<mg::IQualProp>(Attachment.Renderer))
+    QualityProperties.reset();
   Attachment.Renderer.reset();
+  Attachment.RendererWindow.reset();
+  Attachment.RendererHandle = nullptr;
+  Attachment.Window = -1;
   Attachment.Shown = false;
   Attachment.UsesVideoPort = false;
 }
@@ -391,9 +402,17 @@ bool TVcEngine::InstallDisplay(std::shared_ptr<mg::Pin>& Pin, bool AllowMixingRe
   if ((Latched.FrameGrabber == fg_CaptureStream || Latched.FrameGrabber == fg_Disabled) && fullDV &&
       (Latched.VideoRenderer == vr_AutoSelect || Latched.VideoRenderer == vr_VMR9))
     Latched.VideoRenderer = vr_VMR7;
-  if (Latched.VideoRenderer == vr_AutoSelect) Latched.VideoRenderer = vr_StandardRenderer;
+  if (Latched.VideoRenderer == vr_AutoSelect)
+    Latched.VideoRenderer = State == es_PlayerOpen ? vr_VMR7 : vr_StandardRenderer;
   if (Latched.VideoRenderer == vr_None) return TerminateWithNullRenderer(Pin, true);
 
+  // The second display shows the same stream through a tee of its own.
+  std::shared_ptr<mg::BaseFilter> tee;
+  const bool dual = DualDisplayAllowed();
+  if (dual && !InsertFilterInline(mg::CLSID_InfTee, "Inf Tee 2nd rnd", Pin, &mg::MEDIATYPE_Video, tee)) {
+    ReportIf(true, SEV_TRACE_ONLY, "installing display done", e_failed);
+    return false;
+  }
   TDisplayAttachment& main = Attachments[da_Main];
   std::shared_ptr<mg::Pin> input;
   bool ok = AddDisplayRendererGetInput("rndr", main, AllowMixingRenderer, input);
@@ -404,6 +423,9 @@ bool TVcEngine::InstallDisplay(std::shared_ptr<mg::Pin>& Pin, bool AllowMixingRe
     if (ok) {
       Pin.reset();
       ReadVideoSizeFromPin(input);
+      std::shared_ptr<mg::Pin> second;
+      if (dual && AddDisplayRendererGetInput("rndr", Attachments[da_Second], AllowMixingRenderer, second))
+        ConnectPins(FirstFreePin(tee, mg::PINDIR_OUTPUT), second);
     } else {
       FilterGraph->RemoveFilter(main.Renderer);
       ReleaseAttachment(main);

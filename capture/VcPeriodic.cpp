@@ -26,9 +26,15 @@ void TVcEngine::PeriodicWork() {
         ReportProgress();
       }
       break;
-    default:  // the clip player steps itself once it is there
+    case es_PlayerOpen:
+      PlayerPeriodicWork();
+      break;
+    default:
       break;
   }
+  // A paused mixing renderer does not repaint by itself.
+  if (PausedWithVMR7 && GraphState == gs_Paused)
+    for (TDisplayAttachment& a : Attachments) RepaintAttachment(a);
 }
 
 void TVcEngine::PeriodicFrameProgress() {

@@ -9,21 +9,46 @@ namespace capture {
 
 namespace {
 
+template <class T>
+int32_t WindowOptionIndex(T TVideoWindowOptions::*field) {
+  if constexpr (std::is_same_v<T, bool>) {
+    constexpr bool TVideoWindowOptions::*order[] = {
+        &TVideoWindowOptions::Active,          &TVideoWindowOptions::AutoSize,
+        &TVideoWindowOptions::Embedded,        &TVideoWindowOptions::FullScreen,
+        &TVideoWindowOptions::KeepAspectRatio, &TVideoWindowOptions::StayOnTop,
+        &TVideoWindowOptions::MouseMovesWindow, &TVideoWindowOptions::VideoPortEnabled};
+    for (int32_t i = 0; i < 8; ++i)
+      if (order[i] == field) return i;
+  } else {
+    if (field == &TVideoWindowOptions::Monitor) return vwp_Monitor;
+    if (field == &TVideoWindowOptions::Width) return vwp_Width;
+    if (field == &TVideoWindowOptions::Height) return vwp_Height;
+    if (field == &TVideoWindowOptions::Left) return vwp_Left;
+    if (field == &TVideoWindowOptions::Top) return vwp_Top;
+  }
+  return -1;
+}
+
 // A change of a video window's option. Embedding, full screen and the
 // video port are for one window at a time: switching one on switches it off
-// on the other. A window switched active asks for the preview to be rebuilt
-// so that it gets a renderer.
+// on the other. The engine then binds, places and shows the windows anew (a
+// window switched active without a renderer asks for the preview to be
+// rebuilt so that it gets one).
 template <class T>
 void SetWindowOption(TVcEngine& e, TVideoWindowOptions& w, TVideoWindowOptions& other, T TVideoWindowOptions::*field,
                      T value) {
   if (w.*field == value) return;
   w.*field = value;
+  const int32_t window = &w == &e.DualDisplay ? 1 : 0;
   if constexpr (std::is_same_v<T, bool>) {
     if (value && (field == &TVideoWindowOptions::Embedded || field == &TVideoWindowOptions::FullScreen ||
                   field == &TVideoWindowOptions::VideoPortEnabled))
       other.*field = false;
-    if (value && field == &TVideoWindowOptions::Active) e.RequestPreviewRefresh("vwn");
+    // A window that changes its host ends the drag that moved it.
+    if (field == &TVideoWindowOptions::Embedded || field == &TVideoWindowOptions::FullScreen)
+      e.WindowRuntime[window].DragAnchor.x = -1;
   }
+  e.VideoWindowChanged(window, WindowOptionIndex(field), static_cast<int32_t>(value));
 }
 
 }  // namespace
@@ -506,7 +531,15 @@ void TVidCap::SetPlayerRefreshPausedDisplay(bool Value) {
 double TVidCap::PlayerSpeedRatio() const { return engine_->PlayerSpeedRatio; }
 forms::TTrackBar* TVidCap::PlayerTrackBar() const { return engine_->PlayerTrackBar; }
 void TVidCap::SetPlayerTrackBar(forms::TTrackBar* Value) {
+  forms::TTrackBar* old = engine_->PlayerTrackBar;
+  if (old == Value) return;
+  // The bar may go before the control: it says so, and is forgotten then.
+  if (old) {
+    old->OnChange = nullptr;
+    old->RemoveFreeNotification(this);
+  }
   engine_->PlayerTrackBar = Value;
+  if (Value) Value->FreeNotification(this);
 }
 String TVidCap::Reencoding_SourceVideoClip() const { return engine_->Reencoding_SourceVideoClip; }
 void TVidCap::SetReencoding_SourceVideoClip(const String& Value) {

@@ -151,11 +151,6 @@ bool TVcEngine::RunNextTask() {
   return took;
 }
 
-void TVcEngine::TaskNotAvailable(int32_t Code) {
-  // The work of this task comes with a later part of the component.
-  ReportIf(true, SEV_TRACE_ONLY, "task " + std::to_string(Code) + " not available", e_failed);
-}
-
 void TVcEngine::RunTask(int32_t Code) {
   if (Code >= 9 && Owner && !Owner->Parent() && !Owner->ParentWindow()) {
     // Graph work needs a window handle: a control that has no parent gets
@@ -186,11 +181,17 @@ void TVcEngine::RunTask(int32_t Code) {
     case TASK_GRAPH_NOTIFICATIONS:
       HandleGraphNotifications();
       break;
-    case TASK_STOP_PLAYER:          // the clip player
+    case TASK_STOP_PLAYER:  // the clip player
+      if (State == es_PlayerOpen) PausePlayerStep(true);
+      break;
     case TASK_SEEK_PLAYER:
+      if (State == es_PlayerOpen) SeekPlayerToFrame(TrackBarPosition);
+      break;
     case TASK_PLAYER_STEP:
+      if (State == es_PlayerOpen && SteppedPlayback) PlayerStep(true);
+      break;
     case TASK_OPEN_PLAYER:
-      TaskNotAvailable(Code);
+      OpenPlayerTask();
       break;
     default:  // 1, 2, 12 and above 13 are no tasks
       break;

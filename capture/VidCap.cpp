@@ -190,6 +190,7 @@ void TVidCap::Notification(forms::TComponent* AComponent, forms::TOperation Oper
       if (e.Master && e.Master == gone) e.Master = nullptr;
     }
     if (AComponent && AComponent == e.PropertyPageSaver) e.PropertyPageSaver = nullptr;
+    if (AComponent && AComponent == e.PlayerTrackBar) e.PlayerTrackBar = nullptr;
   }
   forms::TCustomPanel::Notification(AComponent, Operation);
 }

@@ -187,6 +187,28 @@ HRESULT FilterGraph::ConnectVia(const std::shared_ptr<Pin>& out, const std::shar
   if (hr == S_OK || depth <= 0 || hr == VFW_E_NOT_STOPPED || hr == VFW_E_ALREADY_CONNECTED ||
       hr == VFW_E_INVALID_DIRECTION)
     return hr;
+  // While a file is rendered, a filter the application put into the graph
+  // and left unconnected is tried before any registered one: it was put
+  // there to be used (a decoder of its choice).
+  const std::vector<std::shared_ptr<BaseFilter>> present =
+      renderingFile_ ? filters_ : std::vector<std::shared_ptr<BaseFilter>>{};
+  for (const auto& f : present) {
+    if (f == out->Owner() || (in && f == in->Owner())) continue;
+    bool idle = true, hasOutput = false;
+    for (auto& p : f->Pins()) {
+      idle = idle && !p->IsConnected();
+      hasOutput = hasOutput || p->Direction() == PINDIR_OUTPUT;
+    }
+    if (!idle || !hasOutput) continue;
+    for (auto& fin : f->Pins()) {
+      if (fin->Direction() != PINDIR_INPUT || ConnectDirect(out, fin, nullptr) != S_OK) continue;
+      for (auto& fout : f->Pins())
+        if (fout->Direction() == PINDIR_OUTPUT && ConnectVia(fout, in, depth - 1) == S_OK) return S_OK;
+      Disconnect(out);
+      Disconnect(fin);
+      break;
+    }
+  }
   const auto outTypes = out->MediaTypes();
   for (const FilterRegistration& reg : ClassFactory::ByRole(FilterRole::Transform)) {
     if (reg.merit <= MERIT_DO_NOT_USE || !OffersInputType(reg, outTypes)) continue;
@@ -251,6 +273,11 @@ HRESULT FilterGraph::AddSourceFilter(const std::string& fileName, const std::str
 
 HRESULT FilterGraph::RenderFile(const std::string& file, const std::string&) {
   std::lock_guard lock(stateMutex_);
+  renderingFile_ = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{renderingFile_};
   std::shared_ptr<BaseFilter> src;
   HRESULT hr = AddSourceFilter(file, file, &src);
   if (FAILED(hr)) return hr;

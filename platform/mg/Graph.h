@@ -265,6 +265,9 @@ private:
   intptr_t notifyData_ = 0;
   LONG notifyFlags_ = 0;
   std::atomic<bool> stepping_{false};
+  // Set while RenderFile runs: connections then try the idle filters the
+  // graph already holds first.
+  bool renderingFile_ = false;
 };
 
 // Posts the graph's notification message; the window system's PostMessage

@@ -10,6 +10,7 @@ Exit status 0 passes, 1 fails, 77 skips (a tool the check needs is missing; unde
 """
 
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -387,6 +388,107 @@ def check_notices():
             s.screenshot(os.path.join(SHOTS, "vorix-settings-warning.png"))
             expect(ww > 0 and wh > 0, "the warning has no size")
             expect(process_alive(run.app.pid), "vorix ended instead of running on")
+        finally:
+            run.close()
+
+
+# ---- the capture preview's display ----------------------------------------------
+
+PREVIEW_PANEL = (232, 86, 398, 300)   # the OD/DV/TV modes' picture panel (window coordinates)
+FULL_SCREEN_BUTTON = (405, 60)        # the toolbar's full-screen button
+BAR_COLOURS = {(255, 255, 255), (255, 255, 0), (0, 255, 255), (0, 255, 0), (255, 0, 255), (255, 0, 0), (0, 0, 255)}
+
+
+def bar_colours(rows, left, top, width, height):
+    """The simulated camera's bar colours found along a row a third of the way down."""
+    y = top + height // 3
+    return {tuple(rows[y][x]) for x in range(left + 2, left + width - 2, 4)} & BAR_COLOURS
+
+
+def check_preview_in_panel():
+    """The other-device mode previews the simulated camera inside the program's
+    picture panel: its colour bars fill the panel, and nothing else opens."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            click(s, geo, HOME_BUTTONS["OD"])
+
+            def bars():
+                found = bar_colours(shot(s, "preview-panel", geo), *PREVIEW_PANEL)
+                return len(found) >= 6, f"bar colours in the panel: {sorted(found)}"
+            wait_for("the preview in the panel", bars, timeout=20)
+            # The screen's top-level windows: only the main window is large.
+            tree = s.tool(["xwininfo", "-root", "-children"], check=False)
+            sizes = re.findall(r"^\s+(0x[0-9a-f]+) .*?\s(\d+)x(\d+)\+-?\d+\+-?\d+", tree, re.M)
+            big = [w for w, width, height in sizes if int(width) >= 300 and int(w, 16) != int(wid)]
+            expect(not big, f"the preview opened windows of its own: {big}")
+        finally:
+            run.close()
+
+
+def check_full_screen():
+    """The toolbar's full-screen button shows the preview over the whole screen;
+    Escape leaves full screen and the preview is back in its panel."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            click(s, geo, HOME_BUTTONS["OD"])
+            wait_for("the preview in the panel",
+                     lambda: (len(bar_colours(shot(s, "fs-before", geo), *PREVIEW_PANEL)) >= 6, "no bars"), timeout=20)
+            click(s, geo, FULL_SCREEN_BUTTON)
+
+            def covered():
+                rows = s.screenshot(os.path.join(SHOTS, "vorix-full-screen.png"))
+                corners = [bar_colours(rows, 0, 0, 800, 600), bar_colours(rows, 0, 150, 800, 450)]
+                return all(len(c) >= 6 for c in corners), f"bar colours across the screen: {corners}"
+            wait_for("the full-screen preview", covered, timeout=10)
+            s.xdotool("key", "Escape")
+
+            def back():
+                rows = s.screenshot(os.path.join(SHOTS, "vorix-after-full-screen.png"))
+                outside = tuple(rows[20][20])
+                inside = bar_colours([r[geo[0]:geo[0] + geo[2]] for r in rows[geo[1]:geo[1] + geo[3]]], *PREVIEW_PANEL)
+                return outside not in BAR_COLOURS and len(inside) >= 6, f"outside {outside}, panel {sorted(inside)}"
+            wait_for("the preview back in its panel", back, timeout=10)
+            expect(process_alive(run.app.pid), "vorix ended")
+        finally:
+            run.close()
+
+
+def check_full_screen_double_click():
+    """A double click on the preview goes full screen; one on the full-screen
+    picture comes back: the clicks pass through the video to the program."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = main_window(s)
+            click(s, geo, HOME_BUTTONS["OD"])
+            wait_for("the preview in the panel",
+                     lambda: (len(bar_colours(shot(s, "dbl-before", geo), *PREVIEW_PANEL)) >= 6, "no bars"), timeout=20)
+            def corner():
+                rows = s.screenshot(os.path.join(SHOTS, "vorix-dbl-full-screen.png"))
+                return tuple(rows[5][5]), f"top-left pixel {tuple(rows[5][5])}"
+
+            # The mode may still be settling its preview when the first
+            # picture shows: a double click that found no picture yet is
+            # given again, never sooner than 2 s after the last one.
+            last = [0.0]
+
+            def full_screen():
+                pixel, state = corner()
+                if pixel in BAR_COLOURS:
+                    return True, state
+                if time.monotonic() - last[0] >= 2:
+                    s.xdotool("mousemove", geo[0] + PREVIEW_PANEL[0] + 70, geo[1] + PREVIEW_PANEL[1] + 150)
+                    s.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+                    last[0] = time.monotonic()
+                return False, state
+            wait_for("full screen after a double click", full_screen, timeout=15)
+            s.xdotool("mousemove", 400, 300)
+            s.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            wait_for("back from full screen after a double click", lambda: (corner()[0] not in BAR_COLOURS, corner()[1]))
         finally:
             run.close()
 

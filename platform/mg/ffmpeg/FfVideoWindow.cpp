@@ -24,6 +24,20 @@ win::LRESULT VideoWndProc(win::HWND hwnd, win::UINT msg, win::WPARAM wParam, win
     default:
       break;
   }
+  // The owner hears of the mouse and the keys through its drain, with the
+  // pointer in the drain's own coordinates, as if the video were not there.
+  const bool mouse = msg >= win::WM_MOUSEMOVE && msg <= win::WM_MBUTTONDBLCLK;
+  const bool key = msg >= win::WM_KEYDOWN && msg <= win::WM_SYSKEYUP;
+  win::HWND drain = nullptr;
+  if ((mouse || key) && self && self->get_MessageDrain(&drain) == S_OK && drain && win::IsWindow(drain)) {
+    if (mouse) {
+      win::POINT p{win::GET_X_LPARAM(lParam), win::GET_Y_LPARAM(lParam)};
+      win::MapWindowPoints(hwnd, drain, &p, 1);
+      lParam = win::MAKELPARAM(static_cast<win::WORD>(p.x), static_cast<win::WORD>(p.y));
+    }
+    win::PostMessage(drain, msg, wParam, lParam);
+    return 0;
+  }
   return win::DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
@@ -32,6 +46,8 @@ void RegisterWindowClass() {
   std::call_once(once, [] {
     win::WNDCLASSA wc{};
     wc.lpfnWndProc = &VideoWndProc;
+    // Double clicks reach the drain as such.
+    wc.style = win::CS_DBLCLKS;
     wc.lpszClassName = kClassName;
     wc.hbrBackground = reinterpret_cast<win::HBRUSH>(win::GetStockObject(win::BLACK_BRUSH));
     win::RegisterClassA(&wc);

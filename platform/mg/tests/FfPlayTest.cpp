@@ -169,6 +169,21 @@ TEST_F(FfPlay, RenderFileBuildsSourceDecoderAndRendererAndPlaysToCompletion) {
   g.graph->Stop();
 }
 
+TEST_F(FfPlay, RenderFileUsesADecoderAlreadyInTheGraph) {
+  const std::string file = Clip("pre.avi", kTestSrc + "-c:v mpeg4");
+  test::ManualGraph g;
+  std::shared_ptr<BaseFilter> mine;
+  ASSERT_EQ(ClassFactory::CreateInstance(ff::CLSID_FfVideoDecoder, &mine), S_OK);
+  ASSERT_EQ(g.graph->AddFilter(mine, "Mine"), S_OK);
+  ASSERT_TRUE(SUCCEEDED(g.graph->RenderFile(file, "")));
+  int decoders = 0;
+  for (auto& f : g.graph->Filters()) decoders += f->ClassId() == ff::CLSID_FfVideoDecoder;
+  EXPECT_EQ(decoders, 1);
+  bool connected = false;
+  for (auto& p : mine->Pins()) connected = connected || p->IsConnected();
+  EXPECT_TRUE(connected);
+}
+
 TEST_F(FfPlay, SeekingToFrameNShowsFrameNInFramesAndMediaTime) {
   const std::string file = Clip("s.avi", kTestSrc + "-c:v mpeg4 -g 8");
   const auto ref = ReferenceFrames(file, 160, 120);

@@ -99,5 +99,45 @@ TEST(FfVideoWindow, ChildWindowFollowsTheInterfaceAndPaintsTheLastFrame) {
   win::DestroyWindow(owner);
 }
 
+TEST(FfVideoWindow, MouseAndKeysGoToTheDrainInItsOwnCoordinates) {
+  ff::RegisterFfmpegFilters();
+  win::HWND owner = MakeOwner(100, 100, 200, 150);
+  ASSERT_TRUE(owner);
+  {
+    std::shared_ptr<BaseFilter> f;
+    ASSERT_EQ(ClassFactory::CreateInstance(CLSID_VideoRenderer, &f), S_OK);
+    auto renderer = std::dynamic_pointer_cast<ff::WindowedVideoRenderer>(f);
+    ASSERT_TRUE(renderer);
+    renderer->put_Owner(owner);
+    renderer->put_WindowStyle(static_cast<LONG>(win::WS_CHILD));
+    renderer->SetWindowPosition(10, 20, 80, 60);
+    renderer->put_Visible(OATRUE);
+    win::HWND hwnd = renderer->Window();
+    win::MSG m{};
+    // Without a drain the window keeps them.
+    win::SendMessageA(hwnd, win::WM_LBUTTONDOWN, win::MK_LBUTTON, win::MAKELPARAM(5, 6));
+    EXPECT_FALSE(win::PeekMessageA(&m, owner, win::WM_LBUTTONDOWN, win::WM_LBUTTONDOWN, win::PM_REMOVE));
+    renderer->put_MessageDrain(owner);
+    struct Case {
+      win::UINT msg;
+      win::LPARAM sent, expected;
+    };
+    for (const Case c : {Case{win::WM_LBUTTONDOWN, win::MAKELPARAM(5, 6), win::MAKELPARAM(15, 26)},
+                         Case{win::WM_LBUTTONDBLCLK, win::MAKELPARAM(0, 0), win::MAKELPARAM(10, 20)},
+                         Case{win::WM_MOUSEMOVE, win::MAKELPARAM(79, 59), win::MAKELPARAM(89, 79)},
+                         Case{win::WM_KEYDOWN, 1, 1}, Case{win::WM_CHAR, 1, 1}}) {
+      SCOPED_TRACE(c.msg);
+      win::SendMessageA(hwnd, c.msg, 0x1B, c.sent);
+      ASSERT_TRUE(win::PeekMessageA(&m, owner, c.msg, c.msg, win::PM_REMOVE));
+      EXPECT_EQ(m.lParam, c.expected);
+      EXPECT_EQ(m.wParam, 0x1Bu);
+    }
+    // Painting stays with the renderer.
+    win::SendMessageA(hwnd, win::WM_TIMER, 0, 0);
+    EXPECT_FALSE(win::PeekMessageA(&m, owner, win::WM_TIMER, win::WM_TIMER, win::PM_REMOVE));
+  }
+  win::DestroyWindow(owner);
+}
+
 }  // namespace
 }  // namespace mg
