@@ -53,8 +53,11 @@ protected:
     return raw;
   }
   // The PCMs "vorixcapture" (reads `infile`) and "default" (writes `outfile`).
+  // Each configuration gets a file of its own: ALSA keeps its parsed
+  // configuration until the file list changes, and a file rewritten within
+  // the same second can look unchanged to it.
   void Configure(const fs::path& infile, const fs::path& outfile) {
-    const fs::path conf = dir / "asound.conf";
+    const fs::path conf = dir / ("asound-" + std::to_string(++configs) + ".conf");
     std::ofstream(conf) << "pcm.vorixcapture {\n  type file\n  slave.pcm { type null }\n  file \"/dev/null\"\n"
                         << "  infile \"" << infile.string() << "\"\n  format \"raw\"\n}\n"
                         << "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"" << outfile.string()
@@ -71,6 +74,7 @@ protected:
     return AlsaDeviceProvider([id] { return std::vector<CaptureCard>{{"vorixcapture", id, "Test Microphone", ""}}; });
   }
   fs::path dir;
+  int configs = 0;
   bool hadOld = false;
   std::string oldPath;
 };
