@@ -283,7 +283,7 @@ TEST_F(VcFormats, BlockHelpers) {
 
   // Frame durations from the frame rate; a rate of 0 becomes 15 a second.
   TVcEngine& e = *MakeControl()->Engine();
-  mg::AM_MEDIA_TYPE mt = mg::sim::MakeSimVideoType(mg::MEDIASUBTYPE_RGB24, 320, 240, 0);
+  mg::AM_MEDIA_TYPE mt = mg::MakeCaptureVideoType(mg::MEDIASUBTYPE_RGB24, 320, 240, 0);
   for (auto [rate, duration] : {std::pair{2997, 333667}, std::pair{2500, 400000}, std::pair{0, 666667}}) {
     e.ActiveFrameRate = rate;
     EXPECT_TRUE(e.SetFrameDuration(0, mt));
@@ -337,7 +337,7 @@ TEST_F(VcFormats, TheDevicesCurrentFormatSelectsItsEntries) {
   TVcEngine& e = *vc->Engine();
   auto camera = std::make_shared<mg::sim::SimCamera>(std::make_shared<mg::sim::DevicePresence>(), mg::sim::CameraOptions{});
   e.StreamConfig = camera->Output()->QueryInterface<mg::IAMStreamConfig>();
-  mg::AM_MEDIA_TYPE chosen = mg::sim::MakeSimVideoType(mg::MEDIASUBTYPE_RGB32, 640, 480, 400000);
+  mg::AM_MEDIA_TYPE chosen = mg::MakeCaptureVideoType(mg::MEDIASUBTYPE_RGB32, 640, 480, 400000);
   ASSERT_EQ(e.StreamConfig->SetFormat(&chosen), mg::S_OK);
   e.ReadCurrentVideoFormat();
   EXPECT_EQ(vc->GetVideoSubtype(), 3);

@@ -88,6 +88,25 @@ AM_MEDIA_TYPE MakeVideoType(const GUID& subtype, int width, int height, REFERENC
   return mt;
 }
 
+AM_MEDIA_TYPE MakeCaptureVideoType(const GUID& subtype, int width, int height, REFERENCE_TIME interval) {
+  if (subtype != MEDIASUBTYPE_MJPG) return MakeVideoType(subtype, width, height, interval);
+  AM_MEDIA_TYPE mt;
+  mt.majortype = MEDIATYPE_Video;
+  mt.subtype = subtype;
+  mt.bFixedSizeSamples = false;
+  mt.bTemporalCompression = false;
+  mt.lSampleSize = 0;
+  VIDEOINFOHEADER vih;
+  vih.AvgTimePerFrame = interval;
+  vih.bmiHeader.biWidth = width;
+  vih.bmiHeader.biHeight = height;
+  vih.bmiHeader.biBitCount = 24;
+  vih.bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
+  vih.bmiHeader.biSizeImage = static_cast<uint32_t>(width * height * 3);
+  mt.SetFormat(FORMAT_VideoInfo, vih);
+  return mt;
+}
+
 AM_MEDIA_TYPE MakePcmAudioType(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample) {
   AM_MEDIA_TYPE mt;
   mt.majortype = MEDIATYPE_Audio;

@@ -237,6 +237,10 @@ int BitsPerPixel(const GUID& subtype);
 uint32_t FrameSize(const GUID& subtype, int width, int height);
 // A complete video type with a VIDEOINFOHEADER for uncompressed video.
 AM_MEDIA_TYPE MakeVideoType(const GUID& subtype, int width, int height, REFERENCE_TIME avgTimePerFrame);
+// The type a capture device offers for a capability: MakeVideoType, or for
+// MJPG variable-size samples with room for the largest frame a camera sends
+// (worse than raw RGB it never is).
+AM_MEDIA_TYPE MakeCaptureVideoType(const GUID& subtype, int width, int height, REFERENCE_TIME interval);
 // A complete PCM audio type.
 AM_MEDIA_TYPE MakePcmAudioType(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample);
 

@@ -42,7 +42,7 @@ std::vector<VideoCapability> CameraCapabilities() {
 
 SimCamera::SimCamera(std::shared_ptr<DevicePresence> presence, const CameraOptions& o)
     : SimVideoSource(CLSID_SimCamera, std::move(presence), CameraCapabilities(),
-                     MakeSimVideoType(o.subtype, o.width, o.height, o.interval), o.previewOnly ? "Preview" : "Capture",
+                     mg::MakeCaptureVideoType(o.subtype, o.width, o.height, o.interval), o.previewOnly ? "Preview" : "Capture",
                      o.previewOnly ? PIN_CATEGORY_PREVIEW : PIN_CATEGORY_CAPTURE) {
   for (int i = 0; i < 7; ++i) {
     cameraValues_[i] = CameraControlRange(i)->def;

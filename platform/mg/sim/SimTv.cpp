@@ -430,7 +430,7 @@ std::vector<VideoCapability> TvCapabilities() {
 
 SimTvCapture::SimTvCapture(std::shared_ptr<DevicePresence> presence, std::shared_ptr<TvState> state)
     : SimVideoSource(CLSID_SimTvCapture, std::move(presence), TvCapabilities(),
-                     MakeSimVideoType(MEDIASUBTYPE_YUY2, 320, 240, kMinFrameInterval), "Capture", PIN_CATEGORY_CAPTURE),
+                     mg::MakeCaptureVideoType(MEDIASUBTYPE_YUY2, 320, 240, kMinFrameInterval), "Capture", PIN_CATEGORY_CAPTURE),
       state_(std::move(state)) {
   AddPin(std::make_shared<Pin>(this, "Analog Video In", PINDIR_INPUT));
 }

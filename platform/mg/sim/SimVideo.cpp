@@ -47,25 +47,6 @@ const BITMAPINFOHEADER* HeaderOf(const AM_MEDIA_TYPE& mt) {
 const ControlRange* ProcAmpRange(LONG p) { return p >= 0 && p < 10 ? &kProcAmp[p] : nullptr; }
 const ControlRange* CameraControlRange(LONG p) { return p >= 0 && p < 7 ? &kCamera[p] : nullptr; }
 
-AM_MEDIA_TYPE MakeSimVideoType(const GUID& subtype, int width, int height, REFERENCE_TIME interval) {
-  if (subtype != MEDIASUBTYPE_MJPG) return MakeVideoType(subtype, width, height, interval);
-  AM_MEDIA_TYPE mt;
-  mt.majortype = MEDIATYPE_Video;
-  mt.subtype = subtype;
-  mt.bFixedSizeSamples = false;
-  mt.bTemporalCompression = false;
-  mt.lSampleSize = 0;
-  VIDEOINFOHEADER vih;
-  vih.AvgTimePerFrame = interval;
-  vih.bmiHeader.biWidth = width;
-  vih.bmiHeader.biHeight = height;
-  vih.bmiHeader.biBitCount = 24;
-  vih.bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
-  vih.bmiHeader.biSizeImage = static_cast<uint32_t>(width * height * 3);
-  mt.SetFormat(FORMAT_VideoInfo, vih);
-  return mt;
-}
-
 HRESULT SetFormatReconnecting(Pin& pin, const AM_MEDIA_TYPE& mt,
                               const std::function<HRESULT(const AM_MEDIA_TYPE&)>& apply) {
   if (!pin.IsConnected()) return apply(mt);
@@ -120,7 +101,7 @@ HRESULT SimVideoPin::GetStreamCaps(int index, AM_MEDIA_TYPE* pmt, uint8_t* scc) 
   const auto& caps = source_->Capabilities();
   if (index < 0 || index >= static_cast<int>(caps.size())) return S_FALSE;
   const VideoCapability& c = caps[static_cast<size_t>(index)];
-  *pmt = MakeSimVideoType(c.subtype, c.width, c.height, kMinFrameInterval);
+  *pmt = mg::MakeCaptureVideoType(c.subtype, c.width, c.height, kMinFrameInterval);
   VIDEO_STREAM_CONFIG_CAPS v;
   v.guid = FORMAT_VideoInfo;
   v.InputSize = {c.width, c.height};
@@ -179,7 +160,7 @@ HRESULT SimVideoSource::ApplyFormat(const AM_MEDIA_TYPE& mt) {
   REFERENCE_TIME t = mt.FormatAs<VIDEOINFOHEADER>()->AvgTimePerFrame;
   std::lock_guard lock(filterMutex_);
   if (t == 0) t = current_.FormatAs<VIDEOINFOHEADER>()->AvgTimePerFrame;
-  current_ = MakeSimVideoType(mt.subtype, bih->biWidth, std::abs(bih->biHeight), t);
+  current_ = mg::MakeCaptureVideoType(mt.subtype, bih->biWidth, std::abs(bih->biHeight), t);
   return S_OK;
 }
 
@@ -210,7 +191,7 @@ std::vector<AM_MEDIA_TYPE> SimVideoSource::GetMediaTypes(const Pin& pin) const {
   }
   const REFERENCE_TIME t = list[0].FormatAs<VIDEOINFOHEADER>()->AvgTimePerFrame;
   for (const VideoCapability& c : caps_) {
-    AM_MEDIA_TYPE mt = MakeSimVideoType(c.subtype, c.width, c.height, t);
+    AM_MEDIA_TYPE mt = mg::MakeCaptureVideoType(c.subtype, c.width, c.height, t);
     if (!mt.Equals(list[0])) list.push_back(std::move(mt));
   }
   return list;

@@ -77,9 +77,6 @@ inline constexpr REFERENCE_TIME kMaxFrameInterval = 2'000'000;
 HRESULT SetFormatReconnecting(Pin& pin, const AM_MEDIA_TYPE& mt,
                               const std::function<HRESULT(const AM_MEDIA_TYPE&)>& apply);
 
-// A complete video type for a capability (bottom-up RGB, MJPG with room
-// for the largest frame).
-AM_MEDIA_TYPE MakeSimVideoType(const GUID& subtype, int width, int height, REFERENCE_TIME interval);
 
 class SimVideoSource;
 

@@ -103,7 +103,7 @@ TEST(SimCamera, OffersEveryFormatAndSizeThroughStreamConfig) {
       {MEDIASUBTYPE_RGB565, 320, 240, 400'000, false},
   };
   for (const Case& c : cases) {
-    const AM_MEDIA_TYPE mt = MakeSimVideoType(c.subtype, c.w, c.h, c.interval);
+    const AM_MEDIA_TYPE mt = mg::MakeCaptureVideoType(c.subtype, c.w, c.h, c.interval);
     EXPECT_EQ(SUCCEEDED(config->SetFormat(&mt)), c.ok) << c.w << "x" << c.h << " " << c.interval;
     if (!c.ok) continue;
     AM_MEDIA_TYPE now;
@@ -336,7 +336,7 @@ TEST(SimCamera, SetFormatOnAConnectedPinReconnects) {
   DeviceRun run(cam, cam->Output());
   ASSERT_EQ(run.connected, S_OK);
   auto config = mg::QueryInterface<IAMStreamConfig>(cam->Output());
-  const AM_MEDIA_TYPE rgb = MakeSimVideoType(MEDIASUBTYPE_RGB24, 160, 120, 1'000'000);
+  const AM_MEDIA_TYPE rgb = mg::MakeCaptureVideoType(MEDIASUBTYPE_RGB24, 160, 120, 1'000'000);
   ASSERT_EQ(config->SetFormat(&rgb), S_OK);
   EXPECT_EQ(run.sink->Input()->CurrentType().subtype, MEDIASUBTYPE_RGB24);
   ASSERT_EQ(run.graph->Run(), S_OK);

@@ -151,7 +151,7 @@ TEST(V4l2Devices, ACameraWithSizeAndRateRangesOffersTheUsualSizesWithinThem) {
   QueryInterface<IAMStreamConfig>(b.filter->Output())->GetFormat(&now);
   EXPECT_EQ(Describe(now), "I420 1024x768");
   // Any rate inside the range is the driver's to take.
-  const AM_MEDIA_TYPE mjpg = MakeV4l2VideoType(MEDIASUBTYPE_MJPG, 1280, 720, 400'000);
+  const AM_MEDIA_TYPE mjpg = mg::MakeCaptureVideoType(MEDIASUBTYPE_MJPG, 1280, 720, 400'000);
   ASSERT_EQ(QueryInterface<IAMStreamConfig>(b.filter->Output())->SetFormat(&mjpg), S_OK);
   EXPECT_EQ(b.fake->CurrentFormat("/dev/video0").pixelformat, V4L2_PIX_FMT_JPEG);
   EXPECT_EQ(b.fake->CurrentInterval("/dev/video0"), std::make_pair(1u, 25u));
@@ -172,7 +172,7 @@ TEST(V4l2Devices, ACameraWithSizeAndRateRangesOffersTheUsualSizesWithinThem) {
 TEST(V4l2Devices, SetFormatSetsTheDeviceAndRefusesWhatItDoesNotOffer) {
   Bound b = Bind("uvc-webcam.txt");
   auto config = QueryInterface<IAMStreamConfig>(b.filter->Output());
-  const AM_MEDIA_TYPE mjpg = MakeV4l2VideoType(MEDIASUBTYPE_MJPG, 1280, 720, 666'667);
+  const AM_MEDIA_TYPE mjpg = mg::MakeCaptureVideoType(MEDIASUBTYPE_MJPG, 1280, 720, 666'667);
   ASSERT_EQ(config->SetFormat(&mjpg), S_OK);
   const v4l2_pix_format cur = b.fake->CurrentFormat("/dev/video0");
   EXPECT_EQ(cur.pixelformat, V4L2_PIX_FMT_MJPEG);
@@ -186,9 +186,9 @@ TEST(V4l2Devices, SetFormatSetsTheDeviceAndRefusesWhatItDoesNotOffer) {
   // Only the format set is offered from now on, as capture pins do.
   EXPECT_EQ(b.filter->Output()->MediaTypes().size(), 1u);
 
-  for (const AM_MEDIA_TYPE& bad : {MakeV4l2VideoType(MEDIASUBTYPE_MJPG, 800, 600, 333'333),
-                                   MakeV4l2VideoType(MEDIASUBTYPE_RGB24, 640, 480, 333'333),
-                                   MakeV4l2VideoType(MEDIASUBTYPE_YUY2, 1920, 1080, 333'333)})
+  for (const AM_MEDIA_TYPE& bad : {mg::MakeCaptureVideoType(MEDIASUBTYPE_MJPG, 800, 600, 333'333),
+                                   mg::MakeCaptureVideoType(MEDIASUBTYPE_RGB24, 640, 480, 333'333),
+                                   mg::MakeCaptureVideoType(MEDIASUBTYPE_YUY2, 1920, 1080, 333'333)})
     EXPECT_EQ(config->SetFormat(&bad), VFW_E_INVALIDMEDIATYPE) << Describe(bad);
 }
 
@@ -374,7 +374,7 @@ struct V4l2Streaming : ::testing::Test {
 };
 
 TEST_F(V4l2Streaming, FramesArriveInOrderAndOddBuffersCountAsDropped) {
-  Start("uvc-webcam.txt", MakeV4l2VideoType(MEDIASUBTYPE_YUY2, 320, 240, 333'333));
+  Start("uvc-webcam.txt", mg::MakeCaptureVideoType(MEDIASUBTYPE_YUY2, 320, 240, 333'333));
   const std::string dev = "/dev/video0";
   EXPECT_TRUE(b.fake->Streaming(dev));
   b.fake->QueueFrame(dev, {YuyvFrame(1)});
@@ -412,7 +412,7 @@ TEST_F(V4l2Streaming, FramesArriveInOrderAndOddBuffersCountAsDropped) {
 
 TEST_F(V4l2Streaming, RgbFramesAreTurnedBottomUpWithPaddedRows) {
   // 24-bit at 160x120: rows of 480 bytes, already a multiple of four.
-  Start("bttv-tuner.txt", MakeV4l2VideoType(MEDIASUBTYPE_RGB24, 160, 120, 400'000));
+  Start("bttv-tuner.txt", mg::MakeCaptureVideoType(MEDIASUBTYPE_RGB24, 160, 120, 400'000));
   std::vector<uint8_t> frame(160 * 3 * 120);
   for (size_t y = 0; y < 120; ++y) std::memset(frame.data() + y * 480, static_cast<int>(y), 480);
   b.fake->QueueFrame("/dev/video0", {frame});
@@ -429,7 +429,7 @@ TEST_F(V4l2Streaming, ADeviceThatGoesAwayIsReportedLostOnce) {
     bool byUdev;
   };
   for (const Case c : {Case{"driver answers ENODEV", false}, Case{"udev removal", true}}) {
-    Start("uvc-webcam.txt", MakeV4l2VideoType(MEDIASUBTYPE_YUY2, 320, 240, 333'333));
+    Start("uvc-webcam.txt", mg::MakeCaptureVideoType(MEDIASUBTYPE_YUY2, 320, 240, 333'333));
     b.fake->QueueFrame("/dev/video0", {YuyvFrame(1)});
     run->scheduler->Pump(1);
     if (c.byUdev)
@@ -490,7 +490,7 @@ private:
 TEST(V4l2Threaded, StreamingThreadAndStopShareTheDeviceSafely) {
   Bound b = Bind("uvc-webcam.txt");
   ASSERT_NE(b.filter, nullptr);
-  const mg::AM_MEDIA_TYPE mt = mg::v4l2::MakeV4l2VideoType(mg::MEDIASUBTYPE_YUY2, 160, 120, 333'333);
+  const mg::AM_MEDIA_TYPE mt = mg::MakeCaptureVideoType(mg::MEDIASUBTYPE_YUY2, 160, 120, 333'333);
   ASSERT_EQ(mg::QueryInterface<mg::IAMStreamConfig>(b.filter->Output())->SetFormat(&mt), mg::S_OK);
   auto graph = mg::FilterGraph::Create();
   graph->SetScheduler(std::make_shared<mg::ThreadedScheduler>());

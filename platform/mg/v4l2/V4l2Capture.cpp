@@ -298,7 +298,7 @@ HRESULT V4l2CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE* pmt, uint8_t* sc
   const auto& formats = filter_->Info().formats;
   if (index < 0 || index >= static_cast<int>(formats.size())) return S_FALSE;
   const FormatSize& f = formats[static_cast<size_t>(index)];
-  *pmt = MakeV4l2VideoType(f.subtype, f.width, f.height, f.intervals.front());
+  *pmt = mg::MakeCaptureVideoType(f.subtype, f.width, f.height, f.intervals.front());
   VIDEO_STREAM_CONFIG_CAPS v;
   v.guid = FORMAT_VideoInfo;
   v.InputSize = {f.width, f.height};
@@ -354,7 +354,7 @@ V4l2CaptureFilter::V4l2CaptureFilter(std::shared_ptr<DeviceNode> node, DeviceInf
       bytesPerLine_ = f.fmt.pix.bytesperline;
     }
   }
-  current_ = MakeV4l2VideoType(start->subtype, start->width, start->height, start->intervals.front());
+  current_ = mg::MakeCaptureVideoType(start->subtype, start->width, start->height, start->intervals.front());
 }
 
 V4l2CaptureFilter::~V4l2CaptureFilter() {
@@ -435,7 +435,7 @@ HRESULT V4l2CaptureFilter::ApplyFormat(const AM_MEDIA_TYPE& mt) {
     }
   }
   std::lock_guard lock(filterMutex_);
-  current_ = MakeV4l2VideoType(fs->subtype, w, h, t);
+  current_ = mg::MakeCaptureVideoType(fs->subtype, w, h, t);
   bytesPerLine_ = f.fmt.pix.bytesperline;
   return S_OK;
 }
@@ -471,7 +471,7 @@ std::vector<AM_MEDIA_TYPE> V4l2CaptureFilter::GetMediaTypes(const Pin& pin) cons
     if (formatSet_) return list;
   }
   for (const FormatSize& f : info_.formats) {
-    AM_MEDIA_TYPE mt = MakeV4l2VideoType(f.subtype, f.width, f.height, f.intervals.front());
+    AM_MEDIA_TYPE mt = mg::MakeCaptureVideoType(f.subtype, f.width, f.height, f.intervals.front());
     if (!mt.Equals(list[0])) list.push_back(std::move(mt));
   }
   return list;

@@ -72,8 +72,6 @@ bool QueryCaptureNode(V4l2Io& io, const std::string& path, DeviceInfo* info);
 bool ProbeDevice(V4l2Io& io, const std::string& path, DeviceInfo* info);
 // The media subtype of a V4L2 pixel format, GUID_NULL for one we do not carry.
 GUID SubtypeOfFourcc(uint32_t fourcc);
-// A complete media type for a format, size and frame interval.
-AM_MEDIA_TYPE MakeV4l2VideoType(const GUID& subtype, int width, int height, REFERENCE_TIME interval);
 // The analog-standard bits of V4L2 standard bits, and back.
 LONG AnalogStandardsOf(uint64_t v4l2Std);
 uint64_t V4l2StandardOf(LONG analogStandard);

@@ -227,26 +227,6 @@ bool ProbeDevice(V4l2Io& io, const std::string& path, DeviceInfo* info) {
   return true;
 }
 
-AM_MEDIA_TYPE MakeV4l2VideoType(const GUID& subtype, int width, int height, REFERENCE_TIME interval) {
-  if (subtype != MEDIASUBTYPE_MJPG) return MakeVideoType(subtype, width, height, interval);
-  AM_MEDIA_TYPE mt;
-  mt.majortype = MEDIATYPE_Video;
-  mt.subtype = subtype;
-  mt.bFixedSizeSamples = false;
-  mt.bTemporalCompression = false;
-  mt.lSampleSize = 0;
-  VIDEOINFOHEADER vih;
-  vih.AvgTimePerFrame = interval;
-  vih.bmiHeader.biWidth = width;
-  vih.bmiHeader.biHeight = height;
-  vih.bmiHeader.biBitCount = 24;
-  vih.bmiHeader.biCompression = MAKEFOURCC('M', 'J', 'P', 'G');
-  // Room for the largest frame a camera sends: worse than raw RGB it never is.
-  vih.bmiHeader.biSizeImage = static_cast<uint32_t>(width * height * 3);
-  mt.SetFormat(FORMAT_VideoInfo, vih);
-  return mt;
-}
-
 namespace {
 struct StdPair {
   uint64_t v4l2;
