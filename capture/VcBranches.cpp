@@ -40,7 +40,16 @@ bool TVcEngine::BuildCaptureAndPreview() {
   std::shared_ptr<mg::Pin> capture = MainVideoPin;
   const bool commonGrabber = (Latched.FrameGrabber == fg_BothStreams || Latched.FrameGrabber == fg_CaptureStream) &&
                              !Latched.RecordingInNativeFormat;
-  if (commonGrabber) return Unavailable("frame grabber on the recording stream");
+  if (commonGrabber) {
+    if (UsesDVSource()) {
+      std::shared_ptr<mg::BaseFilter> decoder;
+      if (!InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec"), capture, &mg::MEDIATYPE_Video,
+                              decoder))
+        return false;
+      ApplyDVDecoderSettings(decoder);
+    }
+    if (!InsertFrameGrabber(capture, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat)) return false;
+  }
   std::shared_ptr<mg::Pin> preview;
   if (!InsertFilter2(mg::CLSID_SmartTee, UniqueFilterName("Smart Tee"), preview, capture, capture)) return false;
 
@@ -70,8 +79,11 @@ bool TVcEngine::BuildCaptureAndPreview() {
     if (!InsertFilter2(mg::CLSID_SmartTee, UniqueFilterName("Smart Tee 2"), unused, capture, capture)) return false;
     VideoControlPin = capture;
   }
-  // The display; a frame grabber asked on the preview stream comes with the
-  // frame grabber's code and the preview shows the picture without it.
+  const bool previewGrabber = Latched.FrameGrabber == fg_PreviewStream ||
+                              (Latched.FrameGrabber == fg_BothStreams && Latched.RecordingInNativeFormat);
+  if (preview && previewGrabber &&
+      !InsertFrameGrabber(preview, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat))
+    return false;
   if (preview && Latched.VideoRenderer != vr_None && !InsertVideoDisplay(preview)) return false;
   if (preview && Latched.VideoRenderer == vr_None) TerminateWithNullRenderer(preview, true);
 

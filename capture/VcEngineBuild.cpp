@@ -153,8 +153,8 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
     if (auto window = mg::QueryInterface<mg::IVideoWindow>(FilterGraph)) window->put_AutoShow(mg::OAFALSE);
   }
   ConfigureAviMux(CapturesAudio);
-  // Without the frame grabbers in this build no grabber delivers frames.
-  if (SetNoGrabberFlag) NoFrameGrabber = true;
+  ReadGrabberMediaType();
+  if (SetNoGrabberFlag) NoFrameGrabber = !Grab.NotifyGrabber && Latched.FrameGrabber == fg_Disabled;
   return true;
 }
 
@@ -170,7 +170,7 @@ bool TVcEngine::BuildPreview() {
     ReportIf(true, SEV_TRACE_ONLY, "preview pin not assigned", e_pin_not_found);
   } else {
     std::shared_ptr<mg::Pin> pin = MainVideoPin;
-    ok = InsertVideoDisplay(pin);
+    ok = InsertMainFrameGrabber(pin) && InsertVideoDisplay(pin);
     if (ok) TraceLine(CF_DEFAULT, "END build preview");
   }
   TraceLine(CF_DEFAULT, "building preview ended");
@@ -184,6 +184,7 @@ bool TVcEngine::BuildNonNativeDVPreview() {
     return false;
   }
   std::shared_ptr<mg::Pin> pin = MainVideoPin;
+  if (Latched.FrameGrabber == fg_CaptureStream && !InsertTeeFrameGrabber(&mg::CLSID_DVVideoCodec, pin)) return false;
   const bool fullSize = DeviceSettings.Video[vds_VideoSize].IntValue == 4;
   const bool noDecoder = (Latched.FrameGrabber == fg_CaptureStream || Latched.FrameGrabber == fg_Disabled) && fullSize;
   if (!noDecoder) {
@@ -193,6 +194,9 @@ bool TVcEngine::BuildNonNativeDVPreview() {
     ApplyDVDecoderSettings(decoder);
     ApplyDVSubtype();
   }
+  if ((Latched.FrameGrabber == fg_BothStreams || Latched.FrameGrabber == fg_PreviewStream) &&
+      !InsertFrameGrabber(pin, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat))
+    return false;
   if (!InsertVideoDisplay(pin)) return false;
   TraceLine(CF_DEFAULT, "END build not native DV preview");
   return true;

@@ -4,6 +4,7 @@
 // value of every published property.
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -390,6 +391,9 @@ struct TVcSelections {
   // The parsed text overlay and the ten texts its custom tokens show.
   TOverlayTemplate Overlay[2];
   std::atomic<int32_t> CurrentOverlay{0};
+  // Taken to test and set a buffer's flags and to swap the current one,
+  // so a drawing never starts on a buffer the setter has begun to refill.
+  std::mutex OverlayLock;
   String CustomText[10];
   // Whether the frame grabber draws overlays.
   bool OverlayActive = false;
