@@ -1,0 +1,481 @@
+// The frame grabber on the simulated camera: frame numbers and times,
+// snapshots to BMP and JPEG read back by djpeg and ImageMagick, bursts,
+// the text overlay in recorded frames decoded by ffmpeg, and the grabber's
+// own guards (oversized samples, a template replaced while it is drawn).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "capture/VcEngine.h"
+#include "capture/VcGraphHelpers.h"
+#include "capture/VcProperties.h"
+#include "capture/tests/VidCapTestUtil.h"
+#include "platform/mg/SystemFilters.h"
+#include "platform/rtl/DateUtils.h"
+#include "platform/win/Dc.h"
+#include "platform/win/GdiObject.h"
+#include "platform/win/PenBrush.h"
+
+namespace {
+
+using namespace capture;
+
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+TEST(VcFrameTime, SplitsIntoItsParts) {
+  struct Case {
+    int64_t time;
+    int64_t hundredthsTotal, secondsTotal;
+    int32_t hundredths, minutesTotal, seconds, hours, minutes;
+  };
+  const Case cases[] = {
+      {37'654'321'000, 376'543, 3'765, 43, 62, 45, 1, 2},
+      {0, 0, 0, 0, 0, 0, 0, 0},
+      {99'999, 0, 0, 0, 0, 0, 0, 0},
+      {100'000, 1, 0, 1, 0, 0, 0, 0},
+      {36'000'000'000, 360'000, 3'600, 0, 60, 0, 1, 0},
+      // Before the base: the parts truncate toward zero.
+      {-12'345'678, -123, -1, -23, 0, -1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.time);
+    TFrameInfo i;
+    i.FrameTime = c.time;
+    SplitFrameTimeParts(i);
+    EXPECT_EQ(i.TotalHundredths, c.hundredthsTotal);
+    EXPECT_EQ(i.TotalSeconds, c.secondsTotal);
+    EXPECT_EQ(i.Hundredths, c.hundredths);
+    EXPECT_EQ(i.TotalMinutes, c.minutesTotal);
+    EXPECT_EQ(i.Seconds, c.seconds);
+    EXPECT_EQ(i.Hours, c.hours);
+    EXPECT_EQ(i.Minutes, c.minutes);
+  }
+}
+
+class VcFrameGrab : public captest::VidCapFixture {
+protected:
+  void SetUp() override {
+    VidCapFixture::SetUp();
+    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
+    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
+    storage = (dir_ / "shots").string();
+  }
+  void TearDown() override {
+    SetGraphSchedulerFactory(nullptr);
+    SetDiscoveryHooks({});
+    VidCapFixture::TearDown();
+  }
+  TVidCap* Control(TFrameGrabber where) {
+    TVidCap* vc = MakeControl();
+    vc->SetFrameGrabber(where);
+    vc->SetCompressionMode(cm_NoCompression);
+    vc->SetAudioRecording(false);
+    vc->SetAudioDeviceRendering(false);
+    vc->SetRecordingInNativeFormat(false);
+    vc->SetStoragePath(storage);
+    vc->SetAutoFileName(fn_Sequential);
+    vc->SetAutoFilePrefix("shot");
+    vc->SetVideoDevice(VideoCaptureDevices()->Count() - 1);
+    vc->OnFrameProgress = [this](TObject*, const TFrameInfo& i) { progress.push_back(i); };
+    vc->OnFrameCaptureCompleted = [this](TObject*, const TFrameData& d, TFrameCaptureDest dest, const String& name,
+                                         bool ok) {
+      shots.push_back({d.FrameNumber, dest, name, ok, d.Bitmap ? d.Bitmap->Width() : 0,
+                       d.Bitmap ? d.Bitmap->Height() : 0});
+    };
+    return vc;
+  }
+  static std::shared_ptr<mg::ManualScheduler> Scheduler(const TVcEngine& e) {
+    return e.FilterGraph ? std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler()) : nullptr;
+  }
+  // One frame from the camera, then the periodic work takes it.
+  static void Step(TVcEngine& e, int n = 1) {
+    for (int i = 0; i < n; ++i) {
+      if (auto s = Scheduler(e)) s->Pump(1);
+      e.PeriodicWork();
+    }
+  }
+  struct Shot {
+    int32_t frame;
+    TFrameCaptureDest dest;
+    std::string name;
+    bool ok;
+    int width, height;
+  };
+  std::string storage;
+  std::vector<TFrameInfo> progress;
+  std::vector<Shot> shots;
+};
+
+TEST_F(VcFrameGrab, FramesCountFromOneAtEachGraphAndEachRecording) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartPreview());
+  ASSERT_NE(e.Grab.MainGrabber, nullptr);
+  EXPECT_EQ(e.Grab.MainGrabber->Name().rfind("GRB_RGB", 0), 0u) << e.Grab.MainGrabber->Name();
+  Step(e, 3);
+  ASSERT_EQ(progress.size(), 3u);
+  const int64_t period = progress[1].FrameTime;
+  EXPECT_GT(period, 0);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(progress[i].FrameNumber, i + 1);
+    EXPECT_EQ(progress[i].FrameTime, i * period);
+  }
+  // A frame that arrives while the last one waits is not delivered.
+  Scheduler(e)->Pump(2);
+  e.PeriodicWork();
+  EXPECT_EQ(progress.back().FrameNumber, 4);
+  vc->Stop();
+
+  progress.clear();
+  ASSERT_TRUE(vc->StartRecording());
+  Step(e, 2);
+  ASSERT_EQ(progress.size(), 2u);
+  EXPECT_EQ(progress[0].FrameNumber, 1);
+  EXPECT_EQ(progress[0].FrameTime, 0);
+  EXPECT_EQ(progress[1].FrameNumber, 2);
+  vc->StopRecording();
+  delete vc;
+}
+
+TEST_F(VcFrameGrab, SnapshotsToBmpAndJpegAtTheZoomedSizes) {
+  mg::sim::CameraOptions camera;
+  camera.width = 640;
+  camera.height = 480;
+  // The device's own size list, to pick 640 x 480 from.
+  SetDiscoveryHooks({});
+  PlugIn(camera);
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  const String sizes = vc->GetVideoSizes();
+  ASSERT_EQ(IndexOfLine(sizes, "640x480"), 5) << sizes;
+  vc->SetVideoSize(5);
+  ASSERT_TRUE(vc->StartPreview());
+  Step(e);
+  struct Case {
+    int zoom;
+    TFrameCaptureDest dest;
+    const char* name;
+    int width, height;
+  };
+  const Case cases[] = {
+      {100, fc_BmpFile, "full.bmp", 640, 480}, {50, fc_BmpFile, "half.bmp", 320, 240},
+      {33, fc_BmpFile, "third.bmp", 211, 158}, {100, fc_JpegFile, "full.jpg", 640, 480},
+      {50, fc_JpegFile, "half.jpg", 320, 240}, {33, fc_JpegFile, "third.jpg", 211, 158},
+      {50, fc_TBitmap, "", 320, 240},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    shots.clear();
+    vc->SetFrameCaptureZoomSize(c.zoom);
+    const std::string path = c.name[0] ? storage + "/" + c.name : "";
+    ASSERT_TRUE(vc->CaptureFrameTo(c.dest, path));
+    Step(e);
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_TRUE(shots[0].ok);
+    EXPECT_EQ(shots[0].name, path);
+    EXPECT_EQ(shots[0].width, c.width);
+    EXPECT_EQ(shots[0].height, c.height);
+    if (c.dest == fc_TBitmap) continue;
+    const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+    EXPECT_EQ(Shell("identify -format '%m %wx%h' '" + path + "'"),
+              std::string(c.dest == fc_JpegFile ? "JPEG " : "BMP3 ") + size);
+    if (c.dest == fc_JpegFile) {
+      // djpeg reads it back to a picture of the same size.
+      EXPECT_EQ(Shell("djpeg -pnm '" + path + "' | head -c 20 | sed -n 2p"),
+                std::to_string(c.width) + " " + std::to_string(c.height) + "\n");
+      EXPECT_NE(Shell("identify -verbose '" + path + "'").find("Interlace: None"), std::string::npos);
+    }
+  }
+  // The camera's test picture, not an empty bitmap: the two files of the
+  // same frame differ only by the JPEG's losses.
+  EXPECT_GT(std::stod(Shell("identify -format '%[fx:standard_deviation]' '" + storage + "/full.bmp'")), 0.05);
+  EXPECT_LT(std::stod(Shell("compare -metric RMSE '" + storage + "/full.bmp' '" + storage +
+                            "/full.jpg' null: 2>&1 | sed 's/.*(\\(.*\\))/\\1/'")),
+            0.05);
+
+  // Progressive files say so.
+  vc->SetJPEGProgressiveDisplay(true);
+  vc->SetFrameCaptureZoomSize(100);
+  ASSERT_TRUE(vc->CaptureFrameTo(fc_JpegFile, storage + "/progressive"));
+  Step(e);
+  EXPECT_NE(Shell("identify -verbose '" + storage + "/progressive.jpg'").find("Interlace: JPEG"), std::string::npos);
+  EXPECT_EQ(Shell("djpeg '" + storage + "/progressive.jpg' | head -c 2"), "P6");
+  delete vc;
+}
+
+TEST_F(VcFrameGrab, SnapshotNamesAndRefusals) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartPreview());
+  Step(e);
+  struct Case {
+    TFrameCaptureDest dest;
+    std::string given, written;
+  };
+  const Case cases[] = {
+      {fc_JpegFile, "a/pic.png", "a/pic.jpg"},
+      {fc_JpegFile, "a/pic.JPG", "a/pic.JPG"},
+      {fc_JpegFile, "b.dir/pic", "b.dir/pic.jpg"},
+      {fc_BmpFile, "c/deep/er/pic", "c/deep/er/pic.bmp"},
+      {fc_BmpFile, "", "shot000001.bmp"},
+      {fc_JpegFile, "", "shot000001.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given);
+    shots.clear();
+    const std::string given = c.given.empty() ? "" : storage + "/" + c.given;
+    ASSERT_TRUE(vc->CaptureFrameTo(c.dest, given));
+    EXPECT_FALSE(vc->CaptureFrameTo(c.dest, given)) << "one request at a time";
+    Step(e);
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_TRUE(shots[0].ok);
+    EXPECT_EQ(shots[0].name, storage + "/" + c.written);
+    EXPECT_TRUE(std::filesystem::exists(storage + "/" + c.written));
+  }
+  // A folder that cannot be made: reported, and the event says so.
+  shots.clear();
+  std::ofstream(storage + "/file") << "x";
+  ASSERT_TRUE(vc->CaptureFrameTo(fc_BmpFile, storage + "/file/sub/pic.bmp"));
+  Step(e);
+  ASSERT_EQ(shots.size(), 1u);
+  EXPECT_FALSE(shots[0].ok);
+  EXPECT_EQ(shots[0].name, "");
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) {
+    return l.msg == "cannot create directory: " + storage + "/file/sub";
+  }));
+  vc->Stop();
+  EXPECT_FALSE(vc->CaptureFrameTo(fc_BmpFile, "x.bmp")) << "no graph";
+  delete vc;
+}
+
+TEST_F(VcFrameGrab, BurstTakesEveryThirdFrameThreeTimesThenStops) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartPreview());
+  Step(e, 5);
+  const int32_t before = progress.back().FrameNumber;
+  vc->SetBurstCount(3);
+  vc->SetBurstInterval(2);
+  vc->SetBurstType(fc_TBitmap);
+  vc->SetBurstMode(true);
+  Step(e, 9);
+  EXPECT_TRUE(vc->BurstMode());
+  Step(e);
+  EXPECT_FALSE(vc->BurstMode()) << "the tenth frame ends it";
+  std::vector<int32_t> taken;
+  for (const Shot& s : shots) taken.push_back(s.frame - before);
+  EXPECT_EQ(taken, (std::vector<int32_t>{1, 4, 7}));
+  Step(e, 6);
+  EXPECT_EQ(shots.size(), 3u);
+
+  // Without a count the burst runs until it is switched off, to files.
+  shots.clear();
+  vc->SetBurstCount(0);
+  vc->SetBurstInterval(0);
+  vc->SetBurstType(fc_BmpFile);
+  vc->SetBurstMode(true);
+  Step(e, 5);
+  vc->SetBurstMode(false);
+  Step(e, 3);
+  ASSERT_EQ(shots.size(), 5u);
+  for (const Shot& s : shots) EXPECT_TRUE(s.ok && std::filesystem::exists(s.name)) << s.name;
+  delete vc;
+}
+
+// The text is drawn into the frames the file gets: the recording with the
+// overlay differs from the one without only inside the text's rectangle.
+TEST_F(VcFrameGrab, TextOverlayLandsInsideItsRectangleInRecordedFrames) {
+  PlugIn(mg::sim::CameraOptions{});
+  auto record = [&](bool overlay) {
+    TVidCap* vc = Control(fg_BothStreams);
+    vc->SetAutoFilePrefix(overlay ? "marked" : "plain");
+    vc->SetTextOverlay_String("Cam %frame_count%\r\nsecond line");
+    vc->SetTextOverlay_Left(40);
+    vc->SetTextOverlay_Top(30);
+    vc->SetTextOverlay_Right(200);
+    vc->SetTextOverlay_Enabled(overlay);
+    TVcEngine& e = *vc->Engine();
+    EXPECT_TRUE(vc->StartRecording());
+    EXPECT_NE(e.Grab.MainGrabber, nullptr);
+    Step(e, 10);
+    vc->StopRecording();
+    delete vc;
+    return storage + "/" + (overlay ? "marked" : "plain") + "000001.avi";
+  };
+  const std::string plain = record(false), marked = record(true);
+  const std::string size =
+      Shell("ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0 '" + marked + "'");
+  int w = 0, h = 0;
+  ASSERT_EQ(std::sscanf(size.c_str(), "%d,%d", &w, &h), 2) << size;
+  auto frames = [&](const std::string& file) {
+    std::string raw = Shell("ffmpeg -v error -i '" + file + "' -f rawvideo -pix_fmt rgb24 -");
+    return raw;
+  };
+  const std::string a = frames(plain), b = frames(marked);
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_EQ(a.size(), static_cast<size_t>(w * h * 3 * 10));
+  size_t inside = 0, outside = 0;
+  for (size_t p = 0; p < a.size(); p += 3) {
+    if (a.compare(p, 3, b, p, 3) == 0) continue;
+    const int x = static_cast<int>((p / 3) % w), y = static_cast<int>((p / 3 / w) % h);
+    if (x >= 40 && x < 200 && y >= 30 && y < 30 + 60)
+      ++inside;
+    else
+      ++outside;
+  }
+  EXPECT_GT(inside, 1000u);
+  EXPECT_EQ(outside, 0u);
+}
+
+TEST_F(VcFrameGrab, OverlayTextFromTheTemplate) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  clock.clock().SetNow(rtl::EncodeDate(2026, 3, 1) + (14 * 60 + 5) / 1440.0);
+  e.Sel.CustomText[3] = "lobby";
+  TFrameInfo info;
+  info.FrameNumber = 125;
+  info.FrameTime = 37'654'321'000;
+  SplitFrameTimeParts(info);
+  info.DVTimecodeValid = true;
+  info.DVTimecodeHours = 1;
+  info.DVTimecodeMinutes = 2;
+  info.DVTimecodeSeconds = 3;
+  info.DVTimecodeFrames = 24;
+  info.DVDateValid = true;
+  info.DVYear = 2004;
+  info.DVMonth = 2;
+  info.DVDay = 29;
+  info.DVHour = 23;
+  info.DVMinute = 59;
+  info.DVSecond = 58;
+  const std::pair<std::string, std::string> cases[] = {
+      {"Cam %frame_count% at %sys_time[hh:nn]%", "Cam 125 at 14:05"},
+      {"%time_full%", "01:02:45 43"},
+      {"%time_sec%", "3765.43"},
+      {"%time_100ns%", "37654321000"},
+      {"100% sure", "100"},
+      {"%custom3%|%custom10%", "lobby|%custom10%"},
+      {"%time_code%", "01:02:03:24"},
+      {"%dv_time[yyyy-mm-dd hh:nn:ss]%", "2004-02-29 23:59:58"},
+  };
+  for (const auto& [tmpl, want] : cases) {
+    SCOPED_TRACE(tmpl);
+    vc->SetTextOverlay_String(tmpl);
+    String text;
+    ASSERT_TRUE(e.BuildOverlayText(info, text));
+    EXPECT_EQ(text, want);
+  }
+  // Without a time code or a valid DV date those tokens draw nothing.
+  info.DVTimecodeValid = false;
+  info.DVHour = 24;
+  vc->SetTextOverlay_String("[%time_code%%dv_time[hh]%]");
+  String text;
+  ASSERT_TRUE(e.BuildOverlayText(info, text));
+  EXPECT_EQ(text, "[]");
+  delete vc;
+}
+
+TEST_F(VcFrameGrab, DVDatesOutsideTheCalendarAreCleared) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_Disabled);
+  TVcEngine& e = *vc->Engine();
+  vc->SetFrameGrabber(fg_Disabled);
+  e.Latched.FrameGrabber = fg_Disabled;
+  struct Case {
+    int y, m, d;
+    bool valid;
+  };
+  for (const Case& c : {Case{2004, 2, 29, true}, Case{2005, 2, 29, false}, Case{1900, 2, 29, false},
+                        Case{2000, 2, 29, true}, Case{2005, 4, 31, false}, Case{0, 1, 1, false},
+                        Case{2005, 13, 1, false}}) {
+    SCOPED_TRACE(std::to_string(c.y) + "-" + std::to_string(c.m) + "-" + std::to_string(c.d));
+    TDVDateRecord r{true, c.y, c.m, c.d, 10, 20, 30};
+    e.DVDateCallback(r);
+    EXPECT_EQ(r.Valid, c.valid);
+    EXPECT_EQ(e.Grab.Current.Info.DVDateValid, c.valid);
+    EXPECT_EQ(e.Grab.Current.Info.DVYear, c.valid ? c.y : 0);
+  }
+  delete vc;
+}
+
+// A sample longer than the picture the connection describes must not run
+// past the grabber's DIB: the callback sees only the picture's bytes.
+TEST_F(VcFrameGrab, OversizedSampleIsCutToThePicture) {
+  auto type = mg::MakeVideoType(mg::MEDIASUBTYPE_RGB32, 64, 48, 400'000);
+  const long frame = 64 * 48 * 4;
+  auto source = std::make_shared<mg::CallbackSource>(type, 400'000, [](uint8_t* b, long size, int64_t) {
+    std::fill(b, b + size, 0x5A);
+    return size;
+  });
+  auto graph = mg::FilterGraph::Create();
+  auto grabber = CreateGrabberFilter();
+  graph->AddFilter(source, "src");
+  graph->AddFilter(grabber, "grb");
+  TGrabberBlock* block = mg::QueryInterface<IVcGrabberControl>(grabber)->Init(gm_RGB);
+  ASSERT_NE(block, nullptr);
+  for (auto& s : block->Streams) s = true;
+  block->Deliver = true;
+  std::vector<int32_t> lengths;
+  block->FrameCallback = [&](TGrabberBlock&, TGrabbedFrame& f) { lengths.push_back(f.Length); };
+  ASSERT_GE(graph->ConnectDirect(source->Output(), grabber->Pins()[0], nullptr), 0);
+  graph->Run();
+  mg::MediaSample big(static_cast<size_t>(frame) * 3);
+  big.SetActualDataLength(frame * 3);
+  grabber->Pins()[0]->Receive(big);
+  mg::MediaSample small(100);
+  small.SetActualDataLength(100);
+  grabber->Pins()[0]->Receive(small);
+  graph->Stop();
+  EXPECT_EQ(lengths, (std::vector<int32_t>{frame, 100}));
+  // Modes whose code is not in this build are refused, not faked.
+  for (int32_t mode : {3, 4, 5, 6, 7})
+    EXPECT_EQ(mg::QueryInterface<IVcGrabberControl>(CreateGrabberFilter())->Init(mode), nullptr) << mode;
+}
+
+// The setter on the GUI thread and the drawing on a streaming thread: the
+// drawing always sees one whole template, never a mix of two.
+TEST_F(VcFrameGrab, TemplateReplacedWhileDrawnIsNeverSeenHalfWritten) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  const std::string one = "aaaa%frame_count%aaaa%frame_count%aaaa", two = "bb%time_sec%bb%time_sec%bb%time_sec%bb";
+  vc->SetTextOverlay_String(one);
+  TFrameInfo info;
+  info.FrameNumber = 7;
+  info.FrameTime = 12'300'000;
+  SplitFrameTimeParts(info);
+  std::atomic<bool> done{false};
+  int bad = 0, drawn = 0;
+  std::thread drawer([&] {
+    while (!done) {
+      String text;
+      if (!e.BuildOverlayText(info, text)) continue;
+      ++drawn;
+      if (text != "aaaa7aaaa7aaaa" && text != "bb1.23bb1.23bb1.23bb") ++bad;
+    }
+  });
+  for (int i = 0; i < 20'000; ++i) ParseTextOverlay(e, i % 2 ? one : two);
+  done = true;
+  drawer.join();
+  EXPECT_EQ(bad, 0);
+  EXPECT_GT(drawn, 0);
+  delete vc;
+}
+
+}  // namespace
