@@ -14,6 +14,7 @@
 #include "capture/VcProperties.h"
 #include "capture/tests/VidCapTestUtil.h"
 #include "platform/mg/SystemFilters.h"
+#include "platform/forms/Shape.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/win/Dc.h"
 #include "platform/win/GdiObject.h"
@@ -479,3 +480,91 @@ TEST_F(VcFrameGrab, TemplateReplacedWhileDrawnIsNeverSeenHalfWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 32-bit DIB section of the given size, all black; its pixels' bounds
+// (left, top, right, bottom, exclusive) of those that are not black.
+struct Canvas32 {
+  Canvas32(int w, int h) : width(w), height(h) {
+    win::BITMAPINFO info{};
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biBitCount = 32;
+    void* p = nullptr;
+    dib = win::CreateDIBSection(nullptr, &info, win::DIB_RGB_COLORS, &p, nullptr, 0);
+    bits = static_cast<uint32_t*>(p);
+  }
+  ~Canvas32() { win::DeleteObject(dib); }
+  std::array<int, 4> Bounds() const {
+    std::array<int, 4> b{width, height, -1, -1};
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (bits[y * width + x] & 0xFFFFFF) {
+          b[0] = std::min(b[0], x);
+          b[1] = std::min(b[1], y);
+          b[2] = std::max(b[2], x + 1);
+          b[3] = std::max(b[3], y + 1);
+        }
+    return b;
+  }
+  int width, height;
+  win::HBITMAP dib = nullptr;
+  uint32_t* bits = nullptr;
+};
+
+}  // namespace
+
+TEST_F(VcFrameGrab, ShapeAndAlignedTextLandWhereTheirRectanglesSay) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  auto* shape = new forms::TShape(form);
+  shape->SetShape(forms::stCircle);
+  shape->SetBounds(10, 5, 100, 60);
+  shape->Pen()->SetColor(forms::clRed);
+  shape->Brush()->SetColor(forms::clRed);
+  vc->SetShapeOverlay(shape);
+  vc->SetShapeOverlayEnabled(true);
+  TFrameInfo info;
+  {
+    Canvas32 c(400, 200);
+    e.DrawOverlays(info, c.dib);
+    // A circle as wide as the shape is high, centred across it.
+    EXPECT_EQ(c.Bounds(), (std::array<int, 4>{30, 5, 90, 65}));
+  }
+  shape->SetEnabled(false);
+  {
+    Canvas32 c(400, 200);
+    e.DrawOverlays(info, c.dib);
+    EXPECT_EQ(c.Bounds()[2], -1) << "a disabled shape is not drawn";
+  }
+  vc->SetShapeOverlayEnabled(false);
+  vc->SetTextOverlay_Enabled(true);
+  vc->SetTextOverlay_String("words that wrap at the right edge of the text rectangle");
+  vc->SetTextOverlay_Left(100);
+  vc->SetTextOverlay_Top(10);
+  vc->SetTextOverlay_Right(320);
+  vc->SetTextOverlay_Align(tf_Right);
+  {
+    Canvas32 c(400, 200);
+    e.DrawOverlays(info, c.dib);
+    const auto b = c.Bounds();
+    EXPECT_GE(b[0], 100);
+    EXPECT_LE(b[2], 320);
+    EXPECT_GE(b[2], 314) << "right-aligned lines end at the right edge";
+    EXPECT_GE(b[1], 10);
+    EXPECT_GT(b[3] - b[1], 2 * e.Sel.TextOverlayFont->Size()) << "the text wrapped onto more lines";
+  }
+  // Opaque: the background colour fills behind the text.
+  vc->SetTextOverlay_Transparent(false);
+  vc->SetTextOverlay_BkColor(forms::clBlue);
+  {
+    Canvas32 c(400, 200);
+    e.DrawOverlays(info, c.dib);
+    int blue = 0;
+    for (int i = 0; i < 400 * 200; ++i) blue += (c.bits[i] & 0xFFFFFF) == 0x0000FF;
+    EXPECT_GT(blue, 500);
+  }
+  delete vc;
+}
