@@ -568,3 +568,49 @@ TEST_F(VcFrameGrab, ShapeAndAlignedTextLandWhereTheirRectanglesSay) {
   }
   delete vc;
 }
+
+// The pixel format asked of the grabber reaches it whatever the device
+// sends: the device is asked for the nearest subtype it offers and a
+// converter makes up the rest; the frames handed on have that depth.
+TEST_F(VcFrameGrab, GrabberGetsThePixelFormatAsked) {
+  SetDiscoveryHooks({});
+  PlugIn(mg::sim::CameraOptions{});
+  struct Case {
+    TFrameGrabberRGBFormat format;
+    mg::GUID device, grabber;
+    int bits;
+  };
+  const Case cases[] = {
+      {fgf_RGB24, mg::MEDIASUBTYPE_RGB24, mg::MEDIASUBTYPE_RGB24, 24},
+      {fgf_RGB32, mg::MEDIASUBTYPE_RGB32, mg::MEDIASUBTYPE_RGB32, 32},
+      // The camera has no 5-6-5 subtype: it is asked for RGB32.
+      {fgf_RGB565, mg::MEDIASUBTYPE_RGB32, mg::MEDIASUBTYPE_RGB565, 16},
+      {fgf_RGB555, mg::MEDIASUBTYPE_RGB32, mg::MEDIASUBTYPE_RGB555, 16},
+  };
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.format));
+    vc->SetFrameGrabberRGBFormat(c.format);
+    ASSERT_TRUE(vc->StartPreview());
+    mg::AM_MEDIA_TYPE device, grabber;
+    for (const auto& p : e.VideoDeviceFilter->Pins())
+      if (p->IsConnected()) p->ConnectionMediaType(&device);
+    ASSERT_NE(e.Grab.MainGrabber, nullptr);
+    e.Grab.MainGrabber->Pins()[0]->ConnectionMediaType(&grabber);
+    EXPECT_EQ(device.subtype, c.device);
+    EXPECT_EQ(grabber.subtype, c.grabber);
+    shots.clear();
+    int bits = 0;
+    vc->OnFrameCaptureCompleted = [&](TObject*, const TFrameData& d, TFrameCaptureDest, const String&, bool) {
+      bits = d.DIBSection.dsBm.bmBitsPixel;
+    };
+    Step(e);
+    ASSERT_TRUE(vc->CaptureFrameTo(fc_TBitmap, ""));
+    Step(e);
+    EXPECT_GT(bits, 0);
+    EXPECT_EQ(e.Grab.Current.Data.DIBSection.dsBm.bmBitsPixel, c.bits);
+    vc->Stop();
+  }
+  delete vc;
+}
