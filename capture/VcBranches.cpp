@@ -102,6 +102,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
     }
     capture = FirstFreePin(VideoCompressorFilter, mg::PINDIR_OUTPUT);
     haveMuxType = false;
+    if (SampleCapture_Video == sc_AfterCompression && !InsertSampleGrabber(capture, true)) return false;
   }
   if (Latched.RecordingCanPause) return Unavailable("pause grabbers");
   bool connected = false;
@@ -118,6 +119,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
   bool audioToMux = false;
   bool ok = true;
   if (AudioPin) {
+    if (SampleCapture_Audio == sc_Native && !InsertSampleGrabber(AudioPin, false)) return false;
     if (extraFiltersAt(tpf_AudioSource) || extraFiltersAt(tpf_AudioRecording))
       return Unavailable("extra audio filters");
     std::shared_ptr<mg::BaseFilter> audioTee;
@@ -141,6 +143,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
           return false;
         }
         AudioPin = FirstFreePin(AudioCompressorFilter, mg::PINDIR_OUTPUT);
+        if (SampleCapture_Audio == sc_AfterCompression && !InsertSampleGrabber(AudioPin, false)) return false;
       }
       if (!UsesDVSource()) AviMasterStreamKind = 1;
       if (Latched.RecordingMethod == rm_AVI)

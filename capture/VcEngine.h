@@ -569,6 +569,14 @@ public:
   // The periodic work's side of the hand-over; true when a frame was taken.
   bool TakePendingFrame();
   void ProcessFrame();
+  // The sample grabber of a stream on the pin (the pin goes on after it).
+  bool InsertSampleGrabber(std::shared_ptr<mg::Pin>& Pin, bool Video);
+  void SampleCallback(bool IsVideo, mg::MediaSample& Sample, const mg::AM_MEDIA_TYPE& Type, int64_t Start,
+                      int64_t Stop);
+  void BufferedSampleCallback(bool IsVideo, mg::MediaSample& Sample, const mg::AM_MEDIA_TYPE& Type, int64_t Start,
+                              int64_t Stop);
+  void RaiseBufferedSample(TSampleRecord& Record, bool Video);
+  void ResetSampleRecord(TSampleRecord& Record);
   // Frees the records' bitmaps and forgets the grabbers (teardown).
   void ClearFrameGrab();
   void RaiseOverlays(const TFrameInfo& Info, win::HBITMAP Dib, win::DIBSECTION& Section);

@@ -204,6 +204,7 @@ bool TVcEngine::BuildNonNativeDVPreview() {
 
 bool TVcEngine::BuildAudioPath() {
   if (!AudioPin) return true;
+  if (State == es_Preview && SampleCapture_Audio == sc_Native && !InsertSampleGrabber(AudioPin, false)) return false;
   for (int32_t location : {tpf_AudioSource, tpf_AudioRender})
     for (const TThirdPartyFilter& f : Sel.ThirdPartyFilters[location])
       if (f.Enabled) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "capture/VcTypes.h"
 #include "platform/forms/Graphics.h"
@@ -117,6 +118,22 @@ struct TFrameRecord {
   void FreeBitmap();
 };
 
+// A sample kept for the periodic work's event: the engine's copy of its
+// bytes and of the connection's format block. Busy (the streaming thread
+// writes) and Delivering (the event runs) keep the two sides apart.
+struct TSampleRecord {
+  std::vector<uint8_t> Buffer;
+  int32_t DataLength = 0;
+  int32_t Kind = 0;
+  std::vector<uint8_t> Format;
+  int32_t HeaderOffset = -1;
+  int64_t StartTime = 0;
+  int64_t StopTime = 0;
+  std::atomic<bool> Busy{false};
+  std::atomic<bool> Delivering{false};
+  std::atomic<bool> NewSample{false};
+};
+
 // The frame grabbers of a graph and the per-run frame state.
 struct TFrameGrabState {
   // The grabbers in their slots; the main one is what snapshots need.
@@ -124,6 +141,9 @@ struct TFrameGrabState {
   std::shared_ptr<mg::BaseFilter> ExtraGrabber;
   std::shared_ptr<mg::BaseFilter> NotifyGrabber;
   std::shared_ptr<mg::BaseFilter> DummyGrabber;
+  std::shared_ptr<mg::BaseFilter> VideoSampleGrabber;
+  std::shared_ptr<mg::BaseFilter> AudioSampleGrabber;
+  TSampleRecord VideoSample, AudioSample;
   // The main grabber's connection type, read when the graph was built.
   mg::AM_MEDIA_TYPE GrabberType;
   bool HaveGrabberType = false;

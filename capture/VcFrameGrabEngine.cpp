@@ -85,6 +85,12 @@ bool TVcEngine::CreateFrameGrabber(std::shared_ptr<mg::BaseFilter>& Slot, int32_
   block->FrameCallback = [this](TGrabberBlock& b, TGrabbedFrame& f) { FrameCallback(b, f); };
   block->FrameNotifyCallback = [this](TGrabberBlock&, mg::MediaSample& s, int64_t t) { FrameNotifyCallback(s, t); };
   block->DVDateCallback = [this](TGrabberBlock&, TDVDateRecord& d) { DVDateCallback(d); };
+  if (SampleCaptureAsyncEvent)
+    block->SampleCallback = [this](TGrabberBlock&, bool v, mg::MediaSample& s, const mg::AM_MEDIA_TYPE& t, int64_t a,
+                                   int64_t b) { BufferedSampleCallback(v, s, t, a, b); };
+  else
+    block->SampleCallback = [this](TGrabberBlock&, bool v, mg::MediaSample& s, const mg::AM_MEDIA_TYPE& t, int64_t a,
+                                   int64_t b) { SampleCallback(v, s, t, a, b); };
   block->PixelFormat = Format;
   Slot = filter;
   if (!AddFilterToGraph(filter, UniqueFilterName(GrabberModeName(Mode)))) return fail();
@@ -123,11 +129,7 @@ bool TVcEngine::InsertFrameGrabber(std::shared_ptr<mg::Pin>& Pin, int32_t Mode, 
     connected = ConnectPins(Pin, input);
   if (!connected) return fail();
   Pin = output;
-  if (Mode == gm_RGB && SampleCapture_Video == sc_AfterOnDraw) {
-    // The sample grabbers are not part of this build: the stream goes on
-    // without the video samples the application asked for.
-    TraceLine(CF_RED, "video sample grabber not available in this build");
-  }
+  if (Mode == gm_RGB && SampleCapture_Video == sc_AfterOnDraw) return InsertSampleGrabber(Pin, true);
   return true;
 }
 
@@ -185,6 +187,10 @@ void TVcEngine::ClearFrameGrab() {
   Grab.ExtraGrabber.reset();
   Grab.NotifyGrabber.reset();
   Grab.DummyGrabber.reset();
+  Grab.VideoSampleGrabber.reset();
+  Grab.AudioSampleGrabber.reset();
+  ResetSampleRecord(Grab.VideoSample);
+  ResetSampleRecord(Grab.AudioSample);
   Grab.HaveGrabberType = false;
 }
 
@@ -381,6 +387,8 @@ void TVcEngine::ProcessFrame() {
     }
     // The motion step joins here, after the frame's snapshots.
   }
+  if (Grab.VideoSample.NewSample) RaiseBufferedSample(Grab.VideoSample, true);
+  if (Grab.AudioSample.NewSample) RaiseBufferedSample(Grab.AudioSample, false);
 }
 
 }  // namespace capture

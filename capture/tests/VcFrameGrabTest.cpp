@@ -614,3 +614,58 @@ TEST_F(VcFrameGrab, GrabberGetsThePixelFormatAsked) {
   }
   delete vc;
 }
+
+// Samples of both streams reach the application: kept by the engine and
+// raised from the periodic work, or at once on the streaming thread.
+TEST_F(VcFrameGrab, SamplesOfBothStreamsReachTheApplication) {
+  PlugIn(mg::sim::CameraOptions{});
+  PlugIn(mg::sim::AudioOptions{});
+  for (bool async : {true, false}) {
+    SCOPED_TRACE(async);
+    TVidCap* vc = Control(fg_PreviewStream);
+    TVcEngine& e = *vc->Engine();
+    vc->SetAudioDevice(vc->GetAudioDeviceCount() - 1);
+    vc->SetAudioDeviceRendering(true);
+    vc->SetSampleCapture_Video(sc_AfterOnDraw);
+    vc->SetSampleCapture_Audio(sc_Native);
+    vc->SetSampleCaptureAsyncEvent(async);
+    struct Got {
+      int32_t kind, length, width;
+      bool onPeriodicWork;
+    };
+    std::vector<Got> video, audio;
+    bool inPeriodic = false;
+    auto record = [&](std::vector<Got>& to) {
+      return [&](TObject*, const TSampleData& d) {
+        const auto* bih = static_cast<const mg::BITMAPINFOHEADER*>(d.BitmapInfoHeader);
+        to.push_back({d.SampleKind, d.DataLength, bih ? bih->biWidth : -1, inPeriodic});
+      };
+    };
+    vc->OnSampleCapture_Video = record(video);
+    vc->OnSampleCapture_Audio = record(audio);
+    ASSERT_TRUE(vc->StartPreview());
+    ASSERT_NE(e.Grab.VideoSampleGrabber, nullptr);
+    ASSERT_NE(e.Grab.AudioSampleGrabber, nullptr);
+    for (int i = 0; i < 3; ++i) {
+      Scheduler(e)->Pump(1);
+      inPeriodic = true;
+      e.PeriodicWork();
+      inPeriodic = false;
+    }
+    ASSERT_FALSE(video.empty());
+    ASSERT_FALSE(audio.empty());
+    EXPECT_EQ(video[0].kind, 0);
+    EXPECT_EQ(video[0].width, e.Grab.GrabberType.BitmapHeader()->biWidth);
+    EXPECT_EQ(video[0].length, static_cast<int32_t>(e.Grab.GrabberType.BitmapHeader()->biSizeImage));
+    EXPECT_EQ(audio[0].kind, 7);
+    EXPECT_EQ(audio[0].width, -1);
+    EXPECT_GT(audio[0].length, 0);
+    for (const Got& g : video) EXPECT_EQ(g.onPeriodicWork, async);
+    for (const Got& g : audio) EXPECT_EQ(g.onPeriodicWork, async);
+    if (!async) {
+      EXPECT_EQ(video.size(), 3u);
+    }
+    vc->Stop();
+    delete vc;
+  }
+}
