@@ -425,6 +425,8 @@ TEST_F(VcFrameGrab, OversizedSampleIsCutToThePicture) {
     return size;
   });
   auto graph = mg::FilterGraph::Create();
+  // Nothing is pumped: the only samples are the two handed in below.
+  graph->SetScheduler(std::make_shared<mg::ManualScheduler>());
   auto grabber = CreateGrabberFilter();
   graph->AddFilter(source, "src");
   graph->AddFilter(grabber, "grb");
