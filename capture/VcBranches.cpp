@@ -29,15 +29,9 @@ bool TVcEngine::BuildCaptureAndPreview() {
     ReportIf(true, SEV_TRACE_ONLY, "Capture pin not assigned", e_pin_not_found);
     return false;
   }
-  auto extraFiltersAt = [&](int32_t location) {
-    for (const TThirdPartyFilter& f : Sel.ThirdPartyFilters[location])
-      if (f.Enabled) return true;
-    return false;
-  };
-  if (extraFiltersAt(tpf_VideoSource) || extraFiltersAt(tpf_VideoPreview) || extraFiltersAt(tpf_VideoCapture))
-    return Unavailable("extra video filters");
   if (GeometryProcessing) return Unavailable("picture transforms");
   std::shared_ptr<mg::Pin> capture = MainVideoPin;
+  InsertThirdPartyFilters(tpf_VideoSource, capture);
   const bool commonGrabber = (Latched.FrameGrabber == fg_BothStreams || Latched.FrameGrabber == fg_CaptureStream) &&
                              !Latched.RecordingInNativeFormat;
   if (commonGrabber) {
@@ -84,6 +78,8 @@ bool TVcEngine::BuildCaptureAndPreview() {
   if (preview && previewGrabber &&
       !InsertFrameGrabber(preview, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat))
     return false;
+  if (preview) InsertThirdPartyFilters(tpf_VideoPreview, preview);
+  InsertThirdPartyFilters(tpf_VideoCapture, capture);
   if (preview && Latched.VideoRenderer != vr_None && !InsertVideoDisplay(preview)) return false;
   if (preview && Latched.VideoRenderer == vr_None) TerminateWithNullRenderer(preview, true);
 
@@ -120,8 +116,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
   bool ok = true;
   if (AudioPin) {
     if (SampleCapture_Audio == sc_Native && !InsertSampleGrabber(AudioPin, false)) return false;
-    if (extraFiltersAt(tpf_AudioSource) || extraFiltersAt(tpf_AudioRecording))
-      return Unavailable("extra audio filters");
+    InsertThirdPartyFilters(tpf_AudioSource, AudioPin);
     std::shared_ptr<mg::BaseFilter> audioTee;
     if (Latched.AudioRecording && Latched.AudioDeviceRendering) {
       std::shared_ptr<mg::Pin> input;
@@ -131,6 +126,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
       AudioPin = FirstFreePin(audioTee, mg::PINDIR_OUTPUT);
     }
     if (Latched.AudioRecording) {
+      InsertThirdPartyFilters(tpf_AudioRecording, AudioPin);
       if (AudioCompressorNeeded()) {
         TraceLine(CF_DEFAULT, "inserting audio compressor");
         int32_t index = Sel.AudioCompressor;

@@ -569,6 +569,9 @@ public:
   // The periodic work's side of the hand-over; true when a frame was taken.
   bool TakePendingFrame();
   void ProcessFrame();
+  // The user's extra filters of one location, in line on the pin; a
+  // filter that cannot be used is reported and left out.
+  void InsertThirdPartyFilters(int32_t Location, std::shared_ptr<mg::Pin>& Pin);
   // The sample grabber of a stream on the pin (the pin goes on after it).
   bool InsertSampleGrabber(std::shared_ptr<mg::Pin>& Pin, bool Video);
   void SampleCallback(bool IsVideo, mg::MediaSample& Sample, const mg::AM_MEDIA_TYPE& Type, int64_t Start,

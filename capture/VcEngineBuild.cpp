@@ -170,7 +170,10 @@ bool TVcEngine::BuildPreview() {
     ReportIf(true, SEV_TRACE_ONLY, "preview pin not assigned", e_pin_not_found);
   } else {
     std::shared_ptr<mg::Pin> pin = MainVideoPin;
-    ok = InsertMainFrameGrabber(pin) && InsertVideoDisplay(pin);
+    InsertThirdPartyFilters(tpf_VideoSource, pin);
+    ok = InsertMainFrameGrabber(pin);
+    if (ok) InsertThirdPartyFilters(tpf_VideoPreview, pin);
+    ok = ok && InsertVideoDisplay(pin);
     if (ok) TraceLine(CF_DEFAULT, "END build preview");
   }
   TraceLine(CF_DEFAULT, "building preview ended");
@@ -197,6 +200,7 @@ bool TVcEngine::BuildNonNativeDVPreview() {
   if ((Latched.FrameGrabber == fg_BothStreams || Latched.FrameGrabber == fg_PreviewStream) &&
       !InsertFrameGrabber(pin, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat))
     return false;
+  InsertThirdPartyFilters(tpf_VideoPreview, pin);
   if (!InsertVideoDisplay(pin)) return false;
   TraceLine(CF_DEFAULT, "END build not native DV preview");
   return true;
@@ -205,12 +209,9 @@ bool TVcEngine::BuildNonNativeDVPreview() {
 bool TVcEngine::BuildAudioPath() {
   if (!AudioPin) return true;
   if (State == es_Preview && SampleCapture_Audio == sc_Native && !InsertSampleGrabber(AudioPin, false)) return false;
-  for (int32_t location : {tpf_AudioSource, tpf_AudioRender})
-    for (const TThirdPartyFilter& f : Sel.ThirdPartyFilters[location])
-      if (f.Enabled) {
-        TraceLine(CF_RED, "extra audio filters not available in this build");
-        return false;
-      }
+  // A recording put the source's extra filters on the stream already.
+  if (State == es_Preview) InsertThirdPartyFilters(tpf_AudioSource, AudioPin);
+  InsertThirdPartyFilters(tpf_AudioRender, AudioPin);
   std::shared_ptr<mg::BaseFilter> tee;
   std::shared_ptr<mg::Pin> input;
   if (!AddFilterGetInput(*this, mg::CLSID_InfTee, UniqueFilterName("ATee"), tee, input) || !ConnectPins(AudioPin, input))

@@ -188,6 +188,8 @@ void TVcEngine::ClearFrameGrab() {
   Grab.NotifyGrabber.reset();
   Grab.DummyGrabber.reset();
   Grab.VideoSampleGrabber.reset();
+  for (auto& location : Sel.ThirdPartyFilters)
+    for (TThirdPartyFilter& f : location) f.Filter.reset();
   Grab.AudioSampleGrabber.reset();
   ResetSampleRecord(Grab.VideoSample);
   ResetSampleRecord(Grab.AudioSample);

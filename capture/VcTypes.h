@@ -27,6 +27,10 @@ namespace mg {
 class Object;
 }
 
+namespace mg {
+class BaseFilter;
+}  // namespace mg
+
 namespace capture {
 
 using rtl::String;
@@ -354,6 +358,10 @@ inline constexpr int32_t kVideoQualityCount = 10;   // Brightness .. Gain
 struct TThirdPartyFilter {
   mg::GUID Clsid{};
   bool Enabled = false;
+  // The name it is added to the graph under, and the instance while a
+  // graph holds it.
+  String Name;
+  std::shared_ptr<mg::BaseFilter> Filter;
 };
 inline constexpr int32_t kThirdPartyFilterLocations = 6;
 inline constexpr int32_t kThirdPartyFiltersPerLocation = 10;

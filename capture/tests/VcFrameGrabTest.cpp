@@ -671,3 +671,43 @@ TEST_F(VcFrameGrab, SamplesOfBothStreamsReachTheApplication) {
     delete vc;
   }
 }
+
+// Extra filters go in line at their place; one that cannot be made or has
+// no output is reported and left out, and the chain goes on.
+TEST_F(VcFrameGrab, ExtraFiltersGoInLineAndUnusableOnesAreLeftOut) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  const mg::GUID unknown = mg::GUID::FromText("{0BADF00D-0000-4000-8000-000000000001}");
+  auto& source = e.Sel.ThirdPartyFilters[tpf_VideoSource];
+  source[0] = {unknown, true, "Ghost", nullptr};
+  source[1] = {mg::CLSID_ColorSpaceConverter, true, "Conv", nullptr};
+  source[2] = {mg::CLSID_NullRenderer, true, "Sink", nullptr};
+  source[3] = {mg::CLSID_InfTee, false, "Off", nullptr};
+  source[4] = {mg::CLSID_InfTee, true, "Tee", nullptr};
+  e.Sel.ThirdPartyFilters[tpf_VideoPreview][0] = {mg::CLSID_InfTee, true, "PreviewTee", nullptr};
+  std::vector<std::pair<int, int>> connected;
+  vc->OnThirdPartyFilterConnected = [&](TObject*, TThirdPartyFilterList where, int32_t index,
+                                        std::shared_ptr<mg::Object> intf) {
+    EXPECT_NE(intf, nullptr);
+    connected.emplace_back(where, index);
+  };
+  ASSERT_TRUE(vc->StartPreview());
+  EXPECT_EQ(connected, (std::vector<std::pair<int, int>>{{tpf_VideoSource, 1}, {tpf_VideoSource, 4},
+                                                          {tpf_VideoPreview, 0}}));
+  auto logged = [&](const std::string& msg) {
+    return std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) { return l.msg == msg; });
+  };
+  EXPECT_TRUE(logged("create third party filter"));
+  EXPECT_TRUE(logged("cannot find output pin: Sink"));
+  EXPECT_TRUE(logged("filter inserted on video source:Conv"));
+  EXPECT_TRUE(logged("filter inserted on video preview:PreviewTee"));
+  std::shared_ptr<mg::BaseFilter> found;
+  EXPECT_EQ(e.FilterGraph->FindFilterByName("Tee", &found), mg::S_OK);
+  EXPECT_NE(e.FilterGraph->FindFilterByName("Sink", &found), mg::S_OK) << "removed again";
+  Step(e, 2);
+  EXPECT_EQ(progress.size(), 2u) << "frames pass the chain";
+  vc->Stop();
+  EXPECT_EQ(source[1].Filter, nullptr) << "released with the graph";
+  delete vc;
+}
