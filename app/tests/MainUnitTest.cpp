@@ -740,6 +740,12 @@ protected:
   void TearDown() override {
     MainWindowTest::TearDown();
     capture::SetGraphSchedulerFactory(nullptr);
+    // The record outlives the case; a picture left in it would be freed
+    // after the window system at exit.
+    TGlobalVars& g = GlobalVars();
+    std::lock_guard lock(g.SharedLock);
+    g.OverlayBitmap.reset();
+    g.EnableOverlay = false;
   }
   // The colour (0xRRGGBB) of pixel (x, y), counted from the top left, of
   // the last frame the main display got.
