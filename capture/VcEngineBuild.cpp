@@ -131,6 +131,7 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
     if (CaptureGraphBuilder->FindInterface(nullptr, nullptr, VideoDeviceFilter, &dropped) != mg::S_OK || !dropped)
       TraceLine(CF_RED, "find dropped frames interface");
     DroppedFrames = dropped;
+    Periodic.DroppedFrames = dropped;
   }
   MediaControl = mg::QueryInterface<mg::IMediaControl>(FilterGraph);
   if (!MediaControl) {
@@ -155,6 +156,8 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
   ConfigureAviMux(CapturesAudio);
   ReadGrabberMediaType();
   if (SetNoGrabberFlag) NoFrameGrabber = !Grab.NotifyGrabber && Latched.FrameGrabber == fg_Disabled;
+  // Without a grabber frame progress follows the device's delivered count.
+  Periodic.FrameGrabberDisabled = NoFrameGrabber;
   return true;
 }
 

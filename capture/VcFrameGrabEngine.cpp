@@ -183,6 +183,7 @@ void TVcEngine::ClearFrameGrab() {
   Grab.RecordingPaused = false;
   Grab.LastRecordedFrameTime = 0;
   Grab.LastNotifyTick = 0;
+  Periodic.DroppedFrames.reset();
   Grab.MainGrabber.reset();
   Grab.ExtraGrabber.reset();
   Grab.NotifyGrabber.reset();

@@ -711,3 +711,20 @@ TEST_F(VcFrameGrab, ExtraFiltersGoInLineAndUnusableOnesAreLeftOut) {
   EXPECT_EQ(source[1].Filter, nullptr) << "released with the graph";
   delete vc;
 }
+
+// Without a grabber no frame is copied, yet progress still follows the
+// frames the device delivered, and no snapshot can be asked for.
+TEST_F(VcFrameGrab, WithoutGrabberProgressFollowsTheDeliveredCount) {
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_Disabled);
+  TVcEngine& e = *vc->Engine();
+  ASSERT_TRUE(vc->StartPreview());
+  EXPECT_EQ(e.Grab.MainGrabber, nullptr);
+  EXPECT_TRUE(e.NoFrameGrabber);
+  Step(e, 3);
+  ASSERT_EQ(progress.size(), 3u);
+  EXPECT_EQ(progress[0].FrameNumber, 1);
+  EXPECT_EQ(progress[2].FrameNumber, 3);
+  EXPECT_FALSE(vc->CaptureFrameTo(fc_TBitmap, ""));
+  delete vc;
+}
