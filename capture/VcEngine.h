@@ -561,6 +561,8 @@ public:
   // Streaming-thread callbacks.
   void FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame);
   void FrameNotifyCallback(mg::MediaSample& Sample, int64_t StartTime);
+  // A multiplexed master's frames go to the slave of their channel.
+  void MasterFrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame);
   void DVDateCallback(TDVDateRecord& Date);
   void UpdateFrameRecord(TFrameRecord& Record, int64_t SampleTime);
   void SplitFrameTime(TFrameRecord& Record);

@@ -167,6 +167,12 @@ struct TFrameGrabState {
   bool RecordingPaused = false;
   int64_t LastRecordedFrameTime = 0;
   uint32_t LastNotifyTick = 0;
+  // In a multiplexed slave: it wants a frame, the frame the master left,
+  // and that the frame is there. The master writes only while the slave
+  // waits; the slave takes the frame and clears the ready flag.
+  std::atomic<bool> SlaveWaiting{false};
+  std::vector<uint8_t> SlaveFrame;
+  std::atomic<bool> SlaveFrameReady{false};
   // Set while a DC overlay event runs, with its device context.
   std::atomic<bool> DCOverlayRunning{false};
   win::HDC DCOverlayDc = nullptr;

@@ -62,12 +62,6 @@ bool TVcEngine::CreateFrameGrabber(std::shared_ptr<mg::BaseFilter>& Slot, int32_
     return false;
   };
   if (!FilterGraph) return fail();
-  if (MultiplexedRole == mr_MultiplexedMaster && Mode == gm_RGB) {
-    // The routing of a master's frames to its slaves is not part of this
-    // build; a master would otherwise run without serving them.
-    TraceLine(CF_RED, "multiplexed master frame routing not available in this build");
-    return fail();
-  }
   std::shared_ptr<mg::BaseFilter> filter;
   if (!CreateLocalFilterOrReport(GrabberModeName(Mode), filter,
                                  Mode == gm_RGB ? "CreateLocalGrabberInstance" : "CreateLocalGrabberInstanceNoModify"))
@@ -82,7 +76,10 @@ bool TVcEngine::CreateFrameGrabber(std::shared_ptr<mg::BaseFilter>& Slot, int32_
     return false;
   }
   block->Engine = this;
-  block->FrameCallback = [this](TGrabberBlock& b, TGrabbedFrame& f) { FrameCallback(b, f); };
+  if (MultiplexedRole == mr_MultiplexedMaster && (State == es_Preview || State == es_Recording))
+    block->FrameCallback = [this](TGrabberBlock& b, TGrabbedFrame& f) { MasterFrameCallback(b, f); };
+  else
+    block->FrameCallback = [this](TGrabberBlock& b, TGrabbedFrame& f) { FrameCallback(b, f); };
   block->FrameNotifyCallback = [this](TGrabberBlock&, mg::MediaSample& s, int64_t t) { FrameNotifyCallback(s, t); };
   block->DVDateCallback = [this](TGrabberBlock&, TDVDateRecord& d) { DVDateCallback(d); };
   if (SampleCaptureAsyncEvent)
@@ -328,6 +325,50 @@ void TVcEngine::FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
     Grab.NewFramePublished = true;
     Periodic.NewFrame = true;
   }
+}
+
+namespace {
+
+// A multiplexer card sends solid blue (0, 0, 192) on a channel without
+// signal; nine probes across the picture tell such a frame. Rows are
+// addressed with the section's true stride, so widths whose rows are
+// padded probe the pixels they mean.
+bool IsNoSignalFrame(const win::DIBSECTION& s, const uint8_t* bits) {
+  const int32_t bpp = s.dsBm.bmBitsPixel / 8;
+  const int32_t w = s.dsBm.bmWidth, h = s.dsBm.bmHeight < 0 ? -s.dsBm.bmHeight : s.dsBm.bmHeight;
+  if ((bpp != 3 && bpp != 4) || w < 20 || h < 20 || !bits) return false;
+  const size_t stride = static_cast<size_t>(s.dsBm.bmWidthBytes);
+  for (int32_t row : {h - 10, h - h / 2, 10})
+    for (int32_t col : {10, w / 2, w - 10}) {
+      const uint8_t* p = bits + static_cast<size_t>(row) * stride + static_cast<size_t>(col) * bpp;
+      if (p[0] != 192 || p[1] != 0 || p[2] != 0) return false;
+    }
+  return true;
+}
+
+}  // namespace
+
+void TVcEngine::MasterFrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
+  if (Destroying || !Grab.MainGrabber || !GraphActive || !Frame.Section) return;
+  TGrabberProcessing& p = Block.Processing;
+  p.Brightness = VideoProcessing_Brightness;
+  p.Contrast = VideoProcessing_Contrast;
+  p.Saturation = VideoProcessing_Saturation;
+  p.Hue = VideoProcessing_Hue;
+  p.GrayScale = VideoProcessing_GrayScale;
+  p.InvertColors = VideoProcessing_InvertColors;
+  p.FlipHorizontal = VideoProcessing_FlipHorizontal;
+  p.FlipVertical = VideoProcessing_FlipVertical;
+  UpdateFrameRecord(Grab.Working, Frame.StartTime);
+  const uint8_t* data = Frame.Sample && Frame.Sample->GetActualDataLength() > 0 ? Frame.Sample->GetPointer() : nullptr;
+  int32_t channel = data ? data[0] : 0;
+  if (channel > 3) channel = 0;
+  if (IsNoSignalFrame(*Frame.Section, Frame.Bits)) return;
+  TVcEngine* slave = Slave[channel];
+  if (!slave || !slave->Grab.SlaveWaiting) return;
+  slave->Grab.SlaveWaiting = false;
+  slave->Grab.SlaveFrame.assign(Frame.Bits, Frame.Bits + std::max(Frame.Length, 0));
+  slave->Grab.SlaveFrameReady = true;
 }
 
 void TVcEngine::FrameNotifyCallback(mg::MediaSample&, int64_t StartTime) {

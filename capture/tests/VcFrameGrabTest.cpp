@@ -728,3 +728,71 @@ TEST_F(VcFrameGrab, WithoutGrabberProgressFollowsTheDeliveredCount) {
   EXPECT_FALSE(vc->CaptureFrameTo(fc_TBitmap, ""));
   delete vc;
 }
+
+// A multiplexed master hands each frame to the waiting slave of the
+// channel its first byte names; a no-signal frame goes nowhere.
+TEST_F(VcFrameGrab, MasterRoutesFramesByChannelAndDropsNoSignalFrames) {
+  TVidCap* master = MakeControl();
+  TVidCap* slave0 = MakeControl();
+  TVidCap* slave1 = MakeControl();
+  TVcEngine& e = *master->Engine();
+  e.GraphActive = true;
+  e.Grab.MainGrabber = CreateGrabberFilter();
+  e.Slave[0] = slave0->Engine();
+  e.Slave[1] = slave1->Engine();
+  // A 35 x 24 24-bit frame: rows of 105 bytes padded to 108.
+  win::BITMAPINFO info{};
+  info.bmiHeader.biWidth = 35;
+  info.bmiHeader.biHeight = 24;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  win::HBITMAP dib = win::CreateDIBSection(nullptr, &info, win::DIB_RGB_COLORS, &bits, nullptr, 0);
+  win::DIBSECTION section{};
+  win::GetObject(dib, sizeof section, &section);
+  ASSERT_EQ(section.dsBm.bmWidthBytes, 108);
+  const size_t size = 108 * 24;
+  auto* px = static_cast<uint8_t*>(bits);
+  auto send = [&](uint8_t channel) {
+    mg::MediaSample sample(size);
+    sample.SetActualDataLength(static_cast<mg::LONG>(size));
+    std::memcpy(sample.GetPointer(), px, size);
+    sample.GetPointer()[0] = channel;
+    TGrabbedFrame f;
+    f.Sample = &sample;
+    f.Length = static_cast<int32_t>(size);
+    f.Dib = dib;
+    f.Section = &section;
+    f.Bits = px;
+    TGrabberBlock block;
+    e.MasterFrameCallback(block, f);
+  };
+  std::memset(px, 0x40, size);
+  slave0->Engine()->Grab.SlaveWaiting = true;
+  slave1->Engine()->Grab.SlaveWaiting = true;
+  send(7);
+  EXPECT_TRUE(slave0->Engine()->Grab.SlaveFrameReady) << "channel 7 counts as 0";
+  EXPECT_EQ(slave0->Engine()->Grab.SlaveFrame.size(), size);
+  EXPECT_FALSE(slave0->Engine()->Grab.SlaveWaiting);
+  EXPECT_FALSE(slave1->Engine()->Grab.SlaveFrameReady);
+  send(1);
+  EXPECT_TRUE(slave1->Engine()->Grab.SlaveFrameReady);
+  // Blue at the nine probes (rows 14, 12, 10; columns 10, 17, 25): no
+  // signal, nobody gets it.
+  for (size_t row : {14, 12, 10})
+    for (size_t col : {10, 17, 25}) {
+      uint8_t* p = px + row * 108 + col * 3;
+      p[0] = 192;
+      p[1] = p[2] = 0;
+    }
+  slave1->Engine()->Grab.SlaveWaiting = true;
+  slave1->Engine()->Grab.SlaveFrameReady = false;
+  send(1);
+  EXPECT_FALSE(slave1->Engine()->Grab.SlaveFrameReady);
+  EXPECT_TRUE(slave1->Engine()->Grab.SlaveWaiting);
+  e.GraphActive = false;
+  e.Slave[0] = e.Slave[1] = nullptr;
+  win::DeleteObject(dib);
+  delete slave1;
+  delete slave0;
+  delete master;
+}
