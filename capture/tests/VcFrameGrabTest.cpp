@@ -796,3 +796,32 @@ TEST_F(VcFrameGrab, MasterRoutesFramesByChannelAndDropsNoSignalFrames) {
   delete slave0;
   delete master;
 }
+
+// On real streaming threads: the callback hands frames over under the
+// frame lock while this thread takes them, draws overlays meanwhile and
+// asks for snapshots; every frame number comes once and in order.
+TEST_F(VcFrameGrab, FramesHandedOverFromARealStreamingThread) {
+  SetGraphSchedulerFactory([] { return std::make_shared<mg::ThreadedScheduler>(); });
+  PlugIn(mg::sim::CameraOptions{});
+  TVidCap* vc = Control(fg_PreviewStream);
+  TVcEngine& e = *vc->Engine();
+  vc->SetTextOverlay_String("frame %frame_count%");
+  vc->SetTextOverlay_Enabled(true);
+  ASSERT_TRUE(vc->StartPreview());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  int asked = 0;
+  while (shots.size() < 3 && std::chrono::steady_clock::now() < deadline) {
+    if (asked < 3 && vc->CaptureFrameTo(fc_TBitmap, "")) ++asked;
+    ParseTextOverlay(e, asked % 2 ? "odd %frame_count%" : "even %time_sec%");
+    e.PeriodicWork();
+    // The graph's clock follows the test's clock.
+    clock.Advance(5);
+    std::this_thread::yield();
+  }
+  vc->Stop();
+  ASSERT_EQ(shots.size(), 3u);
+  for (const Shot& s : shots) EXPECT_TRUE(s.ok && s.width > 0);
+  ASSERT_GE(progress.size(), 3u);
+  for (size_t i = 1; i < progress.size(); ++i) EXPECT_GT(progress[i].FrameNumber, progress[i - 1].FrameNumber);
+  delete vc;
+}
