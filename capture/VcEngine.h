@@ -60,8 +60,9 @@ public:
   // How the graph runs: a TGraphState value, written only by SetGraphState.
   int32_t GraphState = gs_Stopped;
   // Set while the graph is paused or running; cleared when it stops and at
-  // the start of every teardown.
-  bool GraphActive = false;
+  // the start of every teardown. Atomic: the frame callbacks test it on
+  // the streaming threads.
+  std::atomic<bool> GraphActive{false};
   bool PausedWithVMR7 = false;
   // Set once the run-time part of the control's constructor finished;
   // reports do nothing before.
