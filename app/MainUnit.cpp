@@ -233,6 +233,8 @@ void TfrmMain::BuildControls() {
   VidCap->SetNotificationSleepTime(-1);
   VidCap->SetJPEGQuality(100);
   VidCap->OnDblClick = [this](TObject* s) { VidCapDblClick(s); };
+  VidCap->SetOnFrameOverlayUsingDC(
+      [this](TObject* s, const capture::TFrameInfo& info, win::HDC dc) { VidCapFrameOverlayUsingDC(s, info, dc); });
 
   auto commandPanel = [&](const char* name) {
     auto* p = Panel(this, pnlWorkSpace, 0, 304, 398, 82);

@@ -264,6 +264,9 @@ public:
   void btnMinClick(forms::TObject* Sender);
   void ActionFullScreenExecute(forms::TObject* Sender);
   void VidCapDblClick(forms::TObject* Sender);
+  // The bitmap overlay, drawn on each frame on the media graph's
+  // streaming thread.
+  void VidCapFrameOverlayUsingDC(forms::TObject* Sender, const capture::TFrameInfo& FrameInfo, win::HDC Dc);
   void ActionSettingsExecute(forms::TObject* Sender);
   void ActionDeviceSettingsExecute(forms::TObject* Sender);
   void ActionPrintExecute(forms::TObject* Sender);

@@ -174,10 +174,7 @@ bool TVcEngine::RetrieveSourcePins() {
     DVFramePath = true;
     MainVideoPin = dvVideo ? dvVideo : interleaved;
     if (!MainVideoPin) return false;
-    if (SampleCapture_Video == sc_Unsplitted) {
-      TraceLine(CF_RED, "sample grabber not available in this build");
-      return false;
-    }
+    if (SampleCapture_Video == sc_Unsplitted && !InsertSampleGrabber(MainVideoPin, true)) return false;
     if (RecordsNativeStream()) {
       if (!InsertFilter2(mg::CLSID_SmartTee, UniqueFilterName("Capture Smart Tee"), MainVideoPin, SecondVideoPin,
                          MainVideoPin))
@@ -201,10 +198,8 @@ bool TVcEngine::RetrieveSourcePins() {
   }
   Sel.IsDV = DVFlag;
   if (DVFlag) DeviceSettings.Video[vds_IsDigitalVideoIn].BoolValue = true;
-  if (SampleCapture_Video == sc_Native) {
-    TraceLine(CF_RED, "sample grabber not available in this build");
+  if (SampleCapture_Video == sc_Native && !InsertSampleGrabber(SecondVideoPin ? SecondVideoPin : MainVideoPin, true))
     return false;
-  }
   TraceLine(CF_DEFAULT, "source pins retrieved");
   return true;
 }

@@ -29,18 +29,21 @@ bool TVcEngine::BuildCaptureAndPreview() {
     ReportIf(true, SEV_TRACE_ONLY, "Capture pin not assigned", e_pin_not_found);
     return false;
   }
-  auto extraFiltersAt = [&](int32_t location) {
-    for (const TThirdPartyFilter& f : Sel.ThirdPartyFilters[location])
-      if (f.Enabled) return true;
-    return false;
-  };
-  if (extraFiltersAt(tpf_VideoSource) || extraFiltersAt(tpf_VideoPreview) || extraFiltersAt(tpf_VideoCapture))
-    return Unavailable("extra video filters");
   if (GeometryProcessing) return Unavailable("picture transforms");
   std::shared_ptr<mg::Pin> capture = MainVideoPin;
+  InsertThirdPartyFilters(tpf_VideoSource, capture);
   const bool commonGrabber = (Latched.FrameGrabber == fg_BothStreams || Latched.FrameGrabber == fg_CaptureStream) &&
                              !Latched.RecordingInNativeFormat;
-  if (commonGrabber) return Unavailable("frame grabber on the recording stream");
+  if (commonGrabber) {
+    if (UsesDVSource()) {
+      std::shared_ptr<mg::BaseFilter> decoder;
+      if (!InsertFilterInline(mg::CLSID_DVVideoCodec, UniqueFilterName("DV Codec"), capture, &mg::MEDIATYPE_Video,
+                              decoder))
+        return false;
+      ApplyDVDecoderSettings(decoder);
+    }
+    if (!InsertFrameGrabber(capture, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat)) return false;
+  }
   std::shared_ptr<mg::Pin> preview;
   if (!InsertFilter2(mg::CLSID_SmartTee, UniqueFilterName("Smart Tee"), preview, capture, capture)) return false;
 
@@ -70,8 +73,13 @@ bool TVcEngine::BuildCaptureAndPreview() {
     if (!InsertFilter2(mg::CLSID_SmartTee, UniqueFilterName("Smart Tee 2"), unused, capture, capture)) return false;
     VideoControlPin = capture;
   }
-  // The display; a frame grabber asked on the preview stream comes with the
-  // frame grabber's code and the preview shows the picture without it.
+  const bool previewGrabber = Latched.FrameGrabber == fg_PreviewStream ||
+                              (Latched.FrameGrabber == fg_BothStreams && Latched.RecordingInNativeFormat);
+  if (preview && previewGrabber &&
+      !InsertFrameGrabber(preview, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat))
+    return false;
+  if (preview) InsertThirdPartyFilters(tpf_VideoPreview, preview);
+  InsertThirdPartyFilters(tpf_VideoCapture, capture);
   if (preview && Latched.VideoRenderer != vr_None && !InsertVideoDisplay(preview)) return false;
   if (preview && Latched.VideoRenderer == vr_None) TerminateWithNullRenderer(preview, true);
 
@@ -90,6 +98,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
     }
     capture = FirstFreePin(VideoCompressorFilter, mg::PINDIR_OUTPUT);
     haveMuxType = false;
+    if (SampleCapture_Video == sc_AfterCompression && !InsertSampleGrabber(capture, true)) return false;
   }
   if (Latched.RecordingCanPause) return Unavailable("pause grabbers");
   bool connected = false;
@@ -106,8 +115,8 @@ bool TVcEngine::BuildCaptureAndPreview() {
   bool audioToMux = false;
   bool ok = true;
   if (AudioPin) {
-    if (extraFiltersAt(tpf_AudioSource) || extraFiltersAt(tpf_AudioRecording))
-      return Unavailable("extra audio filters");
+    if (SampleCapture_Audio == sc_Native && !InsertSampleGrabber(AudioPin, false)) return false;
+    InsertThirdPartyFilters(tpf_AudioSource, AudioPin);
     std::shared_ptr<mg::BaseFilter> audioTee;
     if (Latched.AudioRecording && Latched.AudioDeviceRendering) {
       std::shared_ptr<mg::Pin> input;
@@ -117,6 +126,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
       AudioPin = FirstFreePin(audioTee, mg::PINDIR_OUTPUT);
     }
     if (Latched.AudioRecording) {
+      InsertThirdPartyFilters(tpf_AudioRecording, AudioPin);
       if (AudioCompressorNeeded()) {
         TraceLine(CF_DEFAULT, "inserting audio compressor");
         int32_t index = Sel.AudioCompressor;
@@ -129,6 +139,7 @@ bool TVcEngine::BuildCaptureAndPreview() {
           return false;
         }
         AudioPin = FirstFreePin(AudioCompressorFilter, mg::PINDIR_OUTPUT);
+        if (SampleCapture_Audio == sc_AfterCompression && !InsertSampleGrabber(AudioPin, false)) return false;
       }
       if (!UsesDVSource()) AviMasterStreamKind = 1;
       if (Latched.RecordingMethod == rm_AVI)

@@ -10,6 +10,7 @@
 
 #include "capture/VcDVTransport.h"
 #include "capture/VcDisplay.h"
+#include "capture/VcFrameGrab.h"
 #include "capture/VcPeriodic.h"
 #include "capture/VcRegistry.h"
 #include "capture/VcTypes.h"
@@ -66,8 +67,9 @@ public:
   // How the graph runs: a TGraphState value, written only by SetGraphState.
   int32_t GraphState = gs_Stopped;
   // Set while the graph is paused or running; cleared when it stops and at
-  // the start of every teardown.
-  bool GraphActive = false;
+  // the start of every teardown. Atomic: the frame callbacks test it on
+  // the streaming threads.
+  std::atomic<bool> GraphActive{false};
   bool PausedWithVMR7 = false;
   // Set once the run-time part of the control's constructor finished;
   // reports do nothing before.
@@ -192,7 +194,9 @@ public:
   // No grabber delivers frames in this graph.
   bool NoFrameGrabber = false;
   // The first frame's time, -1 until set.
-  int64_t FrameTimeBase = -1;
+  // Atomic: the graph build and a recording start reset it while the
+  // streaming thread counts frames.
+  std::atomic<int64_t> FrameTimeBase{-1};
   bool Interlaced = false;
   int32_t VideoPortWidth = 0;
   int32_t VideoPortHeight = 0;
@@ -394,7 +398,6 @@ public:
   int32_t HostPort = 0;
 
   // Per-run counters, reset by ResetRunCounters.
-  bool CaptureRequested = false;
   int32_t PausedRefreshCount = 3;
   int64_t LastFramePosition = -1;
   int64_t LastFrameTime = -1;
@@ -644,6 +647,54 @@ public:
   void PlayerPeriodicWork();
   // The teardown's part: the clip's interfaces and the stepping state.
   void ReleasePlayer();
+
+  // ---- frame grabbers, frame records, overlays and snapshots -------------
+  TFrameGrabState Grab;
+  // A grabber of the mode in the slot, added to the graph; false (slot
+  // empty) when it could not be made.
+  bool CreateFrameGrabber(std::shared_ptr<mg::BaseFilter>& Slot, int32_t Mode, TFrameGrabberRGBFormat Format);
+  bool InsertFrameGrabber(std::shared_ptr<mg::Pin>& Pin, int32_t Mode, const mg::AM_MEDIA_TYPE* MediaType,
+                          std::shared_ptr<mg::BaseFilter>& Slot, TFrameGrabberRGBFormat Format);
+  // The main grabber on a tee's branch ended by a null renderer; the tee's
+  // next output goes on as Pin.
+  bool InsertTeeFrameGrabber(const mg::CLSID* Intermediate, std::shared_ptr<mg::Pin>& Pin);
+  // The main grabber where the latched FrameGrabber puts it on the stream
+  // the builders pass; true when nothing was asked.
+  bool InsertMainFrameGrabber(std::shared_ptr<mg::Pin>& Pin);
+  void ReadGrabberMediaType();
+  // Streaming-thread callbacks.
+  void FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame);
+  void FrameNotifyCallback(mg::MediaSample& Sample, int64_t StartTime);
+  // A multiplexed master's frames go to the slave of their channel.
+  void MasterFrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame);
+  void DVDateCallback(TDVDateRecord& Date);
+  void UpdateFrameRecord(TFrameRecord& Record, int64_t SampleTime);
+  void SplitFrameTime(TFrameRecord& Record);
+  // The burst rule for one wanted frame: true when the frame is due.
+  bool ApplyBurstRule();
+  // The periodic work's side of the hand-over; true when a frame was taken.
+  bool TakePendingFrame();
+  void ProcessFrame();
+  // The user's extra filters of one location, in line on the pin; a
+  // filter that cannot be used is reported and left out.
+  void InsertThirdPartyFilters(int32_t Location, std::shared_ptr<mg::Pin>& Pin);
+  // The sample grabber of a stream on the pin (the pin goes on after it).
+  bool InsertSampleGrabber(std::shared_ptr<mg::Pin>& Pin, bool Video);
+  void SampleCallback(bool IsVideo, mg::MediaSample& Sample, const mg::AM_MEDIA_TYPE& Type, int64_t Start,
+                      int64_t Stop);
+  void BufferedSampleCallback(bool IsVideo, mg::MediaSample& Sample, const mg::AM_MEDIA_TYPE& Type, int64_t Start,
+                              int64_t Stop);
+  void RaiseBufferedSample(TSampleRecord& Record, bool Video);
+  void ResetSampleRecord(TSampleRecord& Record);
+  // Frees the records' bitmaps and forgets the grabbers (teardown).
+  void ClearFrameGrab();
+  void RaiseOverlays(const TFrameInfo& Info, win::HBITMAP Dib, win::DIBSECTION& Section);
+  void DrawOverlays(const TFrameInfo& Info, win::HBITMAP Dib);
+  // The text overlay's text for a frame; false when the template is being
+  // replaced right now.
+  bool BuildOverlayText(const TFrameInfo& Info, String& Text);
+  bool TakeSnapshot(TFrameCaptureDest Dest, const String& FileName, bool Finish);
+  String PrepareSnapshotFileName(const String& FileName, const String& Extension);
 
 private:
   bool OwnerHandleAllocated() const;

@@ -131,6 +131,7 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
     if (CaptureGraphBuilder->FindInterface(nullptr, nullptr, VideoDeviceFilter, &dropped) != mg::S_OK || !dropped)
       TraceLine(CF_RED, "find dropped frames interface");
     DroppedFrames = dropped;
+    Periodic.DroppedFrames = dropped;
   }
   MediaControl = mg::QueryInterface<mg::IMediaControl>(FilterGraph);
   if (!MediaControl) {
@@ -153,8 +154,10 @@ bool TVcEngine::FinishGraph(bool SetNoGrabberFlag, bool CapturesAudio) {
     if (auto window = mg::QueryInterface<mg::IVideoWindow>(FilterGraph)) window->put_AutoShow(mg::OAFALSE);
   }
   ConfigureAviMux(CapturesAudio);
-  // Without the frame grabbers in this build no grabber delivers frames.
-  if (SetNoGrabberFlag) NoFrameGrabber = true;
+  ReadGrabberMediaType();
+  if (SetNoGrabberFlag) NoFrameGrabber = !Grab.NotifyGrabber && Latched.FrameGrabber == fg_Disabled;
+  // Without a grabber frame progress follows the device's delivered count.
+  Periodic.FrameGrabberDisabled = NoFrameGrabber;
   return true;
 }
 
@@ -170,7 +173,10 @@ bool TVcEngine::BuildPreview() {
     ReportIf(true, SEV_TRACE_ONLY, "preview pin not assigned", e_pin_not_found);
   } else {
     std::shared_ptr<mg::Pin> pin = MainVideoPin;
-    ok = InsertVideoDisplay(pin);
+    InsertThirdPartyFilters(tpf_VideoSource, pin);
+    ok = InsertMainFrameGrabber(pin);
+    if (ok) InsertThirdPartyFilters(tpf_VideoPreview, pin);
+    ok = ok && InsertVideoDisplay(pin);
     if (ok) TraceLine(CF_DEFAULT, "END build preview");
   }
   TraceLine(CF_DEFAULT, "building preview ended");
@@ -184,6 +190,7 @@ bool TVcEngine::BuildNonNativeDVPreview() {
     return false;
   }
   std::shared_ptr<mg::Pin> pin = MainVideoPin;
+  if (Latched.FrameGrabber == fg_CaptureStream && !InsertTeeFrameGrabber(&mg::CLSID_DVVideoCodec, pin)) return false;
   const bool fullSize = DeviceSettings.Video[vds_VideoSize].IntValue == 4;
   const bool noDecoder = (Latched.FrameGrabber == fg_CaptureStream || Latched.FrameGrabber == fg_Disabled) && fullSize;
   if (!noDecoder) {
@@ -193,6 +200,10 @@ bool TVcEngine::BuildNonNativeDVPreview() {
     ApplyDVDecoderSettings(decoder);
     ApplyDVSubtype();
   }
+  if ((Latched.FrameGrabber == fg_BothStreams || Latched.FrameGrabber == fg_PreviewStream) &&
+      !InsertFrameGrabber(pin, gm_RGB, nullptr, Grab.MainGrabber, EffectivePixelFormat))
+    return false;
+  InsertThirdPartyFilters(tpf_VideoPreview, pin);
   if (!InsertVideoDisplay(pin)) return false;
   TraceLine(CF_DEFAULT, "END build not native DV preview");
   return true;
@@ -200,12 +211,10 @@ bool TVcEngine::BuildNonNativeDVPreview() {
 
 bool TVcEngine::BuildAudioPath() {
   if (!AudioPin) return true;
-  for (int32_t location : {tpf_AudioSource, tpf_AudioRender})
-    for (const TThirdPartyFilter& f : Sel.ThirdPartyFilters[location])
-      if (f.Enabled) {
-        TraceLine(CF_RED, "extra audio filters not available in this build");
-        return false;
-      }
+  if (State == es_Preview && SampleCapture_Audio == sc_Native && !InsertSampleGrabber(AudioPin, false)) return false;
+  // A recording put the source's extra filters on the stream already.
+  if (State == es_Preview) InsertThirdPartyFilters(tpf_AudioSource, AudioPin);
+  InsertThirdPartyFilters(tpf_AudioRender, AudioPin);
   std::shared_ptr<mg::BaseFilter> tee;
   std::shared_ptr<mg::Pin> input;
   if (!AddFilterGetInput(*this, mg::CLSID_InfTee, UniqueFilterName("ATee"), tee, input) || !ConnectPins(AudioPin, input))

@@ -120,6 +120,7 @@ void TVcEngine::ClearGraph(bool ResetState) {
   SourceInputMixer.reset();
   ReleaseControlInterfaces();
   OverlayInterface.reset();
+  ClearFrameGrab();
   MediaEvents.reset();
   MediaControl.reset();
   ReleasePlayer();
@@ -309,7 +310,8 @@ int32_t TVcEngine::ChooseRGBSubtype(TFrameGrabberRGBFormat Format) const {
 }
 
 void TVcEngine::ResetRunCounters() {
-  CaptureRequested = false;
+  Grab.CaptureRequested = false;
+  Grab.BurstCaptureRequested = false;
   PausedRefreshCount = 3;
   LastFramePosition = -1;
   LastFrameTime = -1;

@@ -27,6 +27,8 @@ const std::map<String, TLocalFactory>& LocalFactories() {
          mg::ClassFactory::CreateInstance(mg::CLSID_FileWriter, &writer);
          return writer;
        }},
+      {"CreateLocalGrabberInstance", [] { return CreateGrabberFilter(); }},
+      {"CreateLocalGrabberInstanceNoModify", [] { return CreateGrabberFilter(); }},
   };
   return factories;
 }

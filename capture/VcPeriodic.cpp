@@ -58,14 +58,18 @@ void TVcEngine::PeriodicFrameProgress() {
       CurrentFrameInfo.FrameNumber = delivered;
       RaiseFrameProgress();
     }
-  } else if (Periodic.NewFrame.exchange(false)) {
+  } else if (Periodic.NewFrame.exchange(false) && TakePendingFrame()) {
     RaiseFrameProgress();
   }
 }
 
 void TVcEngine::RaiseFrameProgress() {
   TVidCap* c = Owner;
+  if (Destroying) return;
+  FrameBusy = true;
   if (c && CanRaiseEvent(c->OnFrameProgress)) c->OnFrameProgress(c, CurrentFrameInfo);
+  ProcessFrame();
+  FrameBusy = false;
 }
 
 void TVcEngine::ReportProgress() {

@@ -210,7 +210,11 @@ int32_t TVidCap::FrameCaptureZoomSize() const { return engine_->FrameCaptureZoom
 void TVidCap::SetFrameCaptureZoomSize(int32_t Value) {
   engine_->FrameCaptureZoomSize = Value;
 }
-bool TVidCap::BurstMode() const { return engine_->BurstMode; }
+bool TVidCap::BurstMode() const {
+  // The frame callback switches a finished burst off on its own thread.
+  std::lock_guard lock(engine_->Grab.BurstLock);
+  return engine_->BurstMode;
+}
 int32_t TVidCap::BurstCount() const { return engine_->BurstCount; }
 void TVidCap::SetBurstCount(int32_t Value) {
   if (Value < 0) return;

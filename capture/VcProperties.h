@@ -4,6 +4,7 @@
 
 #include "capture/VcEngine.h"
 #include "capture/VcTypes.h"
+#include "platform/rtl/DateUtils.h"
 
 namespace capture {
 
@@ -16,6 +17,12 @@ std::vector<TOverlaySegment> CurrentOverlaySegments(const TVcEngine& Engine);
 // Whether the frame grabber must draw overlays: a text overlay, a shape
 // overlay with its shape, or a handler drawing on the frame's DC.
 void UpdateOverlayActive(TVcEngine& Engine, bool DCHandlerAssigned);
+// The frame's DV recording date and time; false when the frame carries
+// none or it is not a valid time of day.
+bool DVDateTime(const TFrameInfo& Info, rtl::TDateTime& Value);
+// The shape overlay on the DC; nothing for a control that is not an
+// enabled shape.
+void DrawShape(win::HDC Dc, forms::TControl* Shape);
 
 // The application's fixed texts that the component shows (the first line
 // of its format lists, connector and transport names). Until the

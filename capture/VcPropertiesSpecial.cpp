@@ -65,11 +65,15 @@ void UpdateOverlayActive(TVcEngine& e, bool DCHandlerAssigned) {
 }
 
 bool ParseTextOverlay(TVcEngine& e, const String& Value) {
-  const int32_t target = 1 - e.Sel.CurrentOverlay.load();
+  int32_t target = 0;
+  {
+    std::lock_guard lock(e.Sel.OverlayLock);
+    target = 1 - e.Sel.CurrentOverlay.load();
+    TOverlayTemplate& t = e.Sel.Overlay[target];
+    if (t.Writing.load() || t.Reading.load()) return false;
+    t.Writing = true;
+  }
   TOverlayTemplate& t = e.Sel.Overlay[target];
-  if (t.Writing.load() || t.Reading.load()) return false;
-  t.Writing = true;
-  e.TextOverlay_String = Value;
   int32_t count = 0;
   bool inToken = false;
   String text;
@@ -107,9 +111,11 @@ bool ParseTextOverlay(TVcEngine& e, const String& Value) {
     if (++count == 40) break;
   }
   if (!inToken && !text.empty()) t.Segments[count++] = TOverlaySegment{0, text};
+  std::lock_guard lock(e.Sel.OverlayLock);
   t.Count = count;
   t.Writing = false;
   e.Sel.CurrentOverlay = target;
+  e.TextOverlay_String = Value;
   return true;
 }
 
@@ -175,12 +181,15 @@ void TVidCap::SetFrameGrabberRGBFormat(TFrameGrabberRGBFormat Value) {
 
 void TVidCap::SetBurstMode(bool Value) {
   TVcEngine& e = *engine_;
-  e.BurstMode = Value;
-  // Switching bursts on starts the count again.
+  std::lock_guard lock(e.Grab.BurstLock);
+  // Switching bursts on starts the count again, with the first due frame
+  // taken at once.
   if (Value) {
-    e.Latched.BurstCount = e.BurstCount;
-    e.Latched.BurstInterval = 0;
+    e.Grab.BurstRemaining = e.BurstCount;
+    e.Grab.BurstInterval = e.BurstInterval;
+    e.Grab.BurstCountdown = 0;
   }
+  e.BurstMode = Value;
 }
 
 void TVidCap::SetTextOverlay_String(const String& Value) { ParseTextOverlay(*engine_, Value); }

@@ -4,6 +4,7 @@
 // value of every published property.
 #include <array>
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -25,6 +26,10 @@
 namespace mg {
 class Object;
 }
+
+namespace mg {
+class BaseFilter;
+}  // namespace mg
 
 namespace capture {
 
@@ -353,6 +358,10 @@ inline constexpr int32_t kVideoQualityCount = 10;   // Brightness .. Gain
 struct TThirdPartyFilter {
   mg::GUID Clsid{};
   bool Enabled = false;
+  // The name it is added to the graph under, and the instance while a
+  // graph holds it.
+  String Name;
+  std::shared_ptr<mg::BaseFilter> Filter;
 };
 inline constexpr int32_t kThirdPartyFilterLocations = 6;
 inline constexpr int32_t kThirdPartyFiltersPerLocation = 10;
@@ -390,6 +399,9 @@ struct TVcSelections {
   // The parsed text overlay and the ten texts its custom tokens show.
   TOverlayTemplate Overlay[2];
   std::atomic<int32_t> CurrentOverlay{0};
+  // Taken to test and set a buffer's flags and to swap the current one,
+  // so a drawing never starts on a buffer the setter has begun to refill.
+  std::mutex OverlayLock;
   String CustomText[10];
   // Whether the frame grabber draws overlays.
   bool OverlayActive = false;

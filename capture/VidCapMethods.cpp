@@ -455,10 +455,14 @@ String TVidCap::GetASFProfiles() {
 
 bool TVidCap::CaptureFrameTo(TFrameCaptureDest Dest, const String& FileName) {
   TVcEngine& e = *engine_;
-  if (e.Latched.FrameGrabber == fg_Disabled || !e.GraphActive || e.Sel.SnapshotPending) return false;
+  if (e.Latched.FrameGrabber == fg_Disabled || !e.GraphActive || e.Grab.CaptureRequested) return false;
   e.Sel.SnapshotDest = Dest;
   e.Sel.SnapshotFileName = FileName;
-  e.Sel.SnapshotPending = true;
+  // A paused graph sends no next frame: the frame held now is taken.
+  if (e.GraphState == gs_Paused)
+    e.TakeSnapshot(Dest, FileName, true);
+  else
+    e.Grab.CaptureRequested = true;
   return true;
 }
 

@@ -19,6 +19,7 @@
 #include "capture/VcProperties.h"
 #include "capture/VcRegistry.h"
 #include "platform/forms/MsgDialogs.h"
+#include "platform/mg/SystemFilters.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
 #include "platform/rtl/Clock.h"
@@ -722,6 +723,99 @@ TEST_F(MainWindowTest, EveryButtonCaptionFitsItsButtonInEnglish) {
   std::sort(tooWide.begin(), tooWide.end());
   tooWide.erase(std::unique(tooWide.begin(), tooWide.end()), tooWide.end());
   EXPECT_TRUE(tooWide.empty()) << ::testing::PrintToString(tooWide);
+}
+
+}  // namespace
+
+namespace {
+
+// The main window's bitmap overlay reaches the picture: the preview's
+// frames carry it at its place and size, and not where it is not.
+class MainWindowOverlayTest : public MainWindowTest {
+protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    capture::SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    capture::SetGraphSchedulerFactory(nullptr);
+    // The record outlives the case; a picture left in it would be freed
+    // after the window system at exit.
+    TGlobalVars& g = GlobalVars();
+    std::lock_guard lock(g.SharedLock);
+    g.OverlayBitmap.reset();
+    g.EnableOverlay = false;
+  }
+  // The colour (0xRRGGBB) of pixel (x, y), counted from the top left, of
+  // the last frame the main display got.
+  static uint32_t RenderedPixel(capture::TVcEngine& e, int x, int y) {
+    auto renderer = std::dynamic_pointer_cast<mg::VideoRenderer>(e.Attachments[capture::da_Main].Renderer);
+    if (!renderer) return 0xFFFFFFFF;
+    const mg::BITMAPINFOHEADER* bih = renderer->Input()->CurrentType().BitmapHeader();
+    const std::vector<uint8_t> frame = renderer->LastFrame();
+    if (!bih || frame.empty()) return 0xFFFFFFFF;
+    const int bpp = bih->biBitCount / 8, h = bih->biHeight < 0 ? -bih->biHeight : bih->biHeight;
+    const int stride = (bih->biWidth * bpp + 3) & ~3;
+    const int row = bih->biHeight > 0 ? h - 1 - y : y;
+    const uint8_t* p = frame.data() + static_cast<size_t>(row) * stride + static_cast<size_t>(x) * bpp;
+    return (p[2] << 16) | (p[1] << 8) | p[0];
+  }
+};
+
+TEST_F(MainWindowOverlayTest, BitmapOverlayIsDrawnIntoThePreviewFrames) {
+  sim_->PlugIn(mg::sim::CameraOptions{}, "Cam");
+  Start();
+  auto picture = std::make_shared<forms::TBitmap>();
+  picture->SetPixelFormat(forms::pf24bit);
+  picture->SetSize(20, 10);
+  picture->Canvas()->Brush()->SetColor(forms::clRed);
+  picture->Canvas()->FillRect(forms::Rect(0, 0, 20, 10));
+  // The bottom half is blue; the bottom-left pixel gives the transparent
+  // colour.
+  picture->Canvas()->Brush()->SetColor(forms::clBlue);
+  picture->Canvas()->FillRect(forms::Rect(0, 5, 20, 10));
+  TGlobalVars& g = GlobalVars();
+  {
+    std::lock_guard lock(g.SharedLock);
+    g.EnableOverlay = true;
+    g.OverlayBitmap = picture;
+    g.BitmapOverlayLeft = 30;
+    g.BitmapOverlayTop = 20;
+    g.BitmapOverlaySize = 100;
+    g.BitmapOverlayTransparent = false;
+  }
+  main_->ActionOtherDeviceCapture->Execute();
+  capture::TVcEngine& e = *main_->VidCap->Engine();
+  ASSERT_EQ(e.State, capture::es_Preview);
+  auto scheduler = std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler());
+  ASSERT_NE(scheduler, nullptr);
+  scheduler->Pump(1);
+  EXPECT_EQ(RenderedPixel(e, 30, 20), 0xFF0000u);
+  EXPECT_EQ(RenderedPixel(e, 49, 24), 0xFF0000u);
+  EXPECT_EQ(RenderedPixel(e, 49, 29), 0x0000FFu);
+  EXPECT_NE(RenderedPixel(e, 50, 24), 0xFF0000u);
+  EXPECT_NE(RenderedPixel(e, 29, 20), 0xFF0000u);
+
+  // Twice the size, with the blue half transparent.
+  {
+    std::lock_guard lock(g.SharedLock);
+    g.BitmapOverlaySize = 200;
+    g.BitmapOverlayTransparent = true;
+  }
+  scheduler->Pump(1);
+  EXPECT_EQ(RenderedPixel(e, 69, 29), 0xFF0000u);
+  EXPECT_NE(RenderedPixel(e, 69, 30), 0x0000FFu);
+  EXPECT_NE(RenderedPixel(e, 40, 35), 0x0000FFu);
+  EXPECT_NE(RenderedPixel(e, 70, 29), 0xFF0000u);
+
+  // Switched off, the frames are the camera's own.
+  {
+    std::lock_guard lock(g.SharedLock);
+    g.EnableOverlay = false;
+  }
+  scheduler->Pump(1);
+  EXPECT_NE(RenderedPixel(e, 30, 20), 0xFF0000u);
 }
 
 }  // namespace

@@ -127,6 +127,7 @@ TEST_F(VcPeriodic, NewFrameFromTheCallbackIsAnnouncedOnce) {
   clock.Advance(45);
   EXPECT_TRUE(progress.empty());
   e->Periodic.NewFrame = true;
+  e->Grab.NewFramePublished = true;
   clock.Advance(45);
   EXPECT_EQ(progress.size(), 1u);
   EXPECT_FALSE(e->Periodic.NewFrame);

@@ -314,8 +314,8 @@ TEST_F(VidCapMethodsTest, MotionGridAndSensitivity) {
 
 TEST_F(VidCapMethodsTest, ExtraFilterListsClearOnlyKnownLocations) {
   TVcEngine& e = *vc->Engine();
-  e.Sel.ThirdPartyFilters[tpf_AudioRender][9] = {mg::CLSID_SmartTee, true};
-  e.Sel.ThirdPartyFilters[tpf_VideoSource][0] = {mg::CLSID_SmartTee, true};
+  e.Sel.ThirdPartyFilters[tpf_AudioRender][9] = {mg::CLSID_SmartTee, true, "", nullptr};
+  e.Sel.ThirdPartyFilters[tpf_VideoSource][0] = {mg::CLSID_SmartTee, true, "", nullptr};
   EXPECT_FALSE(vc->ThirdPartyFilter_ClearList(static_cast<TThirdPartyFilterList>(6)));
   EXPECT_TRUE(vc->ThirdPartyFilter_ClearList(tpf_AudioRender));
   EXPECT_FALSE(e.Sel.ThirdPartyFilters[tpf_AudioRender][9].Enabled);

@@ -182,11 +182,13 @@ TEST_F(VidCapPropertiesTest, SettersWithRulesOfTheirOwn) {
   EXPECT_FALSE(e.ColorProcessing) << "flips are no colour processing";
 
   vc->SetBurstCount(5);
-  e.Latched.BurstCount = 1;
-  e.Latched.BurstInterval = 9;
+  vc->SetBurstInterval(2);
+  e.Grab.BurstRemaining = 1;
+  e.Grab.BurstCountdown = 9;
   vc->SetBurstMode(true);
-  EXPECT_EQ(e.Latched.BurstCount, 5);
-  EXPECT_EQ(e.Latched.BurstInterval, 0);
+  EXPECT_EQ(e.Grab.BurstRemaining, 5);
+  EXPECT_EQ(e.Grab.BurstInterval, 2);
+  EXPECT_EQ(e.Grab.BurstCountdown, 0);
 
   vc->SetRecordingFileName("take1.avi");
   EXPECT_EQ(vc->RecordingFileName(), "take1.avi");
