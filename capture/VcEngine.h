@@ -62,8 +62,9 @@ public:
 
   // ---- state -------------------------------------------------------------
   TVidCap* Owner = nullptr;
-  // What runs: a TEngineState value.
-  int32_t State = es_Idle;
+  // What runs: a TEngineState value. Written by the worker, read by the
+  // streaming thread's frame callback too.
+  std::atomic<int32_t> State{es_Idle};
   // How the graph runs: a TGraphState value, written only by SetGraphState.
   int32_t GraphState = gs_Stopped;
   // Set while the graph is paused or running; cleared when it stops and at
