@@ -21,16 +21,7 @@ namespace {
 
 using namespace capture;
 
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = ::popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-  }
-  return out;
-}
+using captest::Shell;
 
 // "key=value" lines of ffprobe's flat output for one stream.
 std::string Probe(const std::string& file, const std::string& stream, const std::string& entries) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <deque>
 #include <regex>
 #include <filesystem>
@@ -27,6 +28,18 @@
 #include "platform/rtl/TempFiles.h"
 
 namespace captest {
+
+// Runs a shell command and returns its standard output.
+inline std::string Shell(const std::string& cmd) {
+  std::string out;
+  if (FILE* p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
 
 struct LogEntry {
   capture::TLogType type;

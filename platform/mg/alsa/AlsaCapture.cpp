@@ -258,29 +258,10 @@ HRESULT AlsaOutputPin::GetFormat(AM_MEDIA_TYPE* pmt) {
   return S_OK;
 }
 
-HRESULT AlsaOutputPin::GetNumberOfCapabilities(int* count, int* size) {
-  if (!count || !size) return E_POINTER;
-  *count = static_cast<int>(sim::AudioFormats().size());
-  *size = sizeof(AUDIO_STREAM_CONFIG_CAPS);
-  return S_OK;
-}
+HRESULT AlsaOutputPin::GetNumberOfCapabilities(int* count, int* size) { return sim::AudioFormatCount(count, size); }
 
 HRESULT AlsaOutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE* pmt, uint8_t* scc) {
-  if (!pmt || !scc) return E_POINTER;
-  const auto formats = sim::AudioFormats();
-  if (index < 0 || index >= static_cast<int>(formats.size())) return S_FALSE;
-  *pmt = formats[static_cast<size_t>(index)];
-  const WAVEFORMATEX* wf = pmt->FormatAs<WAVEFORMATEX>();
-  AUDIO_STREAM_CONFIG_CAPS c;
-  c.guid = MEDIATYPE_Audio;
-  c.MinimumChannels = c.MaximumChannels = wf->nChannels;
-  c.ChannelsGranularity = 1;
-  c.MinimumBitsPerSample = c.MaximumBitsPerSample = wf->wBitsPerSample;
-  c.BitsPerSampleGranularity = 8;
-  c.MinimumSampleFrequency = c.MaximumSampleFrequency = wf->nSamplesPerSec;
-  c.SampleFrequencyGranularity = 1;
-  std::memcpy(scc, &c, sizeof c);
-  return S_OK;
+  return sim::AudioFormatCaps(index, pmt, scc);
 }
 
 // ---- the filter --------------------------------------------------------------------------------------

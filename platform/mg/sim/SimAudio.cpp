@@ -139,6 +139,31 @@ void MixerControl::SetEnabledQuietly(bool enable) {
   s_.enable = enable;
 }
 
+HRESULT AudioFormatCount(int* count, int* size) {
+  if (!count || !size) return E_POINTER;
+  *count = static_cast<int>(AudioFormats().size());
+  *size = sizeof(AUDIO_STREAM_CONFIG_CAPS);
+  return S_OK;
+}
+
+HRESULT AudioFormatCaps(int index, AM_MEDIA_TYPE* pmt, uint8_t* scc) {
+  if (!pmt || !scc) return E_POINTER;
+  const auto formats = AudioFormats();
+  if (index < 0 || index >= static_cast<int>(formats.size())) return S_FALSE;
+  *pmt = formats[static_cast<size_t>(index)];
+  const WAVEFORMATEX* wf = pmt->FormatAs<WAVEFORMATEX>();
+  AUDIO_STREAM_CONFIG_CAPS c;
+  c.guid = MEDIATYPE_Audio;
+  c.MinimumChannels = c.MaximumChannels = wf->nChannels;
+  c.ChannelsGranularity = 1;
+  c.MinimumBitsPerSample = c.MaximumBitsPerSample = wf->wBitsPerSample;
+  c.BitsPerSampleGranularity = 8;
+  c.MinimumSampleFrequency = c.MaximumSampleFrequency = wf->nSamplesPerSec;
+  c.SampleFrequencyGranularity = 1;
+  std::memcpy(scc, &c, sizeof c);
+  return S_OK;
+}
+
 // ---- pins ------------------------------------------------------------------------------------------
 
 SimAudioInputPin::SimAudioInputPin(SimAudioCard* card, std::string name, double frequency)
@@ -164,29 +189,10 @@ HRESULT SimAudioOutputPin::GetFormat(AM_MEDIA_TYPE* pmt) {
   return S_OK;
 }
 
-HRESULT SimAudioOutputPin::GetNumberOfCapabilities(int* count, int* size) {
-  if (!count || !size) return E_POINTER;
-  *count = static_cast<int>(AudioFormats().size());
-  *size = sizeof(AUDIO_STREAM_CONFIG_CAPS);
-  return S_OK;
-}
+HRESULT SimAudioOutputPin::GetNumberOfCapabilities(int* count, int* size) { return AudioFormatCount(count, size); }
 
 HRESULT SimAudioOutputPin::GetStreamCaps(int index, AM_MEDIA_TYPE* pmt, uint8_t* scc) {
-  if (!pmt || !scc) return E_POINTER;
-  const auto formats = AudioFormats();
-  if (index < 0 || index >= static_cast<int>(formats.size())) return S_FALSE;
-  *pmt = formats[static_cast<size_t>(index)];
-  const WAVEFORMATEX* wf = pmt->FormatAs<WAVEFORMATEX>();
-  AUDIO_STREAM_CONFIG_CAPS c;
-  c.guid = MEDIATYPE_Audio;
-  c.MinimumChannels = c.MaximumChannels = wf->nChannels;
-  c.ChannelsGranularity = 1;
-  c.MinimumBitsPerSample = c.MaximumBitsPerSample = wf->wBitsPerSample;
-  c.BitsPerSampleGranularity = 8;
-  c.MinimumSampleFrequency = c.MaximumSampleFrequency = wf->nSamplesPerSec;
-  c.SampleFrequencyGranularity = 1;
-  std::memcpy(scc, &c, sizeof c);
-  return S_OK;
+  return AudioFormatCaps(index, pmt, scc);
 }
 
 // ---- the card --------------------------------------------------------------------------------------

@@ -32,6 +32,9 @@ struct AudioInputSpec {
 const std::vector<AudioInputSpec>& AudioInputs();
 // The PCM formats the card offers: 8000..48000 Hz x 8/16 bits x mono/stereo.
 std::vector<AM_MEDIA_TYPE> AudioFormats();
+// The stream-config answers over those formats, for every audio capture pin.
+HRESULT AudioFormatCount(int* count, int* size);
+HRESULT AudioFormatCaps(int index, AM_MEDIA_TYPE* pmt, uint8_t* scc);
 
 // Mixer settings as kept by an input pin and by the card itself.
 struct MixerSettings {
