@@ -72,7 +72,7 @@ TEST(ThumbnailSlots, InsertAppendsPastTheEndAndSelectsTheNewSlot) {
   EXPECT_EQ(view->GetChangeKind(), ikmcNone);
 }
 
-TEST(ThumbnailSlots, DeletingMovesTheSelectionAsSpecified) {
+TEST(ThumbnailSlots, DeletingASlotKeepsASensibleSelection) {
   struct Case {
     const char* name;
     int32_t count, selected, deleted, expectSelected;
