@@ -1,30 +1,10 @@
 #include "platform/mg/sim/SimCamera.h"
 
+#include "platform/mg/CameraControlFacet.h"
+
 namespace mg::sim {
 
 namespace {
-
-// IAMCameraControl shares its method names with IAMVideoProcAmp, so the
-// camera answers for it through this companion object.
-class CameraControlFacet : public Object, public IAMCameraControl {
-public:
-  explicit CameraControlFacet(std::weak_ptr<SimCamera> camera) : camera_(std::move(camera)) {}
-  HRESULT GetRange(LONG p, LONG* pMin, LONG* pMax, LONG* pStep, LONG* pDefault, LONG* pCaps) override {
-    auto c = camera_.lock();
-    return c ? c->GetCameraRange(p, pMin, pMax, pStep, pDefault, pCaps) : E_UNEXPECTED;
-  }
-  HRESULT Set(LONG p, LONG value, LONG flags) override {
-    auto c = camera_.lock();
-    return c ? c->SetCamera(p, value, flags) : E_UNEXPECTED;
-  }
-  HRESULT Get(LONG p, LONG* value, LONG* flags) override {
-    auto c = camera_.lock();
-    return c ? c->GetCamera(p, value, flags) : E_UNEXPECTED;
-  }
-
-private:
-  std::weak_ptr<SimCamera> camera_;
-};
 
 constexpr LONG kFlipCaps = VideoControlFlag_FlipHorizontal | VideoControlFlag_FlipVertical;
 
@@ -56,7 +36,7 @@ void SimCamera::DrawScene(int64_t, const PictureSettings& settings, RgbImage& im
 
 std::shared_ptr<Object> SimCamera::QueryDelegate(const std::type_info& type) {
   if (type == typeid(IAMCameraControl))
-    return std::make_shared<CameraControlFacet>(std::static_pointer_cast<SimCamera>(shared_from_this()));
+    return std::make_shared<CameraControlFacet<SimCamera>>(std::static_pointer_cast<SimCamera>(shared_from_this()));
   return nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "platform/mg/CameraControlFacet.h"
 #include "platform/mg/Graph.h"
 #include "platform/mg/sim/SimTv.h"
 #include "platform/mg/sim/SimVideo.h"
@@ -181,28 +182,6 @@ HRESULT GetControl(DeviceNode& node, const ControlMap& m, LONG* value, LONG* fla
   return S_OK;
 }
 
-// IAMCameraControl shares its method names with IAMVideoProcAmp, so the
-// filter answers for it through this companion object.
-class CameraFacet : public Object, public IAMCameraControl {
-public:
-  explicit CameraFacet(std::weak_ptr<V4l2CaptureFilter> f) : f_(std::move(f)) {}
-  HRESULT GetRange(LONG p, LONG* a, LONG* b, LONG* c, LONG* d, LONG* e) override {
-    auto f = f_.lock();
-    return f ? f->GetCameraRange(p, a, b, c, d, e) : E_UNEXPECTED;
-  }
-  HRESULT Set(LONG p, LONG v, LONG fl) override {
-    auto f = f_.lock();
-    return f ? f->SetCamera(p, v, fl) : E_UNEXPECTED;
-  }
-  HRESULT Get(LONG p, LONG* v, LONG* fl) override {
-    auto f = f_.lock();
-    return f ? f->GetCamera(p, v, fl) : E_UNEXPECTED;
-  }
-
-private:
-  std::weak_ptr<V4l2CaptureFilter> f_;
-};
-
 class DecoderFacet : public Object, public IAMAnalogVideoDecoder {
 public:
   explicit DecoderFacet(std::weak_ptr<V4l2CaptureFilter> f) : f_(std::move(f)) {}
@@ -368,7 +347,7 @@ V4l2CaptureFilter::~V4l2CaptureFilter() {
 
 std::shared_ptr<Object> V4l2CaptureFilter::QueryDelegate(const std::type_info& type) {
   auto self = std::static_pointer_cast<V4l2CaptureFilter>(shared_from_this());
-  if (type == typeid(IAMCameraControl) && HasCameraControls()) return std::make_shared<CameraFacet>(self);
+  if (type == typeid(IAMCameraControl) && HasCameraControls()) return std::make_shared<CameraControlFacet<V4l2CaptureFilter>>(self);
   if (type == typeid(IAMAnalogVideoDecoder) && info_.standards != 0) return std::make_shared<DecoderFacet>(self);
   return nullptr;
 }
