@@ -184,6 +184,23 @@ public:
   virtual HRESULT get_AudioFrequency(LONG* lFreq) = 0;
 };
 
+// A TV tuner that tunes television only (no radio or other bands): the
+// mode answers every such tuner gives.
+class TvOnlyTuner : public IAMTVTuner {
+public:
+  HRESULT put_Mode(AMTunerModeType mode) override { return mode == AMTUNER_MODE_TV ? S_OK : E_INVALIDARG; }
+  HRESULT get_Mode(AMTunerModeType* mode) override {
+    if (!mode) return E_POINTER;
+    *mode = AMTUNER_MODE_TV;
+    return S_OK;
+  }
+  HRESULT GetAvailableModes(LONG* modes) override {
+    if (!modes) return E_POINTER;
+    *modes = AMTUNER_MODE_TV;
+    return S_OK;
+  }
+};
+
 class IAMAnalogVideoDecoder {
 public:
   virtual ~IAMAnalogVideoDecoder() = default;

@@ -243,20 +243,6 @@ HRESULT SimTvTuner::SignalPresent(LONG* strength) {
   return S_OK;
 }
 
-HRESULT SimTvTuner::put_Mode(AMTunerModeType mode) { return mode == AMTUNER_MODE_TV ? S_OK : E_INVALIDARG; }
-
-HRESULT SimTvTuner::get_Mode(AMTunerModeType* mode) {
-  if (!mode) return E_POINTER;
-  *mode = AMTUNER_MODE_TV;
-  return S_OK;
-}
-
-HRESULT SimTvTuner::GetAvailableModes(LONG* modes) {
-  if (!modes) return E_POINTER;
-  *modes = AMTUNER_MODE_TV;
-  return S_OK;
-}
-
 HRESULT SimTvTuner::get_AvailableTVFormats(LONG* formats) {
   if (!formats) return E_POINTER;
   *formats = kSimTvFormats;

@@ -93,7 +93,7 @@ private:
   bool drivesPicture_;
 };
 
-class SimTvTuner : public BaseFilter, public IAMTVTuner, public ISpecifyPropertyPages {
+class SimTvTuner : public BaseFilter, public TvOnlyTuner, public ISpecifyPropertyPages {
 public:
   explicit SimTvTuner(std::shared_ptr<TvState> state);
   HRESULT put_Channel(LONG lChannel, LONG lVideoSubChannel, LONG lAudioSubChannel) override;
@@ -104,9 +104,6 @@ public:
   HRESULT put_TuningSpace(LONG lTuningSpace) override;
   HRESULT get_TuningSpace(LONG* plTuningSpace) override;
   HRESULT SignalPresent(LONG* plSignalStrength) override;
-  HRESULT put_Mode(AMTunerModeType lMode) override;
-  HRESULT get_Mode(AMTunerModeType* plMode) override;
-  HRESULT GetAvailableModes(LONG* plModes) override;
   HRESULT get_AvailableTVFormats(LONG* lAnalogVideoStandard) override;
   HRESULT get_TVFormat(LONG* plAnalogVideoStandard) override;
   HRESULT AutoTune(LONG lChannel, LONG* plFoundSignal) override;

@@ -332,20 +332,6 @@ HRESULT V4l2Tuner::SignalPresent(LONG* strength) {
   return S_OK;
 }
 
-HRESULT V4l2Tuner::put_Mode(AMTunerModeType mode) { return mode == AMTUNER_MODE_TV ? S_OK : E_INVALIDARG; }
-
-HRESULT V4l2Tuner::get_Mode(AMTunerModeType* mode) {
-  if (!mode) return E_POINTER;
-  *mode = AMTUNER_MODE_TV;
-  return S_OK;
-}
-
-HRESULT V4l2Tuner::GetAvailableModes(LONG* modes) {
-  if (!modes) return E_POINTER;
-  *modes = AMTUNER_MODE_TV;
-  return S_OK;
-}
-
 HRESULT V4l2Tuner::get_AvailableTVFormats(LONG* formats) {
   if (!formats) return E_POINTER;
   *formats = AnalogStandardsOf(info_.standards);

@@ -267,7 +267,7 @@ private:
 // The TV tuner: channels through the media graph's channel plans, tuned
 // with S_FREQUENCY; the signal from G_TUNER; the sound's mode (mono,
 // stereo, the two languages) as the tuner's audio mode.
-class V4l2Tuner : public BaseFilter, public IAMTVTuner, public IAMTVAudio {
+class V4l2Tuner : public BaseFilter, public TvOnlyTuner, public IAMTVAudio {
 public:
   V4l2Tuner(std::shared_ptr<DeviceNode> node, const DeviceInfo& info);
   HRESULT put_Channel(LONG lChannel, LONG lVideoSubChannel, LONG lAudioSubChannel) override;
@@ -278,9 +278,6 @@ public:
   HRESULT put_TuningSpace(LONG lTuningSpace) override;
   HRESULT get_TuningSpace(LONG* plTuningSpace) override;
   HRESULT SignalPresent(LONG* plSignalStrength) override;
-  HRESULT put_Mode(AMTunerModeType lMode) override;
-  HRESULT get_Mode(AMTunerModeType* plMode) override;
-  HRESULT GetAvailableModes(LONG* plModes) override;
   HRESULT get_AvailableTVFormats(LONG* lAnalogVideoStandard) override;
   HRESULT get_TVFormat(LONG* plAnalogVideoStandard) override;
   HRESULT AutoTune(LONG lChannel, LONG* plFoundSignal) override;
