@@ -8,16 +8,42 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "imaging/core/ikutilsBitmap.h"
+#include "imaging/core/imgkitio.h"
 
 extern char** environ;
 
 namespace imaging::testing {
+
+// Counts a component's finish events, which come on its own I/O thread in
+// async mode, and whether they came there.
+struct FinishWatch {
+  std::mutex m;
+  std::condition_variable cv;
+  int count = 0;
+  bool onOwnThread = false;
+  void Attach(TImgKitIO& io) {
+    io.OnFinishWork = [this, &io](forms::TObject*) {
+      std::lock_guard lock(m);
+      onOwnThread = io.IsOwnIOThread();
+      ++count;
+      cv.notify_all();
+    };
+  }
+  // False when fewer than n have come within 30 s.
+  bool WaitFor(int n) {
+    std::unique_lock lock(m);
+    return cv.wait_for(lock, std::chrono::seconds(30), [&] { return count >= n; });
+  }
+};
 
 // stdout of a shell command ("" when it cannot run).
 inline std::string RunCommand(const std::string& command) {

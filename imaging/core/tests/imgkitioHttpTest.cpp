@@ -210,23 +210,13 @@ TEST_F(HttpPictures, BackgroundDownloadsFinishOnTheirThreadAndStopWhenAsked) {
   TIKBitmap borrowed;
   io.AttachIKBitmap(&borrowed);
   io.AsyncMode = true;
-  std::mutex m;
-  std::condition_variable cv;
-  int finishes = 0;
-  bool onOwnThread = false;
-  io.OnFinishWork = [&](forms::TObject*) {
-    std::lock_guard lock(m);
-    onOwnThread = io.IsOwnIOThread();
-    ++finishes;
-    cv.notify_all();
-  };
+  testing::FinishWatch finishes;
+  finishes.Attach(io);
   io.LoadImageByFileName("http://127.0.0.1:" + std::to_string(server->Port()) + "/pics/a.bmp");
-  {
-    std::unique_lock lock(m);
-    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return finishes == 1; }));
-  }
+  ASSERT_TRUE(finishes.WaitFor(1));
   io.WaitForIOThreads(false);
-  EXPECT_TRUE(onOwnThread);
+  EXPECT_EQ(finishes.count, 1);
+  EXPECT_TRUE(finishes.onOwnThread);
   EXPECT_FALSE(io.Aborting);
   EXPECT_TRUE(Bgr24Rows(borrowed) == Bgr24Rows(*expected_.IKBitmap()));
 
@@ -234,7 +224,7 @@ TEST_F(HttpPictures, BackgroundDownloadsFinishOnTheirThreadAndStopWhenAsked) {
   // component's work ends the download instead of waiting on the server.
   io.LoadImageByFileName("http://127.0.0.1:" + std::to_string(stalling->Port()) + "/pics/a.bmp");
   io.WaitForIOThreads(true);
-  EXPECT_EQ(finishes, 2);
+  EXPECT_EQ(finishes.count, 2);
   EXPECT_TRUE(io.Aborting);
   EXPECT_TRUE(Bgr24Rows(borrowed) == Bgr24Rows(*expected_.IKBitmap()));
 }

@@ -237,25 +237,14 @@ TEST_F(VideoFrames, AviThumbnailsLoadOnABackgroundThread) {
   TIKBitmap borrowed;
   io.AttachIKBitmap(&borrowed);
   io.AsyncMode = true;
-  std::mutex m;
-  std::condition_variable cv;
-  int done = 0;
-  bool onOwnThread = false;
-  io.OnFinishWork = [&](forms::TObject*) {
-    std::lock_guard lock(m);
-    onOwnThread = io.IsOwnIOThread();
-    ++done;
-    cv.notify_all();
-  };
+  testing::FinishWatch done;
+  done.Attach(io);
   // As the thumbnail loaders call it.
   io.LoadFromFile(file);
-  {
-    std::unique_lock lock(m);
-    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return done > 0; }));
-  }
+  ASSERT_TRUE(done.WaitFor(1));
   io.WaitForIOThreads(false);
-  EXPECT_EQ(done, 1);
-  EXPECT_TRUE(onOwnThread);
+  EXPECT_EQ(done.count, 1);
+  EXPECT_TRUE(done.onOwnThread);
   EXPECT_TRUE(Bgr24Rows(borrowed) == FfmpegFrame(file, 0));
 }
 
