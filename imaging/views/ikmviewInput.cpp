@@ -281,7 +281,8 @@ void TImgKitMView::PlayStep() {
   }
   const int32_t shown = playIndex_;
   if (HandleAllocated()) {
-    Repaint();
+    Invalidate();
+    win::UpdateWindow(Handle());
     win::ValidateRect(Handle(), nullptr);
   }
   if (playIndex_ == count - 1) {

@@ -140,8 +140,11 @@ void TImgKitMView::ArrangeLayout() {
 void TImgKitMView::SetScrollBars(TScrollStyle value) {
   scrollBars_ = value;
   if (!HasParentWindow() || !HandleAllocated()) return;
-  if (HorizontalAllowed(value)) IKShowScrollBar(Handle(), win::SB_HORZ, false, FlatScrollBars());
-  if (VerticalAllowed(value)) IKShowScrollBar(Handle(), win::SB_VERT, false, FlatScrollBars());
+  // Every bar goes first; the layout pass brings back the allowed ones that
+  // are needed. A bar the new value forbids would otherwise stay on screen
+  // with nothing to drive it.
+  IKShowScrollBar(Handle(), win::SB_HORZ, false, FlatScrollBars());
+  IKShowScrollBar(Handle(), win::SB_VERT, false, FlatScrollBars());
   UpdateEx(false);
 }
 
