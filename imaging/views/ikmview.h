@@ -407,6 +407,7 @@ private:
   // telling observers, which may not be called off the GUI thread.
   void StoreImage(int32_t index, TIKBitmap* bitmap);
   void LoaderFinished(TImgKitIO* loader);
+  void LoaderEnded(TImgKitIO* loader);
   void ShiftLoadIndexes(int32_t from, int32_t delta, int32_t removed);
   friend class TIKStarter;
   void SetLoadParams(TImgKitIO& io);

@@ -9,6 +9,7 @@
 #include "imaging/core/ikutils.h"
 #include "imaging/core/ikutilsImageList.h"
 #include "imaging/core/ikutilsSupport.h"
+#include "imaging/core/imgkitioThread.h"
 #include "imaging/views/ikmio.h"
 #include "platform/rtl/Clock.h"
 #include "platform/win/Messages.h"
@@ -59,16 +60,32 @@ void TIKStarter::Execute() {
            static_cast<int32_t>(view_->loaders_.size()) < view_->ThreadPoolSize) {
       fresh.push_back(view_->StartLoader());
     }
-    if (!finished.empty() || !fresh.empty()) {
-      // Outside the lock: freeing a reader waits for its worker thread, and
-      // starting one reads the file's first bytes to tell its format, which
-      // may take as long as the file system likes.
+    for (TImgKitMView::Loader* loader : fresh) {
+      // The whole load, telling the format from the file's first bytes
+      // included, runs on the reader's own thread: a file that takes its
+      // time holds up no other load.
+      TImgKitIO* io = loader->io.get();
+      TImgKitMView* view = view_;
+      TIKIOThread::Launch(io, iotkFileName, [view, io, name = loader->fileName] {
+        try {
+          io->LoadFromFile(name);
+        } catch (const std::exception&) {
+          io->Aborting = true;
+        }
+        // A load that ended without its completion (a file no reader
+        // claims, an exception) must still hand its slot back.
+        view->LoaderEnded(io);
+      });
+    }
+    if (!finished.empty()) {
+      // Freeing a reader waits for its worker thread, which may be about to
+      // take the lock for its completion.
       lock.unlock();
       finished.clear();
-      for (TImgKitMView::Loader* loader : fresh) loader->io->LoadFromFile(loader->fileName);
       lock.lock();
       continue;
     }
+    if (!fresh.empty()) continue;
     if (terminated_ || pending_) continue;
     if (view_->loadQueue_.empty() && view_->loaders_.empty()) {
       idle_.notify_all();
@@ -250,6 +267,16 @@ int32_t TImgKitMView::PeakLoaderCount() {
   return static_cast<int32_t>(peakLoaders_);
 }
 
+void TImgKitMView::LoaderEnded(TImgKitIO* io) {
+  {
+    Guard lock(IKGlobalLock());
+    auto it = std::find_if(loaders_.begin(), loaders_.end(),
+                           [io](const std::unique_ptr<Loader>& l) { return l->io.get() == io; });
+    if (it == loaders_.end() || (*it)->completed) return;
+  }
+  LoaderFinished(io);
+}
+
 void TImgKitMView::LoaderFinished(TImgKitIO* io) {
   TIKBitmap* bitmap = nullptr;
   int32_t thumbWidth = 0, thumbHeight = 0;
@@ -261,6 +288,7 @@ void TImgKitMView::LoaderFinished(TImgKitIO* io) {
     // Not listed: the view's end is freeing it.
     if (it == loaders_.end()) return;
     Loader& loader = **it;
+    loader.completed = true;
     if (destroying_ || !loader.bitmap || io->Tag() < 0) {
       io->SetTag(-1);
       if (starter_) starter_->Wake();

@@ -20,6 +20,8 @@ struct TImgKitMView::Loader {
   std::unique_ptr<TIKBitmap> bitmap;
   std::unique_ptr<TImgKitIO> io;
   String fileName;
+  // Set by the completion, which runs once however the load ended.
+  bool completed = false;
   ~Loader() {
     io.reset();
     bitmap.reset();
