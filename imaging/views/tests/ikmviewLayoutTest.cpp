@@ -407,6 +407,14 @@ TEST_F(ThumbViewInputTest, DraggingScrollsTheContentWithTheMouse) {
   win::InjectMouseButton(0, false);
   Pump();
   EXPECT_EQ(view->ViewY(), 30);
+  // The wheel moves one row (thumbnail and border) per notch.
+  win::InjectMouseWheel(-120);
+  Pump();
+  EXPECT_EQ(view->ViewY(), 30 + 64);
+  win::InjectMouseWheel(120);
+  win::InjectMouseWheel(120);
+  Pump();
+  EXPECT_EQ(view->ViewY(), 0);
 }
 
 TEST_F(ThumbViewInputTest, DraggingOverSlotsSelectsTheRangeFromThePress) {
@@ -455,8 +463,9 @@ TEST_F(ThumbViewTest, TheSlideShowAdvancesWithEachSlotsDelay) {
   view->OnBeforeImageDraw = [&](TObject*, int32_t i, int32_t, int32_t, TCanvas*) { shown.push_back(i); };
   view->SetPlaying(true);  // nothing to show yet
   EXPECT_TRUE(shown.empty());
-  view->SetPlaying(false);
+  // Adding slots stops the show; starting it again shows them.
   Fill(3);
+  EXPECT_FALSE(view->Playing());
   view->SetImageDelayTime(0, 200);
   view->SetImageDelayTime(1, 50);
   // Slot 2 keeps 0 and stays for 10 ms.
