@@ -45,6 +45,11 @@ using TIKMultiSelectionOptions = forms::SetOf<TIKMultiSelectionOption>;
 // Kinds of the last change notice the view's own operations record.
 enum : int32_t { ikmcNone = 0, ikmcInsert = 1, ikmcDelete = 2, ikmcMove = 3, ikmcSwap = 4 };
 
+// The caption as a cell of `width` pixels shows it in the canvas's font:
+// shortened at its end (ellipsisAt 0) or start (1) with "..." when too wide.
+rtl::WideString FitCaptionToWidth(forms::TCanvas* canvas, const rtl::WideString& text, int32_t width,
+                                  uint8_t ellipsisAt);
+
 // One caption of a slot.
 class TIKMText {
 public:

@@ -31,7 +31,9 @@ constexpr int32_t kKeepDistance = 15;
 bool HorizontalAllowed(TScrollStyle s) { return s == ssHorizontal || s == ssBoth; }
 bool VerticalAllowed(TScrollStyle s) { return s == ssVertical || s == ssBoth; }
 
-rtl::WideString Shortened(TCanvas* canvas, const rtl::WideString& text, int32_t width, uint8_t ellipsisAt) {
+}  // namespace
+
+rtl::WideString FitCaptionToWidth(TCanvas* canvas, const rtl::WideString& text, int32_t width, uint8_t ellipsisAt) {
   auto fits = [&](const rtl::WideString& s) { return canvas->TextWidth(rtl::WideToAnsi(s)) <= width; };
   if (fits(text)) return text;
   const bool atEnd = ellipsisAt == 0;
@@ -45,7 +47,6 @@ rtl::WideString Shortened(TCanvas* canvas, const rtl::WideString& text, int32_t 
   }
   return result;
 }
-}  // namespace
 
 // ---------------------------------------------------------------- layout
 
@@ -520,7 +521,7 @@ void TImgKitMView::DrawCaptions(TCanvas* canvas, TIKMViewSlot& slot, int32_t x, 
     } else if (text.BackgroundStyle == bsSolid) {
       canvas->Brush()->SetColor(text.Background);
     }
-    return rtl::WideToAnsi(Shortened(canvas, text.Caption(), cw, text.EllipsisAt));
+    return rtl::WideToAnsi(FitCaptionToWidth(canvas, text.Caption(), cw, text.EllipsisAt));
   };
   auto fillStrip = [&](TIKMText& text, const TRect& strip) {
     if (text.BackgroundStyle != bsSolid) return;

@@ -18,6 +18,8 @@
 #include "platform/rtl/Text.h"
 #include "platform/win/Gradient.h"
 #include "platform/win/Input.h"
+#include "platform/win/Messages.h"
+#include "platform/win/MessageIds.h"
 #include "platform/win/Styles.h"
 #include "platform/win/Window.h"
 
@@ -313,6 +315,25 @@ TEST_F(ThumbViewTest, BackgroundStylesPaintTheirPatterns) {
   win::SetGradientFillAvailable(true);
   EXPECT_EQ(Pixel(&b, 5, 0), 0xFF0000u);
 
+  // A tiled wallpaper repeats from the top-left corner.
+  TBitmap tile;
+  tile.SetPixelFormat(pf24bit);
+  tile.SetSize(10, 10);
+  tile.Canvas()->Brush()->SetColor(clYellow);
+  tile.Canvas()->FillRect(Rect(0, 0, 10, 10));
+  tile.Canvas()->SetPixel(3, 4, clNavy);
+  TPicture wall;
+  wall.SetBitmap(&tile);
+  p.Style = ikbsSolid;
+  p.Background = clWhite;
+  p.WallPaper = &wall;
+  p.WallPaperStyle = ikwoTile;
+  PaintViewBackground(b.Canvas(), &b, p, 0, 0, 64, 64);
+  EXPECT_EQ(Pixel(&b, 53, 44), 0x000080u);
+  EXPECT_EQ(Pixel(&b, 3, 4), 0x000080u);
+  EXPECT_EQ(Pixel(&b, 63, 63), 0xFFFF00u);
+  p.WallPaper = nullptr;
+
   p.Style = ikbsCropShadow;
   p.Background = clWhite;
   p.ImageRect = Rect(10, 10, 40, 40);
@@ -322,6 +343,51 @@ TEST_F(ThumbViewTest, BackgroundStylesPaintTheirPatterns) {
   EXPECT_LT(Pixel(&b, 40, 16) & 0xFF, 0xFFu);
   EXPECT_EQ(Pixel(&b, 15, 40), 0xFFFFFFu);
   EXPECT_LT(Pixel(&b, 16, 40) & 0xFF, 0xFFu);
+}
+
+TEST_F(ThumbViewTest, ScrollMessagesMoveByLinesPagesAndToTheEnds) {
+  view->SetGridWidth(1);
+  Fill(10);
+  int32_t maxX = 0, maxY = 0;
+  view->GetMaxView(maxX, maxY);
+  ASSERT_GT(maxY, 200);
+  struct Case {
+    win::WORD code;
+    int32_t expected;
+  } cases[] = {{win::SB_LINEDOWN, 64},
+               {win::SB_LINEDOWN, 128},
+               {win::SB_LINEUP, 64},
+               {win::SB_PAGEDOWN, 64 + view->ClientHeight()},
+               {win::SB_BOTTOM, maxY},
+               {win::SB_PAGEDOWN, maxY},
+               {win::SB_TOP, 0},
+               {win::SB_LINEUP, 0}};
+  for (const Case& c : cases) {
+    win::SendMessage(view->Handle(), win::WM_VSCROLL, c.code, 0);
+    EXPECT_EQ(view->ViewY(), c.expected) << "code " << c.code;
+  }
+}
+
+TEST_F(ThumbViewTest, CaptionsTooWideAreShortenedAtTheChosenEnd) {
+  TBitmap surface;
+  surface.SetSize(1, 1);
+  TCanvas* canvas = surface.Canvas();
+  canvas->Font()->SetHeight(-12);
+  const auto fit = [&](const char* text, int width, uint8_t at) {
+    return rtl::WideToAnsi(FitCaptionToWidth(canvas, rtl::AnsiToWide(text), width, at));
+  };
+  const std::string name = "holiday-at-the-lake-2024.jpg";
+  EXPECT_EQ(fit(name.c_str(), 1000, 0), name);
+  const std::string end = fit(name.c_str(), 80, 0), start = fit(name.c_str(), 80, 1);
+  EXPECT_LE(canvas->TextWidth(end), 80);
+  EXPECT_EQ(end.substr(end.size() - 3), "...");
+  EXPECT_EQ(name.compare(0, end.size() - 3, end, 0, end.size() - 3), 0);
+  EXPECT_LE(canvas->TextWidth(start), 80);
+  EXPECT_EQ(start.substr(0, 3), "...");
+  EXPECT_EQ(name.substr(name.size() - (start.size() - 3)), start.substr(3));
+  // Too short to cut, or a cut that would leave nothing: the text stays.
+  EXPECT_EQ(fit("W", 2, 0), "W");
+  EXPECT_EQ(fit("WW", 2, 0), "WW");
 }
 
 // ---------------------------------------------------------------- mouse and keys
@@ -360,15 +426,15 @@ protected:
 
 TEST_F(ThumbViewInputTest, PlainCtrlAndShiftClicksBuildTheSelection) {
   view->SetBounds(0, 0, 200, 300);
-  ClickSlot(1);
-  events.clear();
   ClickSlot(3);
-  EXPECT_EQ(Selected(), (std::vector<int32_t>{3}));
-  EXPECT_EQ(events, (std::vector<std::string>{"-1", "+3"}));
+  events.clear();
+  ClickSlot(5);
+  EXPECT_EQ(Selected(), (std::vector<int32_t>{5}));
+  EXPECT_EQ(events, (std::vector<std::string>{"-3", "+5"}));
   // Ctrl adds, and Ctrl on a selected slot takes it out again.
   ClickSlot(0, {win::VK_CONTROL});
-  EXPECT_EQ(Selected(), (std::vector<int32_t>{0, 3}));
-  ClickSlot(3, {win::VK_CONTROL});
+  EXPECT_EQ(Selected(), (std::vector<int32_t>{0, 5}));
+  ClickSlot(5, {win::VK_CONTROL});
   EXPECT_EQ(Selected(), (std::vector<int32_t>{0}));
   EXPECT_EQ(view->SelectedImage(), -1);
   // Code selects without events.
