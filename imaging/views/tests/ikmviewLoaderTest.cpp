@@ -146,6 +146,24 @@ TEST_F(ThumbLoaderTest, ThirtyVisibleSlotsRunFiveLoadersAtATime) {
   EXPECT_EQ(view->LoaderCount(), 0);
 }
 
+TEST_F(ThumbLoaderTest, AnUnreadableFileGetsThePlaceholderFromItsLoader) {
+  const std::string bad = folder + "/bad.jpg";
+  { std::ofstream(bad) << "no picture in here"; }
+  std::vector<int32_t> wrong;
+  view->OnWrongImage = [&](TObject*, TIKBitmap*, int32_t idx, bool&) { wrong.push_back(idx); };
+  for (int32_t i = 0; i < 3; ++i) {
+    view->InsertImageNoSelect(i);
+    view->SetImageFileName(i, i == 1 ? bad : picture);
+  }
+  Paint();
+  ASSERT_TRUE(view->WaitForBackgroundLoads(60000));
+  EXPECT_EQ(wrong, (std::vector<int32_t>{1}));
+  for (int32_t i = 0; i < 3; ++i) EXPECT_TRUE(view->HasStoredImage(i)) << i;
+  // The placeholder is the thumbnail box itself.
+  EXPECT_EQ(view->GetStoredWidth(1), 80);
+  EXPECT_EQ(view->GetStoredHeight(1), 60);
+}
+
 TEST_F(ThumbLoaderTest, AFramePictureOrAnImageIdIsNeverQueued) {
   view->OnImageIDRequestEx = [](TObject*, int32_t, TIKBitmap*&) {};
   view->InsertImageNoSelect(0);
