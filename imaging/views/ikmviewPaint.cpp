@@ -322,6 +322,10 @@ void TImgKitMView::WndProc(TMessage& message) {
         return;
       }
       break;
+    case win::WM_LBUTTONDBLCLK:
+      // The second press of a double click keeps what the first selected.
+      doubleClick_ = true;
+      break;
     case IKMSG_UPDATE:
       // A background load stored a thumbnail; its paint happens here.
       Invalidate();

@@ -459,6 +459,20 @@ TEST_F(ThumbViewInputTest, ShiftRangesRunFromTheAnchorOrCoverARegion) {
   EXPECT_EQ(Selected(), (std::vector<int32_t>{1, 2, 4, 5, 7, 8}));
 }
 
+TEST_F(ThumbViewInputTest, ADoubleClickKeepsWhatItsFirstClickSelected) {
+  view->SetBounds(0, 0, 200, 300);
+  int doubleClicks = 0;
+  view->OnDblClick = [&](TObject*) { ++doubleClicks; };
+  ClickSlot(3);
+  events.clear();
+  const win::POINT p = SlotPoint(5);
+  win::InjectDoubleClick(p.x, p.y);
+  Pump();
+  EXPECT_EQ(doubleClicks, 1);
+  EXPECT_EQ(events, (std::vector<std::string>{"-3", "+5"}));
+  EXPECT_EQ(Selected(), (std::vector<int32_t>{5}));
+}
+
 TEST_F(ThumbViewInputTest, DraggingScrollsTheContentWithTheMouse) {
   view->SetMouseInteract(TIKMMouseInteract{mmiScroll, mmiSelect});
   view->SetEnableMultiSelect(false);
