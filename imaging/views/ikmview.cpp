@@ -14,6 +14,8 @@
 #include "platform/rtl/FilePaths.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Text.h"
+#include "platform/win/Paint.h"
+#include "platform/win/Styles.h"
 
 namespace imaging {
 
@@ -723,7 +725,12 @@ void TImgKitMView::UpdateEx(bool dropCopies) {
   ArrangeLayout();
   NotifyObservers();
   inLayout_ = false;
-  if (HandleAllocated()) Invalidate();
+  if (HandleAllocated()) {
+    Invalidate();
+    // The bars live in the frame: a layout that showed or hid one must
+    // repaint it too.
+    win::RedrawWindow(Handle(), nullptr, nullptr, win::RDW_FRAME | win::RDW_ALLCHILDREN | win::RDW_INVALIDATE);
+  }
 }
 
 void TImgKitMView::SetBackground(TColor color) {

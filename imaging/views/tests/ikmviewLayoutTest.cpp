@@ -207,6 +207,22 @@ TEST_F(ThumbViewTest, ACellShowsItsPictureCentredOnTheCellBackground) {
   EXPECT_EQ(Pixel(b, 40, 30), 0xFF0000u);
 }
 
+TEST_F(ThumbViewTest, RaisedCellsFrameThePictureWhiteAboveAndGrayBelow) {
+  view->SetGridWidth(2);
+  Fill(1);
+  TIKBitmap red;
+  Solid(red, 160, 80, 0xFF0000);
+  view->SetIKBitmap(0, &red);
+  TBitmap* b = Painted();
+  // The 80x40 picture at (4, 14): its first row and column white, its last
+  // ones gray.
+  EXPECT_EQ(Pixel(b, 40, 14), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(b, 4, 30), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(b, 40, 53), 0x808080u);
+  EXPECT_EQ(Pixel(b, 83, 30), 0x808080u);
+  EXPECT_EQ(Pixel(b, 40, 30), 0xFF0000u);
+}
+
 TEST_F(ThumbViewTest, TheBottomCaptionFillsTheLastTextRowsOfAFlatCell) {
   view->SetStyle(ikmsFlat);
   view->SetGridWidth(1);
