@@ -318,7 +318,9 @@ void TImgKitMView::LoaderFinished(TImgKitIO* io) {
   {
     Guard lock(IKGlobalLock());
     const intptr_t tag = io->Tag();
-    if (tag >= 0 && IndexInRange(static_cast<int32_t>(tag))) {
+    // A slot that got its image meanwhile (loaded at once when it became
+    // the current one) keeps it: its bitmap may be lent out right now.
+    if (tag >= 0 && IndexInRange(static_cast<int32_t>(tag)) && !slots_[tag]->Image) {
       const int32_t index = static_cast<int32_t>(tag);
       if (multiIO_) {
         if (TIOParamsVals* record = multiIO_->GetImageParams(index)) record->Assign(io->Params());

@@ -219,6 +219,21 @@ TEST_F(ThumbLoaderTest, LoadsFollowTheirSlotWhenOthersComeOrGo) {
   for (int32_t i : {0, 1, 3}) EXPECT_FALSE(view->HasStoredImage(i)) << i;
 }
 
+TEST_F(ThumbLoaderTest, AnImageLoadedAtOnceMeanwhileIsNotReplacedByTheLoader) {
+  StuckFile stuck(folder + "/stuck.jpg");
+  const std::string wide = folder + "/wide.jpg";
+  ASSERT_EQ(std::system(("convert -size 200x50 xc:green " + wide).c_str()), 0);
+  view->InsertImageNoSelect(0);
+  view->SetImageFileName(0, stuck.Path());
+  view->QueueLoad(0);
+  stuck.WaitForReader();
+  ASSERT_TRUE(view->SetImageFromFile(0, wide));
+  stuck.Serve(ReadFile(picture));
+  ASSERT_TRUE(view->WaitForBackgroundLoads(60000));
+  EXPECT_EQ(view->GetStoredWidth(0), 80);
+  EXPECT_EQ(view->GetStoredHeight(0), 20);
+}
+
 TEST_F(ThumbLoaderTest, CancelReturnsAfterAboutASecondWhileAReaderIsStuck) {
   StuckFile stuck(folder + "/stuck");
   view->InsertImageNoSelect(0);
