@@ -213,6 +213,7 @@ void TImgKitMView::Clear() {
 void TImgKitMView::SetImageFileName(int32_t index, const String& fileName) {
   TIKMViewSlot* slot = Slot(index);
   if (!slot) return;
+  Guard lock(IKGlobalLock());
   slot->FileName = fileName;
   slot->HasFileName = true;
   slot->ImageID = -1;
@@ -430,13 +431,21 @@ bool TImgKitMView::RunSyncLoad(int32_t index, TImgKitIO& io, rtl::TStream* strea
   // The handler of a wrong image may have changed the slot list.
   if (IndexInRange(index)) {
     if (TIOParamsVals* record = GetMultiIO()->GetImageParams(index)) record->Assign(io.Params());
-    slots_[index]->Background = io.Background();
-    if (frameLoad) slots_[index]->DisplayTime = delay;
-    SetIKBitmap(index, bitmap.get());
-    const TIOParamsVals& p = io.Params();
-    const bool jpeg = p.FileType == ioJPEG;
-    SetImageOriginalWidth(index, jpeg ? p.JpegOriginalWidth : p.Width);
-    SetImageOriginalHeight(index, jpeg ? p.JpegOriginalHeight : p.Height);
+    {
+      // The scheduler reads a slot's colour and name when it starts a load.
+      Guard lock(IKGlobalLock());
+      slots_[index]->Background = io.Background();
+      if (frameLoad) slots_[index]->DisplayTime = delay;
+      StoreImage(index, bitmap.get());
+      const TIOParamsVals& p = io.Params();
+      const bool jpeg = p.FileType == ioJPEG;
+      SetImageOriginalWidth(index, jpeg ? p.JpegOriginalWidth : p.Width);
+      SetImageOriginalHeight(index, jpeg ? p.JpegOriginalHeight : p.Height);
+    }
+    if (index == selectedImage_) {
+      GiveBackCurrentBitmap(false);
+      NotifyObservers();
+    }
   }
   io.AttachIKBitmap(nullptr);
   io.OnProgress = nullptr;
