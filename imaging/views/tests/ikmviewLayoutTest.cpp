@@ -243,6 +243,15 @@ TEST_F(ThumbViewTest, TheBottomCaptionFillsTheLastTextRowsOfAFlatCell) {
   EXPECT_EQ(Pixel(b, 4, bottom - th - 1), 0x0000FFu);
 }
 
+TEST_F(ThumbViewTest, DrawProgressCountsTheSlotsOfAPaint) {
+  view->SetGridWidth(2);
+  Fill(3);
+  std::vector<std::pair<int32_t, int32_t>> progress;
+  view->OnDrawProgress = [&](TObject*, int32_t per, int32_t idx) { progress.emplace_back(per, idx); };
+  Painted();
+  EXPECT_EQ(progress, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {33, 1}, {66, 2}, {100, 0}}));
+}
+
 TEST_F(ThumbViewTest, TheSelectionFrameIsWiderWhileTheViewHasTheFocus) {
   view->SetGridWidth(2);
   view->SetSelectionColor(clRed);

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "imaging/core/ikutilsBitmap.h"
 #include "imaging/views/ikmview.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/rtl/Clock.h"
@@ -165,7 +166,13 @@ TEST_F(ThumbLoaderTest, AnUnreadableFileGetsThePlaceholderFromItsLoader) {
 }
 
 TEST_F(ThumbLoaderTest, AFramePictureOrAnImageIdIsNeverQueued) {
-  view->OnImageIDRequestEx = [](TObject*, int32_t, TIKBitmap*&) {};
+  std::vector<int32_t> asked;
+  TIKBitmap given;
+  given.Allocate(40, 30, ikRGB24);
+  view->OnImageIDRequestEx = [&](TObject*, int32_t id, TIKBitmap*& bitmap) {
+    asked.push_back(id);
+    bitmap = &given;
+  };
   view->InsertImageNoSelect(0);
   view->SetImageFileName(0, picture + "::2");
   view->InsertImageNoSelect(1);
@@ -173,6 +180,10 @@ TEST_F(ThumbLoaderTest, AFramePictureOrAnImageIdIsNeverQueued) {
   EXPECT_FALSE(view->QueueLoad(0));
   EXPECT_FALSE(view->QueueLoad(1));
   EXPECT_EQ(view->QueuedLoadCount(), 0);
+  // Painting asks the handler for the picture of the slot with an ID.
+  Paint();
+  EXPECT_EQ(asked, (std::vector<int32_t>{7}));
+  EXPECT_TRUE(view->HasStoredImage(1));
   EXPECT_TRUE(view->WaitForBackgroundLoads(10000));
   EXPECT_EQ(view->LoadsStarted(), 0);
 }
