@@ -10,9 +10,12 @@
 #include "imaging/core/imgkitioRegistry.h"
 #include "imaging/core/imgkitprocGeometry.h"
 #include "imaging/views/ikmio.h"
+#include "imaging/views/ikmviewLoader.h"
 #include "platform/rtl/FilePaths.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Text.h"
+#include "platform/win/Paint.h"
+#include "platform/win/Styles.h"
 
 namespace imaging {
 
@@ -75,7 +78,14 @@ TImgKitMView::TImgKitMView(TComponent* owner) : TIKView(owner) {
 }
 
 TImgKitMView::~TImgKitMView() {
-  destroying_ = true;
+  {
+    Guard lock(IKGlobalLock());
+    destroying_ = true;
+  }
+  if (playTimer_ && HandleAllocated()) win::KillTimer(Handle(), 1);
+  playing_ = false;
+  CancelBackgroundLoads();
+  StopBackgroundLoading();
   ClearSelection();
   for (TImgKitIO* reader : frameReaders_) delete reader;
   frameReaders_.clear();
@@ -114,6 +124,7 @@ void TImgKitMView::InsertSlot(int32_t index, bool select) {
     // A negative index is no place in the list; such a slot goes to the end.
     at = (index >= 0 && index < GetImageCount()) ? index : GetImageCount();
     slots_.insert(slots_.begin() + at, NewSlot());
+    ShiftLoadIndexes(at, 1, -1);
     // Slots from `at` on moved down by one; the selection follows them so
     // that it keeps naming the same pictures.
     if (selectedImage_ >= at) ++selectedImage_;
@@ -166,6 +177,7 @@ bool TImgKitMView::DeleteSlot(int32_t index) {
     Guard lock(IKGlobalLock());
     ReleaseSlotImages(*slots_[index]);
     slots_.erase(slots_.begin() + index);
+    ShiftLoadIndexes(index, -1, index);
   }
   if (s >= 0) {
     if (index == s && index == oldCount - 1) {
@@ -201,6 +213,7 @@ void TImgKitMView::Clear() {
 void TImgKitMView::SetImageFileName(int32_t index, const String& fileName) {
   TIKMViewSlot* slot = Slot(index);
   if (!slot) return;
+  Guard lock(IKGlobalLock());
   slot->FileName = fileName;
   slot->HasFileName = true;
   slot->ImageID = -1;
@@ -303,6 +316,14 @@ int32_t TImgKitMView::GetStoredPixelFormat(int32_t index) {
 
 void TImgKitMView::SetIKBitmap(int32_t index, TIKBitmap* bitmap) {
   if (!bitmap) return;
+  StoreImage(index, bitmap);
+  if (index == selectedImage_) {
+    GiveBackCurrentBitmap(false);
+    NotifyObservers();
+  }
+}
+
+void TImgKitMView::StoreImage(int32_t index, TIKBitmap* bitmap) {
   Guard lock(IKGlobalLock());
   if (TIKMViewSlot* slot = Slot(index)) {
     if (slot->Image) {
@@ -322,25 +343,7 @@ void TImgKitMView::SetIKBitmap(int32_t index, TIKBitmap* bitmap) {
         slot->Image = ilist_->AddImage(bitmap);
       } else {
         TIKBitmap thumb;
-        const bool alpha = bitmap->HasAlphaChannel();
-        if (alpha && bitmap->PixelFormat() == ikRGB24) FillTransparentWithColor(bitmap, 0x808080);
-        if (bitmap->PixelFormat() == ikMono1) {
-          thumb.Allocate(tw, th, ikRGB24);
-          if (w > 0 && h > 0) Stretch1BitRect(bitmap, 0, 0, &thumb, h - 1, w - 1);
-        } else if (bitmap->PixelFormat() == ikRGB24) {
-          thumb.Allocate(tw, th, ikRGB24);
-          Resample24(bitmap, &thumb, rfFastLinear);
-        } else {
-          // An empty image without a pixel format still gets a blank cell.
-          thumb.Allocate(tw, th, bitmap->PixelFormat() == ikNoFormat ? ikRGB24 : bitmap->PixelFormat());
-          if (w > 0 && h > 0) StretchIKBitmap(bitmap, &thumb, nullptr, {});
-        }
-        if (alpha) {
-          TIKBitmap* source = bitmap->GetAlphaChannel();
-          TIKBitmap* dest = thumb.GetAlphaChannel();
-          ResampleGray8(source, dest, rfFastLinear);
-          dest->SetFull(source->Full());
-        }
+        BuildThumbnail(bitmap, tw, th, thumb);
         slot->Image = ilist_->AddImage(&thumb);
       }
     }
@@ -349,9 +352,28 @@ void TImgKitMView::SetIKBitmap(int32_t index, TIKBitmap* bitmap) {
       ilist_->SetOriginalHeight(slot->Image, h);
     }
   }
-  if (index == selectedImage_) {
-    GiveBackCurrentBitmap(false);
-    NotifyObservers();
+}
+
+void TImgKitMView::BuildThumbnail(TIKBitmap* bitmap, int32_t tw, int32_t th, TIKBitmap& thumb) {
+  const int32_t w = bitmap->Width(), h = bitmap->Height();
+  const bool alpha = bitmap->HasAlphaChannel();
+  if (alpha && bitmap->PixelFormat() == ikRGB24) FillTransparentWithColor(bitmap, 0x808080);
+  if (bitmap->PixelFormat() == ikMono1) {
+    thumb.Allocate(tw, th, ikRGB24);
+    if (w > 0 && h > 0) Stretch1BitRect(bitmap, 0, 0, &thumb, h - 1, w - 1);
+  } else if (bitmap->PixelFormat() == ikRGB24) {
+    thumb.Allocate(tw, th, ikRGB24);
+    Resample24(bitmap, &thumb, rfFastLinear);
+  } else {
+    // An empty image without a pixel format still gets a blank cell.
+    thumb.Allocate(tw, th, bitmap->PixelFormat() == ikNoFormat ? ikRGB24 : bitmap->PixelFormat());
+    if (w > 0 && h > 0) StretchIKBitmap(bitmap, &thumb, nullptr, {});
+  }
+  if (alpha) {
+    TIKBitmap* source = bitmap->GetAlphaChannel();
+    TIKBitmap* dest = thumb.GetAlphaChannel();
+    ResampleGray8(source, dest, rfFastLinear);
+    dest->SetFull(source->Full());
   }
 }
 
@@ -409,13 +431,21 @@ bool TImgKitMView::RunSyncLoad(int32_t index, TImgKitIO& io, rtl::TStream* strea
   // The handler of a wrong image may have changed the slot list.
   if (IndexInRange(index)) {
     if (TIOParamsVals* record = GetMultiIO()->GetImageParams(index)) record->Assign(io.Params());
-    slots_[index]->Background = io.Background();
-    if (frameLoad) slots_[index]->DisplayTime = delay;
-    SetIKBitmap(index, bitmap.get());
-    const TIOParamsVals& p = io.Params();
-    const bool jpeg = p.FileType == ioJPEG;
-    SetImageOriginalWidth(index, jpeg ? p.JpegOriginalWidth : p.Width);
-    SetImageOriginalHeight(index, jpeg ? p.JpegOriginalHeight : p.Height);
+    {
+      // The scheduler reads a slot's colour and name when it starts a load.
+      Guard lock(IKGlobalLock());
+      slots_[index]->Background = io.Background();
+      if (frameLoad) slots_[index]->DisplayTime = delay;
+      StoreImage(index, bitmap.get());
+      const TIOParamsVals& p = io.Params();
+      const bool jpeg = p.FileType == ioJPEG;
+      SetImageOriginalWidth(index, jpeg ? p.JpegOriginalWidth : p.Width);
+      SetImageOriginalHeight(index, jpeg ? p.JpegOriginalHeight : p.Height);
+    }
+    if (index == selectedImage_) {
+      GiveBackCurrentBitmap(false);
+      NotifyObservers();
+    }
   }
   io.AttachIKBitmap(nullptr);
   io.OnProgress = nullptr;
@@ -585,7 +615,9 @@ void TImgKitMView::DropAllDisplayCopies() {
 // ---------------------------------------------------------------- selection
 
 void TImgKitMView::SelectImageInternal(int32_t index) {
+  selectionChanged_ = false;
   if (playing_ || !IndexInRange(index)) return;
+  selectionChanged_ = true;
   if (selectedImage_ >= 0 && currentBitmap_) GiveBackCurrentBitmap(true);
   if (enableMultiSelect_) {
     if (!addFlag_) {
@@ -702,7 +734,12 @@ void TImgKitMView::UpdateEx(bool dropCopies) {
   ArrangeLayout();
   NotifyObservers();
   inLayout_ = false;
-  if (HandleAllocated()) Invalidate();
+  if (HandleAllocated()) {
+    Invalidate();
+    // The bars live in the frame: a layout that showed or hid one must
+    // repaint it too.
+    win::RedrawWindow(Handle(), nullptr, nullptr, win::RDW_FRAME | win::RDW_ALLCHILDREN | win::RDW_INVALIDATE);
+  }
 }
 
 void TImgKitMView::SetBackground(TColor color) {

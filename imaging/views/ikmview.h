@@ -11,9 +11,13 @@
 #include <memory>
 #include <mutex>
 #include <vector>
+#include <atomic>
+#include <condition_variable>
+#include <thread>
 
 #include "imaging/core/imgkitprocResample.h"
 #include "imaging/views/ikview.h"
+#include "imaging/views/imgkitviewBackground.h"
 #include "platform/forms/Graphics.h"
 #include "platform/forms/StdCtrls.h"
 
@@ -25,15 +29,12 @@ struct TIKVirtualImage;
 class TImgKitIO;
 class TImgKitMIO;
 class TImgKitMView;
+class TIKStarter;
 
 enum TIKStoreType : uint8_t { iktNormal, iktThumb };
 enum TIKMDisplayMode : uint8_t { mdGrid, mdSingle };
 enum TIKMStyle : uint8_t { ikmsFlat, ikmsACD };
 enum TIKSStyle : uint8_t { ikssAround, ikssACD };
-enum TIKWallPaperStyle : uint8_t { ikwoNormal, ikwoStretch, ikwoTile };
-enum TIKBackgroundStyle : uint8_t { ikbsSolid, ikbsHorizontal, ikbsVertical, ikbsFDiagonal, ikbsBDiagonal,
-                                    ikbsCross, ikbsDiagCross, ikbsChessboard, ikbsGradient, ikbsTile,
-                                    ikbsCenter, ikbsStretch };
 enum TIKMMouseInteractItem : uint8_t { mmiScroll, mmiSelect };
 using TIKMMouseInteract = forms::SetOf<TIKMMouseInteractItem>;
 enum TIKMKeyInteractItem : uint8_t { mkiMoveSelected };
@@ -43,6 +44,11 @@ using TIKMultiSelectionOptions = forms::SetOf<TIKMultiSelectionOption>;
 
 // Kinds of the last change notice the view's own operations record.
 enum : int32_t { ikmcNone = 0, ikmcInsert = 1, ikmcDelete = 2, ikmcMove = 3, ikmcSwap = 4 };
+
+// The caption as a cell of `width` pixels shows it in the canvas's font:
+// shortened at its end (ellipsisAt 0) or start (1) with "..." when too wide.
+rtl::WideString FitCaptionToWidth(forms::TCanvas* canvas, const rtl::WideString& text, int32_t width,
+                                  uint8_t ellipsisAt);
 
 // One caption of a slot.
 class TIKMText {
@@ -214,7 +220,9 @@ public:
   // Raised by captions, without an update.
   void RaiseGap(TIKMText::Kind kind, int32_t textHeight);
   forms::TScrollStyle ScrollBars() const { return scrollBars_; }
+  virtual void SetScrollBars(forms::TScrollStyle value);
   TIKMDisplayMode DisplayMode() const { return displayMode_; }
+  void SetDisplayMode(TIKMDisplayMode value);
   int32_t GridWidth() const { return gridWidth_; }
   void SetGridWidth(int32_t value) { gridWidth_ = value; Update(); }
   bool VisibleSelection() const { return visibleSelection_; }
@@ -224,9 +232,13 @@ public:
   forms::TColor SelectionColor() const { return selectionColor_; }
   void SetSelectionColor(forms::TColor value) { selectionColor_ = value; Update(); }
   TIKMMouseInteract MouseInteract() const { return mouseInteract_; }
-  virtual void SetMouseInteract(TIKMMouseInteract value) { mouseInteract_ = value; }
+  virtual void SetMouseInteract(TIKMMouseInteract value) {
+    if (!(value == mouseInteract_)) mouseInteract_ = value;
+  }
   TIKMKeyInteract KeyInteract() const { return keyInteract_; }
-  virtual void SetKeyInteract(TIKMKeyInteract value) { keyInteract_ = value; }
+  virtual void SetKeyInteract(TIKMKeyInteract value) {
+    if (!(value == keyInteract_)) keyInteract_ = value;
+  }
   bool RemoveCorrupted() const { return removeCorrupted_; }
   void SetRemoveCorrupted(bool value) { removeCorrupted_ = value; Update(); }
   bool DrawImageBackground() const { return drawImageBackground_; }
@@ -255,6 +267,10 @@ public:
   TIKBackgroundStyle BackgroundStyle = ikbsSolid;
   TIKBackgroundStyle ThumbnailsBackgroundStyle = ikbsSolid;
   bool FlatScrollBars() const { return flatScrollBars_; }
+  void SetFlatScrollBars(bool value);
+  forms::TPicture* WallPaper() { return wallPaper_.get(); }
+  // Keeps a copy of the picture.
+  void SetWallPaper(forms::TPicture* picture);
   bool FillCellBackground() const { return fillCellBackground_; }
   void SetFillCellBackground(bool value);
   TIKVSoftShadow& SoftShadow() { return *softShadow_; }
@@ -272,13 +288,78 @@ public:
   // How many full updates and layout passes ran (for the painting side).
   int32_t LayoutPassCount() const { return layoutPasses_; }
 
+  // ---- layout, scrolling and hit tests ----
+  int32_t ViewX() const { return viewX_; }
+  int32_t ViewY() const { return viewY_; }
+  void SetViewX(int32_t value);
+  void SetViewY(int32_t value);
+  void SetViewXY(int32_t x, int32_t y);
+  void GetMaxView(int32_t& maxX, int32_t& maxY);
+  int32_t ContentWidth() const { return contentWidth_; }
+  int32_t ContentHeight() const { return contentHeight_; }
+  double HorizScrollScale() const { return scaleX_; }
+  double VertScrollScale() const { return scaleY_; }
+  // Columns of the grid; 0 puts every cell in one row.
+  int32_t ColumnCount();
+  int32_t CellToIndex(int32_t row, int32_t column);
+  // The slot whose thumbnail holds the client point, -1 when none.
+  int32_t ImageAtPos(int32_t x, int32_t y);
+  bool IsCellVisible(int32_t index);
+  // 0 outside, 1 partly inside, 2 wholly inside the client area.
+  int32_t IsImageVisible(int32_t index);
+
+  // ---- painting ----
+  // Draws the whole client area into `dest` (a 24-bit bitmap of the
+  // client size).
+  virtual void PaintAll(forms::TBitmap* dest);
+  forms::TBitmap* BackBuffer() { return backBuffer_.get(); }
+
+  // ---- pointer and keys ----
+  void SelectAtPos(int32_t x, int32_t y, forms::TShiftState shift);
+  // 0 left, 1 right, 2 up, 3 down, 4 home, 5 end, 6 page down, 7 page up.
+  void KeyMoveSelection(int32_t direction);
+
+  // ---- slide show ----
+  bool Playing() const { return playing_; }
+  void SetPlaying(bool value);
+
+  // ---- background loading ----
+  // True when the slot is taken care of (queued, loading or loaded); false
+  // when painting must load it itself.
+  bool QueueLoad(int32_t index);
+  // Empties the queue and aborts every running loader, then waits up to
+  // about a second for the loaders to be collected.
+  virtual void CancelBackgroundLoads();
+  int32_t QueuedLoadCount();
+  int32_t LoaderCount();
+  // Loads started since the view was made.
+  int32_t LoadsStarted();
+  // The most loaders that were at work at once.
+  int32_t PeakLoaderCount();
+  // Waits until nothing is queued or loading; false on time-out. Not to be
+  // called with the global lock held.
+  bool WaitForBackgroundLoads(uint32_t timeoutMs);
+
+  using TIKDrawProgressEvent = std::function<void(forms::TObject* Sender, int32_t per, int32_t idx)>;
+  using TIKImageDrawEvent =
+      std::function<void(forms::TObject* Sender, int32_t idx, int32_t left, int32_t top, forms::TCanvas* canvas)>;
+  using TIKImageDrawExEvent = std::function<void(forms::TObject* Sender, int32_t idx, int32_t left, int32_t top,
+                                                 forms::TBitmap* dest, forms::TRect& rect)>;
+  TIKDrawProgressEvent OnDrawProgress;
+  TIKImageDrawEvent OnBeforeImageDraw;
+  TIKImageDrawExEvent OnBeforeImageDrawEx;
+  TIKImageDrawEvent OnImageDraw;
+
 protected:
-  // Where the cell arrangement and scroll-bar set-up hook into the layout
-  // pass; the model keeps no geometry of its own.
-  virtual void ArrangeLayout() {}
-  // Stops background loads before the slots go; the model starts none of
-  // its own, so there is nothing to stop until background loading is in.
-  virtual void CancelBackgroundLoads() {}
+  // The cell arrangement and the scroll-bar set-up of a layout pass.
+  virtual void ArrangeLayout();
+  virtual void DoViewChange(int32_t change);
+  void Paint() override;
+  void WndProc(forms::TMessage& message) override;
+  void MouseDown(forms::TMouseButton button, forms::TShiftState shift, int x, int y) override;
+  void MouseMove(forms::TShiftState shift, int x, int y) override;
+  void MouseUp(forms::TMouseButton button, forms::TShiftState shift, int x, int y) override;
+  void KeyDown(uint16_t& key, forms::TShiftState shift) override;
   void SelectImageInternal(int32_t index);
   void ClearSelection();
   virtual void DoImageSelect(int32_t index);
@@ -296,11 +377,44 @@ protected:
   bool keepFlag_ = false;
 
 private:
+  struct Loader;
   std::unique_ptr<TIKMViewSlot> NewSlot();
   void ReleaseSlotImages(TIKMViewSlot& slot);
   void GiveBackCurrentBitmap(bool writeBack);
   void InsertSlot(int32_t index, bool select);
-  void StopSlideShow() { playing_ = false; }
+  void StopSlideShow();
+  // The image fitted to tw x th, as the thumbnail store keeps it.
+  static void BuildThumbnail(TIKBitmap* bitmap, int32_t tw, int32_t th, TIKBitmap& thumb);
+  void ArrangeCells();
+  void SetUpScrollBar(int bar, int32_t max, int32_t clientSize, int32_t origin, double& scale);
+  void HandleScroll(int bar, int code);
+  void HandleWheel(int delta);
+  void PaintCell(forms::TBitmap* dest, TIKMViewSlot& slot, int32_t index, bool selected);
+  void DrawCellPicture(forms::TBitmap* dest, TIKMViewSlot& slot, int32_t x, int32_t y, int32_t cw, int32_t ah,
+                       int32_t tg, forms::TRect& picture);
+  void DrawCaptions(forms::TCanvas* canvas, TIKMViewSlot& slot, int32_t x, int32_t y, int32_t cw, int32_t ch,
+                    int32_t bg, int32_t ih, bool selected, int32_t& bh);
+  void CellBackgroundParams(TIKBackgroundParams& p, TIKMViewSlot& slot, bool selected);
+  void ReleaseFarImages(int32_t first, int32_t last);
+  void SelectRangeFromAnchor(int32_t anchor, int32_t x, int32_t y, forms::TShiftState shift);
+  void PlayStep();
+  // Background loading (held under the imaging component's global lock).
+  void StartBackgroundLoading();
+  void StopBackgroundLoading();
+  // Finished loaders move to `collected` (the scheduler's); without it
+  // they stay listed. Loaders of slots out of view are told to abort.
+  void PruneLoaders(std::vector<std::unique_ptr<Loader>>* collected);
+  void PruneQueue();
+  Loader* StartLoader();
+  void UpdateVisibleArea();
+  bool CellInVisibleArea(int32_t index) const;
+  // Puts the image into the slot (thumbnail fitting included) without
+  // telling observers, which may not be called off the GUI thread.
+  void StoreImage(int32_t index, TIKBitmap* bitmap);
+  void LoaderFinished(TImgKitIO* loader);
+  void LoaderEnded(TImgKitIO* loader);
+  void ShiftLoadIndexes(int32_t from, int32_t delta, int32_t removed);
+  friend class TIKStarter;
   void SetLoadParams(TImgKitIO& io);
   bool RunSyncLoad(int32_t index, TImgKitIO& io, rtl::TStream* stream, const String& fileName, int32_t frame,
                    bool frameLoad, bool dropAndLayout);
@@ -353,6 +467,42 @@ private:
   bool flatScrollBars_ = false;
   bool fillCellBackground_ = true;
   bool displayCacheEnabled_ = true;
+  std::unique_ptr<forms::TPicture> wallPaper_;
+
+  // Layout and painting.
+  int32_t viewX_ = 0, viewY_ = 0;
+  int32_t contentWidth_ = 0, contentHeight_ = 0;
+  double scaleX_ = 1.0, scaleY_ = 1.0;
+  std::unique_ptr<forms::TBitmap> backBuffer_;
+  bool allShown_ = false;
+
+  // Pointer state.
+  bool selectionChanged_ = false;
+  bool rangeSelected_ = false;
+  bool mouseDown_ = false;
+  bool doubleClick_ = false;
+  int32_t pressX_ = 0, pressY_ = 0, pressViewX_ = 0, pressViewY_ = 0;
+  int32_t pressIndex_ = -1, lastIndex_ = -1, anchor_ = -1;
+
+  // Slide show.
+  int32_t playIndex_ = 0;
+  TIKMDisplayMode savedDisplayMode_ = mdGrid;
+  int32_t savedSelected_ = -1;
+  bool playTimer_ = false;
+  bool inPlayStep_ = false;
+
+  // Background loading: slot indexes waiting, the loaders at work, and the
+  // scheduler thread. All of it is guarded by the global lock.
+  std::vector<int32_t> loadQueue_;
+  std::vector<std::unique_ptr<Loader>> loaders_;
+  std::unique_ptr<TIKStarter> starter_;
+  int32_t loadsStarted_ = 0;
+  size_t peakLoaders_ = 0;
+  // The part of the virtual space the client showed at the last paint or
+  // scroll, for the scheduler's visibility tests off the GUI thread.
+  forms::TRect visibleArea_{};
+  // The window a loader's completion asks to repaint.
+  std::atomic<win::HWND> paintWindow_{};
 };
 
 }  // namespace imaging
