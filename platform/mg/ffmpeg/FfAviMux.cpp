@@ -163,7 +163,7 @@ FfMux::FfMux(const CLSID& clsid, std::string format) : BaseFilter(clsid), format
 
 FfMux::~FfMux() = default;
 
-GUID FfMux::OutputSubtype() const { return format_ == "asf" ? MEDIASUBTYPE_Asf : MEDIASUBTYPE_Avi; }
+GUID FfMux::OutputSubtype() const { return format_.starts_with("asf") ? MEDIASUBTYPE_Asf : MEDIASUBTYPE_Avi; }
 
 std::vector<std::shared_ptr<Pin>> FfMux::Inputs() const {
   std::vector<std::shared_ptr<Pin>> list;
@@ -285,14 +285,19 @@ HRESULT FfMux::StartLocked() {
     return E_FAIL;
   }
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
-  mx.io = avio_alloc_context(buffer, kIoBufferSize, 1, &mx, nullptr, &Muxer::Write, &Muxer::Seek);
+  // A stream for the network is written front to back: nothing goes back
+  // to complete a header a client has read already.
+  const bool streamed = format_ == "asf_stream";
+  mx.io = avio_alloc_context(buffer, kIoBufferSize, 1, &mx, nullptr, &Muxer::Write, streamed ? nullptr : &Muxer::Seek);
   mx.packet = av_packet_alloc();
   if (!mx.io || !mx.packet) {
     if (!mx.io) av_free(buffer);
     mx.failed = true;
     return E_OUTOFMEMORY;
   }
-  mx.io->seekable = AVIO_SEEKABLE_NORMAL;
+  mx.io->seekable = streamed ? 0 : AVIO_SEEKABLE_NORMAL;
+  // Each write ends at a packet's end, so a reader may join between blocks.
+  if (streamed) mx.fmt->flush_packets = 1;
   mx.fmt->pb = mx.io;
   mx.fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
   {
@@ -308,6 +313,9 @@ HRESULT FfMux::StartLocked() {
     mx.failed = true;
     return E_FAIL;
   }
+  // The header goes out in blocks of its own, marked as preroll, so a
+  // reader that joins later can be given it first.
+  avio_flush(mx.io);
   mx.headerWritten = true;
   return S_OK;
 }
@@ -320,6 +328,7 @@ HRESULT FfMux::WriteOut(const uint8_t* data, size_t size, int64_t offset) {
   block_.SetActualDataLength(static_cast<LONG>(size));
   REFERENCE_TIME start = offset, stop = offset + static_cast<int64_t>(size);
   block_.SetTime(&start, &stop);
+  block_.SetPreroll(muxer_ && !muxer_->headerWritten);
   return out->Deliver(block_);
 }
 
