@@ -241,6 +241,12 @@ HRESULT FfAsfWriter::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) con
   return probe.CheckMediaType(*probe.Input(), mt);
 }
 
+std::vector<AM_MEDIA_TYPE> FfAsfWriter::GetMediaTypes(const Pin& pin) const {
+  AM_MEDIA_TYPE mt;
+  mt.majortype = &pin == VideoInput().get() ? MEDIATYPE_Video : MEDIATYPE_Audio;
+  return {mt};
+}
+
 HRESULT FfAsfWriter::OnConnect(Pin&) { return S_OK; }
 
 void FfAsfWriter::OnDisconnect(Pin&) {}

@@ -59,6 +59,9 @@ public:
                           uint16_t* pcbLength) override;
 
   HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
+  // Each input names its kind of stream (a partial type), as a builder
+  // looks for the writer's video or audio input by it.
+  std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& pin) const override;
   HRESULT OnConnect(Pin& pin) override;
   void OnDisconnect(Pin& pin) override;
   HRESULT Pause() override;
