@@ -278,7 +278,7 @@ HRESULT FfAsfWriter::BuildChain() {
     if (FAILED(hr = c->mux->Output()->Connect(c->writer->Pins()[0], nullptr))) return hr;
   }
   if (!others.empty()) {
-    c->streamMux = std::make_shared<FfMux>(CLSID_WMAsfWriter, "asf_stream");
+    c->streamMux = std::make_shared<FfMux>(CLSID_WMAsfWriter, "asf", true);
     c->feed = std::make_shared<SinkFeed>(others);
     if (FAILED(hr = c->streamMux->Output()->Connect(c->feed->Input(), nullptr))) return hr;
   }

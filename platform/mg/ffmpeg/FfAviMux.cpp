@@ -111,6 +111,8 @@ struct FfMux::Muxer {
         par->codec_tag = mt.majortype == MEDIATYPE_Interleaved ? MAKEFOURCC('d', 'v', 's', 'd') : mt.subtype.Data1;
         par->bits_per_coded_sample = info->bitsPerCodedSample;
         if (info->pixelFormat >= 0) par->format = info->pixelFormat;
+        // An ASF header states each stream's bit rate.
+        if (owner->format_ == "asf") par->bit_rate = info->bitRate;
       }
       if (par->codec_id == AV_CODEC_ID_NONE) return false;
       par->width = bih ? bih->biWidth : info->width;
@@ -155,7 +157,8 @@ struct FfMux::Muxer {
 
 // ---- FfMux -------------------------------------------------------------------------------------
 
-FfMux::FfMux(const CLSID& clsid, std::string format) : BaseFilter(clsid), format_(std::move(format)) {
+FfMux::FfMux(const CLSID& clsid, std::string format, bool streamed)
+    : BaseFilter(clsid), format_(std::move(format)), streamed_(streamed) {
   InitLibrary();
   AddPin(std::make_shared<Pin>(this, format_ == "avi" ? "AVI Out" : "Out", PINDIR_OUTPUT));
   AddPin(std::make_shared<ControlledInputPin>(this, InputName(nextIndex_++)));
@@ -163,7 +166,7 @@ FfMux::FfMux(const CLSID& clsid, std::string format) : BaseFilter(clsid), format
 
 FfMux::~FfMux() = default;
 
-GUID FfMux::OutputSubtype() const { return format_.starts_with("asf") ? MEDIASUBTYPE_Asf : MEDIASUBTYPE_Avi; }
+GUID FfMux::OutputSubtype() const { return format_ == "asf" ? MEDIASUBTYPE_Asf : MEDIASUBTYPE_Avi; }
 
 std::vector<std::shared_ptr<Pin>> FfMux::Inputs() const {
   std::vector<std::shared_ptr<Pin>> list;
@@ -287,7 +290,7 @@ HRESULT FfMux::StartLocked() {
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
   // A stream for the network is written front to back: nothing goes back
   // to complete a header a client has read already.
-  const bool streamed = format_ == "asf_stream";
+  const bool streamed = streamed_;
   mx.io = avio_alloc_context(buffer, kIoBufferSize, 1, &mx, nullptr, &Muxer::Write, streamed ? nullptr : &Muxer::Seek);
   mx.packet = av_packet_alloc();
   if (!mx.io || !mx.packet) {
