@@ -1,5 +1,6 @@
 #include "platform/mg/WmProfiles.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -247,7 +248,12 @@ class Writer {
 public:
   void Open(const std::string& name, std::initializer_list<std::pair<const char*, std::string>> attrs) {
     out_ += Pad(depth_) + "<" + name;
-    for (const auto& [n, v] : attrs) out_ += std::string(" ") + n + "=\"" + v + "\"";
+    for (const auto& [n, v] : attrs) {
+      // A value cannot hold the quotation mark that ends it.
+      std::string value = v;
+      std::replace(value.begin(), value.end(), '"', '\'');
+      out_ += std::string(" ") + n + "=\"" + value + "\"";
+    }
     out_ += ">\n";
     names_.push_back(name);
     ++depth_;
