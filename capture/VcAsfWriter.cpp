@@ -178,7 +178,11 @@ bool TVcEngine::ConfigureASFWriter() {
       HostUrl = "mms://" + rest;
       if (const size_t colon = rest.find(':'); colon != String::npos) {
         HostName = rest.substr(0, colon);
-        HostPort = std::atoi(rest.c_str() + colon + 1);
+        // The number after the colon; anything else is no port.
+        const String digits = rest.substr(colon + 1);
+        HostPort = 0;
+        if (!digits.empty() && digits.size() <= 5 && digits.find_first_not_of("0123456789") == String::npos)
+          HostPort = std::stoi(digits);
       }
     }
   }

@@ -312,3 +312,34 @@ TEST_F(VcReencodeJob, AMissingSourceEndsTheJobWithItsCompletion) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace capture;
+
+TEST_F(VcReencode, APreallocatedCaptureFileIsCopiedOutIntoTheRecordingFile) {
+  PlugCameras(1);
+  TVidCap* vc = Control(false);
+  TVcEngine& e = *vc->Engine();
+  vc->SetCompressionMode(cm_NoCompression);
+  const std::string prealloc = (dir_ / "capture.dat").string();
+  vc->SetPreallocCapFileName(prealloc);
+  vc->SetPreallocCapFileSizeInMB(1);
+  vc->SetPreallocCapFileEnabled(true);
+  std::vector<std::string> copy;
+  vc->OnCopyPreallocDataStarted = [&](TObject*, const String& s, const String& d) { copy.push_back(s + " -> " + d); };
+  vc->OnCopyPreallocDataCompleted = [&](TObject*, const String&, const String&, bool ok) {
+    copy.push_back(ok ? "copied" : "not copied");
+  };
+  Record(vc, 20);
+  const std::string file = storage + "/vg000001.avi";
+  RunJob(e);
+  EXPECT_EQ(copy, (std::vector<std::string>{prealloc + " -> " + file, "copied"}));
+  EXPECT_EQ(events.back(), "recording completed " + file + " ok");
+  // The frames go over as they were recorded.
+  EXPECT_EQ(Probe(file, "v:0", "codec_name,nb_frames"), Probe(prealloc, "v:0", "codec_name,nb_frames"));
+  EXPECT_EQ(Probe(file, "v:0", "nb_frames"), "20\n");
+  delete vc;
+}
+
+}  // namespace
