@@ -97,8 +97,15 @@ HRESULT NetworkSink::GetHostURL(std::string* url) const {
 
 HRESULT NetworkSink::Close() {
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (listen_ < 0) return S_FALSE;
+    // What the clients were sent before the end still reaches them, unless
+    // they stop reading.
+    changed_.wait_for(lock, std::chrono::seconds(2), [&] {
+      for (const auto& c : clients_)
+        if (!c->pending.empty()) return false;
+      return true;
+    });
     CloseFd(listen_);
     if (wake_[1] >= 0) (void)!::write(wake_[1], "x", 1);
   }
@@ -245,6 +252,7 @@ void NetworkSink::Serve() {
           if (n <= 0) break;
           c.pending.erase(0, static_cast<size_t>(n));
         }
+        if (c.pending.empty()) changed_.notify_all();
         if (drop || (c.drainThenClose && c.pending.empty())) DropClient(i);
         break;
       }
