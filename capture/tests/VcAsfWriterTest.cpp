@@ -273,14 +273,14 @@ TEST_F(VcAsfWriter, TheFileHasTheProfilesSizeAndBitRateAndAnEditedProfileTakesEf
         "-c:v mjpeg -q:v 3 -c:a pcm_s16le '" + clip + "'");
   struct Case {
     const char* what;
-    int32_t width, height, videoRate, audioRate;
+    int32_t width, height, videoRate, audioRate, channels;
     const char* size;
     double expectVideoRate;
     const char* expectAudioRate;
   };
   const Case cases[] = {
-      {"as listed", -1, -1, -1, -1, "wmv2,320,240", 250'000, "32000"},
-      {"edited", 640, 480, 600'000, 48'000, "wmv2,640,480", 600'000, "48000"},
+      {"as listed", -1, -1, -1, -1, -1, "wmv2,320,240", 250'000, "1,32000"},
+      {"edited", 640, 480, 600'000, 48'000, 2, "wmv2,640,480", 600'000, "2,48000"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -290,6 +290,7 @@ TEST_F(VcAsfWriter, TheFileHasTheProfilesSizeAndBitRateAndAnEditedProfileTakesEf
     vc->SetASFVideoHeight(c.height);
     vc->SetASFVideoBitRate(c.videoRate);
     vc->SetASFAudioBitRate(c.audioRate);
+    vc->SetASFAudioChannels(c.channels);
     TReencodingSettings job;
     job.SourceVideoClip = clip;
     job.NewVideoClip = (dir_ / (std::string(c.what) + ".asf")).string();
@@ -304,7 +305,7 @@ TEST_F(VcAsfWriter, TheFileHasTheProfilesSizeAndBitRateAndAnEditedProfileTakesEf
     EXPECT_EQ(Shell("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,width,height -of csv=p=0 '" +
                     file + "'"),
               std::string(c.size) + "\n");
-    EXPECT_EQ(Shell("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,bit_rate -of csv=p=0 '" +
+    EXPECT_EQ(Shell("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,bit_rate,channels -of csv=p=0 '" +
                     file + "'"),
               std::string("wmav2,") + c.expectAudioRate + "\n");
     // The video's rate is the encoder's aim; it keeps near it over the clip.

@@ -321,6 +321,7 @@ HRESULT FfAsfWriter::BuildChain() {
     if (writes) {
       c->audio = std::make_shared<AudioCompressor>(*FindEncoder(p.audioCodec));
       c->audio->SetBitRate(p.audioBitRate);
+      c->audio->SetOutputChannels(p.channels);
       c->relay->types[0] = AudioInput()->CurrentType();
       if (FAILED(hr = c->relay->Out(0)->Connect(c->audio->Input(), nullptr)) ||
           FAILED(hr = toMuxers(c->audio->Output(), c->audioTee)))
