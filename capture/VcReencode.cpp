@@ -2,7 +2,9 @@
 // preallocated capture file out or compresses the native recording into
 // the final file, and the general job behind it that reads a clip and
 // writes an AVI or ASF file, with progress and completion events.
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "capture/VcDeviceManager.h"
@@ -13,6 +15,7 @@
 #include "capture/VcLog.h"
 #include "capture/VcRegistry.h"
 #include "capture/VidCap.h"
+#include "platform/mg/Devices.h"
 #include "platform/mg/Interfaces.h"
 #include "platform/rtl/StringUtils.h"
 
@@ -56,6 +59,31 @@ bool SameFile(const String& A, const String& B) {
   const fs::path a = fs::weakly_canonical(fs::absolute(A, ec), ec);
   const fs::path b = fs::weakly_canonical(fs::absolute(B, ec), ec);
   return a == b;
+}
+
+// The clip's source filter. The media graph picks a source by the file's
+// name; a capture file carries the component's name (".rec") and not its
+// kind, which its first bytes tell: an AVI (RIFF) or an ASF header.
+mg::HRESULT AddClipSource(mg::FilterGraph& Graph, const String& Path, const String& Name,
+                          std::shared_ptr<mg::BaseFilter>& Filter) {
+  mg::HRESULT hr = Graph.AddSourceFilter(Path, Name, &Filter);
+  if (hr != mg::VFW_E_UNKNOWN_FILE_TYPE) return hr;
+  unsigned char head[16] = {};
+  std::ifstream in(Path, std::ios::binary);
+  if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return hr;
+  static constexpr unsigned char kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+  const char* kind = std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0 ? "clip.avi"
+                     : std::memcmp(head, kAsfHeader, sizeof kAsfHeader) == 0                    ? "clip.asf"
+                                                                                                : nullptr;
+  mg::FilterRegistration reg;
+  if (!kind || !mg::ClassFactory::FindSourceFor(kind, &reg) || !reg.create) return hr;
+  std::shared_ptr<mg::BaseFilter> source = reg.create();
+  auto loader = mg::QueryInterface<mg::IFileSourceFilter>(source);
+  if (!loader || (hr = loader->Load(Path, nullptr)) != mg::S_OK || (hr = Graph.AddFilter(source, Name)) != mg::S_OK)
+    return hr < 0 ? hr : mg::E_FAIL;
+  Filter = source;
+  return mg::S_OK;
 }
 
 }  // namespace
@@ -159,7 +187,7 @@ bool TVcEngine::Reencode(const TReencodingSettings& Settings, bool IsCopy) {
   if (!CreateFilterGraph() || !SetUpOutput()) return failJob("", e_reencoding);
   const std::shared_ptr<mg::BaseFilter> writer = Settings.Method == rm_ASF ? AsfWriter : AviMux;
   std::shared_ptr<mg::BaseFilter> sourceFilter;
-  if (FilterGraph->AddSourceFilter(source, UniqueFilterName("Source"), &sourceFilter) != mg::S_OK || !sourceFilter)
+  if (AddClipSource(*FilterGraph, source, UniqueFilterName("Source"), sourceFilter) != mg::S_OK || !sourceFilter)
     return failJob("source not found or not suitable: " + source, e_add_source_filter);
 
   const bool transcode = Settings.Method != rm_AVI || Settings.UseVideoCompressor || Settings.UseAudioCompressor ||

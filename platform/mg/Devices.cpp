@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
-#include <fstream>
 
 #include "platform/mg/SystemFilters.h"
 
@@ -95,37 +93,15 @@ std::vector<FilterRegistration> ClassFactory::ByRole(FilterRole role) {
   return list;
 }
 
-namespace {
-
-// The kind of a file whose name does not tell (a capture file named
-// ".rec"), by the bytes it starts with, as the extension it would have.
-std::string ExtensionByContent(const std::string& path) {
-  unsigned char head[16] = {};
-  std::ifstream in(path, std::ios::binary);
-  if (!in || !in.read(reinterpret_cast<char*>(head), sizeof head)) return {};
-  if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) return ".avi";
-  static constexpr unsigned char kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-  if (std::memcmp(head, kAsfHeader, sizeof kAsfHeader) == 0) return ".asf";
-  return {};
-}
-
-}  // namespace
-
 bool ClassFactory::FindSourceFor(const std::string& path, FilterRegistration* out) {
-  const auto sources = ByRole(FilterRole::Source);
-  auto find = [&](const std::string& ext) {
-    for (auto& reg : sources)
-      if (std::find(reg.extensions.begin(), reg.extensions.end(), ext) != reg.extensions.end() ||
-          std::find(reg.extensions.begin(), reg.extensions.end(), "*") != reg.extensions.end()) {
-        if (out) *out = reg;
-        return true;
-      }
-    return false;
-  };
-  if (find(LowerExtension(path))) return true;
-  const std::string byContent = ExtensionByContent(path);
-  return !byContent.empty() && find(byContent);
+  const std::string ext = LowerExtension(path);
+  for (auto& reg : ByRole(FilterRole::Source))
+    if (std::find(reg.extensions.begin(), reg.extensions.end(), ext) != reg.extensions.end() ||
+        std::find(reg.extensions.begin(), reg.extensions.end(), "*") != reg.extensions.end()) {
+      if (out) *out = reg;
+      return true;
+    }
+  return false;
 }
 
 void RegisterSystemFilters() {
