@@ -697,6 +697,32 @@ public:
   bool TakeSnapshot(TFrameCaptureDest Dest, const String& FileName, bool Finish);
   String PrepareSnapshotFileName(const String& FileName, const String& Extension);
 
+  // ASF writer configuration and its network sinks.
+  std::shared_ptr<mg::Object> AsfNetworkSink;
+  std::shared_ptr<mg::Object> AsfPushSink;
+  bool BindWMFormatRuntime();
+  bool ConfigureASFWriter();
+  void ReleaseAsfSinks();
+
+  // Re-encoding after recording.
+  String ReencodingSource;
+  String ReencodingDest;
+  bool ReencodingIsCopy = false;
+  bool ReencodingEnded = false;
+  bool CompletionPosted = false;
+  bool RecordingWaitsForJob = false;
+  String WaitingRecordingFile;
+  int64_t ReencodingEndPosition = 0;
+  String KeptRecordingFileName;
+  bool StartAfterRecordingJob();
+  bool Reencode(const TReencodingSettings& Settings, bool IsCopy);
+  bool SplitSource(const std::shared_ptr<mg::BaseFilter>& Source, std::shared_ptr<mg::Pin>& VideoPin,
+                   std::shared_ptr<mg::Pin>& AudioPin);
+  bool ReadReencodingDuration();
+  bool ApplyReencodingTimes(const TReencodingSettings& Settings);
+  void EndReencoding(bool Success);
+  void ReportKeptCaptureFile(const String& Path);
+
 private:
   bool OwnerHandleAllocated() const;
   void PeriodicFrameProgress();
@@ -735,6 +761,9 @@ void CountPins(const std::shared_ptr<mg::BaseFilter>& Filter, int32_t& Inputs, i
 int32_t AttachEngineToDeviceManager(TVcEngine* Engine);
 void DetachEngineFromDeviceManager(TVcEngine* Engine);
 bool DeviceManagerExists();
+// Whether the media runtime behind the ASF writer is there; a build or a
+// test can take it away to see the component without it.
+void SetWMFormatRuntimePresent(bool Present);
 // The manager's hidden form, a parent of last resort; null without one.
 forms::TWinControl* DeviceManagerForm();
 // The registered message that carries the graph's events to the control.

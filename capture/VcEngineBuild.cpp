@@ -2,6 +2,7 @@
 // predicates every builder consults, the graph itself, the output, the
 // preview branch with its display, the audio path and the finishing
 // steps.
+#include "capture/VcDeviceManager.h"
 #include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcGraphHelpers.h"
@@ -97,13 +98,20 @@ bool TVcEngine::SetUpOutput() {
   if (!needed) return true;
   if (!CaptureGraphBuilder) return false;
   const bool toFile = State == es_Recording || State == es_Reencoding;
-  if (ASFWriterNeeded() || (toFile && Latched.RecordingMethod != rm_AVI)) {
-    // The ASF writer and the network sinks come with their own code.
-    TraceLine(CF_RED, "ASF writer not available in this build");
-    ReportIf(true, SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name);
-    return false;
+  mg::HRESULT hr = mg::S_OK;
+  if (toFile && Latched.RecordingMethod == rm_ASF) {
+    hr = CaptureGraphBuilder->SetOutputFileName(&mg::MEDIASUBTYPE_Asf, OutputPath, &AsfWriter, &AsfFileSink);
+    if (mg::SUCCEEDED(hr) && !ConfigureASFWriter()) return false;
+  } else if (ASFWriterNeeded()) {
+    // The writer only feeds its network sink; its file is a scratch one.
+    TSyncManager* manager = SyncManager();
+    const String scratch = manager ? manager->GetTempFile("v~a") : String();
+    hr = scratch.empty() ? mg::E_FAIL
+                         : CaptureGraphBuilder->SetOutputFileName(&mg::MEDIASUBTYPE_Asf, scratch, &AsfWriter, &AsfFileSink);
+    if (mg::SUCCEEDED(hr) && !ConfigureASFWriter()) return false;
   }
-  const mg::HRESULT hr = CaptureGraphBuilder->SetOutputFileName(&mg::MEDIASUBTYPE_Avi, OutputPath, &AviMux, &FileSink);
+  if (toFile && Latched.RecordingMethod == rm_AVI)
+    hr = CaptureGraphBuilder->SetOutputFileName(&mg::MEDIASUBTYPE_Avi, OutputPath, &AviMux, &FileSink);
   if (!Report(hr, SEV_ERROR, "set outputfilename (mux/sink", e_set_output_file_name)) return false;
   std::shared_ptr<mg::FilterGraph> graph;
   if (!Report(CaptureGraphBuilder->GetFiltergraph(&graph), SEV_ERROR, "filter graph 1", e_set_filter_graph))

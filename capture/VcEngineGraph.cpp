@@ -128,6 +128,8 @@ void TVcEngine::ClearGraph(bool ResetState) {
   FileSink.reset();
   AsfWriter.reset();
   AsfFileSink.reset();
+  ReleaseAsfSinks();
+  Periodic.ProgressSeeking.reset();
   VideoCompressorFilter.reset();
   AudioCompressorFilter.reset();
   GraphClock.reset();
@@ -174,7 +176,10 @@ bool TVcEngine::LatchSettings(bool AtCreation) {
   l.FrameCaptureWithoutOverlay = FrameCaptureWithoutOverlay;
   l.FrameGrabber = FrameGrabber;
   l.FrameGrabberRGBFormat = FrameGrabberRGBFormat;
-  l.CompressionMode = CompressionMode;
+  // An ASF or streamed recording is compressed by its writer as it is
+  // made; its capture file is the final file.
+  l.CompressionMode =
+      CompressionMode == cm_CompressAfterRecording && RecordingMethod != rm_AVI ? cm_NoCompression : CompressionMode;
   l.CompressionType = CompressionType;
   l.BurstCount = BurstCount;
   l.BurstInterval = BurstInterval;
@@ -513,19 +518,52 @@ void TVcEngine::EndGraphActivity() {
       ClearGraph(true);
       break;
     case es_Recording: {
+      RecordingWaitsForJob = false;
       const bool started = RecordingStarted;
       const String file = Sel.FinalRecordingPath;
+      // The method the recording was made with decides, not one chosen
+      // while it ran: its capture file is what waits for the job.
+      const bool afterJob = Latched.RecordingMethod == rm_AVI;
+      const bool compress = Latched.CompressionMode == cm_CompressAfterRecording && !Sel.CaptureFilePath.empty() &&
+                            Sel.CaptureFilePath != file;
       ClearGraph(true);
       RecordingSuccess = started;
-      PostRecordingEvent(qe_RecordingCompleted, file);
+      if (started && afterJob && Latched.RecordingMethod != rm_Stream) {
+        CurrentRecordingFile = file;
+        WaitingRecordingFile = file;
+        CompressAfterRecordingPending = compress;
+        RecordingWaitsForJob = StartAfterRecordingJob();
+        if (!RecordingWaitsForJob && compress) {
+          // The job never ran: the recording is only in its capture file.
+          ReportKeptCaptureFile(Sel.CaptureFilePath);
+          RecordingSuccess = false;
+          PostRecordingEvent(qe_RecordingCompleted, Sel.CaptureFilePath);
+          break;
+        }
+      }
+      if (!RecordingWaitsForJob) PostRecordingEvent(qe_RecordingCompleted, file);
       break;
     }
-    case es_Reencoding:
+    case es_Reencoding: {
+      const bool ended = ReencodingEnded;
       ClearGraph(true);
+      OutputPath = KeptRecordingFileName;
       ProgressInfo.Percent = 100;
       ProgressInfo.Position = ProgressInfo.Duration;
-      PostEvent(qe_ReencodingCompleted);
+      if (ended) PostEvent(ReencodingIsCopy ? qe_CopyPreallocDataProgress : qe_ReencodingProgress);
+      CopySourceFile = ReencodingSource;
+      CopyDestFile = ReencodingDest;
+      CopySuccess = ended;
+      PostEvent(ReencodingIsCopy ? qe_CopyPreallocDataCompleted : qe_ReencodingCompleted);
+      if (RecordingWaitsForJob) {
+        RecordingWaitsForJob = false;
+        RecordingSuccess = ended;
+        // A job stopped before its end leaves the recording where it was.
+        if (!ended) ReportKeptCaptureFile(ReencodingSource);
+        PostRecordingEvent(qe_RecordingCompleted, ended ? WaitingRecordingFile : ReencodingSource);
+      }
       break;
+    }
     default:
       break;
   }

@@ -102,6 +102,7 @@ void TVcEngine::HandleGraphNotifications() {
   if (FlagComplete) {
     FlagComplete = false;
     if (State == es_Reencoding) {
+      ReencodingEnded = true;
       StopAll();
     } else if (State == es_PlayerOpen) {
       // The clip ended: the next run starts it again from the beginning.

@@ -78,10 +78,12 @@ void TVcEngine::ReportProgress() {
   int64_t position = 0;
   if (seeking->GetCurrentPosition(&position) != mg::S_OK) return;
   ProgressInfo.Position = position;
+  // A job cut short by a stop time ends there, not at the clip's end.
+  const int64_t end = ReencodingEndPosition > 0 ? ReencodingEndPosition : ProgressInfo.Duration;
   // A job of no length has no percentage.
-  if (ProgressInfo.Duration <= 0) return;
-  const auto percent = static_cast<int32_t>(
-      std::nearbyint(static_cast<double>(position) / static_cast<double>(ProgressInfo.Duration) * 100.0));
+  if (end <= 0) return;
+  const auto percent =
+      static_cast<int32_t>(std::nearbyint(static_cast<double>(position) / static_cast<double>(end) * 100.0));
   if (percent > 100 || percent == Periodic.LastPercent) return;
   Periodic.LastPercent = percent;
   ProgressInfo.Percent = percent;

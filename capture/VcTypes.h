@@ -208,6 +208,21 @@ struct TProgressInfo {
   String Info;
 };
 
+// What a re-encoding job copies or encodes, and into what.
+struct TReencodingSettings {
+  bool IncludeVideoStream = true;
+  bool IncludeAudioStream = true;
+  String NewVideoClip;
+  TRecordingMethod Method = rm_AVI;
+  String SourceVideoClip;
+  int64_t StartTime = -1;  // 100-ns units; -1 from the start
+  int64_t StopTime = -1;   // -1 to the end
+  bool UseFrameGrabber = true;
+  bool UseVideoCompressor = false;
+  bool UseAudioCompressor = false;
+  bool WMVOutput = true;
+};
+
 struct TTVChannelInfo {
   int32_t Channel = 0;
   int32_t Locked = 0;  // a Boolean in a 4-byte slot

@@ -10,6 +10,7 @@
 #include "capture/VcDevices.h"
 #include "capture/VcEngine.h"
 #include "capture/VcTuner.h"
+#include "capture/VcWorker.h"
 #include "capture/VcGraphHelpers.h"
 #include "capture/VcLog.h"
 #include "capture/VcRegistry.h"
@@ -17,6 +18,7 @@
 #include "capture/VidCap.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
+#include "platform/mg/WmProfiles.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/StringUtils.h"
 
@@ -446,9 +448,30 @@ bool TVidCap::ShowDialog(int32_t Kind) {
 
 String TVidCap::GetASFProfiles() {
   TVcEngine& e = *engine_;
-  // The profile catalogue of the media runtime is not present yet.
-  e.ReportIf(true, SEV_ERROR, "wmvcore.dll not found. Install the Media Player 9.", e_library_not_found);
-  return String();
+  capture::SetBusyCursor(&e, true);
+  String names;
+  int32_t count = 0;
+  std::shared_ptr<mg::wm::ProfileManager> manager;
+  if (e.BindWMFormatRuntime() && mg::wm::WMCreateProfileManager(&manager) == mg::S_OK && manager) {
+    manager->SetSystemProfileVersion(mg::WMT_VER_8_0);
+    mg::DWORD n = 0;
+    manager->GetSystemProfileCount(&n);
+    for (mg::DWORD i = 0; i < n; ++i) {
+      std::shared_ptr<mg::wm::Profile> profile;
+      std::string name;
+      if (manager->LoadSystemProfile(i, &profile) != mg::S_OK || !profile) continue;
+      profile->GetName(&name);
+      names += name + "\n";
+      ++count;
+    }
+    if (count == 0) {
+      Box("no ASF profiles available. Perhaps the Windows Media Encoder 9 is not installed.");
+      e.ReportIf(true, SEV_ERROR, "no ASF profiles available. Perhaps the Windows Media Encoder 9 is not installed.",
+                 e_failed_to_load_ASF_profile);
+    }
+  }
+  capture::SetBusyCursor(&e, false);
+  return names;
 }
 
 // ---- snapshots, motion grid, extra filters ---------------------------------------

@@ -312,6 +312,7 @@ HRESULT FilterGraph::SetSyncSource(std::shared_ptr<ReferenceClock> clock) {
   std::lock_guard lock(stateMutex_);
   if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
   clock_ = std::move(clock);
+  freeRunning_ = !clock_;
   for (auto& f : filters_) f->SetSyncSource(clock_);
   Notify(EC_CLOCK_CHANGED, 0, 0);
   return S_OK;
@@ -360,7 +361,7 @@ HRESULT FilterGraph::Run() {
   for (auto it = filters_.rbegin(); it != filters_.rend(); ++it) (*it)->Run(startTime_);
   std::vector<ScheduledSource> sources;
   for (auto& f : filters_)
-    if (auto* s = dynamic_cast<StreamSource*>(f.get())) sources.push_back({f, s});
+    if (auto* s = dynamic_cast<StreamSource*>(f.get())) sources.push_back({f, s, !freeRunning_});
   state_.store(State_Running);
   scheduler_->Start(std::move(sources), clock, startTime_);
   return S_OK;

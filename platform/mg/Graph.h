@@ -249,6 +249,8 @@ private:
   std::vector<std::shared_ptr<BaseFilter>> filters_;
   std::shared_ptr<Scheduler> scheduler_;
   std::shared_ptr<ReferenceClock> clock_;
+  // The clock was taken away on purpose: the sources run unpaced.
+  bool freeRunning_ = false;
   std::atomic<FILTER_STATE> state_{State_Stopped};
   REFERENCE_TIME startTime_ = 0;
   GUID timeFormat_ = TIME_FORMAT_MEDIA_TIME;

@@ -79,7 +79,7 @@ void ThreadedScheduler::Loop(std::shared_ptr<Shared> shared, std::shared_ptr<Wor
         // Paced on the graph clock; re-read it often, since a test's
         // virtual clock moves without waking anyone.
         for (;;) {
-          if (w->stop) break;
+          if (w->stop || !src.paced) break;
           const REFERENCE_TIME now = clock->Now() - start;
           if (now >= t) break;
           const auto wait = std::chrono::milliseconds(std::clamp<REFERENCE_TIME>((t - now) / MILLISECONDS, 1, 10));

@@ -16,6 +16,10 @@ namespace mg {
 struct ScheduledSource {
   std::shared_ptr<BaseFilter> filter;  // keeps the source alive while it streams
   StreamSource* source = nullptr;
+  // False in a graph that runs without a clock (SetSyncSource(nullptr)):
+  // its sources push as fast as downstream takes the samples, as a file
+  // conversion wants.
+  bool paced = true;
 };
 
 class Scheduler {

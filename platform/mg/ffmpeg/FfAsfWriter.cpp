@@ -1,55 +1,14 @@
 #include "platform/mg/ffmpeg/FfAsfWriter.h"
 
-#include <sstream>
+#include <algorithm>
 
 #include "platform/mg/ffmpeg/FfAviMux.h"
 #include "platform/mg/ffmpeg/FfCodecs.h"
 #include "platform/mg/ffmpeg/FfCompressor.h"
+#include "platform/mg/SystemFilters.h"
+#include "platform/mg/WmSinks.h"
 
 namespace mg::ff {
-
-// ---- profiles --------------------------------------------------------------------------------------
-
-std::string AsfProfile::ToText() const {
-  std::ostringstream out;
-  out << "name=" << name << ";video=" << videoCodec << ";width=" << width << ";height=" << height << ";fps=" << fps
-      << ";vbitrate=" << videoBitRate << ";audio=" << audioCodec << ";abitrate=" << audioBitRate;
-  return out.str();
-}
-
-bool AsfProfile::FromText(const std::string& text) {
-  AsfProfile p;
-  std::istringstream in(text);
-  std::string item;
-  try {
-    while (std::getline(in, item, ';')) {
-      const auto eq = item.find('=');
-      if (eq == std::string::npos) return false;
-      const std::string key = item.substr(0, eq), value = item.substr(eq + 1);
-      if (key == "name") p.name = value;
-      else if (key == "video") p.videoCodec = value;
-      else if (key == "audio") p.audioCodec = value;
-      else if (key == "width") p.width = std::stoi(value);
-      else if (key == "height") p.height = std::stoi(value);
-      else if (key == "fps") p.fps = std::stoi(value);
-      else if (key == "vbitrate") p.videoBitRate = std::stoi(value);
-      else if (key == "abitrate") p.audioBitRate = std::stoi(value);
-      else return false;
-    }
-  } catch (const std::exception&) {
-    return false;
-  }
-  auto usable = [](const std::string& enc, bool video) {
-    const EncoderEntry* e = FindEncoder(enc);
-    return e && e->video == video;
-  };
-  if (!usable(p.videoCodec, true) || !usable(p.audioCodec, false)) return false;
-  if (p.width <= 0 || p.height <= 0 || p.width % 2 || p.height % 2 || p.fps <= 0 || p.videoBitRate <= 0 ||
-      p.audioBitRate <= 0)
-    return false;
-  *this = p;
-  return true;
-}
 
 // ---- the inner chain --------------------------------------------------------------------------------
 
@@ -68,22 +27,58 @@ public:
   }
   std::shared_ptr<Pin> Out(size_t i) const { return PinAt(i); }
 };
+
+// Hands the streamable form of the file to the writer's other sinks: the
+// header blocks first (the muxer marks them as preroll), then the data.
+class SinkFeed : public BaseFilter {
+public:
+  explicit SinkFeed(std::vector<std::shared_ptr<wm::WriterSink>> sinks) : BaseFilter(GUID{}), sinks_(std::move(sinks)) {
+    AddPin(std::make_shared<Pin>(this, "In", PINDIR_INPUT));
+  }
+  std::shared_ptr<Pin> Input() const { return PinAt(0); }
+  HRESULT CheckMediaType(const Pin&, const AM_MEDIA_TYPE& mt) const override {
+    return mt.majortype == MEDIATYPE_Stream ? S_OK : S_FALSE;
+  }
+  HRESULT OnReceive(Pin&, MediaSample& sample) override {
+    const uint8_t* data = sample.GetPointer();
+    const auto size = static_cast<size_t>(sample.GetActualDataLength());
+    const bool header = sample.IsPreroll() == S_OK;
+    for (auto& s : sinks_) header ? s->OnHeader(data, size) : s->OnDataUnit(data, size);
+    return S_OK;
+  }
+  HRESULT Stop() override {
+    if (State() != State_Stopped)
+      for (auto& s : sinks_) s->OnEndWriting();
+    return BaseFilter::Stop();
+  }
+  bool IsRenderer() const override { return true; }
+
+private:
+  std::vector<std::shared_ptr<wm::WriterSink>> sinks_;
+};
+
 }  // namespace
 
 struct FfAsfWriter::Chain {
   std::shared_ptr<Relay> relay = std::make_shared<Relay>();
   std::shared_ptr<VideoCompressor> video;
   std::shared_ptr<AudioCompressor> audio;
-  std::shared_ptr<FfMux> mux = std::make_shared<FfMux>(CLSID_WMAsfWriter, "asf");
-  std::shared_ptr<FfFileWriter> writer = std::make_shared<FfFileWriter>();
+  std::shared_ptr<InfTee> videoTee, audioTee;
+  std::shared_ptr<FfMux> mux;
+  std::shared_ptr<FfFileWriter> writer;
+  std::shared_ptr<FfMux> streamMux;
+  std::shared_ptr<SinkFeed> feed;
   int streams = 0, ended = 0;
 
   // Downstream first, so nothing reaches a filter that is still stopped.
   std::vector<BaseFilter*> Order() const {
-    std::vector<BaseFilter*> list{writer.get(), mux.get()};
-    if (video) list.push_back(video.get());
-    if (audio) list.push_back(audio.get());
-    list.push_back(relay.get());
+    std::vector<BaseFilter*> list;
+    for (BaseFilter* f : {static_cast<BaseFilter*>(writer.get()), static_cast<BaseFilter*>(mux.get()),
+                          static_cast<BaseFilter*>(feed.get()), static_cast<BaseFilter*>(streamMux.get()),
+                          static_cast<BaseFilter*>(videoTee.get()), static_cast<BaseFilter*>(audioTee.get()),
+                          static_cast<BaseFilter*>(video.get()), static_cast<BaseFilter*>(audio.get()),
+                          static_cast<BaseFilter*>(relay.get())})
+      if (f) list.push_back(f);
     return list;
   }
 };
@@ -92,6 +87,7 @@ FfAsfWriter::FfAsfWriter() : BaseFilter(CLSID_WMAsfWriter) {
   InitLibrary();
   AddPin(std::make_shared<ControlledInputPin>(this, "Audio Input 01"));
   AddPin(std::make_shared<ControlledInputPin>(this, "Video Input 01"));
+  sinks_.push_back(std::make_shared<wm::FileSink>());
 }
 
 FfAsfWriter::~FfAsfWriter() = default;
@@ -120,7 +116,13 @@ HRESULT FfAsfWriter::GetCurrentProfileGuid(GUID*) { return E_NOTIMPL; }
 HRESULT FfAsfWriter::ConfigureFilterUsingProfile(const WMProfile& wm) {
   if (State() != State_Stopped) return VFW_E_NOT_STOPPED;
   AsfProfile p;
-  if (!p.FromText(wm.text)) return E_INVALIDARG;
+  if (!wm::ProfileFromXml(wm.text, p)) return E_INVALIDARG;
+  auto usable = [](const std::string& enc, bool video) {
+    const EncoderEntry* e = FindEncoder(enc);
+    return e && e->video == video;
+  };
+  if ((p.hasVideo && !usable(p.videoCodec, true)) || (p.hasAudio && !usable(p.audioCodec, false)))
+    return E_INVALIDARG;
   if (!wm.name.empty()) p.name = wm.name;
   std::lock_guard lock(configMutex_);
   profile_ = p;
@@ -131,7 +133,7 @@ HRESULT FfAsfWriter::GetCurrentProfile(WMProfile* wm) {
   if (!wm) return E_POINTER;
   std::lock_guard lock(configMutex_);
   wm->name = profile_.name;
-  wm->text = profile_.ToText();
+  wm->text = wm::ProfileToXml(profile_);
   return S_OK;
 }
 
@@ -226,16 +228,23 @@ HRESULT FfAsfWriter::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) con
     std::lock_guard lock(const_cast<std::mutex&>(configMutex_));
     p = profile_;
   }
+  // A profile without a stream of this kind takes no input for it.
   if (&pin == VideoInput().get()) {
-    const EncoderEntry* e = FindEncoder(p.videoCodec);
+    const EncoderEntry* e = p.hasVideo ? FindEncoder(p.videoCodec) : nullptr;
     if (!e) return S_FALSE;
     VideoCompressor probe(*e);
     return probe.CheckMediaType(*probe.Input(), mt);
   }
-  const EncoderEntry* e = FindEncoder(p.audioCodec);
+  const EncoderEntry* e = p.hasAudio ? FindEncoder(p.audioCodec) : nullptr;
   if (!e) return S_FALSE;
   AudioCompressor probe(*e);
   return probe.CheckMediaType(*probe.Input(), mt);
+}
+
+std::vector<AM_MEDIA_TYPE> FfAsfWriter::GetMediaTypes(const Pin& pin) const {
+  AM_MEDIA_TYPE mt;
+  mt.majortype = &pin == VideoInput().get() ? MEDIATYPE_Video : MEDIATYPE_Audio;
+  return {mt};
 }
 
 HRESULT FfAsfWriter::OnConnect(Pin&) { return S_OK; }
@@ -245,39 +254,79 @@ void FfAsfWriter::OnDisconnect(Pin&) {}
 HRESULT FfAsfWriter::BuildChain() {
   AsfProfile p;
   std::string path;
+  bool toFile = false;
+  std::vector<std::shared_ptr<wm::WriterSink>> others;
   {
     std::lock_guard lock(configMutex_);
     p = profile_;
     path = path_;
+    for (auto& s : sinks_) {
+      auto sink = std::dynamic_pointer_cast<wm::WriterSink>(s);
+      if (sink && sink->IsFileSink())
+        toFile = true;
+      else if (sink)
+        others.push_back(sink);
+    }
   }
-  if (path.empty()) return E_FAIL;
+  if (toFile && path.empty()) return E_FAIL;
   auto c = std::make_unique<Chain>();
-  c->writer->SetFileName(path, nullptr);
-  HRESULT hr = c->mux->Output()->Connect(c->writer->Pins()[0], nullptr);
-  if (FAILED(hr)) return hr;
-  auto freeMuxInput = [&] {
-    for (auto& in : c->mux->Inputs())
+  HRESULT hr = S_OK;
+  if (toFile) {
+    c->mux = std::make_shared<FfMux>(CLSID_WMAsfWriter, "asf");
+    c->writer = std::make_shared<FfFileWriter>();
+    c->writer->SetFileName(path, nullptr);
+    if (FAILED(hr = c->mux->Output()->Connect(c->writer->Pins()[0], nullptr))) return hr;
+  }
+  if (!others.empty()) {
+    c->streamMux = std::make_shared<FfMux>(CLSID_WMAsfWriter, "asf", true);
+    c->feed = std::make_shared<SinkFeed>(others);
+    if (FAILED(hr = c->streamMux->Output()->Connect(c->feed->Input(), nullptr))) return hr;
+  }
+  auto freeMuxInput = [](const std::shared_ptr<FfMux>& mux) {
+    for (auto& in : mux->Inputs())
       if (!in->IsConnected()) return in;
     return std::shared_ptr<Pin>();
   };
+  // A compressor's output goes to each muxer there is, through a tee when
+  // there are two.
+  auto toMuxers = [&](const std::shared_ptr<Pin>& out, std::shared_ptr<InfTee>& tee) -> HRESULT {
+    if (c->mux && c->streamMux) {
+      tee = std::make_shared<InfTee>();
+      HRESULT r = out->Connect(tee->Input(), nullptr);
+      if (SUCCEEDED(r)) r = tee->FreeOutput()->Connect(freeMuxInput(c->mux), nullptr);
+      if (SUCCEEDED(r)) r = tee->FreeOutput()->Connect(freeMuxInput(c->streamMux), nullptr);
+      return r;
+    }
+    if (c->mux) return out->Connect(freeMuxInput(c->mux), nullptr);
+    if (c->streamMux) return out->Connect(freeMuxInput(c->streamMux), nullptr);
+    return S_OK;
+  };
+  const bool writes = c->mux || c->streamMux;
   if (VideoInput()->IsConnected()) {
-    c->video = std::make_shared<VideoCompressor>(*FindEncoder(p.videoCodec));
-    c->video->SetOutputSize(p.width, p.height);
-    c->video->SetBitRate(p.videoBitRate);
-    c->relay->types[1] = VideoInput()->CurrentType();
-    if (FAILED(hr = c->relay->Out(1)->Connect(c->video->Input(), nullptr)) ||
-        FAILED(hr = c->video->Output()->Connect(freeMuxInput(), nullptr)))
-      return hr;
     ++c->streams;
+    if (writes) {
+      c->video = std::make_shared<VideoCompressor>(*FindEncoder(p.videoCodec));
+      c->video->SetOutputSize(p.width, p.height);
+      c->video->SetBitRate(p.videoBitRate);
+      if (p.maxKeyFrameSpacing > 0 && p.fps > 0)
+        c->video->put_KeyFrameRate(static_cast<LONG>(std::max<int64_t>(1, p.maxKeyFrameSpacing * p.fps / UNITS)));
+      c->relay->types[1] = VideoInput()->CurrentType();
+      if (FAILED(hr = c->relay->Out(1)->Connect(c->video->Input(), nullptr)) ||
+          FAILED(hr = toMuxers(c->video->Output(), c->videoTee)))
+        return hr;
+    }
   }
   if (AudioInput()->IsConnected()) {
-    c->audio = std::make_shared<AudioCompressor>(*FindEncoder(p.audioCodec));
-    c->audio->SetBitRate(p.audioBitRate);
-    c->relay->types[0] = AudioInput()->CurrentType();
-    if (FAILED(hr = c->relay->Out(0)->Connect(c->audio->Input(), nullptr)) ||
-        FAILED(hr = c->audio->Output()->Connect(freeMuxInput(), nullptr)))
-      return hr;
     ++c->streams;
+    if (writes) {
+      c->audio = std::make_shared<AudioCompressor>(*FindEncoder(p.audioCodec));
+      c->audio->SetBitRate(p.audioBitRate);
+      c->audio->SetOutputChannels(p.channels);
+      c->relay->types[0] = AudioInput()->CurrentType();
+      if (FAILED(hr = c->relay->Out(0)->Connect(c->audio->Input(), nullptr)) ||
+          FAILED(hr = toMuxers(c->audio->Output(), c->audioTee)))
+        return hr;
+    }
   }
   if (c->streams == 0) return VFW_E_NOT_CONNECTED;
   chain_ = std::move(c);
@@ -312,6 +361,7 @@ HRESULT FfAsfWriter::Stop() {
     auto order = chain_->Order();
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
       if (*it == chain_->mux.get()) chain_->mux->Finish();
+      if (*it == chain_->streamMux.get()) chain_->streamMux->Finish();
       (*it)->Stop();
     }
     chain_.reset();

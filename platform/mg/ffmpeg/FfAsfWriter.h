@@ -1,31 +1,24 @@
 #pragma once
 // The ASF writer: uncompressed video and PCM audio in, an ASF file out,
-// encoded as its profile says (codecs, picture size, frame rate, bit
-// rates). Inside it is a small chain of the other filters: a compressor
-// per input, the muxer in its ASF form and the file writer.
+// encoded as its profile says (codecs, picture size, bit rates, key-frame
+// spacing). Inside it is a small chain of the other filters: a compressor
+// per input, the muxer in its ASF form and the file writer, and, for the
+// network and push sinks, a second muxer writing the streamable form.
+// Its sinks start as the file alone; a writer whose file sink was removed
+// only streams.
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/mg/Filter.h"
+#include "platform/mg/WmProfiles.h"
 
 namespace mg::ff {
 
-// A profile in its parsed form. The text form is "key=value" pairs split
-// by ';': name, video, width, height, fps, vbitrate, audio, abitrate.
-struct AsfProfile {
-  std::string name = "Video 320x240, 300 kbit/s, audio 64 kbit/s";
-  std::string videoCodec = "wmv2";
-  int width = 320, height = 240, fps = 25;
-  LONG videoBitRate = 300'000;
-  std::string audioCodec = "wmav2";
-  LONG audioBitRate = 64'000;
-
-  std::string ToText() const;
-  // False (and this unchanged) on text that is not a profile.
-  bool FromText(const std::string& text);
-};
+// The writer's profile: the runtime's parsed form. Its text form is the
+// profile XML (see WmProfiles.h).
+using AsfProfile = wm::ProfileSettings;
 
 class FfAsfWriter : public BaseFilter,
                     public IFileSinkFilter,
@@ -66,6 +59,9 @@ public:
                           uint16_t* pcbLength) override;
 
   HRESULT CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt) const override;
+  // Each input names its kind of stream (a partial type), as a builder
+  // looks for the writer's video or audio input by it.
+  std::vector<AM_MEDIA_TYPE> GetMediaTypes(const Pin& pin) const override;
   HRESULT OnConnect(Pin& pin) override;
   void OnDisconnect(Pin& pin) override;
   HRESULT Pause() override;

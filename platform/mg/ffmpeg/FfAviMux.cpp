@@ -111,6 +111,8 @@ struct FfMux::Muxer {
         par->codec_tag = mt.majortype == MEDIATYPE_Interleaved ? MAKEFOURCC('d', 'v', 's', 'd') : mt.subtype.Data1;
         par->bits_per_coded_sample = info->bitsPerCodedSample;
         if (info->pixelFormat >= 0) par->format = info->pixelFormat;
+        // An ASF header states each stream's bit rate.
+        if (owner->format_ == "asf") par->bit_rate = info->bitRate;
       }
       if (par->codec_id == AV_CODEC_ID_NONE) return false;
       par->width = bih ? bih->biWidth : info->width;
@@ -155,7 +157,8 @@ struct FfMux::Muxer {
 
 // ---- FfMux -------------------------------------------------------------------------------------
 
-FfMux::FfMux(const CLSID& clsid, std::string format) : BaseFilter(clsid), format_(std::move(format)) {
+FfMux::FfMux(const CLSID& clsid, std::string format, bool streamed)
+    : BaseFilter(clsid), format_(std::move(format)), streamed_(streamed) {
   InitLibrary();
   AddPin(std::make_shared<Pin>(this, format_ == "avi" ? "AVI Out" : "Out", PINDIR_OUTPUT));
   AddPin(std::make_shared<ControlledInputPin>(this, InputName(nextIndex_++)));
@@ -285,14 +288,19 @@ HRESULT FfMux::StartLocked() {
     return E_FAIL;
   }
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
-  mx.io = avio_alloc_context(buffer, kIoBufferSize, 1, &mx, nullptr, &Muxer::Write, &Muxer::Seek);
+  // A stream for the network is written front to back: nothing goes back
+  // to complete a header a client has read already.
+  const bool streamed = streamed_;
+  mx.io = avio_alloc_context(buffer, kIoBufferSize, 1, &mx, nullptr, &Muxer::Write, streamed ? nullptr : &Muxer::Seek);
   mx.packet = av_packet_alloc();
   if (!mx.io || !mx.packet) {
     if (!mx.io) av_free(buffer);
     mx.failed = true;
     return E_OUTOFMEMORY;
   }
-  mx.io->seekable = AVIO_SEEKABLE_NORMAL;
+  mx.io->seekable = streamed ? 0 : AVIO_SEEKABLE_NORMAL;
+  // Each write ends at a packet's end, so a reader may join between blocks.
+  if (streamed) mx.fmt->flush_packets = 1;
   mx.fmt->pb = mx.io;
   mx.fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
   {
@@ -308,6 +316,9 @@ HRESULT FfMux::StartLocked() {
     mx.failed = true;
     return E_FAIL;
   }
+  // The header goes out in blocks of its own, marked as preroll, so a
+  // reader that joins later can be given it first.
+  avio_flush(mx.io);
   mx.headerWritten = true;
   return S_OK;
 }
@@ -320,6 +331,7 @@ HRESULT FfMux::WriteOut(const uint8_t* data, size_t size, int64_t offset) {
   block_.SetActualDataLength(static_cast<LONG>(size));
   REFERENCE_TIME start = offset, stop = offset + static_cast<int64_t>(size);
   block_.SetTime(&start, &stop);
+  block_.SetPreroll(muxer_ && !muxer_->headerWritten);
   return out->Deliver(block_);
 }
 

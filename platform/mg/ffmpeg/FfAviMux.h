@@ -18,8 +18,9 @@ namespace mg::ff {
 
 class FfMux : public BaseFilter, public IConfigAviMux, public IConfigInterleaving {
 public:
-  // `format` is the library's muxer name ("avi").
-  FfMux(const CLSID& clsid, std::string format);
+  // `format` is the library's muxer name ("avi"). A streamed muxer writes
+  // front to back, for a reader that cannot seek (a network client).
+  FfMux(const CLSID& clsid, std::string format, bool streamed = false);
   ~FfMux() override;
   std::shared_ptr<Pin> Output() const { return PinAt(0); }
   // The input pins, connected or not, in order.
@@ -63,6 +64,7 @@ private:
   HRESULT WriteOut(const uint8_t* data, size_t size, int64_t offset);
 
   std::string format_;
+  bool streamed_ = false;
   std::mutex settingsMutex_;
   LONG master_ = -1;
   BOOL oldIndex_ = 1;

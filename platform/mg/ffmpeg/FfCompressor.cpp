@@ -529,7 +529,8 @@ struct AudioCompressor::Encoder {
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   int channels = 0, rate = 0, inBits = 16;
-  std::vector<int16_t> pending;  // interleaved
+  int inChannels = 0;              // of the input; `channels` are encoded
+  std::vector<int16_t> pending;  // interleaved, as the input has them
   bool haveBase = false;
   REFERENCE_TIME base = 0;
   int64_t samplesSent = 0;
@@ -550,13 +551,14 @@ struct AudioCompressor::Encoder {
     return AV_SAMPLE_FMT_NONE;
   }
 
-  bool Open(const EncoderEntry& entry, const AM_MEDIA_TYPE& in, LONG bitRate) {
+  bool Open(const EncoderEntry& entry, const AM_MEDIA_TYPE& in, LONG bitRate, int outChannels = 0) {
     const AVCodec* codec = avcodec_find_encoder_by_name(entry.encoder.c_str());
     const auto* wfx = in.FormatAs<WAVEFORMATEX>();
     if (!codec || !wfx || wfx->wFormatTag != WAVE_FORMAT_PCM) return false;
     if (wfx->wBitsPerSample != 16 && wfx->wBitsPerSample != 8) return false;
     if (wfx->nChannels < 1 || wfx->nChannels > 2 || wfx->nSamplesPerSec == 0) return false;
-    channels = wfx->nChannels;
+    inChannels = wfx->nChannels;
+    channels = outChannels == 1 || outChannels == 2 ? outChannels : inChannels;
     rate = static_cast<int>(wfx->nSamplesPerSec);
     inBits = wfx->wBitsPerSample;
     const AVSampleFormat fmt = Pick(codec);
@@ -607,9 +609,15 @@ struct AudioCompressor::Encoder {
     frame->sample_rate = rate;
     if (av_frame_get_buffer(frame, 0) < 0) return E_OUTOFMEMORY;
     const int16_t* src = pending.data();
+    const int have = static_cast<int>(pending.size()) / inChannels;
     for (int i = 0; i < count; ++i)
       for (int c = 0; c < channels; ++c) {
-        const int16_t v = i < static_cast<int>(pending.size()) / channels ? src[i * channels + c] : 0;
+        // Stereo mixed down takes both sides; mono goes to both.
+        int16_t v = 0;
+        if (i < have)
+          v = inChannels == channels ? src[i * inChannels + c]
+              : inChannels == 2      ? static_cast<int16_t>((src[i * 2] + src[i * 2 + 1]) / 2)
+                                     : src[i];
         switch (ctx->sample_fmt) {
           case AV_SAMPLE_FMT_S16: reinterpret_cast<int16_t*>(frame->data[0])[i * channels + c] = v; break;
           case AV_SAMPLE_FMT_S16P: reinterpret_cast<int16_t*>(frame->data[c])[i] = v; break;
@@ -619,7 +627,7 @@ struct AudioCompressor::Encoder {
       }
     frame->pts = samplesSent;
     samplesSent += count;
-    const size_t used = std::min(pending.size(), static_cast<size_t>(count) * static_cast<size_t>(channels));
+    const size_t used = std::min(pending.size(), static_cast<size_t>(count) * static_cast<size_t>(inChannels));
     pending.erase(pending.begin(), pending.begin() + static_cast<long>(used));
     const int r = avcodec_send_frame(ctx, frame);
     av_frame_unref(frame);
@@ -659,8 +667,8 @@ struct AudioCompressor::Encoder {
     } else {
       for (size_t i = 0; i < bytes; ++i) pending.push_back(static_cast<int16_t>((data[i] - 128) << 8));
     }
-    const int frameSize = ctx->frame_size > 0 ? ctx->frame_size : static_cast<int>(pending.size()) / channels;
-    while (frameSize > 0 && static_cast<int>(pending.size()) / channels >= frameSize) {
+    const int frameSize = ctx->frame_size > 0 ? ctx->frame_size : static_cast<int>(pending.size()) / inChannels;
+    while (frameSize > 0 && static_cast<int>(pending.size()) / inChannels >= frameSize) {
       const HRESULT hr = EncodeChunk(frameSize, out);
       if (FAILED(hr)) return hr;
     }
@@ -668,7 +676,7 @@ struct AudioCompressor::Encoder {
   }
 
   HRESULT Flush(Pin& out) {
-    const int left = static_cast<int>(pending.size()) / channels;
+    const int left = static_cast<int>(pending.size()) / inChannels;
     if (left > 0) {
       const bool small = (ctx->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) || ctx->frame_size == 0;
       EncodeChunk(small ? left : ctx->frame_size, out);
@@ -699,6 +707,18 @@ HRESULT AudioCompressor::SetBitRate(LONG bits) {
 LONG AudioCompressor::BitRate() const {
   std::lock_guard lock(settingsMutex_);
   return bitRate_;
+}
+
+HRESULT AudioCompressor::SetOutputChannels(int channels) {
+  if (channels < 0 || channels > 2) return E_INVALIDARG;
+  std::lock_guard lock(settingsMutex_);
+  outChannels_ = channels;
+  return S_OK;
+}
+
+int AudioCompressor::OutputChannels() const {
+  std::lock_guard lock(settingsMutex_);
+  return outChannels_;
 }
 
 HRESULT AudioCompressor::IsDirty() {
@@ -764,7 +784,7 @@ HRESULT AudioCompressor::CheckMediaType(const Pin& pin, const AM_MEDIA_TYPE& mt)
                : S_FALSE;
   if (mt.majortype != MEDIATYPE_Audio || mt.formattype != FORMAT_WaveFormatEx) return S_FALSE;
   Encoder probe;
-  return probe.Open(entry_, mt, BitRate()) ? S_OK : S_FALSE;
+  return probe.Open(entry_, mt, BitRate(), OutputChannels()) ? S_OK : S_FALSE;
 }
 
 std::vector<AM_MEDIA_TYPE> AudioCompressor::GetMediaTypes(const Pin& pin) const {
@@ -775,7 +795,7 @@ std::vector<AM_MEDIA_TYPE> AudioCompressor::GetMediaTypes(const Pin& pin) const 
 HRESULT AudioCompressor::OnConnect(Pin& pin) {
   if (pin.Direction() != PINDIR_INPUT) return S_OK;
   Encoder probe;
-  if (!probe.Open(entry_, pin.CurrentType(), BitRate())) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (!probe.Open(entry_, pin.CurrentType(), BitRate(), OutputChannels())) return VFW_E_TYPE_NOT_ACCEPTED;
   outputType_ = MakeAudioType(probe.info);
   return S_OK;
 }
@@ -793,7 +813,7 @@ ALLOCATOR_PROPERTIES AudioCompressor::DecideBufferSize(const Pin& pin) const {
 HRESULT AudioCompressor::Pause() {
   if (State() == State_Stopped && Input()->IsConnected()) {
     auto enc = std::make_unique<Encoder>();
-    if (!enc->Open(entry_, Input()->CurrentType(), BitRate())) return E_FAIL;
+    if (!enc->Open(entry_, Input()->CurrentType(), BitRate(), OutputChannels())) return E_FAIL;
     std::lock_guard lock(codecMutex_);
     encoder_ = std::move(enc);
   }

@@ -95,6 +95,10 @@ public:
   // Bits per second for the encoders that take a rate; 0 for the default.
   HRESULT SetBitRate(LONG bitsPerSecond);
   LONG BitRate() const;
+  // 1 or 2 channels to encode, mixing or copying the input's; 0 for the
+  // input's own. Before connecting.
+  HRESULT SetOutputChannels(int channels);
+  int OutputChannels() const;
 
   HRESULT IsDirty() override;
   HRESULT Load(const std::vector<uint8_t>& stream) override;
@@ -118,6 +122,7 @@ private:
   EncoderEntry entry_;
   mutable std::mutex settingsMutex_;
   LONG bitRate_ = 0;
+  int outChannels_ = 0;
   bool dirty_ = false;
   std::mutex codecMutex_;
   std::unique_ptr<Encoder> encoder_;

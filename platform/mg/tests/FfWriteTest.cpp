@@ -276,12 +276,21 @@ TEST(FfAsf, WriterEncodesToItsProfileAndFfprobeReadsTheFile) {
   WMProfile profile;
   ASSERT_EQ(config->GetCurrentProfile(&profile), S_OK);
   ff::AsfProfile p;
-  ASSERT_TRUE(p.FromText(profile.text));
+  ASSERT_TRUE(wm::ProfileFromXml(profile.text, p));
   p.width = 160;
   p.height = 120;
   p.videoBitRate = 200'000;
-  ASSERT_EQ(config->ConfigureFilterUsingProfile({"Small", p.ToText()}), S_OK);
-  for (const char* bad : {"video=mjpeg2", "width=abc", "width=161;height=120", "colour=red"})
+  const std::string small = wm::ProfileToXml(p);
+  ASSERT_EQ(config->ConfigureFilterUsingProfile({"Small", small}), S_OK);
+  auto edited = [&](const std::string& from, const std::string& to) {
+    std::string t = small;
+    const size_t at = t.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? t : t.replace(at, from.size(), to);
+  };
+  for (const std::string& bad : {std::string("width=abc"), edited("biwidth=\"160\"", "biwidth=\"abc\""),
+                                 edited("biwidth=\"160\"", "biwidth=\"161\""),
+                                 edited("{32564D57", "{3247504D"), edited("</profile>", "")})
     EXPECT_EQ(config->ConfigureFilterUsingProfile({"Bad", bad}), E_INVALIDARG) << bad;
   ASSERT_EQ(config->GetCurrentProfile(&profile), S_OK);
   EXPECT_EQ(profile.name, "Small");
