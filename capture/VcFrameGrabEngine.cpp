@@ -172,6 +172,8 @@ void TVcEngine::ClearFrameGrab() {
   }
   Grab.Current.FreeBitmap();
   Grab.Current = TFrameRecord{};
+  PreviousFrame.FreeBitmap();
+  PreviousFrame = TFrameRecord{};
   Grab.NewFramePublished = false;
   Grab.CaptureRequested = false;
   Grab.BurstCaptureRequested = false;
@@ -429,7 +431,7 @@ void TVcEngine::ProcessFrame() {
       }
       TakeSnapshot(BurstType, String(), finish);
     }
-    // The motion step joins here, after the frame's snapshots.
+    if (MotionActive && MotionDetector) MotionStep();
   }
   if (Grab.VideoSample.NewSample) RaiseBufferedSample(Grab.VideoSample, true);
   if (Grab.AudioSample.NewSample) RaiseBufferedSample(Grab.AudioSample, false);

@@ -145,7 +145,7 @@ TImplMotionDetector::TImplMotionDetector() {
   FrameSizeChanged = false;
 }
 
-bool TImplMotionDetector::ValidateGrid(const String& S) const {
+bool TImplMotionDetector::ValidateGrid(const rtl::String& S) const {
   const size_t l = static_cast<size_t>(GridRows) * static_cast<size_t>(GridColumns + 1) - 1;
   if (S.size() < l) return false;
   // Trimming shortens the first L characters; only an untrimmed text can
@@ -158,7 +158,7 @@ bool TImplMotionDetector::ValidateGrid(const String& S) const {
   return true;
 }
 
-void TImplMotionDetector::SetGridString(const String& S) {
+void TImplMotionDetector::SetGridString(const rtl::String& S) {
   GridValid = ValidateGrid(S);
   if (!GridValid || S == Grid) return;
   Grid = S;
@@ -174,7 +174,7 @@ void TImplMotionDetector::SetCell(int32_t Column, int32_t Row, int32_t Digit) {
 }
 
 void TImplMotionDetector::RebuildGridString() {
-  String s;
+  rtl::String s;
   s.reserve(static_cast<size_t>(GridRows) * static_cast<size_t>(GridColumns + 1));
   for (int32_t r = 0; r < GridRows; ++r) {
     if (r) s += ' ';
@@ -192,8 +192,8 @@ void TImplMotionDetector::SetGlobalSensitivity(int32_t Digit) {
 }
 
 void TImplMotionDetector::FillGrid(int32_t Digit) {
-  const String group = String(static_cast<size_t>(GridColumns), static_cast<char>('0' + Digit)) + " ";
-  String s;
+  const rtl::String group = rtl::String(static_cast<size_t>(GridColumns), static_cast<char>('0' + Digit)) + " ";
+  rtl::String s;
   s.reserve(group.size() * static_cast<size_t>(GridRows));
   for (int32_t r = 0; r < GridRows; ++r) s += group;
   SetGridString(s);
@@ -351,7 +351,7 @@ void TImplMotionDetector::ReduceNoise(uint8_t* Bits, int32_t Width, int32_t Heig
   }
 }
 
-bool TImplMotionDetector::Detect(PDIBSection Previous, PDIBSection Current, int64_t FrameTime) {
+bool TImplMotionDetector::Detect(const win::DIBSECTION* Previous, const win::DIBSECTION* Current, int64_t FrameTime) {
   GlobalMotionRatio = 0;
   if (!Enabled || !Current) return false;
   const win::BITMAPINFOHEADER& h = Current->dsBmih;

@@ -11,8 +11,6 @@
 
 namespace capture {
 
-using String = rtl::String;
-using PDIBSection = const win::DIBSECTION*;
 
 class TImplMotionDetector {
 public:
@@ -25,7 +23,7 @@ public:
   bool CompareGreen = true;
   bool GreyScale = false;
   bool CompareRed = true;
-  String Grid;
+  rtl::String Grid;
   double CellWidth = 0;
   double CellHeight = 0;
   bool GridValid = false;
@@ -51,11 +49,11 @@ public:
   // Compares Current with Previous (which may be null); true when motion
   // was measured, with the value in GlobalMotionRatio. Current's pixels
   // may be rewritten by the grey and noise passes.
-  bool Detect(PDIBSection Previous, PDIBSection Current, int64_t FrameTime);
+  bool Detect(const win::DIBSECTION* Previous, const win::DIBSECTION* Current, int64_t FrameTime);
 
   void SetGridSize(int32_t Columns, int32_t Rows);
-  void SetGridString(const String& S);
-  bool ValidateGrid(const String& S) const;
+  void SetGridString(const rtl::String& S);
+  bool ValidateGrid(const rtl::String& S) const;
   void SetGlobalSensitivity(int32_t Digit);
   void FillGrid(int32_t Digit);
   void SetCell(int32_t Column, int32_t Row, int32_t Digit);
