@@ -109,7 +109,9 @@ TImagesFile::TRead TImagesFile::NextFrame(uint8_t* Buffer, int32_t Length) {
   }
   if (record_.size() < kFileHeader) return rd_Bad;
   const uint64_t offBits = Le32(record_.data() + 10);
-  if (offBits + static_cast<uint64_t>(Length) > record_.size()) return rd_Bad;
+  // Pixels start after the two headers and end inside the record.
+  if (offBits < kFileHeader + sizeof(mg::BITMAPINFOHEADER) || offBits + static_cast<uint64_t>(Length) > record_.size())
+    return rd_Bad;
   if (Length) std::memcpy(Buffer, record_.data() + offBits, static_cast<size_t>(Length));
   return rd_Frame;
 }
