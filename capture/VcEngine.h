@@ -715,8 +715,10 @@ public:
   // After a frame's snapshots: compare, raise the motion events and pause
   // or resume a recording on motion.
   void MotionStep();
-  // Pauses the recording streams; false when none could be paused.
+  // Pause and resume the recording streams at their lock-and-shift
+  // grabbers; false when none was paused (resumed).
   bool PauseRecordingStreams();
+  bool ResumeRecordingStreams();
   TRecordingFromBitmap RecordingFromBitmap;
   // The images file of a video-from-images graph (opened by the build,
   // closed by the teardown) and its kept 4-byte header.

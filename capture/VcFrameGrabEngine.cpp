@@ -188,6 +188,9 @@ void TVcEngine::ClearFrameGrab() {
   Grab.NotifyGrabber.reset();
   Grab.DummyGrabber.reset();
   Grab.VideoSampleGrabber.reset();
+  Grab.VideoLockShift.reset();
+  Grab.AudioLockShift.reset();
+  Grab.PauseStart = 0;
   for (auto& location : Sel.ThirdPartyFilters)
     for (TThirdPartyFilter& f : location) f.Filter.reset();
   Grab.AudioSampleGrabber.reset();

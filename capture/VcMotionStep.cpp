@@ -19,12 +19,51 @@ void TVcEngine::ResetMotionForGraph() {
   PreviousFrame = TFrameRecord{};
 }
 
+namespace {
+
+TGrabberBlock* LockShiftBlock(const std::shared_ptr<mg::BaseFilter>& Grabber) {
+  auto control = Grabber ? mg::QueryInterface<IVcGrabberControl>(Grabber) : nullptr;
+  return control ? control->Init(gm_LockAndShift) : nullptr;
+}
+
+}  // namespace
+
 bool TVcEngine::PauseRecordingStreams() {
-  // The recording streams pause at grabbers that drop samples and shift
-  // the later ones; a graph without them cannot pause, and a recording on
-  // motion is refused when its graph is built.
-  ReportIf(true, SEV_ERROR, "Recording cannot pause: no pause grabbers in this graph", e_recording_cannot_pause);
-  return false;
+  if (GraphState != gs_Running) return false;
+  bool paused = false;
+  if (TGrabberBlock* b = LockShiftBlock(Grab.VideoLockShift); b && !b->Paused) {
+    b->Paused = true;
+    Grab.RecordingPaused = true;
+    Grab.PauseStart = b->LatestTime;
+    paused = true;
+  }
+  if (TGrabberBlock* b = LockShiftBlock(Grab.AudioLockShift); b && !b->Paused) {
+    b->Paused = true;
+    paused = true;
+  }
+  return paused;
+}
+
+bool TVcEngine::ResumeRecordingStreams() {
+  bool resumed = false;
+  TGrabberBlock* video = LockShiftBlock(Grab.VideoLockShift);
+  TGrabberBlock* audio = LockShiftBlock(Grab.AudioLockShift);
+  if (video && video->Paused) {
+    // The time spent paused, from the last sample written to the latest
+    // one seen, comes off every later sample of both streams.
+    Grab.PausedDuration += video->LatestTime - Grab.PauseStart;
+    Grab.PauseStart = 0;
+    Grab.RecordingPaused = false;
+    video->Shift = Grab.PausedDuration;
+    if (audio) audio->Shift = Grab.PausedDuration;
+    video->Paused = false;
+    resumed = true;
+  }
+  if (audio && audio->Paused) {
+    audio->Paused = false;
+    resumed = true;
+  }
+  return resumed;
 }
 
 void TVcEngine::MotionStep() {

@@ -87,6 +87,7 @@ bool TVidCap::ResumeRecording() {
   }
   if (e.ReportIf(!e.RecordingStarted, SEV_ERROR, "not recording", e_recording_cannot_pause)) return false;
   if (e.ReportIf(!e.Sel.PausedByNoMotion, SEV_ERROR, "Recording not paused", e_recording_cannot_pause)) return false;
+  e.ResumeRecordingStreams();
   e.Sel.PausedByNoMotion = false;
   return true;
 }

@@ -3,6 +3,8 @@
 // the properties that reach the detector.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "capture/VcEngine.h"
 #include "capture/tests/VidCapTestUtil.h"
 #include "platform/mg/sim/SimCamera.h"
@@ -143,6 +145,66 @@ TEST_F(VcMotionEngine, RateLimitSkipsFramesAndSwitchingOffStopsEvents) {
   Step(e, 20);
   EXPECT_EQ(events.size(), seen);
   vc->Stop();
+  delete vc;
+}
+
+TEST_F(VcMotionEngine, RecordingOnMotionPausesWhenQuietAndResumesWithoutAGap) {
+  TVidCap* vc = Control();
+  TVcEngine& e = *vc->Engine();
+  const std::string storage = (dir_ / "videos").string();
+  vc->SetCompressionMode(cm_NoCompression);
+  vc->SetRecordingInNativeFormat(false);
+  vc->SetStoragePath(storage);
+  vc->SetAutoFileName(fn_Sequential);
+  vc->SetAutoFilePrefix("rm");
+  vc->SetRecordingOnMotion_Enabled(true);
+  vc->SetRecordingOnMotion_NoMotionPauseDelayMs(2000);
+  ASSERT_TRUE(vc->StartRecording());
+  ASSERT_NE(e.Grab.VideoLockShift, nullptr);
+  // Camera frames 0-4 still, the box moving on 5-14, still until 44, the
+  // box again on 45-49, then still.
+  mg::sim::MotionScript script;
+  script.Still(5).MoveBox(0, 80, 180, 80, 10).Still(30).MoveBox(180, 80, 0, 120, 5).Still(10);
+  Camera(e)->SetMotionScript(script);
+  // 100 ms of the tick count per frame. Whether the recording is paused
+  // after each frame's periodic work:
+  std::vector<bool> paused;
+  for (int i = 0; i < 56; ++i) {
+    Step(e, 1);
+    paused.push_back(e.Sel.PausedByNoMotion);
+    clock.Advance(100);
+  }
+  std::vector<bool> want(56, false);
+  // Quiet from the start: paused at the first compared frame past the
+  // third (index 3) until the box moves (index 5).
+  want[3] = want[4] = true;
+  // The box stops after index 14; more than 2000 ms later (index 35) the
+  // recording pauses; the box's move back starts where it stood (index
+  // 45), so its first step (index 46) resumes it.
+  for (int i = 35; i < 46; ++i) want[i] = true;
+  auto text = [](const std::vector<bool>& v) {
+    std::string t;
+    for (bool b : v) t += b ? 'P' : '.';
+    return t;
+  };
+  EXPECT_EQ(text(paused), text(want));
+  vc->StopRecording();
+  for (int i = 0; i < 5; ++i) {
+    forms::Application->ProcessMessages();
+    clock.Advance(20);
+  }
+  // A frame goes to the file unless it arrived while paused: 0-3, 6-35
+  // and 47-55.
+  const std::string file = storage + "/rm000001.avi";
+  const std::string out =
+      captest::Shell("ffprobe -v error -select_streams v:0 -show_frames -show_entries frame=pts -of csv=p=0 '" +
+                     file + "'");
+  std::istringstream lines(out);
+  std::vector<int> pts;
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) pts.push_back(std::stoi(line));
+  ASSERT_EQ(pts.size(), 4u + 30u + 9u) << out << captest::Shell("ls -la " + storage);
+  for (size_t i = 0; i < pts.size(); ++i) EXPECT_EQ(pts[i], static_cast<int>(i)) << "no gap at frame " << i;
   delete vc;
 }
 
