@@ -243,3 +243,37 @@ TEST_F(VcPushSources, ApplicationBitmapsOfTheRightSizeAreStreamed) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace capture;
+
+TEST_F(VcPushSources, SlaveTakesOnlyAFrameAsLongAsItsBuffer) {
+  TVidCap* vc = MakeControl();
+  TVcEngine& e = *vc->Engine();
+  std::vector<uint8_t> buffer(16, 0xEE);
+  EXPECT_FALSE(e.NextSlaveFrame(buffer.data(), 16)) << "nothing ready";
+  struct Case {
+    size_t frame;
+    bool taken;
+  };
+  for (const Case& c : {Case{16, true}, Case{15, false}, Case{40, true}}) {
+    std::fill(buffer.begin(), buffer.end(), 0xEE);
+    e.Grab.SlaveFrame.assign(c.frame, 0x11);
+    e.Grab.SlaveFrameReady = true;
+    e.Grab.SlaveWaiting = false;
+    EXPECT_EQ(e.NextSlaveFrame(buffer.data(), 16), c.taken) << c.frame;
+    EXPECT_EQ(buffer[15], c.taken ? 0x11 : 0xEE);
+    // Either way the master may hand over the next frame.
+    EXPECT_TRUE(e.Grab.SlaveWaiting);
+    EXPECT_FALSE(e.Grab.SlaveFrameReady);
+  }
+  mg::AM_MEDIA_TYPE type;
+  bool flag = true;
+  EXPECT_FALSE(e.ExternalMediaType(type, flag));
+  bool eos = false;
+  EXPECT_FALSE(e.NextExternalFrame(buffer.data(), 16, eos));
+  delete vc;
+}
+
+}  // namespace
