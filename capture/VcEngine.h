@@ -703,8 +703,10 @@ public:
   // The detector lives as long as the engine; the published properties
   // reach it at once.
   std::unique_ptr<TImplMotionDetector> MotionDetector;
-  // The latched MotionDetector_Enabled of the graph in force.
-  bool MotionActive = false;
+  // The latched MotionDetector_Enabled of the graph in force; switching
+  // the detector changes it at once. Atomic: the frame callback reads it
+  // on the streaming thread.
+  std::atomic<bool> MotionActive{false};
   // Tick count after which a quiet recording pauses, and whether the
   // motion step paused it.
   uint32_t NoMotionDeadline = 0;

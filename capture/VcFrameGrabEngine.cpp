@@ -298,7 +298,8 @@ void TVcEngine::FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
 
   TFrameRecord& working = Grab.Working;
   UpdateFrameRecord(working, Frame.StartTime);
-  const bool motion = Latched.MotionDetector_Enabled;
+  // Switching the detector on or off applies from the next frame.
+  const bool motion = MotionActive;
   const bool wanted = !Grab.NewFramePublished && Block.Deliver;
   bool capture = false;
   if (wanted) {

@@ -144,6 +144,10 @@ TEST_F(VcMotionEngine, RateLimitSkipsFramesAndSwitchingOffStopsEvents) {
   EXPECT_FALSE(e.MotionActive);
   Step(e, 20);
   EXPECT_EQ(events.size(), seen);
+  // And on again: the frames are copied for the detector from the next on.
+  vc->SetMotionDetector_Enabled(true);
+  Step(e, 20);
+  EXPECT_GT(events.size(), seen);
   vc->Stop();
   delete vc;
 }
