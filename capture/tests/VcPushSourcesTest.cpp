@@ -201,8 +201,9 @@ TEST_F(VcPushSources, ApplicationBitmapsOfTheRightSizeAreStreamed) {
     win::HBITMAP h = win::CreateDIBSection(nullptr, &info, win::DIB_RGB_COLORS, &p, nullptr, 0);
     win::DIBSECTION ds{};
     win::GetObject(h, sizeof ds, &ds);
-    for (int y = 0; y < 20; ++y)
-      for (int x = 0; x < 30; ++x) static_cast<uint8_t*>(p)[y * ds.dsBm.bmWidthBytes + x * (bits / 8) + 2] = red;
+    if (bits >= 24)
+      for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) static_cast<uint8_t*>(p)[y * ds.dsBm.bmWidthBytes + x * (bits / 8) + 2] = red;
     return h;
   };
   int asked = 0;
