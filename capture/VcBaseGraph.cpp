@@ -57,14 +57,14 @@ bool TVcEngine::CreateBaseGraph() {
     default:
       break;
   }
-  const bool ownGraphSource = Latched.VideoSource == vs_VideoFileOrURL ||
-                              Latched.VideoSource == vs_VideoFromBitmaps ||
-                              Latched.VideoSource == vs_ExternalSource || Latched.VideoSource == vs_VideoFromImages ||
-                              (Latched.VideoSource == vs_VideoCaptureDevice && MultiplexedRole == mr_MultiplexedSlave);
-  if (ownGraphSource) {
-    // Clips, pushed pictures, image folders and a multiplexed master's
-    // frames come with the player and the pushed sources; until those are
-    // in place such a source cannot be built.
+  if (Latched.VideoSource == vs_VideoFromBitmaps || Latched.VideoSource == vs_ExternalSource ||
+      Latched.VideoSource == vs_VideoFromImages) {
+    if (!CreatePushedSourceGraph()) return false;
+  } else if (Latched.VideoSource == vs_VideoFileOrURL ||
+             (Latched.VideoSource == vs_VideoCaptureDevice && MultiplexedRole == mr_MultiplexedSlave)) {
+    // Clips and a multiplexed master's frames come with the player's and
+    // the slave's graphs; until those are in place such a source cannot be
+    // built.
     TraceLine(CF_RED, "source not available in this build");
     return false;
   }

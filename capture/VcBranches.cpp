@@ -100,7 +100,11 @@ bool TVcEngine::BuildCaptureAndPreview() {
     haveMuxType = false;
     if (SampleCapture_Video == sc_AfterCompression && !InsertSampleGrabber(capture, true)) return false;
   }
-  if (Latched.RecordingCanPause) return Unavailable("pause grabbers");
+  // A recording that can pause holds its stream at a lock-and-shift
+  // grabber right before the file.
+  if (Latched.RecordingCanPause &&
+      !InsertFrameGrabber(capture, gm_LockAndShift, nullptr, Grab.VideoLockShift, fgf_Default))
+    return false;
   bool connected = false;
   std::shared_ptr<mg::Pin> control;
   if (Latched.RecordingMethod == rm_AVI)
@@ -125,6 +129,9 @@ bool TVcEngine::BuildCaptureAndPreview() {
         return false;
       AudioPin = FirstFreePin(audioTee, mg::PINDIR_OUTPUT);
     }
+    if (Latched.RecordingCanPause &&
+        !InsertFrameGrabber(AudioPin, gm_LockAndShift, nullptr, Grab.AudioLockShift, fgf_Default))
+      return false;
     if (Latched.AudioRecording) {
       InsertThirdPartyFilters(tpf_AudioRecording, AudioPin);
       if (AudioCompressorNeeded()) {

@@ -17,6 +17,7 @@ TVcEngine::TVcEngine(TVidCap* owner) : Owner(owner) {
   Sel.TextOverlayFont->SetColor(0xFFFF00);
   ResetAudioDeviceSettings();
   ResetGlobalSettings();
+  MotionDetector = std::make_unique<TImplMotionDetector>();
   ResetVideoDeviceSettings();
   if (!DesignTime()) LoadGlobalSettings();
   LatchSettings(true);

@@ -11,6 +11,8 @@
 #include "capture/VcDVTransport.h"
 #include "capture/VcDisplay.h"
 #include "capture/VcFrameGrab.h"
+#include "capture/VcMotion.h"
+#include "capture/VcPushSources.h"
 #include "capture/VcPeriodic.h"
 #include "capture/VcRegistry.h"
 #include "capture/VcTypes.h"
@@ -722,6 +724,49 @@ public:
   bool ApplyReencodingTimes(const TReencodingSettings& Settings);
   void EndReencoding(bool Success);
   void ReportKeptCaptureFile(const String& Path);
+
+  // ---- motion detection and pushed video sources ---------------------------
+  // The detector lives as long as the engine; the published properties
+  // reach it at once.
+  std::unique_ptr<TImplMotionDetector> MotionDetector;
+  // The latched MotionDetector_Enabled of the graph in force; switching
+  // the detector changes it at once. Atomic: the frame callback reads it
+  // on the streaming thread.
+  std::atomic<bool> MotionActive{false};
+  // Tick count after which a quiet recording pauses, and whether the
+  // motion step paused it.
+  uint32_t NoMotionDeadline = 0;
+  // The frame the next one is compared with; its bitmap is the engine's.
+  TFrameRecord PreviousFrame;
+  // A graph starts the detector afresh: geometry from its first frame.
+  void ResetMotionForGraph();
+  // After a frame's snapshots: compare, raise the motion events and pause
+  // or resume a recording on motion.
+  void MotionStep();
+  // Pause and resume the recording streams at their lock-and-shift
+  // grabbers; false when none was paused (resumed).
+  bool PauseRecordingStreams();
+  bool ResumeRecordingStreams();
+  TRecordingFromBitmap RecordingFromBitmap;
+  // The images file of a video-from-images graph (opened by the build,
+  // closed by the teardown) and its kept 4-byte header.
+  std::unique_ptr<TImagesFile> ImagesFile;
+  // Frames handed to the push source without a frame grabber; -1 until
+  // the first.
+  std::atomic<int32_t> DeliveredFrames{-1};
+  // The push source's callbacks, by source: a failed result means no data.
+  bool BitmapMediaType(mg::AM_MEDIA_TYPE& MediaType, bool& Flag);
+  bool NextBitmapFrame(uint8_t* Buffer, int32_t Length, bool& EndOfStream);
+  bool ImagesFileFormat(std::vector<uint8_t>& Format);
+  bool NextImagesFileFrame(uint8_t* Buffer, int32_t Length, bool& EndOfStream);
+  bool SlaveMediaType(mg::AM_MEDIA_TYPE& MediaType, bool& Flag);
+  bool NextSlaveFrame(uint8_t* Buffer, int32_t Length);
+  bool ExternalMediaType(mg::AM_MEDIA_TYPE& MediaType, bool& Flag);
+  bool NextExternalFrame(uint8_t* Buffer, int32_t Length, bool& EndOfStream);
+  // The push source with these callbacks, added to the graph as "PushSrc";
+  // its output becomes Pin. The base graph of each pushed source.
+  bool AddPushSource(std::shared_ptr<mg::Pin>& Pin, TPushSourceContext Context);
+  bool CreatePushedSourceGraph();
 
 private:
   bool OwnerHandleAllocated() const;

@@ -121,6 +121,8 @@ void TVcEngine::ClearGraph(bool ResetState) {
   ReleaseControlInterfaces();
   OverlayInterface.reset();
   ClearFrameGrab();
+  // The images file is opened by each build and closed with its graph.
+  ImagesFile.reset();
   MediaEvents.reset();
   MediaControl.reset();
   ReleasePlayer();
@@ -246,6 +248,7 @@ bool TVcEngine::LatchSettings(bool AtCreation) {
   ActiveSubtypeIndex = ChosenVideoSubtype >= 0 ? ChosenVideoSubtype : DeviceSettings.Video[vds_VideoSubtype].IntValue;
   SettingsLatched = true;
   ResetRunCounters();
+  ResetMotionForGraph();
   return result;
 }
 
@@ -383,6 +386,9 @@ bool TVcEngine::ActivateGraph() {
   } else if (State == es_Recording) {
     if (!UsesCaptureDevice() || Latched.RecordingOnMotion_Enabled || !Latched.HoldRecording) {
       ok = SetGraphState(gs_Running, "bldcapnor");
+      // A recording on motion that begins quiet pauses at the first quiet
+      // frame the motion step sees.
+      if (ok && Latched.RecordingOnMotion_Enabled) NoMotionDeadline = rtl::GetTickCount() - 1000;
       // Only a recording whose graph runs has started.
       if (ok) RecordingStartedPostProcessing();
     } else {

@@ -82,6 +82,12 @@ struct TGrabberBlock {
       SampleCallback;
   TGrabberProcessing Processing;
   std::atomic<int32_t> PixelFormat{fgf_Default};
+  // A lock-and-shift grabber drops samples while paused and moves every
+  // later one back by the time spent paused; it notes the start time of
+  // the latest sample it saw.
+  std::atomic<bool> Paused{false};
+  std::atomic<int64_t> Shift{0};
+  std::atomic<int64_t> LatestTime{0};
 };
 
 // The control interface a grabber answers for; Init gives the block of
@@ -176,6 +182,11 @@ struct TFrameGrabState {
   // Set while a DC overlay event runs, with its device context.
   std::atomic<bool> DCOverlayRunning{false};
   win::HDC DCOverlayDc = nullptr;
+  // The lock-and-shift grabbers of a recording that can pause, and the
+  // stream time its pause began.
+  std::shared_ptr<mg::BaseFilter> VideoLockShift;
+  std::shared_ptr<mg::BaseFilter> AudioLockShift;
+  int64_t PauseStart = 0;
 };
 
 // The frame-time split of a record's frame time into its parts.

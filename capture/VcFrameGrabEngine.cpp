@@ -172,6 +172,8 @@ void TVcEngine::ClearFrameGrab() {
   }
   Grab.Current.FreeBitmap();
   Grab.Current = TFrameRecord{};
+  PreviousFrame.FreeBitmap();
+  PreviousFrame = TFrameRecord{};
   Grab.NewFramePublished = false;
   Grab.CaptureRequested = false;
   Grab.BurstCaptureRequested = false;
@@ -186,6 +188,9 @@ void TVcEngine::ClearFrameGrab() {
   Grab.NotifyGrabber.reset();
   Grab.DummyGrabber.reset();
   Grab.VideoSampleGrabber.reset();
+  Grab.VideoLockShift.reset();
+  Grab.AudioLockShift.reset();
+  Grab.PauseStart = 0;
   for (auto& location : Sel.ThirdPartyFilters)
     for (TThirdPartyFilter& f : location) f.Filter.reset();
   Grab.AudioSampleGrabber.reset();
@@ -293,7 +298,8 @@ void TVcEngine::FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
 
   TFrameRecord& working = Grab.Working;
   UpdateFrameRecord(working, Frame.StartTime);
-  const bool motion = Latched.MotionDetector_Enabled;
+  // Switching the detector on or off applies from the next frame.
+  const bool motion = MotionActive;
   const bool wanted = !Grab.NewFramePublished && Block.Deliver;
   bool capture = false;
   if (wanted) {
@@ -429,7 +435,7 @@ void TVcEngine::ProcessFrame() {
       }
       TakeSnapshot(BurstType, String(), finish);
     }
-    // The motion step joins here, after the frame's snapshots.
+    if (MotionActive && MotionDetector) MotionStep();
   }
   if (Grab.VideoSample.NewSample) RaiseBufferedSample(Grab.VideoSample, true);
   if (Grab.AudioSample.NewSample) RaiseBufferedSample(Grab.AudioSample, false);

@@ -64,6 +64,7 @@ public:
       case gm_Dummy:
       case gm_Notify:
       case gm_RGB:
+      case gm_LockAndShift:
         block_.Mode = Mode;
         return &block_;
       default:
@@ -100,6 +101,7 @@ public:
   }
 
   mg::HRESULT OnReceive(mg::Pin& pin, mg::MediaSample& sample) override {
+    if (block_.Mode == gm_LockAndShift) return LockAndShift(sample);
     if (!block_.Streams[0] && !block_.Streams[1] && !block_.Streams[2]) return Pass(sample);
     switch (block_.Mode) {
       case gm_Sample:
@@ -123,6 +125,33 @@ private:
     auto out = PinAt(1);
     if (!out->IsConnected()) return mg::S_OK;
     return out->Deliver(sample);
+  }
+
+  // Paused: the sample is dropped. Otherwise its times move back by the
+  // time spent paused, so the file shows no gap.
+  mg::HRESULT LockAndShift(mg::MediaSample& sample) {
+    mg::REFERENCE_TIME start = 0, stop = 0;
+    const bool timed = sample.GetTime(&start, &stop) >= 0;
+    if (timed) block_.LatestTime = start;
+    if (block_.Paused) return mg::S_OK;
+    const int64_t shift = block_.Shift;
+    if (!timed || shift == 0) return Pass(sample);
+    // The sample may go to other branches too: the shifted times go on a
+    // copy of it.
+    auto out = PinAt(1);
+    if (!out->IsConnected()) return mg::S_OK;
+    std::shared_ptr<mg::MediaSample> target;
+    const mg::HRESULT hr = out->Allocator().GetBuffer(target);
+    if (mg::FAILED(hr)) return hr;
+    const size_t length = std::min(static_cast<size_t>(std::max<mg::LONG>(sample.GetActualDataLength(), 0)),
+                                   static_cast<size_t>(target->GetSize()));
+    std::memcpy(target->GetPointer(), sample.GetPointer(), length);
+    target->CopyPropertiesFrom(sample);
+    target->SetActualDataLength(static_cast<mg::LONG>(length));
+    start -= shift;
+    stop -= shift;
+    target->SetTime(&start, &stop);
+    return out->Deliver(*target);
   }
 
   bool EnsureDib() {

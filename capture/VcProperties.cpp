@@ -337,36 +337,47 @@ void TVidCap::SetVideoProcessing_FlipVertical(bool Value) {
 }
 TVideoRotation TVidCap::VideoProcessing_Rotation() const { return engine_->VideoProcessing_Rotation; }
 bool TVidCap::MotionDetector_Enabled() const { return engine_->MotionDetector_Enabled; }
-String TVidCap::MotionDetector_Grid() const { return engine_->MotionDetector_Grid; }
+String TVidCap::MotionDetector_Grid() const { return engine_->MotionDetector->Grid; }
 bool TVidCap::MotionDetector_CompareRed() const { return engine_->MotionDetector_CompareRed; }
 void TVidCap::SetMotionDetector_CompareRed(bool Value) {
   engine_->MotionDetector_CompareRed = Value;
+  engine_->MotionDetector->CompareRed = Value;
 }
 bool TVidCap::MotionDetector_CompareGreen() const { return engine_->MotionDetector_CompareGreen; }
 void TVidCap::SetMotionDetector_CompareGreen(bool Value) {
   engine_->MotionDetector_CompareGreen = Value;
+  engine_->MotionDetector->CompareGreen = Value;
 }
 bool TVidCap::MotionDetector_CompareBlue() const { return engine_->MotionDetector_CompareBlue; }
 void TVidCap::SetMotionDetector_CompareBlue(bool Value) {
   engine_->MotionDetector_CompareBlue = Value;
+  engine_->MotionDetector->CompareBlue = Value;
 }
 bool TVidCap::MotionDetector_GreyScale() const { return engine_->MotionDetector_GreyScale; }
 void TVidCap::SetMotionDetector_GreyScale(bool Value) {
+  // The next comparison would mix a treated and an untreated frame.
+  if (Value != engine_->MotionDetector->GreyScale) engine_->MotionDetector->SkipNextResult = true;
   engine_->MotionDetector_GreyScale = Value;
+  engine_->MotionDetector->GreyScale = Value;
 }
 bool TVidCap::MotionDetector_ReduceVideoNoise() const { return engine_->MotionDetector_ReduceVideoNoise; }
 void TVidCap::SetMotionDetector_ReduceVideoNoise(bool Value) {
+  if (Value != engine_->MotionDetector->ReduceVideoNoise) engine_->MotionDetector->SkipNextResult = true;
   engine_->MotionDetector_ReduceVideoNoise = Value;
+  engine_->MotionDetector->ReduceVideoNoise = Value;
 }
 int32_t TVidCap::MotionDetector_ReduceCPULoad() const { return engine_->MotionDetector_ReduceCPULoad; }
 void TVidCap::SetMotionDetector_ReduceCPULoad(int32_t Value) {
   if (Value < 1) return;
   engine_->MotionDetector_ReduceCPULoad = Value;
+  engine_->MotionDetector->ReduceCPULoad = Value;
+  engine_->MotionDetector->FrameSizeChanged = true;
 }
 double TVidCap::MotionDetector_MaxDetectionsPerSecond() const { return engine_->MotionDetector_MaxDetectionsPerSecond; }
 void TVidCap::SetMotionDetector_MaxDetectionsPerSecond(double Value) {
   if (Value < 0) return;
   engine_->MotionDetector_MaxDetectionsPerSecond = Value;
+  engine_->MotionDetector->SetMaxDetectionsPerSecond(Value);
 }
 TRecordingMethod TVidCap::RecordingMethod() const { return engine_->RecordingMethod; }
 String TVidCap::RecordingFileName() const { return engine_->RecordingFileName; }

@@ -233,15 +233,24 @@ void TVidCap::SetVideoProcessing_Deinterlacing(TVideoDeinterlacing Value) {
 
 void TVidCap::SetMotionDetector_Enabled(bool Value) {
   TVcEngine& e = *engine_;
+  if (Value == e.MotionDetector->Enabled) return;
   e.MotionDetector_Enabled = Value;
+  e.MotionDetector->Enabled = Value;
+  if (e.State == es_Idle || !e.SettingsLatched) return;
   // The detector compares 24- and 32-bit pixels only: a graph whose grabber
   // delivers fewer bits is rebuilt.
-  const bool graphBuilt = e.SettingsLatched && e.State != es_Idle;
   const TFrameGrabberRGBFormat f = e.EffectivePixelFormat;
-  if (Value && graphBuilt && (f == fgf_RGB565 || f == fgf_RGB555 || f == fgf_RGB8)) e.RequestPreviewRefresh("scf");
+  if (Value && (f == fgf_RGB565 || f == fgf_RGB555 || f == fgf_RGB8))
+    e.RequestPreviewRefresh("scf");
+  else
+    e.MotionActive = Value;
 }
 
-void TVidCap::SetMotionDetector_Grid(const String& Value) { engine_->MotionDetector_Grid = Value; }
+void TVidCap::SetMotionDetector_Grid(const String& Value) {
+  TVcEngine& e = *engine_;
+  e.MotionDetector->SetGridString(Value);
+  e.MotionDetector_Grid = e.MotionDetector->Grid;
+}
 
 void TVidCap::SetRecordingMethod(TRecordingMethod Value) {
   TVcEngine& e = *engine_;

@@ -75,7 +75,7 @@ bool TVcEngine::TakeSnapshot(TFrameCaptureDest Dest, const String& FileName, boo
   data.FrameTime = Grab.Current.Data.FrameTime;
   const bool haveSection = win::GetObject(snap->Handle(), sizeof data.DIBSection, &data.DIBSection) ==
                            static_cast<int>(sizeof data.DIBSection);
-  if (haveSection && !Latched.FrameCaptureWithoutOverlay && Latched.MotionDetector_Enabled) {
+  if (haveSection && !Latched.FrameCaptureWithoutOverlay && MotionActive) {
     // The frame was copied before its overlays for the motion detector.
     TFrameInfo info = Grab.Current.Info;
     win::HBITMAP handle = snap->ReleaseHandle();

@@ -89,6 +89,7 @@ bool TVidCap::ResumeRecording() {
   }
   if (e.ReportIf(!e.RecordingStarted, SEV_ERROR, "not recording", e_recording_cannot_pause)) return false;
   if (e.ReportIf(!e.Sel.PausedByNoMotion, SEV_ERROR, "Recording not paused", e_recording_cannot_pause)) return false;
+  e.ResumeRecordingStreams();
   e.Sel.PausedByNoMotion = false;
   return true;
 }
@@ -492,16 +493,18 @@ bool TVidCap::CaptureFrameTo(TFrameCaptureDest Dest, const String& FileName) {
 void TVidCap::MotionDetector_SetGlobalSensitivity(int32_t Value) {
   if (Value < 0 || Value > 9) return;
   TVcEngine& e = *engine_;
-  const String row(static_cast<size_t>(e.Sel.GridColumns), static_cast<char>('0' + Value));
-  String grid;
-  for (int32_t r = 0; r < e.Sel.GridRows; ++r) grid += (r ? " " : "") + row;
-  e.MotionDetector_Grid = grid;
+  e.MotionDetector->SetGlobalSensitivity(Value);
+  e.MotionDetector_Grid = e.MotionDetector->Grid;
 }
 
 bool TVidCap::MotionDetector_SetGridSize(int32_t Columns, int32_t Rows) {
   if (Columns <= 0 || Rows <= 0) return false;
-  engine_->Sel.GridColumns = Columns;
-  engine_->Sel.GridRows = Rows;
+  TVcEngine& e = *engine_;
+  if (Columns == e.MotionDetector->GridColumns && Rows == e.MotionDetector->GridRows) return true;
+  e.MotionDetector->SetGridSize(Columns, Rows);
+  e.Sel.GridColumns = Columns;
+  e.Sel.GridRows = Rows;
+  e.MotionDetector_Grid = e.MotionDetector->Grid;
   return true;
 }
 
