@@ -11,7 +11,7 @@
 #include "capture/VcAsfXml.h"
 #include "capture/VcDeviceManager.h"
 #include "capture/VcEngine.h"
-#include "capture/tests/VidCapTestUtil.h"
+#include "capture/tests/VcManualGraphFixture.h"
 #include "platform/mg/Graph.h"
 #include "platform/mg/Interfaces.h"
 #include "platform/mg/WmProfiles.h"
@@ -172,17 +172,11 @@ TEST(VcAsfXml, ProfileFilesAreReadAsTextWhateverTheirEncoding) {
 
 // ---- recordings through the writer ------------------------------------------------------
 
-class VcAsfWriter : public captest::VidCapFixture {
+class VcAsfWriter : public captest::ManualGraphFixture {
 protected:
-  void SetUp() override {
-    VidCapFixture::SetUp();
-    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
-    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
-    storage = (dir_ / "videos").string();
-  }
   void TearDown() override {
     SetWMFormatRuntimePresent(true);
-    VidCapFixture::TearDown();
+    ManualGraphFixture::TearDown();
   }
   TVidCap* Control(bool audio) {
     TVidCap* vc = MakeControl();
@@ -198,9 +192,6 @@ protected:
     vc->SetVideoDevice(VideoCaptureDevices()->Count() - 1);
     return vc;
   }
-  static std::shared_ptr<mg::ManualScheduler> Scheduler(const TVcEngine& e) {
-    return e.FilterGraph ? std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler()) : nullptr;
-  }
   // The profile the writer of the running recording was given.
   static mg::wm::ProfileSettings WriterProfile(const TVcEngine& e) {
     mg::wm::ProfileSettings p;
@@ -208,16 +199,6 @@ protected:
     auto config = mg::QueryInterface<mg::IConfigAsfWriter>(e.AsfWriter);
     EXPECT_TRUE(config && config->GetCurrentProfile(&wm) == mg::S_OK && mg::wm::ProfileFromXml(wm.text, p));
     return p;
-  }
-  bool Logged(const std::string& msg) const {
-    return std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) { return l.msg == msg; });
-  }
-  void Settle() {
-    for (int i = 0; i < 5; ++i) {
-      forms::Application->ProcessMessages();
-      clock.Advance(20);
-    }
-    forms::Application->ProcessMessages();
   }
   std::string storage;
 };

@@ -12,7 +12,7 @@
 #include "capture/VcEngine.h"
 #include "capture/VcGraphHelpers.h"
 #include "capture/VcProperties.h"
-#include "capture/tests/VidCapTestUtil.h"
+#include "capture/tests/VcManualGraphFixture.h"
 #include "platform/mg/SystemFilters.h"
 #include "platform/forms/Shape.h"
 #include "platform/rtl/DateUtils.h"
@@ -56,18 +56,11 @@ TEST(VcFrameTime, SplitsIntoItsParts) {
   }
 }
 
-class VcFrameGrab : public captest::VidCapFixture {
+class VcFrameGrab : public captest::ManualGraphFixture {
 protected:
   void SetUp() override {
-    VidCapFixture::SetUp();
-    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
-    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
+    ManualGraphFixture::SetUp();
     storage = (dir_ / "shots").string();
-  }
-  void TearDown() override {
-    SetGraphSchedulerFactory(nullptr);
-    SetDiscoveryHooks({});
-    VidCapFixture::TearDown();
   }
   TVidCap* Control(TFrameGrabber where) {
     TVidCap* vc = MakeControl();
@@ -88,9 +81,6 @@ protected:
     };
     return vc;
   }
-  static std::shared_ptr<mg::ManualScheduler> Scheduler(const TVcEngine& e) {
-    return e.FilterGraph ? std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler()) : nullptr;
-  }
   // One frame from the camera, then the periodic work takes it.
   static void Step(TVcEngine& e, int n = 1) {
     for (int i = 0; i < n; ++i) {
@@ -105,7 +95,6 @@ protected:
     bool ok;
     int width, height;
   };
-  std::string storage;
   std::vector<TFrameInfo> progress;
   std::vector<Shot> shots;
 };

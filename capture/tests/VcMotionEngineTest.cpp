@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "capture/VcEngine.h"
-#include "capture/tests/VidCapTestUtil.h"
+#include "capture/tests/VcManualGraphFixture.h"
 #include "platform/mg/sim/SimCamera.h"
 #include "platform/mg/sim/SimDevices.h"
 
@@ -14,18 +14,8 @@ namespace {
 
 using namespace capture;
 
-class VcMotionEngine : public captest::VidCapFixture {
+class VcMotionEngine : public captest::ManualGraphFixture {
 protected:
-  void SetUp() override {
-    VidCapFixture::SetUp();
-    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
-    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
-  }
-  void TearDown() override {
-    SetGraphSchedulerFactory(nullptr);
-    SetDiscoveryHooks({});
-    VidCapFixture::TearDown();
-  }
   // A 320 x 240 RGB24 camera without its frame number, so that still
   // frames are equal, previewed with the alarms' settings: one cell per
   // pixel, one digit for all.
@@ -155,7 +145,6 @@ TEST_F(VcMotionEngine, RateLimitSkipsFramesAndSwitchingOffStopsEvents) {
 TEST_F(VcMotionEngine, RecordingOnMotionPausesWhenQuietAndResumesWithoutAGap) {
   TVidCap* vc = Control();
   TVcEngine& e = *vc->Engine();
-  const std::string storage = (dir_ / "videos").string();
   vc->SetCompressionMode(cm_NoCompression);
   vc->SetRecordingInNativeFormat(false);
   vc->SetStoragePath(storage);

@@ -11,7 +11,7 @@
 
 #include "capture/VcEngine.h"
 #include "capture/VcPushSources.h"
-#include "capture/tests/VidCapTestUtil.h"
+#include "capture/tests/VcManualGraphFixture.h"
 #include "platform/win/Bitmap.h"
 #include "platform/win/GdiObject.h"
 #include "platform/win/PenBrush.h"
@@ -52,18 +52,11 @@ void WriteAll(const std::string& path, const Bytes& b) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
-class VcPushSources : public captest::VidCapFixture {
+class VcPushSources : public captest::ManualGraphFixture {
 protected:
   void SetUp() override {
-    VidCapFixture::SetUp();
-    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
-    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
+    ManualGraphFixture::SetUp();
     PlugCameras(1);
-  }
-  void TearDown() override {
-    SetGraphSchedulerFactory(nullptr);
-    SetDiscoveryHooks({});
-    VidCapFixture::TearDown();
   }
   TVidCap* Control(TVideoSource source) {
     TVidCap* vc = MakeControl();

@@ -12,7 +12,7 @@
 
 #include "capture/VcDeviceManager.h"
 #include "capture/VcEngine.h"
-#include "capture/tests/VidCapTestUtil.h"
+#include "capture/tests/VcManualGraphFixture.h"
 #include "platform/mg/Events.h"
 #include "platform/mg/SystemFilters.h"
 #include "platform/rtl/Files.h"
@@ -59,17 +59,11 @@ std::string NativeTag(mg::AM_MEDIA_TYPE& mt) {
   return tag;
 }
 
-class VcRecording : public captest::VidCapFixture {
+class VcRecording : public captest::ManualGraphFixture {
 protected:
-  void SetUp() override {
-    VidCapFixture::SetUp();
-    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
-    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
-    storage = (dir_ / "videos").string();
-  }
   void TearDown() override {
     rtl::SetDiskSpaceQuery(nullptr);
-    VidCapFixture::TearDown();
+    ManualGraphFixture::TearDown();
   }
   // A control recording the last camera (and the sound card when plugged)
   // into the storage folder under numbered names.
@@ -92,17 +86,6 @@ protected:
     vc->OnInactive = [this](TObject*) { events.push_back("inactive"); };
     return vc;
   }
-  static std::shared_ptr<mg::ManualScheduler> Scheduler(const TVcEngine& e) {
-    return e.FilterGraph ? std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler()) : nullptr;
-  }
-  // Lets the window messages, the worker's timer and its tasks run.
-  void Settle() {
-    for (int i = 0; i < 5; ++i) {
-      forms::Application->ProcessMessages();
-      clock.Advance(20);
-    }
-    forms::Application->ProcessMessages();
-  }
   // n rounds of one sample from each source: n video frames.
   static void PushFrames(TVcEngine& e, int n) {
     if (auto s = Scheduler(e)) s->Pump(n);
@@ -116,10 +99,6 @@ protected:
   static std::string DecodeErrors(const std::string& file) {
     return Shell("ffmpeg -v error -i '" + file + "' -f null - 2>&1");
   }
-  bool Logged(const std::string& msg) const {
-    return std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) { return l.msg == msg; });
-  }
-  std::string storage;
   std::vector<std::string> events;
 };
 

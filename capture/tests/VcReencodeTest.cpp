@@ -10,7 +10,7 @@
 
 #include "capture/VcDeviceManager.h"
 #include "capture/VcEngine.h"
-#include "capture/tests/VidCapTestUtil.h"
+#include "capture/tests/VcManualGraphFixture.h"
 #include "platform/mg/Graph.h"
 
 namespace {
@@ -30,14 +30,8 @@ int32_t IndexOf(const TDevices* list, const std::string& name) {
   return -1;
 }
 
-class VcReencode : public captest::VidCapFixture {
+class VcReencode : public captest::ManualGraphFixture {
 protected:
-  void SetUp() override {
-    VidCapFixture::SetUp();
-    SetDiscoveryHooks({[](TVcEngine&) { return true; }, {}, {}, {}});
-    SetGraphSchedulerFactory([] { return std::make_shared<mg::ManualScheduler>(); });
-    storage = (dir_ / "videos").string();
-  }
   // A control that records the camera (and the sound card) and compresses
   // afterwards with the given compressors.
   TVidCap* Control(bool audio) {
@@ -67,16 +61,6 @@ protected:
     };
     return vc;
   }
-  static std::shared_ptr<mg::ManualScheduler> Scheduler(const TVcEngine& e) {
-    return e.FilterGraph ? std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler()) : nullptr;
-  }
-  void Settle() {
-    for (int i = 0; i < 5; ++i) {
-      forms::Application->ProcessMessages();
-      clock.Advance(20);
-    }
-    forms::Application->ProcessMessages();
-  }
   // Feeds the re-encoding graph a frame at a time, letting the periodic
   // work and the events run in between, until the job is over.
   void RunJob(TVcEngine& e) {
@@ -92,10 +76,6 @@ protected:
     if (auto s = Scheduler(*vc->Engine())) s->Pump(frames);
     vc->StopRecording();
   }
-  bool Logged(const std::string& msg) const {
-    return std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) { return l.msg == msg; });
-  }
-  std::string storage;
   std::vector<std::string> events;
   std::vector<int32_t> percents;
 };
