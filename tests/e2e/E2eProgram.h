@@ -60,6 +60,14 @@ private:
   std::string pending_;
 };
 
+// The commands of a program that only shows something: "quit" ends it.
+inline void QuitOnly(const std::string& line) {
+  if (line == "quit")
+    forms::Application->Terminate();
+  else if (!line.empty())
+    Say("ERROR unknown " + line);
+}
+
 // Shows the main form (unless the program showed it already), announces it
 // and runs until "quit" or the end of input; then frees every form and
 // leaves the display. `shown` runs once the form is on the screen.

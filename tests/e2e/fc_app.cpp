@@ -48,13 +48,6 @@ void BuildCheckBox() {
   Say("BOX " + std::to_string(at.x) + " " + std::to_string(at.y));
 }
 
-void RunCommand(const std::string& line) {
-  if (line == "quit")
-    Application->Terminate();
-  else if (!line.empty())
-    Say("ERROR unknown " + line);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +61,7 @@ int main(int argc, char** argv) {
     std::cerr << "usage: fc_app splash <png> | checkbox\n";
     return 2;
   }
-  return e2e::RunCommands(RunCommand, true, [] {
+  return e2e::RunCommands(e2e::QuitOnly, true, [] {
     if (auto* splash = dynamic_cast<controls::TfrmLayered*>(Application->MainForm())) splash->Repaint();
   });
 }

@@ -68,20 +68,13 @@ void Announce() {
   }
 }
 
-void RunCommand(const std::string& line) {
-  if (line == "quit")
-    Application->Terminate();
-  else if (!line.empty())
-    Say("ERROR unknown " + line);
-}
-
 }  // namespace
 
 int main() {
   controls::FcLibraryStartup();
   if (!e2e::OpenDisplay()) return 1;
   Build();
-  const int status = e2e::RunCommands(RunCommand, true, Announce);
+  const int status = e2e::RunCommands(e2e::QuitOnly, true, Announce);
   controls::FcLibraryShutdown();
   return status;
 }

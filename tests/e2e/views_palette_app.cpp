@@ -37,20 +37,12 @@ void Build() {
   Application->SetMainForm(dialog);
 }
 
-void RunCommand(const std::string& line) {
-  if (line == "quit") {
-    Application->Terminate();
-  } else if (!line.empty()) {
-    Say("ERROR unknown " + line);
-  }
-}
-
 }  // namespace
 
 int main() {
   if (!e2e::OpenDisplay()) return 1;
   Build();
-  return e2e::RunCommands(RunCommand, /*showMainForm=*/true, [] {
+  return e2e::RunCommands(e2e::QuitOnly, /*showMainForm=*/true, [] {
     TCustomForm* dialog = Application->MainForm();
     const TRect cell = imaging::TImgKitPaletteDialog::CellRect(37);
     const TPoint p = dialog->ClientToScreen(Point((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));

@@ -67,20 +67,12 @@ void Build(const std::string& folder) {
   Application->SetMainForm(form);
 }
 
-void RunCommand(const std::string& line) {
-  if (line == "quit") {
-    Application->Terminate();
-  } else if (!line.empty()) {
-    Say("ERROR unknown " + line);
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2 || !e2e::OpenDisplay()) return 1;
   Build(argv[1]);
-  return e2e::RunCommands(RunCommand, /*showMainForm=*/true, [] {
+  return e2e::RunCommands(e2e::QuitOnly, /*showMainForm=*/true, [] {
     Application->ProcessMessages();
     const TPoint origin = g_view->ClientToScreen(Point(0, 0));
     Say("ORIGIN " + std::to_string(origin.x) + " " + std::to_string(origin.y));
