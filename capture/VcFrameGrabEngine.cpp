@@ -277,6 +277,18 @@ std::unique_ptr<forms::TBitmap> CopyFrame(const mg::AM_MEDIA_TYPE& Type, const T
   return bitmap;
 }
 
+// Each frame takes the picture adjustments in force when it arrives.
+void TakePictureAdjustments(const TVcEngine& e, TGrabberProcessing& p) {
+  p.Brightness = e.VideoProcessing_Brightness;
+  p.Contrast = e.VideoProcessing_Contrast;
+  p.Saturation = e.VideoProcessing_Saturation;
+  p.Hue = e.VideoProcessing_Hue;
+  p.GrayScale = e.VideoProcessing_GrayScale;
+  p.InvertColors = e.VideoProcessing_InvertColors;
+  p.FlipHorizontal = e.VideoProcessing_FlipHorizontal;
+  p.FlipVertical = e.VideoProcessing_FlipVertical;
+}
+
 }  // namespace
 
 void TVcEngine::FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
@@ -286,15 +298,7 @@ void TVcEngine::FrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
     std::atomic<bool>& flag;
     ~Clear() { flag = false; }
   } clear{Grab.CallbackBusy};
-  TGrabberProcessing& p = Block.Processing;
-  p.Brightness = VideoProcessing_Brightness;
-  p.Contrast = VideoProcessing_Contrast;
-  p.Saturation = VideoProcessing_Saturation;
-  p.Hue = VideoProcessing_Hue;
-  p.GrayScale = VideoProcessing_GrayScale;
-  p.InvertColors = VideoProcessing_InvertColors;
-  p.FlipHorizontal = VideoProcessing_FlipHorizontal;
-  p.FlipVertical = VideoProcessing_FlipVertical;
+  TakePictureAdjustments(*this, Block.Processing);
 
   TFrameRecord& working = Grab.Working;
   UpdateFrameRecord(working, Frame.StartTime);
@@ -356,15 +360,7 @@ bool IsNoSignalFrame(const win::DIBSECTION& s, const uint8_t* bits) {
 
 void TVcEngine::MasterFrameCallback(TGrabberBlock& Block, TGrabbedFrame& Frame) {
   if (Destroying || !Grab.MainGrabber || !GraphActive || !Frame.Section) return;
-  TGrabberProcessing& p = Block.Processing;
-  p.Brightness = VideoProcessing_Brightness;
-  p.Contrast = VideoProcessing_Contrast;
-  p.Saturation = VideoProcessing_Saturation;
-  p.Hue = VideoProcessing_Hue;
-  p.GrayScale = VideoProcessing_GrayScale;
-  p.InvertColors = VideoProcessing_InvertColors;
-  p.FlipHorizontal = VideoProcessing_FlipHorizontal;
-  p.FlipVertical = VideoProcessing_FlipVertical;
+  TakePictureAdjustments(*this, Block.Processing);
   UpdateFrameRecord(Grab.Working, Frame.StartTime);
   const uint8_t* data = Frame.Sample && Frame.Sample->GetActualDataLength() > 0 ? Frame.Sample->GetPointer() : nullptr;
   int32_t channel = data ? data[0] : 0;
