@@ -235,9 +235,7 @@ TEST_F(VcFrameGrab, SnapshotNamesAndRefusals) {
   ASSERT_EQ(shots.size(), 1u);
   EXPECT_FALSE(shots[0].ok);
   EXPECT_EQ(shots[0].name, "");
-  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) {
-    return l.msg == "cannot create directory: " + storage + "/file/sub";
-  }));
+  EXPECT_TRUE(Logged("cannot create directory: " + storage + "/file/sub"));
   vc->Stop();
   EXPECT_FALSE(vc->CaptureFrameTo(fc_BmpFile, "x.bmp")) << "no graph";
   delete vc;
@@ -675,13 +673,10 @@ TEST_F(VcFrameGrab, ExtraFiltersGoInLineAndUnusableOnesAreLeftOut) {
   ASSERT_TRUE(vc->StartPreview());
   EXPECT_EQ(connected, (std::vector<std::pair<int, int>>{{tpf_VideoSource, 1}, {tpf_VideoSource, 4},
                                                           {tpf_VideoPreview, 0}}));
-  auto logged = [&](const std::string& msg) {
-    return std::any_of(log.begin(), log.end(), [&](const captest::LogEntry& l) { return l.msg == msg; });
-  };
-  EXPECT_TRUE(logged("create third party filter"));
-  EXPECT_TRUE(logged("cannot find output pin: Sink"));
-  EXPECT_TRUE(logged("filter inserted on video source:Conv"));
-  EXPECT_TRUE(logged("filter inserted on video preview:PreviewTee"));
+  EXPECT_TRUE(Logged("create third party filter"));
+  EXPECT_TRUE(Logged("cannot find output pin: Sink"));
+  EXPECT_TRUE(Logged("filter inserted on video source:Conv"));
+  EXPECT_TRUE(Logged("filter inserted on video preview:PreviewTee"));
   std::shared_ptr<mg::BaseFilter> found;
   EXPECT_EQ(e.FilterGraph->FindFilterByName("Tee", &found), mg::S_OK);
   EXPECT_NE(e.FilterGraph->FindFilterByName("Sink", &found), mg::S_OK) << "removed again";

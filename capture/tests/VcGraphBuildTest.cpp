@@ -128,9 +128,6 @@ protected:
     for (int i = 0; VideoCaptureDevices() && i < VideoCaptureDevices()->Count(); ++i)
       EXPECT_FALSE(VideoCaptureDevices()->Info(i)->InUse) << i;
   }
-  bool Logged(const std::string& msg) const {
-    return std::any_of(log.begin(), log.end(), [&](const LogEntry& l) { return l.msg == msg; });
-  }
   std::shared_ptr<mg::ManualScheduler> scheduler;
 };
 

@@ -2,7 +2,6 @@
 // Tests whose graphs move only when the test pumps them: every device
 // counts as found, each new graph gets a manual scheduler, and recordings
 // go to <test folder>/videos.
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -30,9 +29,6 @@ protected:
       clock.Advance(20);
     }
     forms::Application->ProcessMessages();
-  }
-  bool Logged(const std::string& msg) const {
-    return std::any_of(log.begin(), log.end(), [&](const LogEntry& l) { return l.msg == msg; });
   }
   std::string storage;
 };

@@ -167,9 +167,6 @@ protected:
     x->get_IsRoutedTo(out, &in);
     return in;
   }
-  bool Logged(const std::string& msg) const {
-    return std::any_of(log.begin(), log.end(), [&](const LogEntry& l) { return l.msg == msg; });
-  }
   std::vector<std::string> events;
   std::vector<TTVChannelInfo> infos;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -188,6 +189,10 @@ protected:
     for (size_t k = i + 1; k < i + 4; ++k)
       if (s[k] < '0' || s[k] > '9') return s;
     return s.substr(i + 5);
+  }
+  // Whether some report carried exactly this message.
+  bool Logged(const std::string& msg) const {
+    return std::any_of(log.begin(), log.end(), [&](const LogEntry& l) { return l.msg == msg; });
   }
   static int TraceCount() { return capture::TraceLog() ? capture::TraceLog()->Lines().Count() : 0; }
 
