@@ -68,6 +68,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   BuildControls();
   BuildMenus();
   BuildTimers();
+  BindCaptureEvents();
   capture_ = std::make_unique<TMainCapture>(VidCap);
   workerStatus_ = std::make_unique<TWorkerStatus>(this, nullptr, timerSendEmail);
   OnCreate = [this](TObject* s) { FormCreate(s); };
