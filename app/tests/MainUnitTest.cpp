@@ -1187,3 +1187,17 @@ TEST_F(MainWindowOverlayTest, AHalfSizeOverlayCoversItsRoundedSizeAndKeepsTheKey
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheOverlayPictureGoesWithTheWindowsBeforeTheWindowSystem) {
+  Start();
+  auto picture = std::make_shared<forms::TBitmap>();
+  picture->SetSize(4, 4);
+  std::weak_ptr<forms::TBitmap> watch = picture;
+  GlobalVars().OverlayBitmap = std::move(picture);
+  EndProgram();
+  EXPECT_TRUE(watch.expired());
+}
+
+}  // namespace
