@@ -328,6 +328,7 @@ private:
   void BuildTimers();
   void BindCaptureEvents();
   bool CompressesAfterRecording() const;
+  bool PreviewWanted() const;
   void LoadButtonPictures();
   void LoadSkinPicture(const String& fileName);
   void FillAlbumCombo(TMainMode m);

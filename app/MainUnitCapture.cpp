@@ -140,6 +140,10 @@ bool TfrmMain::CompressesAfterRecording() const {
          VidCap->RecordingMethod() == capture::rm_AVI;
 }
 
+// A recording ended by leaving the capture modes (the mode commands stop
+// the component) or after Disconnect brings no preview back.
+bool TfrmMain::PreviewWanted() const { return IsCaptureMode(GlobalVars().Mode) && CaptureState != 2; }
+
 void TfrmMain::VidCapRecordingStarted(TObject*, const String& FileName) {
   SetCaptureButtons(1);
   const String companion = CompanionPictureOf(FileName);
@@ -162,7 +166,7 @@ void TfrmMain::VidCapRecordingCompleted(TObject*, const String& FileName, bool S
       }
     }
   }
-  if (!CompressesAfterRecording()) {
+  if (!CompressesAfterRecording() && PreviewWanted()) {
     SetCaptureButtons(0);
     capture_->StartPreview();
   }
@@ -236,7 +240,7 @@ void TfrmMain::VidCapReencodingCompleted(TObject*, const String& SourceFile, con
   // The capture file is deleted only once the re-encoded file replaced it;
   // after a failure it is the only copy of the recording.
   if (Success) rtl::DeleteFile(SourceFile);
-  if (CaptureState != 2) {
+  if (PreviewWanted()) {
     capture_->StartPreview();
     SetCaptureButtons(0);
   }

@@ -1035,6 +1035,13 @@ TEST_F(CaptureControlTest, ThePreviewComesBackAfterTheRecordingUnlessARencodingF
     EXPECT_TRUE(Called("RecordOnMotionOff"));
     EXPECT_FALSE(GlobalVars().AlarmRecording);
   }
+  // A recording ended by leaving the mode brings no preview to the browser.
+  main_->VidCap->SetCompressionMode(capture::cm_NoCompression);
+  main_->ActionFileBrowse->Execute();
+  rec_->calls.clear();
+  main_->VidCapRecordingCompleted(nullptr, root_ + "/none.avi", true);
+  main_->VidCapReencodingCompleted(nullptr, root_ + "/none.rec", root_ + "/none.avi", true);
+  EXPECT_FALSE(Called("StartPreview"));
 }
 
 TEST_F(CaptureControlTest, ReencodingShowsItsProgressAndDeletesTheCaptureFileOnlyOnSuccess) {
