@@ -7,7 +7,9 @@
 // actions and timers; MainUnitStartup.cpp holds the creation steps, the
 // title, the language menu and the close command; MainUnitModes.cpp the mode
 // commands and the capture buttons; MainUnitCommands.cpp the small window
-// commands (help, about, dragging, full screen, the settings openers).
+// commands (help, about, dragging, full screen, the settings openers);
+// MainUnitCapture.cpp recording, snapshots, tape commands, timed snapshots
+// and re-encoding; MainUnitOverlay.cpp the bitmap overlay on each frame.
 #include <cstdint>
 #include <functional>
 #include <memory>
