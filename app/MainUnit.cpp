@@ -4,6 +4,7 @@
 // to the same sizes.
 #include "app/MainUnit.h"
 
+#include "app/FormWaiting.h"
 #include "app/WorkerStatus.h"
 #include "app/frmErrorHint.h"
 #include "platform/forms/Graphics.h"
@@ -68,6 +69,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   BuildControls();
   BuildMenus();
   BuildTimers();
+  BindCaptureEvents();
   capture_ = std::make_unique<TMainCapture>(VidCap);
   workerStatus_ = std::make_unique<TWorkerStatus>(this, nullptr, timerSendEmail);
   OnCreate = [this](TObject* s) { FormCreate(s); };
@@ -75,6 +77,13 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The re-encoding window has no owner; it goes with the window that
+  // made it, so it never reports its end to a window already gone.
+  if (TfrmWaiting* window = reencodingWindow_) {
+    reencodingWindow_ = nullptr;
+    window->OnDestroy = nullptr;
+    delete window;
+  }
   if (frmMain == this) frmMain = nullptr;
 }
 

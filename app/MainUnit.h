@@ -7,7 +7,9 @@
 // actions and timers; MainUnitStartup.cpp holds the creation steps, the
 // title, the language menu and the close command; MainUnitModes.cpp the mode
 // commands and the capture buttons; MainUnitCommands.cpp the small window
-// commands (help, about, dragging, full screen, the settings openers).
+// commands (help, about, dragging, full screen, the settings openers);
+// MainUnitCapture.cpp recording, snapshots, tape commands, timed snapshots
+// and re-encoding; MainUnitOverlay.cpp the bitmap overlay on each frame.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,6 +35,7 @@ namespace app {
 
 class TWorkerStatus;
 class TfrmHint;
+class TfrmWaiting;
 
 // The component calls the main window makes, gathered in one place: the
 // order of these calls is what the modes and the close command promise,
@@ -61,6 +64,15 @@ public:
   virtual int32_t FindAudioDevice(const String& name) { return v_->FindAudioDevice(name); }
   virtual void SetStoragePath(const String& path) { v_->SetStoragePath(path); }
   virtual void SetDisplay_FullScreen(bool v) { v_->SetDisplay_FullScreen(v); }
+  virtual bool StartRecording() { return v_->StartRecording(); }
+  virtual void SetAutoFilePrefix(const String& v) { v_->SetAutoFilePrefix(v); }
+  virtual void SetRecordingOnMotion_Enabled(bool v) { v_->SetRecordingOnMotion_Enabled(v); }
+  virtual bool CaptureFrameTo(capture::TFrameCaptureDest dest, const String& fileName) {
+    return v_->CaptureFrameTo(dest, fileName);
+  }
+  virtual void SetBurstType(capture::TFrameCaptureDest v) { v_->SetBurstType(v); }
+  virtual void SetBurstMode(bool v) { v_->SetBurstMode(v); }
+  virtual bool DVCommand(int32_t command) { return v_->DVCommand(command); }
 
 private:
   capture::TVidCap* v_;
@@ -273,6 +285,32 @@ public:
   // Every dragging handler: the borderless window moves with the pointer.
   void StartWindowDrag();
 
+  // ---- capture: recording, snapshots, tape commands, re-encoding ---------------
+  // Starts a recording into the mode's album when none runs, else stops it.
+  void ToggleRecording();
+  void btnStartClick(forms::TObject* Sender);
+  // A burst of snapshots into the component's storage folder.
+  void TakeSnapshot();
+  void actShotFrameExecute(forms::TObject* Sender);
+  void FormKeyDown(forms::TObject* Sender, uint16_t& Key, forms::TShiftState Shift);
+  void VidCapRecordingStarted(forms::TObject* Sender, const String& FileName);
+  void VidCapRecordingCompleted(forms::TObject* Sender, const String& FileName, bool Success);
+  void VidCapPreviewStarted(forms::TObject* Sender);
+  void VidCapFrameCaptureCompleted(forms::TObject* Sender, const capture::TFrameData& FrameData,
+                                   capture::TFrameCaptureDest DestType, const String& FileName, bool Success);
+  void btnDVCommandClick(forms::TObject* Sender);
+  void SendDVCommand(forms::TObject* Sender);
+  void VidCapReencodingStarted(forms::TObject* Sender, const String& SourceFile, const String& DestFile);
+  void VidCapReencodingProgress(forms::TObject* Sender, const capture::TProgressInfo& ProgressInfo);
+  void VidCapReencodingCompleted(forms::TObject* Sender, const String& SourceFile, const String& DestFile,
+                                 bool Success);
+  void tmrAutoShotFrameTimer(forms::TObject* Sender);
+  // Timed snapshots run while they are switched on, at the interval the
+  // settings give (seconds).
+  void UpdateAutoShotTimer();
+  // The re-encoding progress window, once a re-encoding has shown it.
+  TfrmWaiting* ReencodingWaitingWindow() const { return reencodingWindow_; }
+
   // The calls on the component; a test may put a recorder in its place.
   TMainCapture& Capture() { return *capture_; }
   void SetCapture(std::unique_ptr<TMainCapture> c) { capture_ = std::move(c); }
@@ -290,6 +328,9 @@ private:
   void BuildActions();
   void BuildMenus();
   void BuildTimers();
+  void BindCaptureEvents();
+  bool CompressesAfterRecording() const;
+  bool PreviewWanted() const;
   void LoadButtonPictures();
   void LoadSkinPicture(const String& fileName);
   void FillAlbumCombo(TMainMode m);
@@ -314,6 +355,7 @@ private:
   // of language shows the same look in the new texts.
   uint8_t captureLook_ = 0;
   std::vector<String> startupProblems_;
+  TfrmWaiting* reencodingWindow_ = nullptr;
   // Set once the user knows the settings cannot be saved.
   bool settingsProblemTold_ = false;
   // The first skin picture that could not be read, for the start-up notice.
@@ -322,6 +364,14 @@ private:
     if (badSkinFile_.empty()) badSkinFile_ = path;
   }
 };
+
+// The companion picture of a video: its full name with the last four
+// characters (the extension) replaced by ".jpg".
+String CompanionPictureOf(const String& video);
+// `file` with "-yymmdd_hhnnss" of `when` put before its last four
+// characters: "a/file0001.asf" at 2024-03-08 14:05:09 gives
+// "a/file0001-240308_140509.asf".
+String StampedFileName(const String& file, rtl::TDateTime when);
 
 // The running program's main window (set before its creation steps run).
 extern TfrmMain* frmMain;

@@ -243,6 +243,9 @@ void TfrmMain::SwitchMode(TMainMode M) {
   // The thumbnail view is emptied and filled with the album here once it
   // exists.
 
+  // F3 is the rename key in the browser and the snapshot key elsewhere.
+  ActionRename->SetEnabled(M == mmBF);
+
   auto filterButtons = [this](uint8_t filter) {
     btnShowAll->SetEnabled(filter != 3);
     btnShowImage->SetEnabled(filter != 1);

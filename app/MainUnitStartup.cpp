@@ -41,6 +41,11 @@ void TfrmMain::FormCreate(TObject*) {
   VidCap->SetDisplay_AutoSize(true);
   SetDefaultSettings(g, VidCap);
   LoadSettings(g, VidCap);
+  // A first run has no settings file to name the albums: the Default
+  // albums, so the first recording is not told its folder went missing.
+  for (auto [album, fallback] : {std::pair{&g.DV_Path, &g.DVDefaultPath}, std::pair{&g.TV_Path, &g.TVDefaultPath},
+                                 std::pair{&g.OD_Path, &g.ODDefaultPath}})
+    if (album->empty()) *album = *fallback;
   if (String why; !SettingsWritable(&why)) {
     NoteStartupProblem(FormatLanguageText(MSG_APPLICATION_SETTINGSNOTSAVED, {SettingsFileName(), why}));
     settingsProblemTold_ = true;
@@ -134,6 +139,8 @@ void TfrmMain::FormCreate(TObject*) {
   }
   NextItemDue = true;
   PlayIdle = true;
+  // Timed snapshots switched on in the settings run from the start.
+  UpdateAutoShotTimer();
 }
 
 void TfrmMain::FormShow(TObject*) {

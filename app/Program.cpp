@@ -59,6 +59,11 @@ void EndProgram() {
   while (Screen->FormCount() > 0) delete Screen->Forms(0);
   frmMain = nullptr;
   frmHint = nullptr;
+  // The record outlives the window system; the overlay picture holds a
+  // bitmap of it, so it goes now, with the component that drew it gone.
+  TGlobalVars& g = GlobalVars();
+  std::lock_guard lock(g.SharedLock);
+  g.OverlayBitmap.reset();
 }
 
 int RunProgram() {

@@ -19,7 +19,7 @@ String ExecutableFolder();
 // to the application object.
 TfrmMain* StartProgram(const String& exeFolder, bool showSplash);
 
-// Frees every form the start-up made.
+// Frees every form the start-up made, then the overlay picture.
 void EndProgram();
 
 // The whole program: the display, the devices (simulated ones when no real

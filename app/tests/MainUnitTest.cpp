@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "app/DataFolders.h"
+#include "app/FormWaiting.h"
 #include "app/MainUnit.h"
 #include "app/Program.h"
 #include "app/SettingsStore.h"
@@ -18,11 +20,15 @@
 #include "capture/VcEngine.h"
 #include "capture/VcProperties.h"
 #include "capture/VcRegistry.h"
+#include "platform/forms/Dialogs.h"
 #include "platform/forms/MsgDialogs.h"
 #include "platform/mg/SystemFilters.h"
 #include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/mg/sim/SimDevices.h"
 #include "platform/rtl/Clock.h"
+#include "platform/rtl/DateUtils.h"
+#include "platform/win/Input.h"
+#include "platform/win/Sound.h"
 #include "platform/rtl/IniFile.h"
 
 namespace {
@@ -81,6 +87,32 @@ public:
     return TMainCapture::FindAudioDevice(n);
   }
   void SetStoragePath(const String& p) override { Note("SetStoragePath"), TMainCapture::SetStoragePath(p); }
+  // Recordings and pictures are only written down: the component's own
+  // tests record for real.
+  std::optional<bool> recordAnswer;
+  bool StartRecording() override { return Note("StartRecording"), recordAnswer.value_or(true); }
+  void SetAutoFilePrefix(const String& v) override { Note("Prefix " + v), TMainCapture::SetAutoFilePrefix(v); }
+  void SetRecordingOnMotion_Enabled(bool v) override { Note(v ? "RecordOnMotionOn" : "RecordOnMotionOff"); }
+  bool CaptureFrameTo(capture::TFrameCaptureDest d, const String& f) override {
+    return Note("CaptureFrameTo " + std::to_string(d) + " " + f), true;
+  }
+  void SetBurstType(capture::TFrameCaptureDest v) override { Note("BurstType " + std::to_string(v)); }
+  void SetBurstMode(bool v) override { Note(v ? "BurstOn" : "BurstOff"); }
+  bool DVCommand(int32_t c) override { return Note("DVCommand " + std::to_string(c)), false; }
+};
+
+// Answers every message box with OK and keeps what it showed.
+class BoxRecorder : public forms::TMessageBoxPresenter {
+public:
+  struct Shown {
+    std::string text, caption;
+    win::UINT flags;
+  };
+  std::vector<Shown> shown;
+  int MessageBox(win::HWND, const String& text, const String& caption, win::UINT flags) override {
+    shown.push_back({text, caption, flags});
+    return forms::IDOK;
+  }
 };
 
 // Answers every dialog with OK and keeps what it showed.
@@ -816,6 +848,363 @@ TEST_F(MainWindowOverlayTest, BitmapOverlayIsDrawnIntoThePreviewFrames) {
   }
   scheduler->Pump(1);
   EXPECT_NE(RenderedPixel(e, 30, 20), 0xFF0000u);
+}
+
+}  // namespace
+
+namespace {
+
+// Recording, snapshots and re-encoding as the capture modes drive them.
+class CaptureControlTest : public MainWindowTest {
+protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    PlugStandardSet();
+    Start();
+  }
+  bool Called(const std::string& call) const {
+    return std::find(rec_->calls.begin(), rec_->calls.end(), call) != rec_->calls.end();
+  }
+  std::string HintLines() const { return frmHint->MemoErrorHint()->Text(); }
+  BoxRecorder boxes_;
+  forms::ScopedMessageBoxPresenter boxPresenter_{&boxes_};
+};
+
+TEST_F(CaptureControlTest, BelowTheFreeSpaceMinimumTheHintShowsAndNothingRecords) {
+  main_->ActionOtherDeviceCapture->Execute();
+  TGlobalVars& g = GlobalVars();
+  g.MinFreeSpace = INT32_MAX;
+  for (int press = 1; press <= 2; ++press) {
+    rec_->calls.clear();
+    main_->btnODStart->Click();
+    EXPECT_FALSE(Called("StartRecording")) << press;
+    EXPECT_FALSE(Called("StopPreview")) << press;
+    // Every press tries again: the state never claims a recording.
+    EXPECT_EQ(main_->CaptureState, 0) << press;
+    EXPECT_FALSE(main_->timerFreeSpaceDetection->Enabled());
+    EXPECT_EQ(main_->btnODStart->Caption(), "Start");
+  }
+  EXPECT_NE(HintLines().find("Do not have enough space!"), std::string::npos) << HintLines();
+  EXPECT_EQ(g.HintText, "Do not have enough space!");
+  EXPECT_FALSE(g.AlarmRecording);
+  // Free space equal to the minimum is enough.
+  g.MinFreeSpace = static_cast<int32_t>(FreeSpaceMB(g.StoragePath));
+  main_->btnODStart->Click();
+  EXPECT_TRUE(Called("StartRecording"));
+  EXPECT_EQ(main_->CaptureState, 1);
+}
+
+TEST_F(CaptureControlTest, StartAndStopGoToTheModesAlbumInTheirOrder) {
+  TGlobalVars& g = GlobalVars();
+  g.MinFreeSpace = 0;
+  main_->ActionDVCapture->Execute();
+  rec_->calls.clear();
+  main_->ToggleRecording();
+  EXPECT_EQ(rec_->calls, (std::vector<std::string>{"Prefix File", "SetStoragePath", "StopPreview", "StartRecording"}));
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.DV_Path);
+  EXPECT_EQ(main_->CaptureState, 1);
+  EXPECT_TRUE(main_->timerFreeSpaceDetection->Enabled());
+  EXPECT_EQ(main_->btnDVStart->Caption(), "Stop");
+  EXPECT_FALSE(g.AlarmRecording) << "only the other-devices mode counts as an alarm recording";
+  EXPECT_TRUE(boxes_.shown.empty()) << "a first run records into the Default album without a word";
+  rec_->calls.clear();
+  main_->btnDVStart->Click();
+  EXPECT_EQ(rec_->calls, (std::vector<std::string>{"Prefix File", "StopRecording", "RecordOnMotionOff"}));
+  EXPECT_EQ(main_->CaptureState, 0);
+  EXPECT_FALSE(main_->timerFreeSpaceDetection->Enabled());
+
+  // A start the component refuses leaves the window previewing.
+  rec_->recordAnswer = false;
+  rec_->calls.clear();
+  main_->ToggleRecording();
+  EXPECT_EQ(main_->CaptureState, 0);
+  EXPECT_EQ(rec_->calls.back(), "StartPreview");
+  EXPECT_EQ(main_->btnDVStart->Caption(), "Start");
+  EXPECT_FALSE(main_->timerFreeSpaceDetection->Enabled());
+}
+
+TEST_F(CaptureControlTest, AMissingAlbumIsToldAndTheRecordingGoesToDefault) {
+  TGlobalVars& g = GlobalVars();
+  g.MinFreeSpace = 0;
+  struct Case {
+    forms::TAction* TfrmMain::*action;
+    String TGlobalVarsFields::*album;
+    String TGlobalVarsFields::*fallback;
+    std::string caption;
+  };
+  for (const Case& c : {Case{&TfrmMain::ActionDVCapture, &TGlobalVarsFields::DV_Path, &TGlobalVarsFields::DVDefaultPath,
+                             "Information"},
+                        Case{&TfrmMain::ActionTVTunerCapture, &TGlobalVarsFields::TV_Path,
+                             &TGlobalVarsFields::TVDefaultPath, "Information"},
+                        Case{&TfrmMain::ActionOtherDeviceCapture, &TGlobalVarsFields::OD_Path,
+                             &TGlobalVarsFields::ODDefaultPath, "Warning"}}) {
+    (main_->*c.action)->Execute();
+    g.*c.album = root_ + "/gone/";
+    boxes_.shown.clear();
+    main_->ToggleRecording();
+    ASSERT_EQ(boxes_.shown.size(), 1u) << c.caption;
+    EXPECT_EQ(boxes_.shown[0].text, "StoragePath Not Exist.\rIt will use the default path");
+    EXPECT_EQ(boxes_.shown[0].caption, c.caption);
+    EXPECT_EQ(boxes_.shown[0].flags, win::MB_OK | win::MB_ICONWARNING);
+    EXPECT_EQ(g.*c.album, g.*c.fallback);
+    EXPECT_EQ(main_->VidCap->StoragePath(), g.*c.fallback);
+    EXPECT_EQ(main_->cmbPath->ItemIndex(), 1);
+    main_->ToggleRecording();
+  }
+}
+
+TEST_F(CaptureControlTest, WithMotionDetectionOnTheOtherDevicesModeRecordsIntoTheDaysAlarmFolder) {
+  TGlobalVars& g = GlobalVars();
+  g.MinFreeSpace = 0;
+  main_->ActionOtherDeviceCapture->Execute();
+  main_->cekBoxMotionDetection->SetChecked(true);
+  main_->ToggleRecording();
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.TodayAlarmVideoPath);
+  EXPECT_EQ(main_->VidCap->AutoFilePrefix(), "AlarmVideoFile");
+  EXPECT_TRUE(g.AlarmRecording);
+  main_->ToggleRecording();
+  EXPECT_FALSE(g.AlarmRecording);
+  // The next start by hand without the detector is an ordinary one.
+  main_->cekBoxMotionDetection->SetChecked(false);
+  main_->ToggleRecording();
+  EXPECT_EQ(main_->VidCap->StoragePath(), g.OD_Path);
+  EXPECT_EQ(main_->VidCap->AutoFilePrefix(), "File");
+}
+
+TEST_F(CaptureControlTest, AStartedRecordingAsksForItsCompanionPicture) {
+  main_->ActionOtherDeviceCapture->Execute();
+  rec_->calls.clear();
+  main_->VidCapRecordingStarted(nullptr, "/v/File0001.avi");
+  EXPECT_EQ(rec_->calls, std::vector<std::string>{"CaptureFrameTo 2 /v/File0001.jpg"});
+  EXPECT_EQ(main_->RecordingFileName, "/v/File0001.avi");
+  EXPECT_EQ(main_->btnODStart->Caption(), "Stop");
+}
+
+TEST_F(CaptureControlTest, AFinishedRecordingAndItsCompanionGetTheDateTimeStamp) {
+  EXPECT_EQ(StampedFileName("/a/file0001.asf", rtl::EncodeDateTime(2024, 3, 8, 14, 5, 9, 0)),
+            "/a/file0001-240308_140509.asf");
+  EXPECT_EQ(CompanionPictureOf("/a/file0001-240308_140509.asf"), "/a/file0001-240308_140509.jpg");
+  main_->ActionOtherDeviceCapture->Execute();
+  const std::string dir = root_ + "/album/";
+  clock_.clock().SetNow(rtl::EncodeDateTime(2024, 3, 8, 14, 5, 9, 0));
+  struct Case {
+    bool success, companion;
+    std::vector<std::string> after;
+  };
+  for (const Case& c : {Case{true, true, {"file0001-240308_140509.asf", "file0001-240308_140509.jpg"}},
+                        // Without its picture the video is renamed all the same.
+                        Case{true, false, {"file0001-240308_140509.asf"}},
+                        // A recording that did not complete keeps its name.
+                        Case{false, true, {"file0001.asf", "file0001.jpg"}}}) {
+    std::filesystem::remove_all(dir);
+    WriteFile(dir + "file0001.asf", "video");
+    if (c.companion) WriteFile(dir + "file0001.jpg", "picture");
+    main_->VidCapRecordingCompleted(nullptr, dir + "file0001.asf", c.success);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.after) << c.success << c.companion;
+  }
+  // A name already taken is never overwritten.
+  std::filesystem::remove_all(dir);
+  WriteFile(dir + "file0001.asf", "new");
+  WriteFile(dir + "file0001-240308_140509.asf", "old");
+  main_->VidCapRecordingCompleted(nullptr, dir + "file0001.asf", true);
+  EXPECT_EQ(apptest::ReadFile(dir + "file0001-240308_140509.asf"), "old");
+  EXPECT_EQ(apptest::ReadFile(dir + "file0001.asf"), "new");
+}
+
+TEST_F(CaptureControlTest, ThePreviewComesBackAfterTheRecordingUnlessARencodingFollows) {
+  main_->ActionOtherDeviceCapture->Execute();
+  GlobalVars().AlarmRecording = true;
+  struct Case {
+    capture::TCompressionMode mode;
+    capture::TRecordingMethod method;
+    bool restarts;
+  };
+  for (const Case& c : {Case{capture::cm_NoCompression, capture::rm_AVI, true},
+                        Case{capture::cm_CompressOnTheFly, capture::rm_AVI, true},
+                        Case{capture::cm_CompressAfterRecording, capture::rm_AVI, false},
+                        // ASF is compressed while it is written: no re-encoding follows.
+                        Case{capture::cm_CompressAfterRecording, capture::rm_ASF, true}}) {
+    main_->VidCap->SetCompressionMode(c.mode);
+    main_->VidCap->SetRecordingMethod(c.method);
+    rec_->calls.clear();
+    main_->VidCapRecordingCompleted(nullptr, root_ + "/none.avi", true);
+    EXPECT_EQ(Called("StartPreview"), c.restarts) << c.mode << " " << c.method;
+    EXPECT_TRUE(Called("RecordOnMotionOff"));
+    EXPECT_FALSE(GlobalVars().AlarmRecording);
+  }
+  // A recording ended by leaving the mode brings no preview to the browser.
+  main_->VidCap->SetCompressionMode(capture::cm_NoCompression);
+  main_->ActionFileBrowse->Execute();
+  rec_->calls.clear();
+  main_->VidCapRecordingCompleted(nullptr, root_ + "/none.avi", true);
+  main_->VidCapReencodingCompleted(nullptr, root_ + "/none.rec", root_ + "/none.avi", true);
+  EXPECT_FALSE(Called("StartPreview"));
+}
+
+TEST_F(CaptureControlTest, ReencodingShowsItsProgressAndDeletesTheCaptureFileOnlyOnSuccess) {
+  main_->ActionOtherDeviceCapture->Execute();
+  const std::string rec = root_ + "/VidCap1.rec";
+  for (bool success : {false, true}) {
+    WriteFile(rec, "capture");
+    main_->VidCapReencodingStarted(nullptr, rec, root_ + "/File0001.avi");
+    TfrmWaiting* window = main_->ReencodingWaitingWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->Visible());
+    EXPECT_FALSE(main_->Enabled());
+    capture::TProgressInfo progress;
+    progress.Percent = 42;
+    main_->VidCapReencodingProgress(nullptr, progress);
+    EXPECT_EQ(window->pnlWaiting()->Caption(), "42%  completed...");
+    rec_->calls.clear();
+    main_->VidCapReencodingCompleted(nullptr, rec, root_ + "/File0001.avi", success);
+    EXPECT_EQ(std::filesystem::exists(rec), !success) << success;
+    EXPECT_TRUE(Called("StartPreview"));
+    EXPECT_TRUE(main_->Enabled());
+    EXPECT_FALSE(window->Visible());
+    EXPECT_EQ(main_->ReencodingWaitingWindow(), window) << "one window, kept";
+  }
+  // Disconnected meanwhile: the preview stays off.
+  main_->CaptureState = 2;
+  rec_->calls.clear();
+  main_->VidCapReencodingCompleted(nullptr, rec, root_ + "/File0001.avi", true);
+  EXPECT_FALSE(Called("StartPreview"));
+}
+
+TEST_F(CaptureControlTest, SnapshotsGoThroughBurstModeFromTheButtonF2AndF3) {
+  main_->ActionOtherDeviceCapture->Execute();
+  auto key = [&](uint16_t vk) {
+    rec_->calls.clear();
+    win::SendMessage(main_->Handle(), win::WM_KEYDOWN, vk, 0);
+    return rec_->calls;
+  };
+  const std::vector<std::string> jpeg{"BurstType 2", "BurstOn"};
+  rec_->calls.clear();
+  main_->btnODShotFrame->Click();
+  EXPECT_EQ(rec_->calls, jpeg);
+  EXPECT_EQ(key(win::VK_F2), jpeg);
+  EXPECT_EQ(key(win::VK_F3), jpeg);
+  GlobalVars().ShotImageType = false;
+  EXPECT_EQ(key(win::VK_F3), (std::vector<std::string>{"BurstType 1", "BurstOn"}));
+  // With the snapshot button disabled (stopped) F3 takes nothing.
+  main_->SetCaptureButtons(2);
+  EXPECT_TRUE(key(win::VK_F3).empty());
+  // The rename command keeps F3 in the browser only.
+  EXPECT_FALSE(main_->ActionRename->Enabled());
+  main_->ActionFileBrowse->Execute();
+  EXPECT_TRUE(main_->ActionRename->Enabled());
+}
+
+TEST_F(CaptureControlTest, EachTapeCommandSendsItsOwnNumber) {
+  main_->ActionDVCapture->Execute();
+  for (int i = 0; i < 16; ++i) {
+    rec_->calls.clear();
+    main_->mniDVCommands[i]->Click();
+    EXPECT_EQ(rec_->calls, std::vector<std::string>{"DVCommand " + std::to_string(i)});
+  }
+}
+
+TEST_F(CaptureControlTest, ACompanionPictureIsNoSnapshotOfItsOwn) {
+  // Only the checks exist until the browser's column does: the calls must
+  // not touch the component.
+  main_->RecordingFileName = root_ + "/File0002.avi";
+  WriteFile(root_ + "/File0001.avi", "v");
+  rec_->calls.clear();
+  for (const char* f : {"/File0001.jpg", "/File0002.jpg", "/File0003.jpg"})
+    main_->VidCapFrameCaptureCompleted(nullptr, capture::TFrameData{}, capture::fc_JpegFile, root_ + f, true);
+  EXPECT_TRUE(rec_->calls.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Timed snapshots switched on in the settings file run from the start, at
+// the file's interval.
+class AutoShotTest : public MainWindowTest {};
+
+TEST_F(AutoShotTest, TimedSnapshotsRunFromTheStartAtTheirInterval) {
+  PlugStandardSet();
+  WriteFile(exe_ + "Capture.ini", "[Shot]\nAutoShotFrameInterval=3\nShotImageType=0\n[Capture]\nEnableAutoShotFrame=1\n");
+  Start();
+  EXPECT_TRUE(main_->tmrAutoShotFrame->Enabled());
+  EXPECT_EQ(main_->tmrAutoShotFrame->Interval(), 3000u);
+  main_->ActionOtherDeviceCapture->Execute();
+  auto shots = [&] {
+    return std::count(rec_->calls.begin(), rec_->calls.end(), std::string("CaptureFrameTo 1 "));
+  };
+  rec_->calls.clear();
+  clock_.Advance(2999);
+  forms::Application->ProcessMessages();
+  EXPECT_EQ(shots(), 0);
+  clock_.Advance(1);
+  forms::Application->ProcessMessages();
+  EXPECT_EQ(shots(), 1);
+  // Stopped, or outside the capture modes, no picture is taken.
+  main_->CaptureState = 2;
+  clock_.Advance(3000);
+  forms::Application->ProcessMessages();
+  main_->CaptureState = 0;
+  main_->ActionFileBrowse->Execute();
+  clock_.Advance(3000);
+  forms::Application->ProcessMessages();
+  EXPECT_EQ(shots(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Half size of an odd picture: 101 x 51 at 50 % covers 50 x 26 pixels
+// (halves to the even neighbour), and its key colour lets the camera's
+// picture through.
+TEST_F(MainWindowOverlayTest, AHalfSizeOverlayCoversItsRoundedSizeAndKeepsTheKeyColourTransparent) {
+  sim_->PlugIn(mg::sim::CameraOptions{}, "Cam");
+  Start();
+  auto picture = std::make_shared<forms::TBitmap>();
+  picture->SetPixelFormat(forms::pf24bit);
+  picture->SetSize(101, 51);
+  // The left half blue, which the bottom-left pixel makes the key colour.
+  picture->Canvas()->Brush()->SetColor(forms::clBlue);
+  picture->Canvas()->FillRect(forms::Rect(0, 0, 50, 51));
+  picture->Canvas()->Brush()->SetColor(forms::clRed);
+  picture->Canvas()->FillRect(forms::Rect(50, 0, 101, 51));
+  TGlobalVars& g = GlobalVars();
+  {
+    std::lock_guard lock(g.SharedLock);
+    g.EnableOverlay = true;
+    g.OverlayBitmap = picture;
+    g.BitmapOverlayLeft = 30;
+    g.BitmapOverlayTop = 20;
+    g.BitmapOverlaySize = 50;
+    g.BitmapOverlayTransparent = true;
+  }
+  main_->ActionOtherDeviceCapture->Execute();
+  capture::TVcEngine& e = *main_->VidCap->Engine();
+  ASSERT_EQ(e.State, capture::es_Preview);
+  std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler())->Pump(1);
+  EXPECT_EQ(RenderedPixel(e, 79, 45), 0xFF0000u);  // the last column and row of 50 x 26
+  EXPECT_EQ(RenderedPixel(e, 60, 20), 0xFF0000u);
+  EXPECT_NE(RenderedPixel(e, 80, 45), 0xFF0000u);
+  EXPECT_NE(RenderedPixel(e, 79, 46), 0xFF0000u);
+  for (auto [x, y] : {std::pair{30, 20}, std::pair{40, 30}, std::pair{50, 45}})
+    EXPECT_NE(RenderedPixel(e, x, y), 0x0000FFu) << x << "," << y;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheOverlayPictureGoesWithTheWindowsBeforeTheWindowSystem) {
+  Start();
+  auto picture = std::make_shared<forms::TBitmap>();
+  picture->SetSize(4, 4);
+  std::weak_ptr<forms::TBitmap> watch = picture;
+  GlobalVars().OverlayBitmap = std::move(picture);
+  EndProgram();
+  EXPECT_TRUE(watch.expired());
 }
 
 }  // namespace

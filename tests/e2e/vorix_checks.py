@@ -493,5 +493,151 @@ def check_full_screen_double_click():
             run.close()
 
 
+
+# ---- recording and snapshots in the other-devices mode ----------------------------
+
+OD_START = (380, 414)   # the OD panel's Start/Stop button
+OD_SHOT = (478, 414)    # the OD panel's snapshot button
+STAMPED = re.compile(r"^(.*)-\d{6}_\d{6}\.(avi|asf|wmv)$")
+
+
+def open_preview(s, name):
+    wid, geo = main_window(s)
+    click(s, geo, HOME_BUTTONS["OD"])
+    wait_for("the preview in the panel",
+             lambda: (len(bar_colours(shot(s, name, geo), *PREVIEW_PANEL)) >= 6, "no bars"), timeout=20)
+    return wid, geo
+
+
+def files_below(folder, suffixes):
+    found = []
+    for top, _dirs, names in os.walk(folder):
+        found += [os.path.join(top, n) for n in names if n.lower().endswith(suffixes)]
+    return sorted(found)
+
+
+def restart_with(s, run, values):
+    """Closes the program, puts `values` (key: value) into the Capture.ini
+    its close wrote, and starts it again."""
+    wid, geo = main_window(s)
+    click(s, geo, CLOSE_BUTTON)
+    expect(run.app.proc.wait(20) == 0, "vorix did not end after Close")
+    ini = os.path.join(run.folder, "Capture.ini")
+    with open(ini) as f:
+        text = f.read()
+    for key, value in values.items():
+        expect(f"\n{key}=" in text, f"Capture.ini has no {key}")
+        text = re.sub(rf"\n{key}=[^\n]*", f"\n{key}={value}", text)
+    with open(ini, "w") as f:
+        f.write(text)
+    run.app = s.start([run.program], stdin=False, env=run.app_env)
+
+
+def check_preview_live():
+    """The other-devices mode shows the simulated camera live: two pictures of
+    the panel a second apart differ, and both show the colour bars."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = open_preview(s, "live-0")
+            first = shot(s, "live-1", geo)
+            time.sleep(1)  # the camera's own clock is what is checked
+            second = shot(s, "live-2", geo)
+            x0, y0, w, h = PREVIEW_PANEL
+            panel = lambda rows: [tuple(p) for r in rows[y0:y0 + h] for p in r[x0:x0 + w]]
+            expect(len(bar_colours(first, *PREVIEW_PANEL)) >= 6 and len(bar_colours(second, *PREVIEW_PANEL)) >= 6,
+                   "the bars are missing from a picture")
+            changed = sum(a != b for a, b in zip(panel(first), panel(second)))
+            expect(changed > 0, "the preview did not change in a second")
+        finally:
+            run.close()
+
+
+def check_record():
+    """Start, about 5 s, Stop: a stamped video with video and audio of 4-6 s
+    in the mode's album, with its companion picture."""
+    status = missing_tools(("ffprobe",))
+    if status is not None:
+        raise SystemExit(status)
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = open_preview(s, "record-before")
+            click(s, geo, OD_START)
+            started = time.monotonic()
+            time.sleep(5)  # the length of the recording under test
+            click(s, geo, OD_START)
+            album = os.path.join(run.folder, "OtherDevices", "Default")
+
+            def stamped():
+                videos = [v for v in files_below(run.folder, (".avi", ".asf", ".wmv"))
+                          if STAMPED.match(os.path.basename(v))]
+                return bool(videos), f"files: {files_below(run.folder, ('',))[-12:]}"
+            wait_for("the stamped recording", stamped, timeout=60)
+            video = [v for v in files_below(run.folder, (".avi", ".asf", ".wmv"))
+                     if STAMPED.match(os.path.basename(v))][0]
+            expect(os.path.dirname(video) == album, f"the video is in {os.path.dirname(video)}, not {album}")
+            expect(time.monotonic() - started < 60, "too slow")
+            probe = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type:format=duration",
+                                    "-of", "default=nw=1", video], capture_output=True, text=True)
+            kinds = re.findall(r"codec_type=(\w+)", probe.stdout)
+            duration = float(re.search(r"duration=([\d.]+)", probe.stdout).group(1))
+            expect("video" in kinds and "audio" in kinds, f"streams {kinds}: {probe.stderr}")
+            expect(4.0 <= duration <= 6.0, f"the recording lasts {duration} s")
+            companion = video[:-4] + ".jpg"
+            expect(os.path.exists(companion), f"no companion picture {companion}")
+            expect(not files_below(run.folder, (".rec",)), "the capture file was left behind")
+            expect(process_alive(run.app.pid), "vorix ended")
+        finally:
+            run.close()
+
+
+def check_snapshot():
+    """The snapshot button writes a JPEG that djpeg decodes at the size the
+    settings give: the camera's 160 x 120 at 150 %."""
+    status = missing_tools(("djpeg",))
+    if status is not None:
+        raise SystemExit(status)
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            restart_with(s, run, {"PictrueSize": "150"})
+            wid, geo = open_preview(s, "snapshot-before")
+            click(s, geo, OD_SHOT)
+            wait_for("the snapshot", lambda: (bool(files_below(run.folder, (".jpg",))), "no picture"), timeout=20)
+            picture = files_below(run.folder, (".jpg",))[0]
+            size = None
+
+            def decoded():
+                nonlocal size
+                r = subprocess.run(["djpeg", "-pnm", picture], capture_output=True)
+                m = re.match(rb"P[56]\s+(\d+)\s+(\d+)", r.stdout)
+                size = m and (int(m.group(1)), int(m.group(2)))
+                return r.returncode == 0 and bool(size), f"djpeg said {r.returncode} {r.stderr[-200:]}"
+            wait_for("a complete JPEG", decoded, timeout=10)
+            expect(size == (240, 180), f"the snapshot is {size}")
+        finally:
+            run.close()
+
+
+def check_no_space():
+    """With less free space than the minimum, Start shows the hint and nothing records."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            # More megabytes than any disk holds.
+            restart_with(s, run, {"MinFreeSpace": "2000000000"})
+            wid, geo = open_preview(s, "no-space-before")
+            click(s, geo, OD_START)
+            hint = s.find_window("Hint", timeout=10)
+            s.wait_viewable(hint)
+            s.screenshot(os.path.join(SHOTS, "vorix-no-space-hint.png"))
+            time.sleep(2)  # long enough for a recording to have begun
+            expect(not files_below(run.folder, (".avi", ".asf", ".rec")), "something was recorded")
+            expect(process_alive(run.app.pid), "vorix ended")
+        finally:
+            run.close()
+
+
 if __name__ == "__main__":
     sys.exit(main())

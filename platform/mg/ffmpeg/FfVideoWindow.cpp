@@ -118,7 +118,8 @@ void WindowedVideoRenderer::Paint(win::HWND hwnd) {
   win::GetClientRect(hwnd, &client);
   LONG size = 0;
   if (dc && GetCurrentImage(&size, nullptr) == S_OK && size > static_cast<LONG>(sizeof(BITMAPINFOHEADER))) {
-    std::vector<uint8_t> dib(static_cast<size_t>(size));
+    std::vector<uint8_t>& dib = paintDib_;
+    if (dib.size() < static_cast<size_t>(size)) dib.resize(static_cast<size_t>(size));
     if (GetCurrentImage(&size, dib.data()) == S_OK) {
       win::BITMAPINFO info{};
       std::memcpy(&info.bmiHeader, dib.data(), sizeof(BITMAPINFOHEADER));

@@ -1,4 +1,5 @@
 #pragma once
+#include <vector>
 // The video renderer with a real window: a window of class "VideoRenderer"
 // in the window system (headless or X11 alike), owned by the application's
 // window when it says so, placed, shown and styled through the video
@@ -36,6 +37,9 @@ private:
   void ApplyPosition();
 
   win::HWND hwnd_ = nullptr;
+  // The picture a paint copies out, kept between paints: a fresh buffer of
+  // a large frame costs more (zeroing, page faults) than the copy itself.
+  std::vector<uint8_t> paintDib_;
   bool fullScreen_ = false;
 };
 

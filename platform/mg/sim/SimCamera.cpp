@@ -1,5 +1,8 @@
 #include "platform/mg/sim/SimCamera.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "platform/mg/CameraControlFacet.h"
 
 namespace mg::sim {
@@ -15,6 +18,14 @@ std::vector<VideoCapability> CameraCapabilities() {
                                    MEDIASUBTYPE_MJPG};
   static const int kSizes[][2] = {{160, 120}, {176, 144}, {320, 240}, {352, 288}, {640, 480}, {800, 600}, {1280, 720}};
   std::vector<VideoCapability> caps;
+  // A benchmark asks for one size ("1280x720") so that whatever the
+  // program picks, the camera delivers that.
+  int w = 0, h = 0;
+  if (const char* only = std::getenv("VORIX_SIM_CAMERA_SIZE");
+      only && std::sscanf(only, "%dx%d", &w, &h) == 2 && w > 0 && h > 0 && w <= 4096 && h <= 4096) {
+    for (const GUID& s : kSubtypes) caps.push_back({s, w, h});
+    return caps;
+  }
   for (const GUID& s : kSubtypes)
     for (auto& sz : kSizes) caps.push_back({s, sz[0], sz[1]});
   return caps;
