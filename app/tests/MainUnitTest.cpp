@@ -781,6 +781,28 @@ protected:
   }
   // The colour (0xRRGGBB) of pixel (x, y), counted from the top left, of
   // the last frame the main display got.
+  // Other Device mode previewing with this picture overlaid at (30, 20)
+  // at `size` percent; one frame pumped through.
+  capture::TVcEngine& PreviewOneFrameWithOverlay(const std::shared_ptr<forms::TBitmap>& picture, int size,
+                                                  bool transparent) {
+    TGlobalVars& g = GlobalVars();
+    {
+      std::lock_guard lock(g.SharedLock);
+      g.EnableOverlay = true;
+      g.OverlayBitmap = picture;
+      g.BitmapOverlayLeft = 30;
+      g.BitmapOverlayTop = 20;
+      g.BitmapOverlaySize = size;
+      g.BitmapOverlayTransparent = transparent;
+    }
+    main_->ActionOtherDeviceCapture->Execute();
+    capture::TVcEngine& e = *main_->VidCap->Engine();
+    EXPECT_EQ(e.State, capture::es_Preview);
+    auto scheduler = std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler());
+    EXPECT_NE(scheduler, nullptr);
+    if (scheduler) scheduler->Pump(1);
+    return e;
+  }
   static uint32_t RenderedPixel(capture::TVcEngine& e, int x, int y) {
     auto renderer = std::dynamic_pointer_cast<mg::VideoRenderer>(e.Attachments[capture::da_Main].Renderer);
     if (!renderer) return 0xFFFFFFFF;
@@ -807,22 +829,10 @@ TEST_F(MainWindowOverlayTest, BitmapOverlayIsDrawnIntoThePreviewFrames) {
   // colour.
   picture->Canvas()->Brush()->SetColor(forms::clBlue);
   picture->Canvas()->FillRect(forms::Rect(0, 5, 20, 10));
-  TGlobalVars& g = GlobalVars();
-  {
-    std::lock_guard lock(g.SharedLock);
-    g.EnableOverlay = true;
-    g.OverlayBitmap = picture;
-    g.BitmapOverlayLeft = 30;
-    g.BitmapOverlayTop = 20;
-    g.BitmapOverlaySize = 100;
-    g.BitmapOverlayTransparent = false;
-  }
-  main_->ActionOtherDeviceCapture->Execute();
-  capture::TVcEngine& e = *main_->VidCap->Engine();
+  capture::TVcEngine& e = PreviewOneFrameWithOverlay(picture, 100, false);
   ASSERT_EQ(e.State, capture::es_Preview);
+  TGlobalVars& g = GlobalVars();
   auto scheduler = std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler());
-  ASSERT_NE(scheduler, nullptr);
-  scheduler->Pump(1);
   EXPECT_EQ(RenderedPixel(e, 30, 20), 0xFF0000u);
   EXPECT_EQ(RenderedPixel(e, 49, 24), 0xFF0000u);
   EXPECT_EQ(RenderedPixel(e, 49, 29), 0x0000FFu);
@@ -1171,20 +1181,8 @@ TEST_F(MainWindowOverlayTest, AHalfSizeOverlayCoversItsRoundedSizeAndKeepsTheKey
   picture->Canvas()->FillRect(forms::Rect(0, 0, 50, 51));
   picture->Canvas()->Brush()->SetColor(forms::clRed);
   picture->Canvas()->FillRect(forms::Rect(50, 0, 101, 51));
-  TGlobalVars& g = GlobalVars();
-  {
-    std::lock_guard lock(g.SharedLock);
-    g.EnableOverlay = true;
-    g.OverlayBitmap = picture;
-    g.BitmapOverlayLeft = 30;
-    g.BitmapOverlayTop = 20;
-    g.BitmapOverlaySize = 50;
-    g.BitmapOverlayTransparent = true;
-  }
-  main_->ActionOtherDeviceCapture->Execute();
-  capture::TVcEngine& e = *main_->VidCap->Engine();
+  capture::TVcEngine& e = PreviewOneFrameWithOverlay(picture, 50, true);
   ASSERT_EQ(e.State, capture::es_Preview);
-  std::dynamic_pointer_cast<mg::ManualScheduler>(e.FilterGraph->GetScheduler())->Pump(1);
   EXPECT_EQ(RenderedPixel(e, 79, 45), 0xFF0000u);  // the last column and row of 50 x 26
   EXPECT_EQ(RenderedPixel(e, 60, 20), 0xFF0000u);
   EXPECT_NE(RenderedPixel(e, 80, 45), 0xFF0000u);
