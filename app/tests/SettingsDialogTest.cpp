@@ -147,8 +147,9 @@ TEST_F(SettingsDialogTest, IntegerEditsDropTrailingCharactersUntilANumberRemains
     dialog->FormShow(dialog);
     dialog->txtCaptureCount->SetText(c.typed);
     EXPECT_EQ(dialog->txtCaptureCount->Text(), c.left) << c.typed;
-    if (std::string(c.typed) != c.left)
+    if (std::string(c.typed) != c.left) {
       EXPECT_EQ(dialog->txtCaptureCount->SelStart(), static_cast<int>(std::string(c.left).size())) << c.typed;
+    }
     EXPECT_EQ(dialog->PageDirty(TfrmSetting::pgShotFrame), c.marks) << c.typed;
   }
 }
