@@ -15,7 +15,7 @@ using controls::TVxSlider;
 
 namespace {
 
-constexpr int kPageLeft = 6, kPageTop = 6, kPageWidth = 458, kPageHeight = 352;
+constexpr int kPageLeft = 6, kPageTop = 6, kPageWidth = 508, kPageHeight = 352;
 
 void SetCheckedIndex(TRadioButton* const* buttons, int count, int index) {
   if (index >= 0 && index < count) buttons[index]->SetChecked(true);
@@ -98,7 +98,7 @@ void TfrmSetting::BuildCodecPage() {
   btnASFSetting = b.Button(tabCodec, "btnASFSetting", "ASF Setting...", 270, 20, 120);
   btnASFSetting->OnClick = [this](TObject* s) { btnASFSettingClick(s); };
 
-  grpAVICodec = b.Group(tabCodec, "grpAVICodec", "AVI/MPEG", 8, 58, 434, 174);
+  grpAVICodec = b.Group(tabCodec, "grpAVICodec", "AVI/MPEG", 8, 58, 484, 174);
   lblVideoCodec = b.Label(grpAVICodec, "lblVideoCodec", "Video Codec", 10, 24);
   cmbVideoCodec = b.Combo(grpAVICodec, "cmbVideoCodec", 110, 20, 220);
   cmbVideoCodec->OnChange = [this](TObject* s) { cmbVideoCodecChange(s); };
@@ -115,14 +115,14 @@ void TfrmSetting::BuildCodecPage() {
       b.Check(grpAVICodec, "chkEnableAudioCompression", "Enable Audio Compression", 220, 82, 200);
   MarkOnClick(chkEnaleVideoCompression, pgCodec);
   MarkOnClick(chkEnableAudioCompression, pgCodec);
-  rdgCompressionMode = b.Group(grpAVICodec, "rdgCompressionMode", "Compression Mode", 10, 108, 414, 54);
-  rdgCompressionMode0 = b.Radio(rdgCompressionMode, "rdgCompressionMode0", "No", 10, 24, 120);
-  rdgCompressionMode1 = b.Radio(rdgCompressionMode, "rdgCompressionMode1", "On the fly", 140, 24, 130);
-  rdgCompressionMode2 = b.Radio(rdgCompressionMode, "rdgCompressionMode2", "After Capture", 280, 24, 130);
+  rdgCompressionMode = b.Group(grpAVICodec, "rdgCompressionMode", "Compression Mode", 10, 108, 464, 54);
+  rdgCompressionMode0 = b.Radio(rdgCompressionMode, "rdgCompressionMode0", "No", 10, 24, 140);
+  rdgCompressionMode1 = b.Radio(rdgCompressionMode, "rdgCompressionMode1", "On the fly", 156, 24, 150);
+  rdgCompressionMode2 = b.Radio(rdgCompressionMode, "rdgCompressionMode2", "After Capture", 310, 24, 150);
   for (TRadioButton* r : {rdgCompressionMode0, rdgCompressionMode1, rdgCompressionMode2})
     MarkOnClick(r, pgCodec);
 
-  GroupBoxAudioForma = b.Group(tabCodec, "GroupBoxAudioForma", "Audio Format", 8, 238, 434, 56);
+  GroupBoxAudioForma = b.Group(tabCodec, "GroupBoxAudioForma", "Audio Format", 8, 238, 484, 56);
   lblAudioformat = b.Label(GroupBoxAudioForma, "lblAudioformat", "Audio Format", 10, 26);
   cmbAudioFormat = b.Combo(GroupBoxAudioForma, "cmbAudioFormat", 110, 22, 220);
   cmbAudioFormat->OnChange = [this](TObject*) { dirty_.Set(pgCodec); };
@@ -257,7 +257,7 @@ void TfrmSetting::BuildVideoEffectPage() {
   for (TCheckBox* c : {chkFlipVertical, chkFlipHorizontal, chkGreyColor, chkInvertColors})
     MarkOnClick(c, pgVideoEffect);
 
-  grpImageAdjust = b.Group(tabVideoEffect, "grpImageAdjust", "Image Adjust", 226, 6, 216, 308);
+  grpImageAdjust = b.Group(tabVideoEffect, "grpImageAdjust", "Image Adjust", 226, 6, 266, 308);
   struct Column {
     const char* label;
     const char* slider;
@@ -278,7 +278,7 @@ void TfrmSetting::BuildVideoEffectPage() {
   };
   for (int i = 0; i < 4; ++i) {
     const Column& c = columns[i];
-    const int x = 8 + i * 52;
+    const int x = 8 + i * 64;
     *c.lbl = b.Label(grpImageAdjust, c.label, c.caption, x, 18);
     TVxSlider* s = b.Slider(grpImageAdjust, c.slider, x + 6, 36, 30, 200, true);
     // The maximum goes first: a minimum is refused unless it lies below it.
@@ -290,7 +290,7 @@ void TfrmSetting::BuildVideoEffectPage() {
     TLabel* pct = *c.pct;
     s->OnChange = [this, s, pct](TObject*) { EffectSliderChange(s, pct); };
   }
-  btnResetAll = b.Button(grpImageAdjust, "btnResetAll", "Reset All", 64, 270, 90);
+  btnResetAll = b.Button(grpImageAdjust, "btnResetAll", "Reset All", 88, 270, 90);
   btnResetAll->OnClick = [this](TObject* s) { btnResetAllClick(s); };
 }
 
@@ -556,6 +556,9 @@ void TfrmSetting::btnAudioCodecSettingClick(TObject*) {
 void TfrmSetting::btnASFSettingClick(TObject*) {
   try {
     std::unique_ptr<TfrmASFSetting> asf(new TfrmASFSetting(this, vidCap_));
+    // This dialog stays on top of other windows; the one it opens must too,
+    // or it would show behind it.
+    asf->SetFormStyle(FormStyle());
     asf->LoadFromComponent();
     if (asf->ShowModal() == mrOk) asf->SaveToComponent();
   } catch (...) {

@@ -18,7 +18,7 @@ namespace app {
 
 class TfrmSetting : public forms::TForm {
 public:
-  static constexpr int kClientWidth = 470, kClientHeight = 400;
+  static constexpr int kClientWidth = 520, kClientHeight = 400;
   enum { pgCodec, pgShotFrame, pgOverlay, pgVideoEffect, pgFileNames };
 
   // Owned by the main window; `vidCap` is the capture control whose
