@@ -14,7 +14,10 @@ bool IsIntegerText(const String& text) {
 bool FilterIntegerEdit(TCustomEdit* edit) {
   const String text = edit->Text();
   if (text.empty() || IsIntegerText(text)) return !text.empty();
-  const String shorter = text.substr(0, text.size() - 1);
+  // The last character, not the last byte: a typed letter may take several.
+  size_t cut = text.size() - 1;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  const String shorter = text.substr(0, cut);
   edit->SetText(shorter);
   edit->SetSelStart(static_cast<int>(shorter.size()));
   return false;

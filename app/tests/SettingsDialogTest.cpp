@@ -140,7 +140,8 @@ TEST_F(SettingsDialogTest, IntegerEditsDropTrailingCharactersUntilANumberRemains
     bool marks;
   };
   const Case cases[] = {{"-", "", false}, {"12a", "12", true}, {"7-x", "7", true}, {"34b", "34", true},
-                        {"abc", "", false},  {"-5", "-5", true}, {"99999999999", "999999999", true}};
+                        {"abc", "", false},  {"-5", "-5", true}, {"99999999999", "999999999", true},
+                        {"12\xC3\xA9", "12", true}};
   Open();
   ShowPage(TfrmSetting::pgShotFrame);
   for (const Case& c : cases) {
