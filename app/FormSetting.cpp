@@ -556,9 +556,6 @@ void TfrmSetting::btnAudioCodecSettingClick(TObject*) {
 void TfrmSetting::btnASFSettingClick(TObject*) {
   try {
     std::unique_ptr<TfrmASFSetting> asf(new TfrmASFSetting(this, vidCap_));
-    // This dialog stays on top of other windows; the one it opens must too,
-    // or it would show behind it.
-    asf->SetFormStyle(FormStyle());
     asf->LoadFromComponent();
     if (asf->ShowModal() == mrOk) asf->SaveToComponent();
   } catch (...) {

@@ -26,6 +26,7 @@ VIDEO_CODEC = (238, 118)
 CODEC_TYPE_AVI = (48, 64)
 CODEC_TYPE_ASF = (168, 64)
 ASF_BUTTON = (340, 62)
+BROWSE_BUTTON = (78, 314)
 OK_BUTTON = (282, 380)
 # The first video compressors the program lists, by the name ffprobe gives
 # their streams; the first is the one a new settings file chooses.
@@ -86,6 +87,16 @@ def check_settings_codec():
             for name in PAGES[1:]:
                 key(s, "Right")
                 last = changed_shot(s, f"settings-{name}", dgeo, last)
+                if name == "overlay":
+                    # The picture's file dialog opens above the dialog that
+                    # stays on top; Escape leaves it without a picture.
+                    press(s, dgeo, BROWSE_BUTTON)
+                    opened = s.wait_viewable(s.find_window("Open image file", timeout=10))
+                    order = s.stacking()
+                    expect(order.index(opened) > order.index(dlg), "the file dialog shows behind the settings")
+                    vc.shot(s, "settings-overlay-browse", dgeo)
+                    key(s, "Escape")
+                    vc.wait_gone(s, "Open image file", 10)
             press(s, dgeo, FIRST_TAB)
             changed_shot(s, "settings-codec-again", dgeo, last)
 
