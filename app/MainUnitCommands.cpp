@@ -3,6 +3,7 @@
 // borderless window, and the openers of the settings dialogs.
 
 #include "app/MainUnit.h"
+#include "app/FormSetting.h"
 #include "app/frmAbout.h"
 #include "platform/rtl/Files.h"
 #include "platform/win/Input.h"
@@ -47,9 +48,20 @@ void TfrmMain::ActionFullScreenExecute(TObject*) { capture_->SetDisplay_FullScre
 
 void TfrmMain::VidCapDblClick(TObject*) { capture_->SetDisplay_FullScreen(!VidCap->Display_FullScreen()); }
 
-// The settings dialogs come with their own forms; until then the commands
-// open nothing.
-void TfrmMain::ActionSettingsExecute(TObject*) {}
+// A new dialog for each use. What it writes at once stays whatever button
+// closes it; OK writes the pages the user changed. Nothing it raises may
+// end the command's caller.
+void TfrmMain::ActionSettingsExecute(TObject*) {
+  try {
+    std::unique_ptr<TfrmSetting> dialog(new TfrmSetting(this, VidCap, GlobalVars()));
+    dialog->LoadFromSettings();
+    if (dialog->ShowModal() == mrOk) dialog->ApplyAll();
+  } catch (...) {
+  }
+}
+
+// The device settings dialog comes with its own form; until then the
+// command opens nothing.
 
 void TfrmMain::ActionDeviceSettingsExecute(TObject*) {}
 

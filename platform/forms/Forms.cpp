@@ -414,12 +414,20 @@ int TCustomForm::ShowModal() {
   }
   formState_.Include(fsModal);
   const HWND activeBefore = GetActiveWindow();
+  // Opened from a window that stays on top, the modal window joins it there
+  // for the time it is shown; below it, it would hold the program out of
+  // sight.
+  const bool raised = formStyle_ != fsStayOnTop && activeBefore && IsWindow(activeBefore) &&
+                      (GetWindowLongA(activeBefore, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  if (raised) SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ModalDisable ctx{Handle(), {}};
   EnumThreadWindows(GetCurrentThreadId(), &DisableOther, reinterpret_cast<LPARAM>(&ctx));
   auto restore = [&] {
     for (HWND h : ctx.disabled)
       if (IsWindow(h)) EnableWindow(h, TRUE);
     if (HandleAllocated()) Hide();
+    if (raised && HandleAllocated())
+      SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     formState_.Exclude(fsModal);
     if (activeBefore && IsWindow(activeBefore)) SetActiveWindow(activeBefore);
   };

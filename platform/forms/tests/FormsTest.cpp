@@ -202,6 +202,31 @@ TEST_F(FormsTest, ShowModalReturnsTheResultOfAScriptedClickAndDisablesOtherWindo
   delete main;
 }
 
+// A modal window opened from a stay-on-top window would sit below it, out
+// of sight while it holds the program.
+TEST_F(FormsTest, AModalWindowOpenedFromAStayOnTopWindowShowsAboveIt) {
+  auto* onTop = new TForm(nullptr);
+  onTop->SetFormStyle(fsStayOnTop);
+  onTop->SetBounds(0, 0, 400, 300);
+  onTop->Show();
+  Pump();
+  auto* dialog = new TDialogForm(nullptr);
+  bool topmostWhileShown = false;
+  win::HWND topWhileShown = nullptr;
+  dialog->OnActivate = [&](TObject*) {
+    topmostWhileShown = (win::GetWindowLongA(dialog->Handle(), win::GWL_EXSTYLE) & win::WS_EX_TOPMOST) != 0;
+    topWhileShown = win::GetTopWindow(nullptr);
+    win::InjectKeyPress(win::VK_ESCAPE);
+  };
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_TRUE(topmostWhileShown);
+  EXPECT_EQ(topWhileShown, dialog->Handle());
+  EXPECT_FALSE(win::GetWindowLongA(dialog->Handle(), win::GWL_EXSTYLE) & win::WS_EX_TOPMOST)
+      << "back to an ordinary window once closed";
+  delete dialog;
+  delete onTop;
+}
+
 TEST_F(FormsTest, CloseActionsDecideWhatHappensToTheForm) {
   auto* main = new TForm(nullptr);
   Application->SetMainForm(main);
