@@ -77,6 +77,12 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The capture component's threads call back into this window (the frame
+  // overlay runs on every shown frame); it goes first, while the window is
+  // still whole, rather than with the other owned components once only the
+  // base form is left.
+  delete VidCap;
+  VidCap = nullptr;
   // The re-encoding window has no owner; it goes with the window that
   // made it, so it never reports its end to a window already gone.
   if (TfrmWaiting* window = reencodingWindow_) {
