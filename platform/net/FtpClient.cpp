@@ -65,7 +65,6 @@ struct TFtpClient::Impl {
   std::string* listing = nullptr;
   FILE* source = nullptr;
   bool readFailed = false;
-  bool working = false;
   int64_t lastBytes = -1;
   std::chrono::steady_clock::time_point started;
   TFtpProgress progress;
@@ -177,48 +176,39 @@ struct TFtpClient::Impl {
     return n;
   }
 
-  static int Xfer(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
+  static int Xfer(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
     auto& self = *static_cast<Impl*>(user);
-    const bool upload = self.source != nullptr;
-    const int64_t total = upload ? ultotal : dltotal;
-    const int64_t now = upload ? ulnow : dlnow;
-    if (!self.working) {
-      self.working = true;
-      self.started = std::chrono::steady_clock::now();
-      self.progress = TFtpProgress{};
-      self.progress.Total = total > 0 ? total : -1;
-      if (self.owner->OnWorkBegin) self.owner->OnWorkBegin(self.progress.Total);
-    }
-    if (now == self.lastBytes) return 0;
+    const int64_t now = self.source ? ulnow : dlnow;
+    if (now <= 0 || now == self.lastBytes) return 0;
     self.lastBytes = now;
-    self.Measure(now, total);
+    self.Measure(now);
     if (self.owner->OnWork) self.owner->OnWork(self.progress);
     return 0;
   }
 
-  void Measure(int64_t bytes, int64_t total) {
+  void Measure(int64_t bytes) {
     progress.Bytes = bytes;
-    if (total > 0) progress.Total = total;
     progress.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     progress.BytesPerSecond = progress.Seconds > 0 ? static_cast<double>(bytes) / progress.Seconds : 0;
   }
 
-  // Runs one prepared transfer with the work events around it.
-  CURLcode Perform() {
-    working = false;
+  // Runs one prepared transfer with the work events around it; `total`
+  // is what is to be moved, -1 when unknown.
+  CURLcode Perform(int64_t total) {
     lastBytes = -1;
     readFailed = false;
+    started = std::chrono::steady_clock::now();
+    progress = TFtpProgress{};
+    progress.Total = total;
+    if (owner->OnWorkBegin) owner->OnWorkBegin(total);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Xfer);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
     const CURLcode rc = curl_easy_perform(curl);
-    if (working) {
-      curl_off_t bytes = 0;
-      curl_easy_getinfo(curl, source ? CURLINFO_SIZE_UPLOAD_T : CURLINFO_SIZE_DOWNLOAD_T, &bytes);
-      Measure(bytes, progress.Total);
-      if (owner->OnWorkEnd) owner->OnWorkEnd(progress);
-    }
-    working = false;
+    curl_off_t bytes = 0;
+    curl_easy_getinfo(curl, source ? CURLINFO_SIZE_UPLOAD_T : CURLINFO_SIZE_DOWNLOAD_T, &bytes);
+    Measure(bytes);
+    if (owner->OnWorkEnd) owner->OnWorkEnd(progress);
     return rc;
   }
 };
@@ -275,7 +265,7 @@ TFtpResult TFtpClient::List(std::string& text) {
   m.listing = &text;
   curl_easy_setopt(m.curl, CURLOPT_WRITEFUNCTION, Impl::WriteListing);
   curl_easy_setopt(m.curl, CURLOPT_WRITEDATA, impl_.get());
-  TFtpResult r = m.Result(m.Perform());
+  TFtpResult r = m.Result(m.Perform(-1));
   m.listing = nullptr;
   return r;
 }
@@ -321,7 +311,7 @@ TFtpResult TFtpClient::Store(const std::string& localPath, const std::string& re
   curl_easy_setopt(m.curl, CURLOPT_READFUNCTION, Impl::ReadSource);
   curl_easy_setopt(m.curl, CURLOPT_READDATA, impl_.get());
   if (size >= 0) curl_easy_setopt(m.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-  TFtpResult r = m.Result(m.Perform());
+  TFtpResult r = m.Result(m.Perform(size));
   m.source = nullptr;
   return r;
 }

@@ -77,7 +77,8 @@ class Handler:
     async def handle_DATA(self, server, session, envelope):
         Handler.count += 1
         base = os.path.join(outdir, 'msg%d' % Handler.count)
-        login = session.login_data.decode() if isinstance(session.login_data, bytes) else (session.login_data or '')
+        data = session.auth_data if session.authenticated else b''
+        login = data.decode() if isinstance(data, bytes) else str(data or '')
         for ext, data in (('.login', login.encode()),
                           ('.env', (envelope.mail_from + '\n' + ''.join(r + '\n' for r in envelope.rcpt_tos)).encode()),
                           ('.eml', envelope.original_content)):
@@ -129,9 +130,11 @@ class CutDTP(DTPHandler):
         if self.tot_bytes_received > 65536:
             self.cmd_channel.close()
             self.close()
+    handle_read_event = handle_read
 
 class Handler(FTPHandler):
     authorizer = auth
+    auth_failed_timeout = 0.05
     def ftp_STOR(self, file, mode='w'):
         if sys.argv[3] == 'stall':
             return
