@@ -88,14 +88,13 @@ bool ParseUnix(std::string_view line, TFtpListEntry& e) {
     if (n >= 4 && IsMonth(fields[n - 3].first) && IsDay(fields[n - 2].first) && IsTimeOrYear(f) &&
         ReadSize(fields[n - 4].first, e.Size)) {
       std::string_view name = NameAfter(line, pos);
-      if (name.empty() || name == "." || name == "..") return false;
       e.IsDirectory = type == 'd';
       e.IsLink = type == 'l';
       if (e.IsLink) {
         const size_t arrow = name.find(" -> ");
         if (arrow != std::string_view::npos) name = name.substr(0, arrow);
-        if (name.empty()) return false;
       }
+      if (name.empty() || name == "." || name == "..") return false;
       e.Name = std::string(name);
       return true;
     }

@@ -34,6 +34,7 @@ TEST(FtpListing, LinesOfBothShapes) {
       {"drwxr-xr-x   2 root root 4096 Dec 10 11:51 ", false, "", false, false, 0},
       {"drwxr-xr-x   2 root root huge Dec 10 11:51 x", false, "", false, false, 0},
       {"drwxr-xr-x   2 root root 99999999999999999999 Dec 10 11:51 x", false, "", false, false, 0},
+      {"lrwxrwxrwx   1 root root 7 Feb  1 10:00 . -> ..", false, "", false, false, 0},
       {"hello world", false, "", false, false, 0},
       {"", false, "", false, false, 0},
       {"12-10-26  11:51AM       <DIR>", false, "", false, false, 0},
