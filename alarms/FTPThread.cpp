@@ -186,8 +186,10 @@ void TFTPThread::UploadNextFile() {
     }
   }
   rtl::Sleep(1500);
-  host_.FtpStatus(3);
+  // Closed first, so the progress window has seen the last status text
+  // when it is told to go.
   client.Disconnect();
+  host_.FtpStatus(3);
   host_.ClearUploadBusy();
 }
 
