@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 #include "alarms/FTPThread.h"
 #include "alarms/tests/WorkerTestHost.h"
@@ -137,6 +138,51 @@ TEST(FTPThread, MissingFilesAreDroppedBeforeTheUpload) {
   EXPECT_TRUE(host.uploadQueue.empty());
   EXPECT_TRUE(std::filesystem::exists(ftp.root + "/AlarmPicture/" + std::filesystem::path(pictures[2]).filename().string()));
   EXPECT_EQ(ftp.Count("STOR"), 1);
+}
+
+TEST(FTPThread, AnUploadedPictureThatCannotBeDeletedIsNotUploadedAgain) {
+  rtl::ScopedVirtualClock clock;
+  FtpServer ftp;
+  TempDir work;
+  TestHost host;
+  Configure(host, ftp);
+  // One of the kernel's files, which no one may remove.
+  const std::string stuck = "/proc/version";
+  const auto pictures = MakePictures(work / "q", 1);
+  host.uploadQueue = {stuck, pictures[0]};
+  TFTPThread worker(host);
+  worker.UploadNextFile();
+  EXPECT_EQ(nettest::ReadFile(ftp.root + "/AlarmPicture/version"), nettest::ReadFile(stuck));
+  EXPECT_EQ(host.uploadQueue, pictures);
+  EXPECT_EQ(host.hints, std::vector<std::string>{stuck + ":Cannot delete the uploaded picture !\r"});
+  worker.UploadNextFile();
+  EXPECT_TRUE(host.uploadQueue.empty());
+  EXPECT_EQ(ftp.Count("STOR"), 2);
+}
+
+TEST(FTPThread, ATickDuringARunEndsAtOnce) {
+  rtl::ScopedVirtualClock clock;
+  FtpServer ftp;
+  TempDir work;
+  TestHost host;
+  Configure(host, ftp);
+  host.uploadQueue = MakePictures(work / "q", 2);
+  TFTPThread worker(host);
+  bool checked = false;
+  host.onStatus = [&](int code) {
+    if (code != 0 || checked) return;
+    checked = true;
+    // A second tick on a thread of its own, while this run is on.
+    std::thread tick([&] { worker.UploadNextFile(); });
+    tick.join();
+    std::lock_guard l(host.m);
+    EXPECT_EQ(host.statuses, std::vector<int>{0});
+    EXPECT_EQ(host.uploadQueue.size(), 2u);
+  };
+  worker.UploadNextFile();
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(ftp.Count("USER"), 1);
+  EXPECT_EQ(host.uploadQueue.size(), 1u);
 }
 
 struct UploadFault {

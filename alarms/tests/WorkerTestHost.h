@@ -3,6 +3,7 @@
 // every call one locked step, and a record of what the main window was
 // told. The mail hand-off is the program's own, which pipes to the
 // sendmail that VORIX_SENDMAIL names.
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -143,8 +144,11 @@ public:
     ftpUpload = false;
   }
   void FtpStatus(int32_t code) override {
-    std::lock_guard l(m);
-    statuses.push_back(code);
+    {
+      std::lock_guard l(m);
+      statuses.push_back(code);
+    }
+    if (onStatus) onStatus(code);
   }
 };
 

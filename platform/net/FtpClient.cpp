@@ -310,8 +310,11 @@ TFtpResult TFtpClient::Store(const std::string& localPath, const std::string& re
   curl_easy_setopt(m.curl, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(m.curl, CURLOPT_READFUNCTION, Impl::ReadSource);
   curl_easy_setopt(m.curl, CURLOPT_READDATA, impl_.get());
-  if (size >= 0) curl_easy_setopt(m.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
-  TFtpResult r = m.Result(m.Perform(size));
+  // Some files tell no size (those of /proc say 0): they are sent to their
+  // end all the same.
+  const int64_t total = size > 0 ? size : -1;
+  if (total > 0) curl_easy_setopt(m.curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(total));
+  TFtpResult r = m.Result(m.Perform(total));
   m.source = nullptr;
   return r;
 }
