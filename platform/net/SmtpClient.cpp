@@ -104,6 +104,7 @@ TSmtpResult SmtpSend(const TSmtpRequest& r, const std::string& message) {
   curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "smtp");
   curl_easy_setopt(curl.get(), CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+  if (!r.CaFile.empty()) curl_easy_setopt(curl.get(), CURLOPT_CAINFO, r.CaFile.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT_MS, r.ConnectTimeoutMs);
   curl_easy_setopt(curl.get(), CURLOPT_SERVER_RESPONSE_TIMEOUT, std::max(1L, (r.ResponseTimeoutMs + 999) / 1000));
   curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);

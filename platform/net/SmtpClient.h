@@ -19,6 +19,9 @@ struct TSmtpRequest {
   std::string UserName, Password;
   std::string From;                     // envelope sender: a bare address
   std::vector<std::string> Recipients;  // envelope recipients: bare addresses
+  // Certificates to trust for STARTTLS besides the system's; empty: the
+  // system's alone. A server whose certificate is not trusted gets no mail.
+  std::string CaFile;
   long ConnectTimeoutMs = 5000;
   // No reply from the server for this long ends the session.
   long ResponseTimeoutMs = 30000;

@@ -63,7 +63,8 @@ private:
   int port_ = 0;
 };
 
-// argv: inbox folder, "auth" or "noauth". Message n is filed as msg<n>.eml
+// argv: inbox folder, "auth", "noauth" or "tls" (STARTTLS with the
+// certificate and key given next, and AUTH only after it). Message n is filed as msg<n>.eml
 // with its envelope (sender, then one recipient a line) as msg<n>.env and
 // the login it came with as msg<n>.login, before the server answers 250.
 constexpr const char* kSmtpScript = R"PY(
@@ -92,6 +93,12 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False, auth_data=auth_data.login if ok else None)
 
 def factory():
+    if mode == 'tls':
+        import ssl
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(sys.argv[3], sys.argv[4])
+        return SMTP(Handler(), hostname='localhost', authenticator=authenticator,
+                    tls_context=context, require_starttls=True, auth_require_tls=True)
     if mode == 'auth':
         return SMTP(Handler(), hostname='localhost', authenticator=authenticator,
                     auth_require_tls=False, auth_required=False)

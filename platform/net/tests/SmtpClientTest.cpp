@@ -75,6 +75,34 @@ TEST(SmtpSend, LoginAndDelivery) {
   }
 }
 
+// A server that offers STARTTLS gets the login and the mail only inside
+// TLS, and only when its certificate is trusted.
+TEST(SmtpSend, StartTlsWhereOffered) {
+  TempDir dir;
+  const std::string cert = dir / "cert.pem", key = dir / "key.pem";
+  const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext "
+                           "subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" + cert + "' 2>/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  nettest::PythonServer server(dir.Path(), "smtpd", nettest::kSmtpScript, {dir.Path(), "tls", cert, key});
+  ASSERT_GT(server.Port(), 0);
+  for (bool trusted : {false, true}) {
+    SCOPED_TRACE(trusted);
+    TSmtpRequest r;
+    r.Host = "127.0.0.1";
+    r.Port = server.Port();
+    r.Authenticate = true;
+    r.UserName = "alarm";
+    r.Password = "secret";
+    r.From = "alarm@example.org";
+    r.Recipients = {"a@example.org"};
+    if (trusted) r.CaFile = cert;
+    const TSmtpResult result = SmtpSend(r, Message("over TLS\r\n"));
+    EXPECT_EQ(result.Ok(), trusted) << result.Detail;
+  }
+  EXPECT_EQ(nettest::ReadFile(dir / "msg1.login"), "alarm");
+  EXPECT_FALSE(std::filesystem::exists(dir / "msg2.eml"));
+}
+
 TEST(SmtpSend, NoServerIsAConnectFailure) {
   TempDir dir;
   nettest::PythonServer silent(dir.Path(), "silent", nettest::kSilentScript, {});
