@@ -59,6 +59,13 @@ void TFTPThread::Start() {
   });
 }
 
+bool TFTPThread::Busy() {
+  std::lock_guard lock(mutex_);
+  for (const auto& r : runs_)
+    if (!r.done) return true;
+  return false;
+}
+
 void TFTPThread::WaitForRuns() {
   std::list<Run> runs;
   {

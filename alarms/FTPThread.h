@@ -47,6 +47,7 @@ public:
   // One run on a thread of its own (a tick of the upload timer).
   void Start();
   void WaitForRuns();
+  bool Busy();
 
 private:
   struct Run {

@@ -56,6 +56,13 @@ void TSendEmailTread::Start() {
   });
 }
 
+bool TSendEmailTread::Busy() {
+  std::lock_guard lock(mutex_);
+  for (const auto& r : runs_)
+    if (!r.done) return true;
+  return false;
+}
+
 void TSendEmailTread::WaitForRuns() {
   std::list<Run> runs;
   {

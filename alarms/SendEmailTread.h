@@ -32,6 +32,8 @@ public:
   void Start();
   // Waits for every run started so far (shutdown, tests).
   void WaitForRuns();
+  // Whether a run started by Start is still on.
+  bool Busy();
 
 private:
   struct Run {
