@@ -5,16 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
+
+#include "platform/net/CurlGlobal.h"
 
 namespace net {
 
 namespace {
-
-void CurlGlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 bool HasControl(const std::string& s) {
   for (unsigned char c : s)

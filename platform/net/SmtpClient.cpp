@@ -4,18 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-
 #include <memory>
+
+#include "platform/net/CurlGlobal.h"
 
 namespace net {
 
 namespace {
-
-void CurlGlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct CurlDeleter {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
