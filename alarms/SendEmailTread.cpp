@@ -173,8 +173,8 @@ bool TSendEmailTread::Deliver(const TAlarmMailSettings& s, const std::string& bo
   r.Authenticate = s.bSMTPIdentity;
   r.UserName = s.UserName;
   r.Password = s.Pasword;
-  r.From = net::SplitAddressList(s.SendFromAddress).empty() ? std::string()
-                                                            : net::SplitAddressList(s.SendFromAddress).front();
+  const auto from = net::SplitAddressList(s.SendFromAddress);
+  if (!from.empty()) r.From = from.front();
   for (const std::string* list : {&s.SendToAddress, &s.CCAddress, &s.BccAddress})
     for (auto& a : net::SplitAddressList(*list)) r.Recipients.push_back(std::move(a));
   r.ConnectTimeoutMs = s.ConnectTimeoutMs;

@@ -97,6 +97,7 @@ struct TFtpClient::Impl {
   void Prepare(const std::string& url) {
     curl_easy_reset(curl);
     error[0] = 0;
+    readFailed = false;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(curl, CURLOPT_USERNAME, settings.UserName.c_str());
@@ -228,6 +229,13 @@ TFtpResult TFtpClient::Connect() {
   if (!m.curl) return m.Invalid("libcurl could not start");
   if (HasControl(m.settings.UserName) || HasControl(m.settings.Password))
     return m.Invalid("the user name or password holds a line break");
+  // The host goes into a URL: nothing in it may start a path or a login.
+  if (m.settings.Host.empty() || m.settings.Host.find_first_of("/@?#\\ ") != std::string::npos ||
+      HasControl(m.settings.Host)) {
+    TFtpResult r = m.Invalid("not a host name: " + m.settings.Host);
+    r.Error = TFtpError::Connect;
+    return r;
+  }
   m.Status("Connecting to " + m.settings.Host + ":" + std::to_string(m.settings.Port) + ".");
   m.Prepare(m.BaseUrl());
   curl_easy_setopt(m.curl, CURLOPT_NOBODY, 1L);

@@ -80,6 +80,14 @@ std::vector<std::string> SplitAddressList(const std::string& list) {
 TSmtpResult SmtpSend(const TSmtpRequest& r, const std::string& message) {
   CurlGlobalInit();
   TSmtpResult result;
+  // The host goes into a URL: nothing in it may start a path or a login.
+  bool badHost = r.Host.empty() || r.Host.find_first_of("/@?#\\ ") != std::string::npos;
+  for (unsigned char c : r.Host) badHost |= c < 0x20 || c == 0x7f;
+  if (badHost) {
+    result.Error = TSmtpError::Connect;
+    result.Detail = "not a host name: " + r.Host;
+    return result;
+  }
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
   std::unique_ptr<curl_slist, CurlDeleter> recipients;
   for (const auto& a : r.Recipients) {

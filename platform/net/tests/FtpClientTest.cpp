@@ -125,6 +125,12 @@ TEST(FtpClient, FailuresAreToldApart) {
   EXPECT_EQ(ftp.Commands().find("DELE"), std::string::npos);
   TempDir dir;
   nettest::PythonServer silent(dir.Path(), "silent", nettest::kSilentScript, {});
+  for (const char* host : {"", "127.0.0.1/x", "user@127.0.0.1", "127.0.0.1\r\n"}) {
+    TFtpSettings s = ftp.Settings();
+    s.Host = host;
+    TFtpClient client(s);
+    EXPECT_EQ(client.Connect().Error, TFtpError::Connect) << host;
+  }
   for (int port : {nettest::ClosedPort(), silent.Port()}) {
     TFtpSettings s = ftp.Settings();
     s.Port = port;

@@ -116,6 +116,11 @@ TEST(SmtpSend, NoServerIsAConnectFailure) {
     r.Recipients = {"b@y.org"};
     EXPECT_EQ(SmtpSend(r, Message("x\r\n")).Error, TSmtpError::Connect);
   }
+  for (const char* host : {"", "127.0.0.1/x", "a@127.0.0.1"}) {
+    TSmtpRequest r;
+    r.Host = host;
+    EXPECT_EQ(SmtpSend(r, Message("x\r\n")).Error, TSmtpError::Connect) << host;
+  }
 }
 
 }  // namespace
