@@ -169,9 +169,12 @@ while True:
 
 // A loopback port where nothing listens.
 inline int ClosedPort() {
-  PythonServer probe(std::filesystem::temp_directory_path().string(), "vorix-probe-" + std::to_string(getpid()),
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  const std::string name = "vorix-probe-" + std::to_string(getpid());
+  PythonServer probe(folder, name,
                      "import socket\ns=socket.socket()\ns.bind(('127.0.0.1',0))\nprint(s.getsockname()[1],flush=True)\n",
                      {});
+  std::filesystem::remove(folder + "/" + name + ".py");
   return probe.Port();
 }
 
