@@ -263,3 +263,34 @@ TEST(SendEmailTread, ATickDuringARunEndsAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SendEmailTread, AFullQueueSurvivesARestart) {
+  rtl::ScopedVirtualClock clock;
+  TempDir work;
+  MailServer server;
+  const auto pictures = MakePictures(work / "SendMailtempFile", 3);
+  {
+    // The server is away; the program then stops.
+    TestHost host;
+    Configure(host, server, false);
+    host.mail.SMTPPort = nettest::ClosedPort();
+    host.mailQueue = pictures;
+    TSendEmailTread worker(host);
+    worker.SendAlarmMail();
+    EXPECT_FALSE(host.sendEmail);
+  }
+  // The next start finds the folder as it was left.
+  TestHost host;
+  Configure(host, server, false);
+  host.mailQueue = alarms::QueuedPictures(work / "SendMailtempFile");
+  EXPECT_EQ(Sorted(host.mailQueue), Sorted(pictures));
+  TSendEmailTread worker(host);
+  worker.SendAlarmMail();
+  ASSERT_EQ(server.Received(), 1);
+  EXPECT_EQ(server.Mail(1).attachments.size(), 3u);
+  EXPECT_TRUE(host.mailQueue.empty());
+}
+
+}  // namespace
