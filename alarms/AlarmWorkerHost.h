@@ -51,9 +51,10 @@ public:
   // Removes the first `count` alarm times.
   virtual void RemoveAlarmTimes(size_t count) = 0;
   virtual std::string MailLogText() = 0;
-  // Drops the first `length` characters of the log text: what was mailed.
-  // Blocks the alarm actions added meanwhile stay for the next mail.
-  virtual void ConsumeMailLogText(size_t length) = 0;
+  // Drops `sent` (what was mailed) from the front of the log text when it
+  // is still there; blocks the alarm actions added meanwhile stay for the
+  // next mail, and a text cleared meanwhile stays as it now is.
+  virtual void ConsumeMailLogText(const std::string& sent) = 0;
   // Switches the alarm action off and stops the mail timer (on the GUI
   // thread).
   virtual void SwitchSendEmailOff() = 0;

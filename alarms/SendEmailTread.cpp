@@ -107,7 +107,7 @@ void TSendEmailTread::SendPictures(const TAlarmMailSettings& s) {
   const size_t k = std::clamp<int64_t>(s.EmailSendPictureNum, 1, static_cast<int64_t>(queue.size()));
   queue.resize(k);
   const std::string log = host_.MailLogText();
-  if (Deliver(s, s.body + CR + log, queue, true)) host_.ConsumeMailLogText(log.size());
+  if (Deliver(s, s.body + CR + log, queue, true)) host_.ConsumeMailLogText(log);
 }
 
 void TSendEmailTread::SendAlarmTimes(const TAlarmMailSettings& s) {
@@ -119,16 +119,22 @@ void TSendEmailTread::SendAlarmTimes(const TAlarmMailSettings& s) {
   const std::string log = host_.MailLogText();
   if (Deliver(s, log + CR + s.body + AlarmTimesText(times, s.MailBodyHint), {}, false)) {
     host_.RemoveAlarmTimes(times.size());
-    host_.ConsumeMailLogText(log.size());
+    host_.ConsumeMailLogText(log);
   }
 }
 
 bool TSendEmailTread::Deliver(const TAlarmMailSettings& s, const std::string& body,
                               const std::vector<std::string>& pictures, bool pictureMode) {
   if (s.bDefaultSend) {
+    // Numbered without gaps: the hand-off stops at the first missing
+    // number, and a picture left out must not be deleted as if sent.
     TMailList list;
-    for (size_t i = 0; i < pictures.size(); ++i)
-      if (FileExists(pictures[i])) list.emplace_back("attachment" + std::to_string(i), pictures[i]);
+    std::vector<std::string> attached;
+    for (const auto& path : pictures)
+      if (FileExists(path)) {
+        list.emplace_back("attachment" + std::to_string(attached.size()), path);
+        attached.push_back(path);
+      }
     for (const auto& [key, value] : {std::pair<const char*, const std::string*>{"to", &s.SendToAddress},
                                      {"CC", &s.CCAddress},
                                      {"BCC", &s.BccAddress},
@@ -139,7 +145,7 @@ bool TSendEmailTread::Deliver(const TAlarmMailSettings& s, const std::string& bo
     if (host_.SendMailByMapi(list) == 0) {
       host_.MailStatus(2);
       rtl::Sleep(1000);
-      RemoveSent(s, pictures);
+      RemoveSent(s, attached);
       host_.MailStatus(3);
       return true;
     }

@@ -69,9 +69,9 @@ public:
     std::lock_guard l(m);
     return mailLog;
   }
-  void ConsumeMailLogText(size_t length) override {
+  void ConsumeMailLogText(const std::string& sent) override {
     std::lock_guard l(m);
-    mailLog.erase(0, length);
+    if (mailLog.compare(0, sent.size(), sent) == 0) mailLog.erase(0, sent.size());
   }
   void SwitchSendEmailOff() override {
     std::lock_guard l(m);
