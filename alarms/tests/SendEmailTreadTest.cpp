@@ -195,7 +195,8 @@ TEST(SendEmailTread, MissingAndUndeletablePicturesNeverBlockOrRepeat) {
 struct MailFault {
   const char* name;
   bool handOff;
-  int port;  // 0: the test server
+  const char* behaviour;  // of the test server
+  int port;               // 0: the test server
   const char* password;
   const char* sendmail;  // for the hand-off: a program that is not there
   std::vector<int> steps;
@@ -204,21 +205,30 @@ struct MailFault {
 TEST(SendEmailTread, FailuresKeepEveryPictureQueued) {
   rtl::ScopedVirtualClock clock;
   TempDir work;
-  MailServer server;
   nettest::PythonServer silent(work.Path(), "silent", nettest::kSilentScript, {});
   const MailFault faults[] = {
-      {"server down", false, nettest::ClosedPort(), "secret", nullptr, {0, 4, 1, 3}},
-      {"login refused", false, 0, "wrong", nullptr, {0, 4, 1, 3}},
-      {"no greeting within the time-out", false, silent.Port(), "secret", nullptr, {0, 4, 1, 3}},
-      {"no sendmail", true, 0, "secret", "/nonexistent/sendmail", {0, 1, 3}},
+      {"server down", false, "auth", nettest::ClosedPort(), "secret", nullptr, {0, 4, 1, 3}},
+      {"login refused", false, "auth", 0, "wrong", nullptr, {0, 4, 1, 3}},
+      {"no greeting within the time-out", false, "auth", silent.Port(), "secret", nullptr, {0, 4, 1, 3}},
+      {"recipients refused", false, "refuse", 0, "secret", nullptr, {0, 4, 5, 6, 1, 3}},
+      {"connection cut", false, "cut", 0, "secret", nullptr, {0, 4, 5, 6, 1, 3}},
+      {"no answer within the time-out", false, "stall", 0, "secret", nullptr, {0, 4, 5, 6, 1, 3}},
+      {"no sendmail", true, "auth", 0, "secret", "/nonexistent/sendmail", {0, 1, 3}},
   };
   for (const auto& f : faults) {
     SCOPED_TRACE(f.name);
+    TempDir inbox;
+    nettest::PythonServer server(inbox.Path(), "smtpd", nettest::kSmtpScript, {inbox.Path(), f.behaviour});
     TestHost host;
-    Configure(host, server, f.handOff);
-    if (f.port) host.mail.SMTPPort = f.port;
+    host.mail.bDefaultSend = f.handOff;
+    host.mail.SMTPHost = "127.0.0.1";
+    host.mail.SMTPPort = f.port ? f.port : server.Port();
+    host.mail.UserName = "alarm";
     host.mail.Pasword = f.password;
+    host.mail.SendFromAddress = "camera@example.org";
+    host.mail.SendToAddress = "one@example.org";
     host.mail.ConnectTimeoutMs = 300;
+    host.mail.ResponseTimeoutMs = 1000;
     mailtest::ScopedEnv env("VORIX_SENDMAIL", f.sendmail ? std::optional<std::string>(f.sendmail) : std::nullopt);
     const auto pictures = MakePictures(work / "q", 3);
     host.mailQueue = pictures;
@@ -233,8 +243,8 @@ TEST(SendEmailTread, FailuresKeepEveryPictureQueued) {
     ASSERT_EQ(host.hints.size(), 1u);
     EXPECT_EQ(host.hints[0], std::string(f.handOff ? "Send an e-mail failure!" :
                                                      "Connecting mail server, please check mail settings!") + "\r");
+    EXPECT_FALSE(std::filesystem::exists(inbox / "msg1.eml"));
   }
-  EXPECT_EQ(server.Received(), 0);
 }
 
 TEST(SendEmailTread, ATickDuringARunEndsAtOnce) {

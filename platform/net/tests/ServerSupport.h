@@ -63,8 +63,10 @@ private:
   int port_ = 0;
 };
 
-// argv: inbox folder, "auth", "noauth" or "tls" (STARTTLS with the
-// certificate and key given next, and AUTH only after it). Message n is filed as msg<n>.eml
+// argv: inbox folder, then "auth", "noauth" or "tls" (STARTTLS with the
+// certificate and key given next, and AUTH only after it), or a way to
+// fail: "refuse" (every recipient), "cut" (the connection, once the
+// message is in) or "stall" (no answer to the message). Message n is filed as msg<n>.eml
 // with its envelope (sender, then one recipient a line) as msg<n>.env and
 // the login it came with as msg<n>.login, before the server answers 250.
 constexpr const char* kSmtpScript = R"PY(
@@ -75,7 +77,17 @@ outdir, mode = sys.argv[1], sys.argv[2]
 
 class Handler:
     count = 0
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if mode == 'refuse':
+            return '550 no such user here'
+        envelope.rcpt_tos.append(address)
+        return '250 OK'
     async def handle_DATA(self, server, session, envelope):
+        if mode == 'cut':
+            server.transport.close()
+            return '421 gone'
+        if mode == 'stall':
+            await asyncio.sleep(3600)
         Handler.count += 1
         base = os.path.join(outdir, 'msg%d' % Handler.count)
         data = session.auth_data if session.authenticated else b''
