@@ -156,6 +156,23 @@ TEST_P(SendEmailTreadTest, ACountOfZeroStillSendsAndTheRunsEnd) {
   EXPECT_FALSE(host.mailTimer);
 }
 
+TEST_P(SendEmailTreadTest, EmptyCopiesAreLeftOut) {
+  host.mail.CCAddress.clear();
+  host.mail.BccAddress.clear();
+  const auto pictures = MakePictures(work / "SendMailtempFile", 2);
+  host.mailQueue = pictures;
+  TSendEmailTread worker(host);
+  worker.SendAlarmMail();
+  ASSERT_EQ(server.Received(), 1);
+  const auto mail = server.Mail(1);
+  EXPECT_EQ(Sorted(mail.envelopeTo), Sorted({"one@example.org", "two@example.org"}));
+  EXPECT_TRUE(mail.Header("Cc").empty());
+  if (!HandOff()) return;
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : host.lastList) keys.push_back(key);
+  EXPECT_EQ(keys, (std::vector<std::string>{"attachment0", "attachment1", "to", "subject", "body"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, SendEmailTreadTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "HandOff" : "Smtp"; });
 

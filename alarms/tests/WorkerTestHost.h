@@ -26,6 +26,7 @@ public:
   std::vector<int> statuses;
   std::vector<std::string> hints;
   std::function<void(int)> onStatus;
+  alarms::TMailList lastList;  // the latest hand-off
 
   static void Remove(std::vector<std::string>& q, const std::string& path) {
     for (auto it = q.begin(); it != q.end(); ++it)
@@ -96,6 +97,10 @@ public:
     hints.push_back(text);
   }
   int32_t SendMailByMapi(const alarms::TMailList& list) override {
+    {
+      std::lock_guard g(m);
+      lastList = list;
+    }
     rtl::TStringList l;
     for (const auto& [k, v] : list) l.Add(k + "=" + v);
     return app::SendMailByMapi(0, l);
