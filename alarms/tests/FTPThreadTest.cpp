@@ -218,8 +218,15 @@ TEST(FTPThread, FailuresLeaveEveryPictureQueued) {
     if (f.down) host.ftp.FTPPort = nettest::ClosedPort();
     const auto pictures = MakePictures(work / "q", 2, 1 << 20);
     host.uploadQueue = pictures;
+    // The run counts as on until the progress window has been told to go,
+    // so no second run can slip in while this one winds down.
+    bool busyAtClose = false;
+    host.onStatus = [&](int code) {
+      if (code == 3) busyAtClose = host.uploadBusy;
+    };
     TFTPThread worker(host);
     worker.UploadNextFile();
+    EXPECT_TRUE(busyAtClose);
     EXPECT_EQ(host.uploadQueue, pictures);
     for (const auto& p : pictures) EXPECT_TRUE(std::filesystem::exists(p));
     EXPECT_EQ(host.ftpUpload, !f.switchedOff);
