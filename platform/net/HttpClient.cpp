@@ -3,16 +3,12 @@
 #include <curl/curl.h>
 
 #include <memory>
-#include <mutex>
+
+#include "platform/net/CurlGlobal.h"
 
 namespace net {
 
 namespace {
-
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct Transfer {
   CURL* curl = nullptr;
@@ -61,7 +57,7 @@ std::string UrlOf(const THttpGetRequest& r) {
 
 THttpGetResult HttpGet(const THttpGetRequest& request, const THttpLengthEvent& onLength,
                        const THttpDataEvent& onData) {
-  GlobalInit();
+  CurlGlobalInit();
   THttpGetResult result;
   std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) {
