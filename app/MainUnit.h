@@ -75,6 +75,14 @@ public:
   virtual void SetBurstType(capture::TFrameCaptureDest v) { v_->SetBurstType(v); }
   virtual void SetBurstMode(bool v) { v_->SetBurstMode(v); }
   virtual bool DVCommand(int32_t command) { return v_->DVCommand(command); }
+  virtual void SetPlayerFileName(const String& v) { v_->SetPlayerFileName(v); }
+  virtual bool OpenPlayer() { return v_->OpenPlayer(); }
+  virtual void RunPlayer() { v_->RunPlayer(); }
+  virtual void PausePlayer() { v_->PausePlayer(); }
+  virtual void RunPlayerBackwards() { v_->RunPlayerBackwards(); }
+  virtual void FastBackwardPlayer() { v_->FastBackwardPlayer(); }
+  virtual void FastForwardPlayer() { v_->FastForwardPlayer(); }
+  virtual void SetPlayerPosition(int64_t position) { v_->SetPlayerPosition(position); }
 
 private:
   capture::TVidCap* v_;

@@ -60,8 +60,8 @@ void TfrmMain::PlayMediaItem(const String& F) {
       PlayIdle = false;
       VidCap->BringToFront();
       enablePanel(true);
-      VidCap->SetPlayerFileName(F);
-      VidCap->OpenPlayer();
+      capture_->SetPlayerFileName(F);
+      capture_->OpenPlayer();
       SetPlayerButtons(2);
       break;
     case mkPicture:
@@ -71,8 +71,8 @@ void TfrmMain::PlayMediaItem(const String& F) {
       trkPlayProccess->SetPosition(trkPlayProccess->Min());
       VidCap->BringToFront();
       try {
-        VidCap->SetPlayerFileName(F);
-        VidCap->OpenPlayer();
+        capture_->SetPlayerFileName(F);
+        capture_->OpenPlayer();
       } catch (...) {
       }
       NextItemDue = true;
@@ -113,27 +113,27 @@ void Guarded(F&& call) {
 }  // namespace
 
 void TfrmMain::btnPlayClick(TObject*) {
-  Guarded([this] { VidCap->RunPlayer(); });
+  Guarded([this] { capture_->RunPlayer(); });
   SetPlayerButtons(2);
 }
 
 void TfrmMain::btnPauseClick(TObject*) {
-  Guarded([this] { VidCap->PausePlayer(); });
+  Guarded([this] { capture_->PausePlayer(); });
   SetPlayerButtons(3);
 }
 
 void TfrmMain::btnBackClick(TObject*) {
-  Guarded([this] { VidCap->RunPlayerBackwards(); });
+  Guarded([this] { capture_->RunPlayerBackwards(); });
   SetPlayerButtons(4);
 }
 
 void TfrmMain::btnRewindsClick(TObject*) {
-  Guarded([this] { VidCap->FastBackwardPlayer(); });
+  Guarded([this] { capture_->FastBackwardPlayer(); });
   SetPlayerButtons(5);
 }
 
 void TfrmMain::btnFastForwardsClick(TObject*) {
-  Guarded([this] { VidCap->FastForwardPlayer(); });
+  Guarded([this] { capture_->FastForwardPlayer(); });
   SetPlayerButtons(6);
 }
 
@@ -149,7 +149,7 @@ void TfrmMain::btnStopClick(TObject*) {
 void TfrmMain::btnHeadClick(TObject*) {
   Guarded([this] {
     if (PlayCount == 1) {
-      VidCap->SetPlayerPosition(0);
+      capture_->SetPlayerPosition(0);
     } else if (PlayIndex >= 2) {
       capture_->StopPlayer();
       PlayIndex -= 2;
