@@ -141,9 +141,12 @@ void TfrmMain::BuildBrowser() {
   imvViewer->SetDisplayCacheEnabled(true);
   pnlViewerPlace->SetVisible(false);
 
-  imvViewer->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int, int) {
-    // The view selects on its own; only a press beside every thumbnail
-    // moves the window, so selecting by mouse keeps working.
+  // The window moves with a press on the column as on the rest of the
+  // working area, but only beside the thumbnails: moving the window holds
+  // the pointer until the button is up, which a press on a thumbnail needs
+  // for selecting, its menu and double clicks.
+  imvViewer->OnMouseDown = [this](TObject*, TMouseButton button, TShiftState, int x, int y) {
+    if (button == mbLeft && imvViewer->ImageAtPos(x, y) < 0) StartWindowDrag();
   };
   imvViewer->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
     imvViewerMouseUp(s, b, sh, x, y);
