@@ -721,6 +721,8 @@ def check_browse():
                 got = s.get_clipboard("text/uri-list").split()
                 return got == uris, f"clipboard {got}, expected {uris}"
             wait_for("the file URIs on the clipboard", copied, timeout=10)
+            pasted = s.get_clipboard("x-special/gnome-copied-files").split("\n")
+            expect(pasted == ["copy"] + uris, f"for file managers: {pasted}")
 
             # A double click on the video plays it: the panel shows the clip's
             # frames changing.
