@@ -245,6 +245,10 @@ void TfrmMain::RenameMediaFile() {
     MessageBox(nullptr, Fill(kInvalidName, answer), MSG_APPLICATION_WARNING, MB_OK | MB_ICONWARNING);
     return;
   }
+  // A name without the file's kind (no extension, or another one) keeps
+  // the old extension: "holiday" for "clip.avi" would otherwise leave a
+  // file the browser no longer shows, and a companion named "hol.jpg".
+  if (MediaKindOfFile(answer) != kind) answer += old.substr(old.size() - 4);
   const String renamed = folder + answer;
   if (kind == mkPicture) {
     if (!rtl::RenameFile(media, renamed)) return RenameFailedBox();

@@ -492,6 +492,9 @@ TEST_F(BrowserTest, RenamingAVideoRenamesItsCompanionAndNothingIsOverwritten) {
            // The companion's new name is taken: the video keeps its name too.
            Case{0, "z.avi", "b.avi<b.jpg>", {"Rename Failed!"}},
            Case{1, "q.jpg", "q.jpg", {}},
+           // A name without the file's kind keeps the old extension.
+           Case{0, "holiday", "holiday.avi<holiday.jpg>", {}},
+           Case{0, "b.txt", "b.txt.avi<b.txt.jpg>", {}},
            Case{1, "../q.jpg", "q.jpg", {"\"../q.jpg\" can not be used"}},
        }) {
     view_->SetSelectedImage(c.slot);
@@ -502,8 +505,8 @@ TEST_F(BrowserTest, RenamingAVideoRenamesItsCompanionAndNothingIsOverwritten) {
     ASSERT_EQ(boxes_.texts.size(), c.boxes.size()) << c.answer;
     for (size_t i = 0; i < c.boxes.size(); ++i) EXPECT_EQ(boxes_.texts[i].rfind(c.boxes[i], 0), 0u) << c.answer;
   }
-  EXPECT_EQ(ReadFile(d + "b.avi"), "a.avi");
-  EXPECT_EQ(ReadFile(d + "b.jpg"), "a.jpg");
+  EXPECT_EQ(ReadFile(d + "b.txt.avi"), "a.avi");
+  EXPECT_EQ(ReadFile(d + "b.txt.jpg"), "a.jpg");
   EXPECT_EQ(ReadFile(d + "taken.jpg"), "taken.jpg");
   EXPECT_EQ(ReadFile(d + "z.jpg"), "z.jpg");
   EXPECT_EQ(ReadFile(d + "q.jpg"), "p.jpg");
