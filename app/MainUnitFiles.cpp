@@ -328,6 +328,10 @@ void TfrmMain::RenameAlbum() {
     ShowMessage(kAlbumRenameFailed);
     return;
   }
+  // The browser's folders are a copy of a capture mode's: that mode keeps
+  // recording into the album under its new name.
+  for (TMainMode m : {mmDV, mmTV, mmOD, mmBF})
+    if (const auto other = AlbumSetOf(m); other && *other->album == IncludeBackslash(root + old)) *other->album = folder;
   *set->album = folder;
   capture_->SetStoragePath(folder);
   cmbPath->Items()->Put(index, answer);

@@ -392,6 +392,15 @@ TEST_F(BrowserTest, RenamingAnAlbumMovesItsFolderAndNeverOverwrites) {
   EXPECT_TRUE(fs::is_empty(g.ODRootPath + "Work"));
   EXPECT_EQ(main_->VidCap->StoragePath(), g.ODRootPath + "Holiday/");
   EXPECT_EQ(main_->cmbPath->ItemIndex(), 2);
+  // Renamed in the browser, the album stays the capture mode's album.
+  main_->ActionFileBrowse->Execute();
+  ASSERT_EQ(main_->cmbPath->ItemIndex(), 2);
+  dialogs_.answers = {"Summer"};
+  main_->btnRenamePath->Click();
+  EXPECT_EQ(g.BF_Path, g.ODRootPath + "Summer/");
+  main_->ActionOtherDeviceCapture->Execute();
+  EXPECT_EQ(g.OD_Path, g.ODRootPath + "Summer/");
+  EXPECT_EQ(Combo()[main_->cmbPath->ItemIndex()], "Summer");
 }
 
 TEST_F(BrowserTest, DeletingAnAlbumAsksThenMovesItToTheTrashInEveryMode) {
