@@ -3,6 +3,7 @@
 // filters and the choice of the browser's source.
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "app/DataFolders.h"
 #include "app/MainUnit.h"
@@ -63,33 +64,25 @@ TMediaKind MediaKindOfFile(const String& FileName) {
   return mkOther;
 }
 
-// The recording writes its companion as ".jpg"; a file copied in from a
-// camera or another system may carry ".JPG".
+// Windows finds "a.jpg" for "A.JPG"; so does the browser here, or a video
+// copied in from a camera as "A.AVI" would lose its picture "A.jpg" and
+// the picture would show twice.
 bool FindCompanionThumbnail(const String& Video, String& Companion) {
   if (Video.size() < 4) return false;
-  for (const char* ext : {".jpg", ".JPG"}) {
-    const String name = WithoutLastFour(Video) + ext;
-    if (rtl::FileExists(name)) {
-      Companion = name;
-      return true;
-    }
-  }
-  return false;
+  const String found = rtl::FindFileIgnoringCase(WithoutLastFour(Video) + ".jpg");
+  if (found.empty()) return false;
+  Companion = found;
+  return true;
 }
 
-// Names on Linux are case-sensitive: "A.AVI" must claim "A.jpg" as much
-// as "a.avi" claims "a.jpg", or the picture would show twice.
 bool FindCompanionVideo(const String& Picture, String& Video) {
   if (Picture.size() < 4) return false;
   bool found = false;
   for (const char* ext : {".avi", ".wmv", ".asf", ".mpg"}) {
-    for (const String& e : {String(ext), Upper(ext)}) {
-      const String name = WithoutLastFour(Picture) + e;
-      if (rtl::FileExists(name)) {
-        Video = name;
-        found = true;
-        break;
-      }
+    const String name = rtl::FindFileIgnoringCase(WithoutLastFour(Picture) + ext);
+    if (!name.empty()) {
+      Video = name;
+      found = true;
     }
   }
   return found;
@@ -194,19 +187,38 @@ void TfrmMain::AppendMediaSlot(const String& Picture, const String& Caption) {
   if (imaging::TIKMText* text = imvViewer->GetImageBottomText(slot)) text->SetCaption(rtl::Utf8ToWide(Caption));
 }
 
+// The companions are looked up in the folder's own listing, with the
+// same case folding as FindCompanionThumbnail and FindCompanionVideo:
+// asking the disk for each name would list the folder again for every
+// picture without a video.
 void TfrmMain::ScanMediaFolder(uint8_t Filter, const String& Folder, bool Recursive) {
   const String folder = IncludeBackslash(Folder);
   if (folder.empty() || !rtl::DirectoryExists(folder)) return;
-  for (const rtl::TSearchRec& f : SortedEntries(folder)) {
+  const std::vector<rtl::TSearchRec> entries = SortedEntries(folder);
+  std::map<String, String> files;  // folded name -> name; sorted, so the smallest wins
+  for (const rtl::TSearchRec& f : entries)
+    if (!(f.Attr & rtl::faDirectory)) files.emplace(rtl::FoldFileNameCase(f.Name), f.Name);
+  auto has = [&files](const String& name) {
+    const auto it = files.find(rtl::FoldFileNameCase(name));
+    return it == files.end() ? String() : it->second;
+  };
+  for (const rtl::TSearchRec& f : entries) {
     const String name = folder + f.Name;
     if (f.Attr & rtl::faDirectory) {
       if (Recursive) ScanMediaFolder(Filter, name, true);
       continue;
     }
-    String other;
-    const TMediaKind kind = MediaKindOfFile(name);
-    if ((Filter & 1) && kind == mkPicture && !FindCompanionVideo(name, other)) AppendMediaSlot(name, f.Name);
-    if ((Filter & 2) && kind == mkVideo && FindCompanionThumbnail(name, other)) AppendMediaSlot(other, f.Name);
+    const TMediaKind kind = MediaKindOfFile(f.Name);
+    const String base = WithoutLastFour(f.Name);
+    if ((Filter & 1) && kind == mkPicture) {
+      bool video = false;
+      for (const char* ext : {".avi", ".wmv", ".asf", ".mpg"}) video = video || !has(base + ext).empty();
+      if (!video) AppendMediaSlot(name, f.Name);
+    }
+    if ((Filter & 2) && kind == mkVideo) {
+      const String companion = has(base + ".jpg");
+      if (!companion.empty()) AppendMediaSlot(folder + companion, f.Name);
+    }
   }
 }
 

@@ -198,8 +198,7 @@ void TfrmMain::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
 void TfrmMain::VidCapFrameCaptureCompleted(TObject*, const capture::TFrameData&, TFrameCaptureDest,
                                            const String& FileName, bool) {
   // A recording's companion picture is no snapshot of its own.
-  for (const char* ext : {".avi", ".wmv", ".asf", ".mpg"})
-    if (rtl::FileExists(WithoutExtension(FileName) + ext)) return;
+  if (String video; FindCompanionVideo(FileName, video)) return;
   if (rtl::SameText(WithoutExtension(FileName), WithoutExtension(RecordingFileName))) return;
   ShowNewMedia(FileName, FileName, false);
 }

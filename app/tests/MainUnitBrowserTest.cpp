@@ -218,6 +218,7 @@ TEST_F(BrowserTest, AScanShowsPicturesAndVideosThroughTheirCompanions) {
       // Case matters on Linux: an upper-case video still claims its picture.
       {{"A.AVI", "A.jpg"}, 3, {"A.AVI<A.jpg>"}},
       {{"c.mpg", "c.JPG"}, 3, {"c.mpg<c.JPG>"}},
+      {{"d.Jpg", "d.wmV"}, 3, {"d.wmV<d.Jpg>"}},
   };
   for (const Case& c : cases) {
     const std::string dir = root_ + "/scan/";
@@ -234,6 +235,16 @@ TEST_F(BrowserTest, AScanShowsPicturesAndVideosThroughTheirCompanions) {
   main_->ScanMediaFolder(3, root_ + "/scan", false);
   EXPECT_EQ(main_->MediaFileOfSlot(0), root_ + "/scan/a.avi");
   EXPECT_EQ(main_->MediaFileOfSlot(99), "");
+  // The same pairing asked of single names.
+  String found;
+  WriteFile(root_ + "/scan/B.WMV", "v");
+  WriteFile(root_ + "/scan/B.jpg", "p");
+  EXPECT_TRUE(FindCompanionThumbnail(root_ + "/scan/B.WMV", found));
+  EXPECT_EQ(found, root_ + "/scan/B.jpg");
+  EXPECT_TRUE(FindCompanionVideo(root_ + "/scan/b.JPG", found));
+  EXPECT_EQ(found, root_ + "/scan/B.WMV");
+  EXPECT_FALSE(FindCompanionVideo(root_ + "/scan/none.jpg", found));
+  EXPECT_FALSE(FindCompanionThumbnail(root_ + "/scan/none.avi", found));
   view_->Clear();
   main_->ScanMediaFolder(3, root_ + "/missing/", true);
   EXPECT_EQ(view_->GetImageCount(), 0);
