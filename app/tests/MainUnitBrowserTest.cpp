@@ -308,15 +308,14 @@ TEST_F(BrowserTest, FiltersRebuildTheViewAndMarkTheirButton) {
   WriteFile(g.ODDefaultPath + "b.jpg", "p");
   main_->ActionOtherDeviceCapture->Execute();
   struct Case {
-    void (TfrmMain::*command)();
-    uint8_t filter;
     controls::TPbButton* TfrmMain::*pressed;
+    uint8_t filter;
     std::vector<std::string> slots;
   };
-  for (const Case& c : {Case{&TfrmMain::ShowPicturesOnly, 1, &TfrmMain::btnShowImage, {"b.jpg"}},
-                        Case{&TfrmMain::ShowVideosOnly, 2, &TfrmMain::btnShowVideo, {"a.avi<a.jpg>"}},
-                        Case{&TfrmMain::ShowAllMedia, 3, &TfrmMain::btnShowAll, {"a.avi<a.jpg>", "b.jpg"}}}) {
-    (main_->*c.command)();
+  for (const Case& c : {Case{&TfrmMain::btnShowImage, 1, {"b.jpg"}}, Case{&TfrmMain::btnShowVideo, 2, {"a.avi<a.jpg>"}},
+                        Case{&TfrmMain::btnShowAll, 3, {"a.avi<a.jpg>", "b.jpg"}}}) {
+    (main_->*c.pressed)->SetEnabled(true);
+    (main_->*c.pressed)->Click();
     EXPECT_EQ(g.ODFilter, c.filter);
     EXPECT_EQ(Slots(), c.slots);
     for (auto b : {&TfrmMain::btnShowAll, &TfrmMain::btnShowImage, &TfrmMain::btnShowVideo})
