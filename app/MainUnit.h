@@ -9,7 +9,10 @@
 // commands and the capture buttons; MainUnitCommands.cpp the small window
 // commands (help, about, dragging, full screen, the settings openers);
 // MainUnitCapture.cpp recording, snapshots, tape commands, timed snapshots
-// and re-encoding; MainUnitOverlay.cpp the bitmap overlay on each frame.
+// and re-encoding; MainUnitOverlay.cpp the bitmap overlay on each frame;
+// MainUnitBrowser.cpp the thumbnail column with its folders, albums and
+// filters; MainUnitFiles.cpp the file actions and the album commands;
+// MainUnitPlayback.cpp the slide show and the player buttons.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -121,7 +124,7 @@ public:
   controls::TPbButton* btnSelectPath = nullptr;
   controls::TPbButton* btnRenamePath = nullptr;
   controls::TPbButton* btnDeletePath = nullptr;
-  // Where the thumbnail view goes; the view itself is not built yet.
+  // The thumbnail view's place: imvViewer takes its bounds.
   controls::TstyImagePanel* pnlViewerPlace = nullptr;
   controls::TstyImagePanel* pnlBrowseCommand = nullptr;
   controls::TPbButton* btnShowAll = nullptr;
