@@ -745,5 +745,48 @@ def check_browse():
         finally:
             run.close()
 
+
+def check_delete_to_trash():
+    """A snapshot joins the other-devices mode's column at once; Delete from
+    the column's right-click menu asks, and Yes moves the picture to the
+    desktop's trash with its .trashinfo file."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = open_preview(s, "trash-before")
+            click(s, geo, OD_SHOT)
+            album = os.path.join(run.folder, "OtherDevices", "Default")
+            wait_for("the snapshot", lambda: (bool(files_below(album, (".jpg",))), "no picture"), timeout=20)
+            picture = files_below(album, (".jpg",))[0]
+            cell = viewer_cell(0)
+            wait_for("the snapshot in the column",
+                     lambda: (colourful(shot(s, "trash-column", geo), cell[0] - 40, cell[1] - 30, 80, 60) > 500,
+                              "no thumbnail"), timeout=20)
+            s.xdotool("mousemove", geo[0] + cell[0], geo[1] + cell[1])
+            s.xdotool("click", "1")
+            s.xdotool("click", "3")
+            time.sleep(0.5)  # the menu maps; its picture is kept for a look
+            shot(s, "trash-menu", geo)
+            # Open, Copy, then Delete (the hidden Cut is skipped).
+            s.xdotool("key", "Down", "Down", "Down", "Return")
+            question = s.find_window("Warning", timeout=10)
+            s.wait_viewable(question)
+            s.screenshot(os.path.join(SHOTS, "vorix-trash-question.png"))
+            expect(os.path.exists(picture), "the picture went before the answer")
+            s.xdotool("key", "y")
+            trash = os.path.join(run.folder, "home", ".local", "share", "Trash")
+            name = os.path.basename(picture)
+            wait_for("the picture in the trash",
+                     lambda: (os.path.exists(os.path.join(trash, "files", name)) and not os.path.exists(picture),
+                              f"trash: {files_below(trash, ('',))}"), timeout=10)
+            with open(os.path.join(trash, "info", name + ".trashinfo")) as f:
+                info = f.read()
+            expect(f"\nPath={picture}\n" in info and "\nDeletionDate=" in info, f"trash info: {info!r}")
+            wait_for("the column without the picture",
+                     lambda: (colourful(shot(s, "trash-after", geo), cell[0] - 40, cell[1] - 30, 80, 60) < 50,
+                              "the thumbnail is still there"), timeout=10)
+        finally:
+            run.close()
+
 if __name__ == "__main__":
     sys.exit(main())
