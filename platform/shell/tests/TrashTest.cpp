@@ -124,15 +124,17 @@ TEST_F(TrashTest, AnItemOnAnotherFileSystemGoesToTheTrashAtItsTop) {
   char pattern[] = "/dev/shm/vorix-trash-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const fs::path dir = pattern;
+  const fs::path top = "/dev/shm/.Trash-" + std::to_string(getuid());
+  const bool hadTrash = fs::exists(top);
   Write(dir / "clip.avi", "video");
   const shell::TrashResult r = shell::MoveToTrash((dir / "clip.avi").string());
-  const fs::path top = "/dev/shm/.Trash-" + std::to_string(getuid());
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.trashedAs, (top / "files/clip.avi").string());
   EXPECT_NE(Read(r.infoFile).find("Path=" + dir.filename().string() + "/clip.avi\n"), std::string::npos);
   fs::remove(r.trashedAs);
   fs::remove(r.infoFile);
   fs::remove_all(dir);
+  if (!hadTrash) fs::remove_all(top);
 }
 
 }  // namespace
