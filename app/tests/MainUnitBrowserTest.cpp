@@ -13,6 +13,7 @@
 #include "app/DataFolders.h"
 #include "app/MainUnit.h"
 #include "app/Program.h"
+#include "app/ShellOpen.h"
 #include "app/frmRename.h"
 #include "app/tests/AppTestUtil.h"
 #include "capture/VcDeviceManager.h"
@@ -25,6 +26,7 @@
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Text.h"
 #include "platform/win/Clipboard.h"
+#include "platform/win/Input.h"
 #include "platform/win/Messages.h"
 
 namespace {
@@ -561,6 +563,40 @@ TEST_F(BrowserTest, CopyPutsTheFilesOnTheClipboardInSelectionOrder) {
   ASSERT_TRUE(win::OpenClipboard(nullptr));
   EXPECT_TRUE(win::GetClipboardData(win::CF_HDROP));
   win::CloseClipboard();
+}
+
+TEST_F(BrowserTest, EnterAndDoubleClickOpenInTheCaptureModesAndPlayInTheBrowser) {
+  TGlobalVars& g = GlobalVars();
+  const std::string d = g.ODDefaultPath;
+  for (const char* f : {"a.avi", "a.jpg", "b.jpg"}) WriteFile(d + f, f);
+  std::vector<std::string> opened;
+  SetShellOpener([&opened](const String& target) { opened.push_back(target); });
+  main_->ActionOtherDeviceCapture->Execute();
+  Select({1, 0});
+  uint16_t enter = win::VK_RETURN, other = 'A';
+  main_->imvViewerKeyDown(view_, other, {});
+  EXPECT_TRUE(opened.empty());
+  main_->imvViewerKeyDown(view_, enter, {});
+  EXPECT_EQ(opened, (std::vector<std::string>{d + "b.jpg", d + "a.avi"}));
+  opened.clear();
+  main_->imvViewerDblClick(view_);
+  EXPECT_EQ(opened.size(), 2u);
+  // In the browser the same gestures play the selection.
+  main_->ActionFileBrowse->Execute();
+  Select({1, 0});
+  opened.clear();
+  main_->imvViewerDblClick(view_);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_FALSE(main_->PlayIdle);
+  EXPECT_EQ(main_->PlayCount, 2);
+  EXPECT_TRUE(main_->tmrPlayMediaFiles->Enabled());
+  main_->btnStop->Click();
+  // On the start page they do nothing.
+  main_->ActionHome->Execute();
+  main_->imvViewerDblClick(view_);
+  EXPECT_TRUE(opened.empty());
+  EXPECT_TRUE(main_->PlayIdle);
+  SetShellOpener(nullptr);
 }
 
 TEST_F(BrowserTest, TheSlideShowShowsPicturesATickAndVideosToTheirEnd) {
