@@ -78,6 +78,9 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The video's streaming threads call into this window (the overlay) for
+  // as long as a graph runs; the graph goes before the window's own parts.
+  if (VidCap) VidCap->Stop();
   // The re-encoding window has no owner; it goes with the window that
   // made it, so it never reports its end to a window already gone.
   if (TfrmWaiting* window = reencodingWindow_) {
