@@ -70,6 +70,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   BuildMenus();
   BuildTimers();
   BindCaptureEvents();
+  BuildBrowser();
   capture_ = std::make_unique<TMainCapture>(VidCap);
   workerStatus_ = std::make_unique<TWorkerStatus>(this, nullptr, timerSendEmail);
   OnCreate = [this](TObject* s) { FormCreate(s); };
@@ -124,8 +125,7 @@ void TfrmMain::BuildActions() {
   ActionNavigate = make("ActionNavigate", 0, &TfrmMain::ActionNavigateExecute);
   ActionClose = make("ActionClose", 0, &TfrmMain::ActionCloseExecute);
   ActionHelp = make("ActionHelp", ShortCut(win::VK_F1, {}), &TfrmMain::ActionHelpExecute);
-  // The browser's file commands arrive with the thumbnail view; until then
-  // they are in the list with their keys and do nothing.
+  // The browser's file commands get their handlers with the thumbnail view.
   ActionOpen = make("ActionOpen", ShortCut('O', {ssCtrl}), nullptr);
   ActionCopy = make("ActionCopy", ShortCut('C', {ssCtrl}), nullptr);
   ActionDelete = make("ActionDelete", ShortCut(win::VK_DELETE, {}), nullptr);

@@ -9,10 +9,14 @@
 // commands and the capture buttons; MainUnitCommands.cpp the small window
 // commands (help, about, dragging, full screen, the settings openers);
 // MainUnitCapture.cpp recording, snapshots, tape commands, timed snapshots
-// and re-encoding; MainUnitOverlay.cpp the bitmap overlay on each frame.
+// and re-encoding; MainUnitOverlay.cpp the bitmap overlay on each frame;
+// MainUnitBrowser.cpp the thumbnail column with its folders, albums and
+// filters; MainUnitFiles.cpp the file actions and the album commands;
+// MainUnitPlayback.cpp the slide show and the player buttons.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/Globals.h"
@@ -23,6 +27,7 @@
 #include "controls/sty/STYComboBox.h"
 #include "controls/sty/STYImagePanel.h"
 #include "controls/sty/STYSkinForm.h"
+#include "imaging/views/ikmview.h"
 #include "platform/forms/Actions.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/ExtCtrls.h"
@@ -73,6 +78,14 @@ public:
   virtual void SetBurstType(capture::TFrameCaptureDest v) { v_->SetBurstType(v); }
   virtual void SetBurstMode(bool v) { v_->SetBurstMode(v); }
   virtual bool DVCommand(int32_t command) { return v_->DVCommand(command); }
+  virtual void SetPlayerFileName(const String& v) { v_->SetPlayerFileName(v); }
+  virtual bool OpenPlayer() { return v_->OpenPlayer(); }
+  virtual void RunPlayer() { v_->RunPlayer(); }
+  virtual void PausePlayer() { v_->PausePlayer(); }
+  virtual void RunPlayerBackwards() { v_->RunPlayerBackwards(); }
+  virtual void FastBackwardPlayer() { v_->FastBackwardPlayer(); }
+  virtual void FastForwardPlayer() { v_->FastForwardPlayer(); }
+  virtual void SetPlayerPosition(int64_t position) { v_->SetPlayerPosition(position); }
 
 private:
   capture::TVidCap* v_;
@@ -111,7 +124,7 @@ public:
   controls::TPbButton* btnSelectPath = nullptr;
   controls::TPbButton* btnRenamePath = nullptr;
   controls::TPbButton* btnDeletePath = nullptr;
-  // Where the thumbnail view goes; the view itself is not built yet.
+  // The thumbnail view's place: imvViewer takes its bounds.
   controls::TstyImagePanel* pnlViewerPlace = nullptr;
   controls::TstyImagePanel* pnlBrowseCommand = nullptr;
   controls::TPbButton* btnShowAll = nullptr;
@@ -320,6 +333,66 @@ public:
 
   void Dispatch(forms::TMessage& message) override;
 
+  // ---- media browser: folders, albums, filters (MainUnitBrowser.cpp) ----------
+  // The thumbnail column of the working area.
+  imaging::TImgKitMView* imvViewer = nullptr;
+  // Adds a slot at the end showing `Picture` (loaded in the background when
+  // the slot comes into view), with `Caption` under it.
+  void AppendMediaSlot(const String& Picture, const String& Caption);
+  // Appends the slots of one folder (and its sub-folders when Recursive).
+  void ScanMediaFolder(uint8_t Filter, const String& Folder, bool Recursive);
+  // Appends the slots of the mode's current album; the caller clears first.
+  void ShowMediaFolder(TMainMode Mode);
+  void FillAlbumCombo(TMainMode m);
+  void cmbPathChange(forms::TObject* Sender);
+  void ShowAllMedia();
+  void ShowPicturesOnly();
+  void ShowVideosOnly();
+  void RefreshBrowser();
+  void SelectBrowseSource(TMainMode Source);
+  void btnSelectPathClick(forms::TObject* Sender);
+  // The full name of the media file a slot stands for: the folder of its
+  // picture and its caption.
+  String MediaFileOfSlot(int32_t index) const;
+  // A new recording (its companion picture and its name) or snapshot
+  // joins the column when the mode's filter shows its kind and it lies in
+  // the folder shown; the column scrolls to its end either way.
+  void ShowNewMedia(const String& Picture, const String& Caption, bool IsVideo);
+
+  // ---- file actions and albums (MainUnitFiles.cpp) ------------------------------
+  void imvViewerMouseUp(forms::TObject* Sender, forms::TMouseButton Button, forms::TShiftState Shift, int X, int Y);
+  void imvViewerDblClick(forms::TObject* Sender);
+  void imvViewerKeyDown(forms::TObject* Sender, uint16_t& Key, forms::TShiftState Shift);
+  void imvViewerImageSelect(forms::TObject* Sender, int32_t Index);
+  void OpenSelectedFiles();
+  void CopySelectedFiles();
+  // Puts the files on the clipboard as copied files; false when nothing
+  // could be put there.
+  bool CopyFilesToClipboard(const std::vector<String>& Files);
+  void DeleteSelectedFiles();
+  void RenameMediaFile();
+  void NewAlbum();
+  void RenameAlbum();
+  void DeleteAlbum();
+
+  // ---- playback and the slide show (MainUnitPlayback.cpp) -----------------------
+  void PlaySelection();
+  void PlayMediaItem(const String& F);
+  void SetPlayerButtons(uint8_t State);
+  void tmrPlayMediaFilesTimer(forms::TObject* Sender);
+  void VidCapPlayerEndOfStream(forms::TObject* Sender);
+  void btnPlayClick(forms::TObject* Sender);
+  void btnPauseClick(forms::TObject* Sender);
+  void btnBackClick(forms::TObject* Sender);
+  void btnStopClick(forms::TObject* Sender);
+  void btnRewindsClick(forms::TObject* Sender);
+  void btnFastForwardsClick(forms::TObject* Sender);
+  void btnHeadClick(forms::TObject* Sender);
+  void btnEndClick(forms::TObject* Sender);
+  void btnBFShotFrameClick(forms::TObject* Sender);
+  // Ends a running slide show without touching the component.
+  void EndSlideShow();
+
 protected:
   void DoClose(forms::TCloseAction& action) override;
 
@@ -333,7 +406,6 @@ private:
   bool PreviewWanted() const;
   void LoadButtonPictures();
   void LoadSkinPicture(const String& fileName);
-  void FillAlbumCombo(TMainMode m);
   void ModeDeviceSelection(TMainMode m);
   void DoCaptureMode(TMainMode m);
   bool RefuseMissingDevice(const String& names, const String& text);
@@ -363,6 +435,17 @@ private:
   void NoteBadSkinFile(const String& path) {
     if (badSkinFile_.empty()) badSkinFile_ = path;
   }
+  void BuildBrowser();
+  // The root, Default folder, album folder, album index and filter byte of
+  // a mode; null for the start page.
+  struct AlbumSet {
+    String* root;
+    String* defaultFolder;
+    String* album;
+    int32_t* index;
+    uint8_t* filter;
+  };
+  static std::optional<AlbumSet> AlbumSetOf(TMainMode m);
 };
 
 // The companion picture of a video: its full name with the last four
@@ -372,6 +455,21 @@ String CompanionPictureOf(const String& video);
 // characters: "a/file0001.asf" at 2024-03-08 14:05:09 gives
 // "a/file0001-240308_140509.asf".
 String StampedFileName(const String& file, rtl::TDateTime when);
+
+// What a file is to the browser, told by its last four characters.
+enum TMediaKind { mkOther, mkPicture, mkVideo };
+TMediaKind MediaKindOfFile(const String& FileName);
+// The companion picture of a video when it exists.
+bool FindCompanionThumbnail(const String& Video, String& Companion);
+// The video whose companion `Picture` is, when one exists.
+bool FindCompanionVideo(const String& Picture, String& Video);
+// A name the user gave an album or a file: refused when empty, "." or
+// "..", or holding a path separator or a control character.
+bool IsValidItemName(const String& Name);
+// The clipboard's file-list block: a 20-byte header (list offset 20, drop
+// point 0,0, non-client 0, wide characters) and the names in UTF-16, each
+// ended by a zero character, the list by one more, then 8 zero bytes.
+std::vector<uint8_t> BuildDropFiles(const std::vector<String>& Files);
 
 // The running program's main window (set before its creation steps run).
 extern TfrmMain* frmMain;

@@ -160,10 +160,7 @@ void TfrmMain::VidCapRecordingCompleted(TObject*, const String& FileName, bool S
     const String video = StampedFileName(FileName, rtl::Now());
     if (rtl::RenameFile(FileName, video)) {
       const String companion = CompanionPictureOf(video);
-      if (rtl::RenameFile(CompanionPictureOf(FileName), companion)) {
-        // The browser's column shows the new video here once the
-        // thumbnail view exists.
-      }
+      if (rtl::RenameFile(CompanionPictureOf(FileName), companion)) ShowNewMedia(companion, video, true);
     }
   }
   if (!CompressesAfterRecording() && PreviewWanted()) {
@@ -201,11 +198,9 @@ void TfrmMain::FormKeyDown(TObject*, uint16_t& Key, TShiftState) {
 void TfrmMain::VidCapFrameCaptureCompleted(TObject*, const capture::TFrameData&, TFrameCaptureDest,
                                            const String& FileName, bool) {
   // A recording's companion picture is no snapshot of its own.
-  for (const char* ext : {".avi", ".wmv", ".asf", ".mpg"})
-    if (rtl::FileExists(WithoutExtension(FileName) + ext)) return;
+  if (String video; FindCompanionVideo(FileName, video)) return;
   if (rtl::SameText(WithoutExtension(FileName), WithoutExtension(RecordingFileName))) return;
-  // The browser's column shows the new picture here once the thumbnail
-  // view exists.
+  ShowNewMedia(FileName, FileName, false);
 }
 
 void TfrmMain::btnDVCommandClick(TObject*) {

@@ -136,27 +136,6 @@ void TfrmMain::ActionHomeExecute(TObject*) {
   SwitchMode(mmHome);
 }
 
-// The album list of a mode: "All", "Default", then the albums below the
-// mode's root; the mode's album index selected.
-void TfrmMain::FillAlbumCombo(TMainMode m) {
-  const TGlobalVars& g = GlobalVars();
-  cmbPath->Items()->Clear();
-  cmbPath->Items()->Add(IDS_MAIN_COMBO_PATH_0);
-  cmbPath->Items()->Add(IDS_MAIN_COMBO_PATH_1);
-  const String* root = nullptr;
-  int32_t index = -1;
-  switch (m) {
-    case mmDV: root = &g.DVRootPath, index = g.DV_PathIndex; break;
-    case mmTV: root = &g.TVRootPath, index = g.TV_PathIndex; break;
-    case mmOD: root = &g.ODRootPath, index = g.OD_PathIndex; break;
-    case mmBF: root = &g.BFRootPath, index = g.BF_PathIndex; break;
-    default: break;
-  }
-  if (root && !root->empty())
-    for (const String& album : ListAlbumFolders(*root)) cmbPath->Items()->Add(album);
-  if (root) cmbPath->SetItemIndex(index >= 0 && index < cmbPath->Items()->Count() ? index : 0);
-}
-
 // The devices of a capture mode. The device the user chose for the mode
 // (its index into the mode's list) is kept; only a mode that never had
 // one starts on the first device.
@@ -233,15 +212,18 @@ void TfrmMain::ChangeStorageRoot(const String& Base) {
   }
   FillAlbumCombo(g.Mode);
   EnableAlbumButtons();
-  // The thumbnail view is refreshed here once it exists.
+  RefreshBrowser();
 }
 
 void TfrmMain::SwitchMode(TMainMode M) {
   TGlobalVars& g = GlobalVars();
   FillAlbumCombo(M);
   EnableAlbumButtons();
-  // The thumbnail view is emptied and filled with the album here once it
-  // exists.
+  // A slide show belongs to the browser; leaving it ends the show, or its
+  // next tick would open a file over the new mode's video.
+  if (M != mmBF) EndSlideShow();
+  imvViewer->Clear();
+  ShowMediaFolder(M);
 
   // F3 is the rename key in the browser and the snapshot key elsewhere.
   ActionRename->SetEnabled(M == mmBF);

@@ -99,7 +99,7 @@ void TfrmMain::FormCreate(TObject*) {
   VidCap->SetAutoFileName(capture::fn_DateTime);
   VidCap->SetDisplay_Active(true);
   VidCap->SetDisplay_AutoSize(true);
-  // The thumbnail view's look is set here once the view exists.
+  // The thumbnail view's look is set where the view is built.
   if (!PlayList) PlayList = std::make_unique<rtl::TStringList>();
 
   for (int i = 0; i < pnlBFCommand->ControlCount(); ++i) pnlBFCommand->Controls(i)->SetEnabled(false);

@@ -286,6 +286,7 @@ public:
     utf8_ = XInternAtom(dpy_, "UTF8_STRING", False);
     textPlain_ = XInternAtom(dpy_, "text/plain;charset=utf-8", False);
     uriList_ = XInternAtom(dpy_, "text/uri-list", False);
+    copiedFiles_ = XInternAtom(dpy_, "x-special/gnome-copied-files", False);
     transfer_ = XInternAtom(dpy_, "VORIX_SELECTION", False);
     XSetWindowAttributes ca{};
     ca.event_mask = PropertyChangeMask;
@@ -923,7 +924,7 @@ private:
       if (r.target == targets_) {
         std::vector<Atom> list{targets_};
         if (text) list.insert(list.end(), {utf8_, textPlain_, XA_STRING});
-        if (drop) list.push_back(uriList_);
+        if (drop) list.insert(list.end(), {uriList_, copiedFiles_});
         XChangeProperty(dpy_, r.requestor, property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
         reply.xselection.property = property;
@@ -943,6 +944,14 @@ private:
         std::string list;
         for (const auto& path : pathsOfDrop(drop)) list += fileUrl(path) + "\r\n";
         XChangeProperty(dpy_, r.requestor, property, uriList_, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
+        reply.xselection.property = property;
+      } else if (drop && r.target == copiedFiles_) {
+        // What file managers paste from: the operation, then one URL a
+        // line. The program puts files there only for copying.
+        std::string list = "copy";
+        for (const auto& path : pathsOfDrop(drop)) list += "\n" + fileUrl(path);
+        XChangeProperty(dpy_, r.requestor, property, copiedFiles_, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
         reply.xselection.property = property;
       }
@@ -1022,6 +1031,7 @@ private:
   Atom motifHints_, deleteWindow_, wmProtocols_, netState_, netAbove_, netActive_, netOpacity_, netCheck_;
 
   Atom clipboard_, targets_, utf8_, textPlain_, uriList_, transfer_;
+  Atom copiedFiles_;
   Window clipWin_ = 0;
   int fixesEvent_ = -1;
   // Set while a selection from another client becomes the clipboard, so

@@ -639,5 +639,154 @@ def check_no_space():
             run.close()
 
 
+
+# ---- the media browser --------------------------------------------------------------
+
+VIEWER = (10, 146, 216, 288)   # the thumbnail column (window coordinates)
+BF_PLAY = (481, 368)           # the browser's Play button
+
+
+def viewer_cell(slot):
+    """The centre of a slot's thumbnail (window coordinates): two columns of
+    80 x 60 thumbnails, 84 pixels apart, from 4 pixels in."""
+    col, row = slot % 2, slot // 2
+    return VIEWER[0] + 4 + col * 84 + 40, VIEWER[1] + 4 + row * 80 + 30
+
+
+def colourful(rows, left, top, width, height):
+    """Pixels of strong colour (the camera's bars) in the rectangle."""
+    return sum(1 for y in range(top, top + height) for x in range(left, left + width)
+               if max(rows[y][x]) - min(rows[y][x]) > 100)
+
+
+def check_browse():
+    """After a recording and a snapshot in the other-devices mode, Browse Files
+    shows both thumbnails; Ctrl+C puts them on the clipboard as file URIs in
+    the order selected (the video with its companion picture); a double
+    click plays the clip in the player."""
+    status = missing_tools(("xclip",))
+    if status is not None:
+        raise SystemExit(status)
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = open_preview(s, "browse-before")
+            click(s, geo, OD_START)
+            time.sleep(3)  # the length of the clip
+            click(s, geo, OD_START)
+            album = os.path.join(run.folder, "OtherDevices", "Default")
+
+            def recorded():
+                videos = [v for v in files_below(album, (".avi", ".asf", ".wmv")) if STAMPED.match(os.path.basename(v))]
+                return bool(videos) and os.path.exists(videos[0][:-4] + ".jpg"), f"files: {files_below(album, ('',))}"
+            wait_for("the stamped recording and its picture", recorded, timeout=60)
+            wait_for("the preview back",
+                     lambda: (len(bar_colours(shot(s, "browse-preview", geo), *PREVIEW_PANEL)) >= 6, "no bars"),
+                     timeout=20)
+            video = [v for v in files_below(album, (".avi", ".asf", ".wmv")) if STAMPED.match(os.path.basename(v))][0]
+            companion = video[:-4] + ".jpg"
+            click(s, geo, OD_SHOT)
+
+            def snapped():
+                pictures = [p for p in files_below(album, (".jpg",)) if p != companion]
+                return bool(pictures), f"pictures: {files_below(album, ('.jpg',))}"
+            wait_for("the snapshot", snapped, timeout=20)
+            snapshot = [p for p in files_below(album, (".jpg",)) if p != companion][0]
+
+            click(s, geo, START_PAGE_BUTTON)
+            click(s, geo, HOME_BUTTONS["BF"])
+            # The column lists the album by name; the video shows through its
+            # companion picture.
+            order = sorted([video, snapshot], key=os.path.basename)
+
+            def thumbnails():
+                rows = shot(s, "browse-thumbnails", geo)
+                counts = [colourful(rows, viewer_cell(i)[0] - 40, viewer_cell(i)[1] - 30, 80, 60) for i in range(2)]
+                return all(c > 500 for c in counts), f"strongly coloured pixels per thumbnail: {counts}"
+            wait_for("both thumbnails in the browser", thumbnails, timeout=20)
+
+            # Ctrl+click both, the second first: the clipboard keeps that order.
+            second, first = viewer_cell(1), viewer_cell(0)
+            s.xdotool("mousemove", geo[0] + second[0], geo[1] + second[1])
+            s.xdotool("click", "1")
+            s.xdotool("mousemove", geo[0] + first[0], geo[1] + first[1])
+            s.xdotool("keydown", "ctrl", "click", "1", "keyup", "ctrl")
+            s.xdotool("key", "ctrl+c")
+            expected = []
+            for f in [order[1], order[0]]:
+                expected += [f, f[:-4] + ".jpg"] if f == video else [f]
+            uris = ["file://" + f for f in expected]
+
+            def copied():
+                got = s.get_clipboard("text/uri-list").split()
+                return got == uris, f"clipboard {got}, expected {uris}"
+            wait_for("the file URIs on the clipboard", copied, timeout=10)
+            pasted = s.get_clipboard("x-special/gnome-copied-files").split("\n")
+            expect(pasted == ["copy"] + uris, f"for file managers: {pasted}")
+
+            # A double click on the video plays it: the panel shows the clip's
+            # frames changing.
+            cell = viewer_cell(order.index(video))
+            s.xdotool("mousemove", geo[0] + cell[0], geo[1] + cell[1])
+            s.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            x0, y0, w, h = PREVIEW_PANEL
+            panel = lambda rows: [tuple(p) for r in rows[y0:y0 + h:4] for p in r[x0:x0 + w:4]]
+            previous = [panel(shot(s, "browse-play-0", geo))]
+
+            def playing():
+                rows = shot(s, "browse-playing", geo)
+                now = panel(rows)
+                changed = sum(a != b for a, b in zip(previous[0], now))
+                previous[0] = now
+                strong = colourful(rows, x0, y0, w, h)
+                return changed > 50 and strong > 5000, f"{changed} samples changed, {strong} coloured pixels"
+            wait_for("the clip playing in the panel", playing, timeout=20)
+            expect(process_alive(run.app.pid), "vorix ended")
+        finally:
+            run.close()
+
+
+def check_delete_to_trash():
+    """A snapshot joins the other-devices mode's column at once; Delete from
+    the column's right-click menu asks, and Yes moves the picture to the
+    desktop's trash with its .trashinfo file."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        try:
+            wid, geo = open_preview(s, "trash-before")
+            click(s, geo, OD_SHOT)
+            album = os.path.join(run.folder, "OtherDevices", "Default")
+            wait_for("the snapshot", lambda: (bool(files_below(album, (".jpg",))), "no picture"), timeout=20)
+            picture = files_below(album, (".jpg",))[0]
+            cell = viewer_cell(0)
+            wait_for("the snapshot in the column",
+                     lambda: (colourful(shot(s, "trash-column", geo), cell[0] - 40, cell[1] - 30, 80, 60) > 500,
+                              "no thumbnail"), timeout=20)
+            s.xdotool("mousemove", geo[0] + cell[0], geo[1] + cell[1])
+            s.xdotool("click", "1")
+            s.xdotool("click", "3")
+            time.sleep(0.5)  # the menu maps; its picture is kept for a look
+            shot(s, "trash-menu", geo)
+            # Open, Copy, then Delete (the hidden Cut is skipped).
+            s.xdotool("key", "Down", "Down", "Down", "Return")
+            question = s.find_window("Warning", timeout=10)
+            s.wait_viewable(question)
+            s.screenshot(os.path.join(SHOTS, "vorix-trash-question.png"))
+            expect(os.path.exists(picture), "the picture went before the answer")
+            s.xdotool("key", "y")
+            trash = os.path.join(run.folder, "home", ".local", "share", "Trash")
+            name = os.path.basename(picture)
+            wait_for("the picture in the trash",
+                     lambda: (os.path.exists(os.path.join(trash, "files", name)) and not os.path.exists(picture),
+                              f"trash: {files_below(trash, ('',))}"), timeout=10)
+            with open(os.path.join(trash, "info", name + ".trashinfo")) as f:
+                info = f.read()
+            expect(f"\nPath={picture}\n" in info and "\nDeletionDate=" in info, f"trash info: {info!r}")
+            wait_for("the column without the picture",
+                     lambda: (colourful(shot(s, "trash-after", geo), cell[0] - 40, cell[1] - 30, 80, 60) < 50,
+                              "the thumbnail is still there"), timeout=10)
+        finally:
+            run.close()
+
 if __name__ == "__main__":
     sys.exit(main())
