@@ -3,6 +3,7 @@
 // kept in this one file; the skin pictures (tools/make-skin.py) are drawn
 // to the same sizes.
 #include "app/MainUnit.h"
+#include "alarms/MotionAlarm.h"
 
 #include "app/FormWaiting.h"
 #include "app/WorkerStatus.h"
@@ -72,6 +73,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   BindCaptureEvents();
   capture_ = std::make_unique<TMainCapture>(VidCap);
   workerStatus_ = std::make_unique<TWorkerStatus>(this, nullptr, timerSendEmail);
+  BuildMotionAlarm();
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnShow = [this](TObject* s) { FormShow(s); };
 }

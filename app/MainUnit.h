@@ -31,6 +31,11 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Timers.h"
 
+namespace alarms {
+class TAlarmHost;
+class TMotionAlarm;
+}  // namespace alarms
+
 namespace app {
 
 class TWorkerStatus;
@@ -317,6 +322,8 @@ public:
 
   void SetHintWindow(TfrmHint* hint);
   TWorkerStatus* WorkerStatus() const { return workerStatus_.get(); }
+  // The motion alarm: the motion events, the alarm timers and actions.
+  alarms::TMotionAlarm* MotionAlarm() const { return motionAlarm_.get(); }
 
   void Dispatch(forms::TMessage& message) override;
 
@@ -363,6 +370,9 @@ private:
   void NoteBadSkinFile(const String& path) {
     if (badSkinFile_.empty()) badSkinFile_ = path;
   }
+  void BuildMotionAlarm();
+  std::unique_ptr<alarms::TAlarmHost> alarmHost_;
+  std::unique_ptr<alarms::TMotionAlarm> motionAlarm_;
 };
 
 // The companion picture of a video: its full name with the last four
