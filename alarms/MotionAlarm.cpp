@@ -43,13 +43,17 @@ uint32_t TMotionAlarm::SecondsToMs(double seconds) {
   return ms >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(ms);
 }
 
+uint32_t TMotionAlarm::WholeSecondsToMs(int32_t seconds) {
+  return static_cast<uint32_t>(std::clamp<int64_t>(seconds, 1, UINT32_MAX / 1000) * 1000);
+}
+
 void TMotionAlarm::SetIntervalIfChanged(TTimer* timer, uint32_t ms) {
   // A new interval restarts the count; a running countdown keeps its phase.
   if (timer->Interval() != ms) timer->SetInterval(ms);
 }
 
 void TMotionAlarm::ArmStopTimer() {
-  SetIntervalIfChanged(timers_.StopRecord, SecondsToMs(g_.NoMotionDetectionDelayStopTime));
+  SetIntervalIfChanged(timers_.StopRecord, WholeSecondsToMs(g_.NoMotionDetectionDelayStopTime));
   timers_.StopRecord->SetEnabled(true);
 }
 

@@ -103,6 +103,8 @@ private:
   // Interval helpers: settings may hold 0 or negative values, and a timer
   // of 0 ms would never fire.
   static uint32_t SecondsToMs(double seconds);
+  // A whole-seconds setting: at least one second.
+  static uint32_t WholeSecondsToMs(int32_t seconds);
   static void SetIntervalIfChanged(forms::TTimer* timer, uint32_t ms);
   void ArmStopTimer();
   void WritePictures(const String& stamp, String* picturePath, String* uploadName, std::vector<String>* failures);

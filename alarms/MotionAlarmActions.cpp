@@ -108,7 +108,7 @@ void TMotionAlarm::timerAlarmDelayTimer(TObject*) {
       std::lock_guard lock(g_.SharedLock);
       g_.AlarmTimes->Add(stamp);
     }
-    SetIntervalIfChanged(timers_.SendEmail, SecondsToMs(g_.EmaiSendsAlternation));
+    SetIntervalIfChanged(timers_.SendEmail, WholeSecondsToMs(g_.EmaiSendsAlternation));
     if (!timers_.SendEmail->Enabled()) timers_.SendEmail->SetEnabled(true);
   }
 
