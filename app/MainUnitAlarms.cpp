@@ -45,10 +45,10 @@ void TfrmMain::BuildMotionAlarm() {
   timers.FTPUpload = timerFTPUpload;
   motionAlarm_ = std::make_unique<alarms::TMotionAlarm>(GlobalVars(), *alarmHost_, timers, ImagMotionDetection);
   VidCap->OnMotionDetected = [this](TObject* s, double ratio, const capture::TFrameData& frame, bool& capture) {
-    motionAlarm_->VidCapMotionDetected(s, ratio, frame, capture);
+    if (motionAlarm_) motionAlarm_->VidCapMotionDetected(s, ratio, frame, capture);
   };
   VidCap->OnMotionNotDetected = [this](TObject* s, const capture::TFrameData& frame, bool& capture) {
-    motionAlarm_->VidCapMotionNotDetected(s, frame, capture);
+    if (motionAlarm_) motionAlarm_->VidCapMotionNotDetected(s, frame, capture);
   };
 }
 
