@@ -59,7 +59,9 @@ void TMotionAlarm::ArmStopTimer() {
 
 void TMotionAlarm::VidCapMotionDetected(TObject*, double GlobalMotionRatio, const capture::TFrameData& FrameData,
                                         bool&) {
-  g_.MotionRatio = static_cast<double>(static_cast<int64_t>(std::clamp(GlobalMotionRatio, 0.0, 1.0) * 100000));
+  // A ratio outside 0..1 (or not a number) would make no sense of the level.
+  const double ratio = GlobalMotionRatio >= 0 ? std::min(GlobalMotionRatio, 1.0) : 0.0;
+  g_.MotionRatio = static_cast<double>(static_cast<int64_t>(ratio * 100000));
   if (!g_.isMotionDetector) return;
   const double level = g_.MotionRatio / 100;
   if (level <= kQuietLevel) {
@@ -125,9 +127,10 @@ void TMotionAlarm::VidCapMotionDetected(TObject*, double GlobalMotionRatio, cons
   } else {
     MotionLastTick = now;
   }
-  const double delayMs = std::trunc(g_.AlarmDelay * 1000);
-  const uint32_t elapsed = MotionLastTick - MotionStartTick;
-  if (!(delayMs <= 0) && (delayMs >= 4294967295.0 || elapsed < static_cast<uint32_t>(delayMs))) return;
+  const double delay = std::trunc(g_.AlarmDelay * 1000);
+  const uint32_t delayMs = delay > 0 ? (delay >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(delay)) : 0;
+  // Unsigned, so a count across the wrap of the tick counter still holds.
+  if (MotionLastTick - MotionStartTick < delayMs) return;
 
   if (image_ && FrameData.Bitmap) image_->Picture()->Assign(FrameData.Bitmap);
   timers_.AlarmDelay->SetEnabled(true);

@@ -3,8 +3,8 @@
 // kept in this one file; the skin pictures (tools/make-skin.py) are drawn
 // to the same sizes.
 #include "app/MainUnit.h"
-#include "alarms/MotionAlarm.h"
 
+#include "alarms/MotionAlarm.h"
 #include "app/FormWaiting.h"
 #include "app/WorkerStatus.h"
 #include "app/frmErrorHint.h"
