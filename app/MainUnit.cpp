@@ -79,6 +79,10 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The streaming thread draws the overlay through this window: the
+  // component goes still while the window is whole, not once its members
+  // are gone.
+  if (VidCap) VidCap->Stop();
   // The re-encoding window has no owner; it goes with the window that
   // made it, so it never reports its end to a window already gone.
   if (TfrmWaiting* window = reencodingWindow_) {
