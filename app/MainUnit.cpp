@@ -4,6 +4,7 @@
 // to the same sizes.
 #include "app/MainUnit.h"
 
+#include "alarms/MotionAlarm.h"
 #include "app/FormWaiting.h"
 #include "app/WorkerStatus.h"
 #include "app/frmErrorHint.h"
@@ -73,6 +74,7 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   BuildBrowser();
   capture_ = std::make_unique<TMainCapture>(VidCap);
   workerStatus_ = std::make_unique<TWorkerStatus>(this, nullptr, timerSendEmail);
+  BuildMotionAlarm();
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnShow = [this](TObject* s) { FormShow(s); };
 }

@@ -36,6 +36,11 @@
 #include "platform/forms/StdCtrls.h"
 #include "platform/forms/Timers.h"
 
+namespace alarms {
+class TAlarmHost;
+class TMotionAlarm;
+}  // namespace alarms
+
 namespace app {
 
 class TWorkerStatus;
@@ -330,6 +335,8 @@ public:
 
   void SetHintWindow(TfrmHint* hint);
   TWorkerStatus* WorkerStatus() const { return workerStatus_.get(); }
+  // The motion alarm: the motion events, the alarm timers and actions.
+  alarms::TMotionAlarm* MotionAlarm() const { return motionAlarm_.get(); }
 
   void Dispatch(forms::TMessage& message) override;
 
@@ -446,6 +453,9 @@ private:
     uint8_t* filter;
   };
   static std::optional<AlbumSet> AlbumSetOf(TMainMode m);
+  void BuildMotionAlarm();
+  std::unique_ptr<alarms::TAlarmHost> alarmHost_;
+  std::unique_ptr<alarms::TMotionAlarm> motionAlarm_;
 };
 
 // The companion picture of a video: its full name with the last four

@@ -4,6 +4,7 @@
 // snapshots and the progress of a re-encoding after recording.
 #include <algorithm>
 
+#include "alarms/MotionAlarm.h"
 #include "app/DataFolders.h"
 #include "app/FormWaiting.h"
 #include "app/MainUnit.h"
@@ -69,7 +70,10 @@ void TfrmMain::BindCaptureEvents() {
   };
 }
 
-void TfrmMain::btnStartClick(TObject*) { ToggleRecording(); }
+void TfrmMain::btnStartClick(TObject*) {
+  motionAlarm_->UserToggledRecording();
+  ToggleRecording();
+}
 
 void TfrmMain::ToggleRecording() {
   TGlobalVars& g = GlobalVars();

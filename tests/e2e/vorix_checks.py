@@ -788,5 +788,66 @@ def check_delete_to_trash():
         finally:
             run.close()
 
+def check_alarm():
+    """Motion detection on and a box moving in front of the simulated camera:
+    alarm pictures appear in the day's alarm folder and in both queue
+    folders, the alarm log grows, and the alarm program starts once although
+    alarms repeat while it still runs."""
+    with XSession(800, 600) as s:
+        run = Run(s)
+        runs = os.path.join(run.folder, "runs.txt")
+        script = os.path.join(run.folder, "alarm.sh")
+        with open(script, "w") as f:
+            f.write(f"#!/bin/sh\necho \"$$ $1\" >> '{runs}'\nexec sleep 60\n")
+        os.chmod(script, 0o755)
+        started = []
+        try:
+            run.app_env["VORIX_SIM_CAMERA_MOTION"] = "box"
+            restart_with(s, run, {"isMotionDetector": "1", "AlarmLine": "20", "AlarmDelay": "0.5",
+                                  "bSavePicture": "1", "bSendEmail": "1", "bFTPUpload": "1", "bWriteLog": "1",
+                                  "bRunProgram": "1", "RunOnce": "0", "RunProgramExeFullFileName": script,
+                                  "ProgramRunParameter": "motion", "SaveEachPicture": "1",
+                                  "AlternationSavePicureTime": "1", "AlarmPictureSaveFormat": "1"})
+            open_preview(s, "alarm-before")
+            day = lambda: [p for p in files_below(run.folder, (".jpg",)) if f"{os.sep}AlarmImags{os.sep}" in p]
+            queued = lambda sub: files_below(os.path.join(run.folder, sub), (".jpg",))
+            wait_for("alarm pictures in the day's folder and both queues",
+                     lambda: (bool(day()) and bool(queued("SendMailtempFile")) and bool(queued("UploadTempFile")),
+                              f"day {len(day())}, mail {len(queued('SendMailtempFile'))}, "
+                              f"upload {len(queued('UploadTempFile'))}"), timeout=40)
+            log = os.path.join(run.folder, "Log", "AlarmLogFile.txt")
+            wait_for("the alarm log", lambda: (os.path.exists(log) and os.path.getsize(log) > 0, "no log"), timeout=10)
+            first_size = os.path.getsize(log)
+            wait_for("the log growing", lambda: (os.path.getsize(log) > first_size, "the log stays"), timeout=20)
+            with open(log, "rb") as f:
+                text = f.read()
+            expect(text.startswith(b"-" * 17 + b"begin" + b"-" * 65 + b"\r\n"), f"log starts {text[:100]!r}")
+            expect(b"Alarm Mode:     Save Picture.  Send Email.  Run Program.  FTP Upload.  \r\n" in text,
+                   "the log's alarm mode line")
+            picture = day()[0]
+            name = os.path.basename(picture)
+            expect(re.match(r"^\d{4}-\d{1,2}-\d{1,2}(-\d{1,3}){4}\.jpg$", name) is not None, f"picture name {name}")
+            with open(picture, "rb") as f:
+                expect(f.read(3) == b"\xff\xd8\xff", f"{picture} is no JPEG")
+            # The pictures are paced: one a second at most while the alarms
+            # repeat with every frame.
+            blocks = text.count(b"-" * 17 + b"begin")
+            expect(len(day()) <= blocks, f"{len(day())} pictures for {blocks} alarms")
+            wait_for("the alarm program", lambda: (os.path.exists(runs), "it did not run"), timeout=10)
+            with open(runs) as f:
+                started = f.read().split("\n")[:-1]
+            expect(len(started) == 1 and started[0].endswith(" motion"), f"the program ran as {started}")
+            expect(process_alive(run.app.pid), "vorix ended")
+        finally:
+            if os.path.exists(runs):
+                with open(runs) as f:
+                    for line in f.read().split("\n")[:-1]:
+                        try:
+                            os.kill(int(line.split()[0]), 15)
+                        except (OSError, ValueError):
+                            pass
+            run.close()
+
+
 if __name__ == "__main__":
     sys.exit(main())

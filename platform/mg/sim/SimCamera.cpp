@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/mg/CameraControlFacet.h"
 
@@ -38,6 +39,18 @@ SimCamera::SimCamera(std::shared_ptr<DevicePresence> presence, const CameraOptio
   for (int i = 0; i < 7; ++i) {
     cameraValues_[i] = CameraControlRange(i)->def;
     cameraFlags_[i] = CameraControl_Flags_Manual;
+  }
+  // Whole-program runs ask for something moving in front of the camera:
+  // after a second of stillness a box crosses the picture back and forth
+  // for about a minute.
+  if (const char* motion = std::getenv("VORIX_SIM_CAMERA_MOTION"); motion && std::strcmp(motion, "box") == 0) {
+    MotionScript script;
+    script.SetBoxSize(60, 45).Still(30);
+    // No two frames in a row show the box in the same place, also where
+    // it turns back, so the motion never pauses.
+    script.MoveBox(0, 0, 100, 75, 11);
+    for (int i = 0; i < 100; ++i) script.MoveBox(90, 67, 0, 0, 10).MoveBox(10, 8, 100, 75, 10);
+    SetMotionScript(std::move(script));
   }
 }
 

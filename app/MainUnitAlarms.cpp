@@ -1,0 +1,55 @@
+// The motion alarm's place in the main window: the capture component's
+// motion events and the alarm timers go to the alarm object, which reaches
+// back for the recording toggle, the recording-on-motion switches and the
+// hint window.
+#include "alarms/MotionAlarm.h"
+#include "app/MainUnit.h"
+#include "app/WorkerStatus.h"
+
+namespace app {
+
+using namespace forms;
+
+namespace {
+
+class TMainAlarmHost : public alarms::TAlarmHost {
+public:
+  explicit TMainAlarmHost(TfrmMain* main) : main_(main) {}
+  void ToggleRecording() override { main_->ToggleRecording(); }
+  bool Recording() const override { return main_->CaptureState == 1; }
+  bool RecordingOnMotion_Enabled() const override { return main_->VidCap->RecordingOnMotion_Enabled(); }
+  void SetRecordingOnMotion_Enabled(bool value) override { main_->Capture().SetRecordingOnMotion_Enabled(value); }
+  double RecordingOnMotion_MotionThreshold() const override {
+    return main_->VidCap->RecordingOnMotion_MotionThreshold();
+  }
+  void SetRecordingOnMotion_MotionThreshold(double value) override {
+    main_->VidCap->SetRecordingOnMotion_MotionThreshold(value);
+  }
+  void ShowHint(const String& text) override { ShowErrorHint(main_->Handle(), text); }
+
+private:
+  TfrmMain* main_;
+};
+
+}  // namespace
+
+void TfrmMain::BuildMotionAlarm() {
+  alarmHost_ = std::make_unique<TMainAlarmHost>(this);
+  alarms::TAlarmTimers timers;
+  timers.AlarmDelay = timerAlarmDelay;
+  timers.StopRecord = timerStopRecord;
+  timers.StartRecordVideo = timerStartRecordVideo;
+  timers.SavePicture = timerSavePicture;
+  timers.FreeSpaceDetection = timerFreeSpaceDetection;
+  timers.SendEmail = timerSendEmail;
+  timers.FTPUpload = timerFTPUpload;
+  motionAlarm_ = std::make_unique<alarms::TMotionAlarm>(GlobalVars(), *alarmHost_, timers, ImagMotionDetection);
+  VidCap->OnMotionDetected = [this](TObject* s, double ratio, const capture::TFrameData& frame, bool& capture) {
+    if (motionAlarm_) motionAlarm_->VidCapMotionDetected(s, ratio, frame, capture);
+  };
+  VidCap->OnMotionNotDetected = [this](TObject* s, const capture::TFrameData& frame, bool& capture) {
+    if (motionAlarm_) motionAlarm_->VidCapMotionNotDetected(s, frame, capture);
+  };
+}
+
+}  // namespace app
