@@ -299,6 +299,10 @@ void TfrmMotionDetection::BuildSensitivityPage() {
   }
   ImagAlarmLine->SetBounds(16, 28, 2, 30);
   lblMotionRati = Label(this, grpAlarmSensitivitySetting, "lblMotionRati", "", 16, 62);
+  // It moves with the level every few milliseconds; a transparent label
+  // has the places it left erased, an opaque one would leave its old
+  // texts standing beside it.
+  lblMotionRati->SetTransparent(true);
 
   grpAlarmLine = Group(this, grpAlarmSensitivitySetting, "grpAlarmLine", 16, 90, 460, 56);
   VxedtAlarmLine = MakeSpin(this, grpAlarmLine, "VxedtAlarmLine", 12, 22, 80, controls::vtInteger, 0, 1000, 1);
@@ -366,10 +370,10 @@ void TfrmMotionDetection::BuildPicturePage() {
   MarkOnChange(rbtnPictureSaveFormatJpg);
 
   rbtnSaveEachPicture = Radio(this, p, "rbtnSaveEachPicture", "", 16, 172, 250);
-  rbtnAlternationSave = Radio(this, p, "rbtnAlternationSave", "", 16, 200, 130);
+  rbtnAlternationSave = Radio(this, p, "rbtnAlternationSave", "", 16, 200, 118);
   VxEditAlternationSaveTime =
-      MakeSpin(this, p, "VxEditAlternationSaveTime", 150, 197, 60, controls::vtFloat, 0.1, 86400, 0.1);
-  lblSecondsSaveAPicture = Label(this, p, "lblSecondsSaveAPicture", "", 216, 201);
+      MakeSpin(this, p, "VxEditAlternationSaveTime", 136, 197, 52, controls::vtFloat, 0.1, 86400, 0.1);
+  lblSecondsSaveAPicture = Label(this, p, "lblSecondsSaveAPicture", "", 192, 201);
   for (TControl* c : std::initializer_list<TControl*>{rbtnSaveEachPicture, rbtnAlternationSave,
                                                       VxEditAlternationSaveTime})
     MarkOnChange(c);
