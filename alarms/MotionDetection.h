@@ -57,8 +57,9 @@ public:
 // anywhere in it (so "Name <a@b.org>" passes).
 bool IsValidMailAddress(const String& text);
 
-// The live label's text of a motion level: up to three decimals, nothing
-// for zero ("123.45", "0.5", "").
+// The live label's text of a motion level: up to three decimals, no digit
+// before the point of a level below 1, nothing for zero ("123.45", ".5",
+// "").
 String MotionLevelText(double level);
 
 class TfrmMotionDetection : public forms::TForm {

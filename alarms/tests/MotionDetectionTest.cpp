@@ -167,7 +167,7 @@ TEST(MotionDetectionTexts, LiveLevelShowsUpToThreeDecimalsAndNothingForZero) {
   const struct {
     double level;
     const char* text;
-  } cases[] = {{0, ""}, {123.45, "123.45"}, {1000, "1000"}, {7.12345, "7.123"}};
+  } cases[] = {{0, ""}, {123.45, "123.45"}, {1000, "1000"}, {7.12345, "7.123"}, {0.5, ".5"}};
   for (const auto& c : cases) EXPECT_EQ(alarms::MotionLevelText(c.level), c.text) << c.level;
 }
 
