@@ -23,6 +23,7 @@
 #include "app/FormWaiting.h"
 #include "app/ResStr.h"
 #include "app/SettingsStore.h"
+#include "app/ShellOpen.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/net/tests/ServerSupport.h"
@@ -559,6 +560,29 @@ TEST_F(MotionDetectionTest, MeterFollowsTheLevelAndTheMarkerSitsAtTheLine) {
   EXPECT_EQ(window->ImagAlarmLine->Left(), meter->Left() + meter->Width() * 800 / 1000);
   window->VxedtAlarmLine->SetText("0");
   EXPECT_FALSE(window->ImagAlarmLine->Visible());
+}
+
+TEST_F(MotionDetectionTest, OpenDirectoryButtonsOpenTheirFolders) {
+  std::vector<String> opened;
+  app::SetShellOpener([&](const String& target) { opened.push_back(target); });
+  Open();
+  const struct {
+    forms::TButton* TfrmMotionDetection::*button;
+    std::string target;
+    bool enablesApply;
+  } cases[] = {
+      {&TfrmMotionDetection::btnOpenPictureFolder, g.AlarmPictureSavePath, false},
+      {&TfrmMotionDetection::btnOpenVideoFileForder, g.AlarmVideoSavePath, true},
+      {&TfrmMotionDetection::btnLogOpenFolder, g.LogPath, false},
+  };
+  for (const auto& c : cases) {
+    opened.clear();
+    window->btnApply->SetEnabled(false);
+    (window->*c.button)->Click();
+    EXPECT_EQ(opened, std::vector<String>{c.target}) << (window->*c.button)->Name();
+    EXPECT_EQ(window->btnApply->Enabled(), c.enablesApply) << (window->*c.button)->Name();
+  }
+  app::SetShellOpener(nullptr);
 }
 
 // A port on the loopback where nothing listens.
