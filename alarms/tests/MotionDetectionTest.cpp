@@ -25,6 +25,10 @@
 #include "app/SettingsStore.h"
 #include "app/ShellOpen.h"
 #include "platform/forms/Dialogs.h"
+#include "platform/mg/Scheduler.h"
+#include "platform/mg/SoundPlayer.h"
+#include "platform/mg/ffmpeg/FfAudioRenderer.h"
+#include "platform/mg/ffmpeg/FfRegister.h"
 #include "platform/forms/tests/FormsTestUtil.h"
 #include "platform/net/tests/ServerSupport.h"
 #include "platform/rtl/Clock.h"
@@ -48,13 +52,14 @@ public:
     app::ChangeStorageRootFolders(g_, base, "2026-12-11");
   }
   void StopMailTimer() override { ++mailTimerStops; }
-  mg::SoundPlayer* MediaPlayer2() override { return nullptr; }
+  mg::SoundPlayer* MediaPlayer2() override { return player; }
   win::HWND MainWindowHandle() override { return nullptr; }
 
   bool detector = false;
   std::vector<int32_t> sensitivities;
   std::vector<String> bases;
   int mailTimerStops = 0;
+  mg::SoundPlayer* player = nullptr;
 
 private:
   TGlobalVars& g_;
@@ -583,6 +588,36 @@ TEST_F(MotionDetectionTest, OpenDirectoryButtonsOpenTheirFolders) {
     EXPECT_EQ(window->btnApply->Enabled(), c.enablesApply) << (window->*c.button)->Name();
   }
   app::SetShellOpener(nullptr);
+}
+
+TEST_F(MotionDetectionTest, TestSoundTogglesAndClosingStopsIt) {
+  mg::ff::RegisterFfmpegFilters();
+  mg::ff::AudioRenderer::ForceNullOutput(true);
+  mg::SoundPlayer player(std::make_shared<mg::ManualScheduler>());
+  host.player = &player;
+  g.PlaySoundFullFileName = app::ExeFolder + "AlarmSound/AlarmSound.wav";
+  std::filesystem::create_directories(app::ExeFolder + "AlarmSound");
+  std::filesystem::copy_file(VORIX_SOURCE_DIR "/assets/AlarmSound/AlarmSound.wav", g.PlaySoundFullFileName);
+  Open();
+  EXPECT_EQ(player.FileName(), g.PlaySoundFullFileName) << "the player gets the stored sound";
+  window->btnTestSound->Click();
+  EXPECT_TRUE(player.Playing());
+  window->btnTestSound->Click();
+  EXPECT_FALSE(player.Playing());
+  EXPECT_FALSE(player.IsOpen());
+  window->btnTestSound->Click();
+  EXPECT_TRUE(player.Playing());
+  window->Close();
+  Pump();
+  EXPECT_FALSE(player.Playing()) << "closing the window ends the preview";
+  // A file that is no sound plays nothing and raises nothing.
+  window->editSoundFullFileName->SetText(root_ + "/missing.wav");
+  window->btnTestSound->Click();
+  EXPECT_FALSE(player.Playing());
+  delete window;
+  window = nullptr;
+  host.player = nullptr;
+  mg::ff::AudioRenderer::ForceNullOutput(false);
 }
 
 // A port on the loopback where nothing listens.
