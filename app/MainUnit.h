@@ -39,6 +39,7 @@
 namespace alarms {
 class TAlarmHost;
 class TMotionAlarm;
+class TfrmMotionDetection;
 }  // namespace alarms
 
 namespace app {
@@ -277,6 +278,10 @@ public:
   void btnDVMouseEnter(forms::TObject* Sender);
   void btnDVMouseExit(forms::TObject* Sender);
   void cekBoxMotionDetectionClick(forms::TObject* Sender);
+  // Opens the motion-detection settings window (one at a time, freed when
+  // it closes).
+  void btnMotinoDetectionSettingClick(forms::TObject* Sender);
+  alarms::TfrmMotionDetection* MotionDetectionWindow() const { return motionDetectionWindow_; }
 
   // Moves the data root below the folder `Base`: the folders of the new
   // root, the component's storage folder for the current mode, the free
@@ -456,6 +461,7 @@ private:
   void BuildMotionAlarm();
   std::unique_ptr<alarms::TAlarmHost> alarmHost_;
   std::unique_ptr<alarms::TMotionAlarm> motionAlarm_;
+  alarms::TfrmMotionDetection* motionDetectionWindow_ = nullptr;
 };
 
 // The companion picture of a video: its full name with the last four

@@ -3,6 +3,7 @@
 // back for the recording toggle, the recording-on-motion switches and the
 // hint window.
 #include "alarms/MotionAlarm.h"
+#include "alarms/MotionDetection.h"
 #include "app/MainUnit.h"
 #include "app/WorkerStatus.h"
 
@@ -31,6 +32,25 @@ private:
   TfrmMain* main_;
 };
 
+class TMainMotionDetectionHost : public alarms::TMotionDetectionHost {
+public:
+  explicit TMainMotionDetectionHost(TfrmMain* main) : main_(main) {}
+  bool MotionDetector_Enabled() override { return main_->VidCap->MotionDetector_Enabled(); }
+  void SetMotionDetector_Enabled(bool value) override { main_->Capture().SetMotionDetector_Enabled(value); }
+  void MotionDetector_SetGlobalSensitivity(int32_t value) override {
+    main_->Capture().MotionDetector_SetGlobalSensitivity(value);
+  }
+  void ChangeStorageRoot(const String& base) override { main_->ChangeStorageRoot(base); }
+  void StopMailTimer() override { main_->timerSendEmail->SetEnabled(false); }
+  mg::SoundPlayer* MediaPlayer2() override {
+    return main_->MotionAlarm() ? &main_->MotionAlarm()->MediaPlayer2() : nullptr;
+  }
+  win::HWND MainWindowHandle() override { return main_->Handle(); }
+
+private:
+  TfrmMain* main_;
+};
+
 }  // namespace
 
 void TfrmMain::BuildMotionAlarm() {
@@ -50,6 +70,22 @@ void TfrmMain::BuildMotionAlarm() {
   VidCap->OnMotionNotDetected = [this](TObject* s, const capture::TFrameData& frame, bool& capture) {
     if (motionAlarm_) motionAlarm_->VidCapMotionNotDetected(s, frame, capture);
   };
+  btnMotinoDetectionSetting->OnClick = [this](TObject* s) { btnMotinoDetectionSettingClick(s); };
+}
+
+void TfrmMain::btnMotinoDetectionSettingClick(TObject*) {
+  // Modal, so a second click cannot come while it is open; the window is
+  // made for this one use and freed when it closes.
+  if (motionDetectionWindow_) return;
+  TMainMotionDetectionHost host(this);
+  std::unique_ptr<alarms::TfrmMotionDetection> window(new alarms::TfrmMotionDetection(this, host, GlobalVars()));
+  motionDetectionWindow_ = window.get();
+  struct Forget {
+    alarms::TfrmMotionDetection*& slot;
+    ~Forget() { slot = nullptr; }
+  } forget{motionDetectionWindow_};
+  window->LoadFromSettings();
+  window->ShowModal();
 }
 
 }  // namespace app

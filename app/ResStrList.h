@@ -412,5 +412,6 @@
   X(IDS_MOTIONDETECTION_ck_SendLogToMail, "Send Log To Mail !") \
   X(IDS_MOTIONDETECTION_grp_LogPath, "Log Path") \
   X(IDS_MOTIONDETECTION_NOSPACE, "Do not have enough space!") \
+  X(IDS_MOTIONDETECTION_MSGBOX_PATHBYBROWSE, "is not used: please choose the storage folder with the Browse button.") \
 
 // clang-format on

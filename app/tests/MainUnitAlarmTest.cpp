@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "alarms/MotionAlarm.h"
+#include "alarms/MotionDetection.h"
 #include "app/MainUnit.h"
 #include "app/Program.h"
 #include "app/tests/AppTestUtil.h"
@@ -112,6 +113,43 @@ TEST_F(MainWindowAlarm, ARecordingStartedWithStartGoesOnThroughMotionAndQuiet) {
   EXPECT_EQ(main_->CaptureState, 1);
   main_->btnODStart->Click();
   EXPECT_EQ(capture_->stops, 1);
+}
+
+// The motion settings button opens the settings window loaded from the
+// record, with the detector on for its meter; OK stores what it shows, the
+// detector goes back off as detection is off, and the window is freed.
+TEST_F(MainWindowAlarm, MotionSettingsButtonOpensTheWindowAndOkStoresIt) {
+  TGlobalVars& g = GlobalVars();
+  g.AlarmLine = 420;
+  g.Sensitivity = 8;
+  g.isMotionDetector = false;
+  main_->Capture().SetMotionDetector_Enabled(false);
+  std::string loadedLine;
+  bool detectorWhileOpen = false;
+  int step = 0;
+  alarms::TfrmMotionDetection* seen = nullptr;
+  forms::Application->OnIdle = [&](forms::TObject*, bool& done) {
+    done = false;
+    alarms::TfrmMotionDetection* w = main_->MotionDetectionWindow();
+    if (!w || !w->Visible() || step++ > 0) return;
+    seen = w;
+    loadedLine = w->VxedtAlarmLine->Text();
+    detectorWhileOpen = main_->VidCap->MotionDetector_Enabled();
+    w->trkSensitivityProccess->SetValue(2);
+    w->VxEditAlternationSaveTime->SetText("4.5");
+    w->btnOKClick(w->btnOK);
+  };
+  main_->btnMotinoDetectionSetting->Click();
+  forms::Application->OnIdle = nullptr;
+  ASSERT_NE(seen, nullptr) << "the window did not open";
+  EXPECT_EQ(loadedLine, "420");
+  EXPECT_TRUE(detectorWhileOpen);
+  EXPECT_EQ(g.Sensitivity, 2);
+  EXPECT_DOUBLE_EQ(g.AlternationSavePicureTime, 4.5);
+  EXPECT_FALSE(main_->VidCap->MotionDetector_Enabled());
+  EXPECT_EQ(main_->MotionDetectionWindow(), nullptr);
+  for (int i = 0; i < forms::Screen->FormCount(); ++i)
+    EXPECT_EQ(dynamic_cast<alarms::TfrmMotionDetection*>(forms::Screen->Forms(i)), nullptr) << "the window is freed";
 }
 
 }  // namespace
