@@ -1,5 +1,6 @@
 #include "alarms/FTPThread.h"
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 
@@ -43,37 +44,12 @@ std::string FtpSpeedText(double bytesPerSecond, int64_t remainingBytes) {
 TFTPThread::~TFTPThread() { WaitForRuns(); }
 
 void TFTPThread::Start() {
-  std::lock_guard lock(mutex_);
-  for (auto it = runs_.begin(); it != runs_.end();) {
-    if (it->done) {
-      it->thread.join();
-      it = runs_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  Run& run = runs_.emplace_back();
-  run.thread = std::thread([this, &run] {
-    UploadNextFile();
-    run.done = true;
-  });
+  runs_.Start([this] { UploadNextFile(); });
 }
 
-bool TFTPThread::Busy() {
-  std::lock_guard lock(mutex_);
-  for (const auto& r : runs_)
-    if (!r.done) return true;
-  return false;
-}
+bool TFTPThread::Busy() { return runs_.Busy(); }
 
-void TFTPThread::WaitForRuns() {
-  std::list<Run> runs;
-  {
-    std::lock_guard lock(mutex_);
-    runs.splice(runs.end(), runs_);
-  }
-  for (auto& r : runs) r.thread.join();
-}
+void TFTPThread::WaitForRuns() { runs_.WaitForRuns(); }
 
 bool TFTPThread::FirstReport(const std::string& key) {
   std::lock_guard lock(mutex_);

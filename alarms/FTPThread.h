@@ -8,15 +8,13 @@
 // how often each picture failed: one the server keeps refusing goes behind
 // the others after three tries, so it never holds up the queue, and the
 // user hears of it once.
-#include <atomic>
-#include <list>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "alarms/AlarmWorkerHost.h"
+#include "alarms/WorkerRuns.h"
 
 namespace net {
 class TFtpClient;
@@ -50,10 +48,6 @@ public:
   bool Busy();
 
 private:
-  struct Run {
-    std::thread thread;
-    std::atomic<bool> done{false};
-  };
   // Changes into the folder, making each missing level; false on failure.
   bool EnterFolder(net::TFtpClient& client, const std::string& folder);
   void Failed(const TAlarmFtpSettings& s, const std::string& path);
@@ -64,7 +58,8 @@ private:
   std::mutex mutex_;
   std::map<std::string, int> tries_;
   std::set<std::string> reported_;
-  std::list<Run> runs_;
+  // Last, so the runs end before what they use goes.
+  TWorkerRuns runs_;
 };
 
 }  // namespace alarms

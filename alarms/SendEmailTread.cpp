@@ -40,37 +40,12 @@ std::string AlarmTimesText(const std::vector<std::string>& times, const std::str
 TSendEmailTread::~TSendEmailTread() { WaitForRuns(); }
 
 void TSendEmailTread::Start() {
-  std::lock_guard lock(mutex_);
-  for (auto it = runs_.begin(); it != runs_.end();) {
-    if (it->done) {
-      it->thread.join();
-      it = runs_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-  Run& run = runs_.emplace_back();
-  run.thread = std::thread([this, &run] {
-    SendAlarmMail();
-    run.done = true;
-  });
+  runs_.Start([this] { SendAlarmMail(); });
 }
 
-bool TSendEmailTread::Busy() {
-  std::lock_guard lock(mutex_);
-  for (const auto& r : runs_)
-    if (!r.done) return true;
-  return false;
-}
+bool TSendEmailTread::Busy() { return runs_.Busy(); }
 
-void TSendEmailTread::WaitForRuns() {
-  std::list<Run> runs;
-  {
-    std::lock_guard lock(mutex_);
-    runs.splice(runs.end(), runs_);
-  }
-  for (auto& r : runs) r.thread.join();
-}
+void TSendEmailTread::WaitForRuns() { runs_.WaitForRuns(); }
 
 void TSendEmailTread::SendAlarmMail() {
   if (!host_.TakeMailIdle()) return;

@@ -7,15 +7,13 @@
 // The object lives as long as the main window: it remembers, across runs,
 // pictures that were mailed but could not be deleted, so that they are
 // never mailed twice.
-#include <atomic>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "alarms/AlarmWorkerHost.h"
+#include "alarms/WorkerRuns.h"
 
 namespace alarms {
 
@@ -36,10 +34,6 @@ public:
   bool Busy();
 
 private:
-  struct Run {
-    std::thread thread;
-    std::atomic<bool> done{false};
-  };
   void SendPictures(const TAlarmMailSettings& s);
   void SendAlarmTimes(const TAlarmMailSettings& s);
   // Sends by the chosen path; true when the mail went out.
@@ -50,7 +44,8 @@ private:
   TAlarmMailHost& host_;
   std::mutex mutex_;
   std::set<std::string> mailed_;  // sent, but the file stayed
-  std::list<Run> runs_;
+  // Last, so the runs end before what they use goes.
+  TWorkerRuns runs_;
 };
 
 // The alarm-time part of a mail body: for each time in order, CR, the
