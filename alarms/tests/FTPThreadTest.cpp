@@ -15,23 +15,7 @@ using alarms::TFTPThread;
 using alarmtest::TestHost;
 using mailtest::TempDir;
 
-struct FtpServer {
-  TempDir dir;
-  std::string root = dir / "root";
-  std::string log = dir / "ftpd.log";
-  std::unique_ptr<nettest::PythonServer> server;
-  explicit FtpServer(const std::string& behaviour = "normal") {
-    std::filesystem::create_directory(root);
-    server = std::make_unique<nettest::PythonServer>(dir.Path(), "ftpd", nettest::kFtpScript,
-                                                     std::vector<std::string>{root, log, behaviour});
-  }
-  int Count(const std::string& command) const {
-    const std::string text = nettest::ReadFile(log);
-    int n = 0;
-    for (size_t at = 0; (at = text.find("<- " + command, at)) != std::string::npos; ++at) ++n;
-    return n;
-  }
-};
+using nettest::FtpServer;
 
 std::vector<std::string> MakePictures(const std::string& folder, int count, size_t size = 20000) {
   std::filesystem::create_directories(folder);

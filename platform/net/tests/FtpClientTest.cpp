@@ -10,16 +10,8 @@ namespace {
 using namespace net;
 using mailtest::TempDir;
 
-struct FtpServer {
-  TempDir dir;
-  std::string root = dir / "root";
-  std::string log = dir / "ftpd.log";
-  std::unique_ptr<nettest::PythonServer> server;
-  explicit FtpServer(const std::string& behaviour = "normal") {
-    std::filesystem::create_directory(root);
-    server = std::make_unique<nettest::PythonServer>(dir.Path(), "ftpd", nettest::kFtpScript,
-                                                     std::vector<std::string>{root, log, behaviour});
-  }
+struct FtpServer : nettest::FtpServer {
+  using nettest::FtpServer::FtpServer;
   TFtpSettings Settings(const std::string& user = "Name", const std::string& password = "pw") const {
     TFtpSettings s;
     s.Host = "127.0.0.1";
@@ -27,16 +19,6 @@ struct FtpServer {
     s.UserName = user;
     s.Password = password;
     return s;
-  }
-  // The commands the server received, one a line.
-  std::string Commands() const {
-    std::string out;
-    std::istringstream in(nettest::ReadFile(log));
-    for (std::string line; std::getline(in, line);) {
-      const size_t at = line.find("<- ");
-      if (at != std::string::npos) out += line.substr(at + 3) + "\n";
-    }
-    return out;
   }
 };
 

@@ -12,8 +12,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/shell/tests/MailTestSupport.h"
 
 extern char** environ;
 
@@ -210,5 +214,36 @@ inline std::string Binary(size_t size, unsigned seed) {
   if (size > 4) s.replace(0, 4, "\r\n.\n");
   return s;
 }
+
+// The FTP server in a folder of its own: `root` is what it serves, `log`
+// the commands it received; `behaviour` picks one of the script's ways.
+struct FtpServer {
+  mailtest::TempDir dir;
+  std::string root = dir / "root";
+  std::string log = dir / "ftpd.log";
+  std::unique_ptr<PythonServer> server;
+  explicit FtpServer(const std::string& behaviour = "normal") {
+    std::filesystem::create_directory(root);
+    server = std::make_unique<PythonServer>(dir.Path(), "ftpd", kFtpScript,
+                                            std::vector<std::string>{root, log, behaviour});
+  }
+  // The commands the server received, one a line.
+  std::string Commands() const {
+    std::string out;
+    std::istringstream in(ReadFile(log));
+    for (std::string line; std::getline(in, line);) {
+      const size_t at = line.find("<- ");
+      if (at != std::string::npos) out += line.substr(at + 3) + "\n";
+    }
+    return out;
+  }
+  // How many received commands begin with `command`.
+  int Count(const std::string& command) const {
+    const std::string text = ReadFile(log);
+    int n = 0;
+    for (size_t at = 0; (at = text.find("<- " + command, at)) != std::string::npos; ++at) ++n;
+    return n;
+  }
+};
 
 }  // namespace nettest
