@@ -3,6 +3,7 @@
 // back for the recording toggle, the recording-on-motion switches and the
 // hint window.
 #include "alarms/MotionAlarm.h"
+#include "app/AlarmWorkers.h"
 #include "app/MainUnit.h"
 #include "app/WorkerStatus.h"
 
@@ -50,6 +51,21 @@ void TfrmMain::BuildMotionAlarm() {
   VidCap->OnMotionNotDetected = [this](TObject* s, const capture::TFrameData& frame, bool& capture) {
     if (motionAlarm_) motionAlarm_->VidCapMotionNotDetected(s, frame, capture);
   };
+}
+
+// The mail and upload timers start the workers' runs.
+void TfrmMain::BuildAlarmWorkers() {
+  alarmWorkers_ = std::make_unique<TAlarmWorkers>(this, timerSendEmail, timerFTPUpload);
+  timerSendEmail->OnTimer = [this](TObject* s) { timerSendEmailTimer(s); };
+  timerFTPUpload->OnTimer = [this](TObject* s) { timerFTPUploadTimer(s); };
+}
+
+void TfrmMain::timerSendEmailTimer(TObject*) {
+  if (alarmWorkers_) alarmWorkers_->timerSendEmailTimer();
+}
+
+void TfrmMain::timerFTPUploadTimer(TObject*) {
+  if (alarmWorkers_) alarmWorkers_->timerFTPUploadTimer();
 }
 
 }  // namespace app
