@@ -7,7 +7,6 @@
 #include "app/WorkerStatus.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/Timers.h"
-#include "platform/rtl/Clock.h"
 #include "platform/rtl/Threads.h"
 #include "platform/win/Messages.h"
 
@@ -333,9 +332,6 @@ bool TAlarmWorkers::Shutdown(uint32_t limitMs) {
     win::MSG m;
     win::PeekMessageA(&m, nullptr, kNone, kNone, win::PM_NOREMOVE);
     rtl::CheckSynchronize(1);
-    // The runs pace themselves by the program's clock; a test's virtual
-    // clock moves on here.
-    if (rtl::IsVirtualClockInstalled()) rtl::Sleep(10);
   }
 }
 

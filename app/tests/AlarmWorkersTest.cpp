@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -106,6 +107,21 @@ protected:
   void RunOut() {
     PumpUntil([this] { return !workers->Mail().Busy() && !workers->Upload().Busy(); });
     Pump();
+  }
+  // The window's end, with time passing meanwhile on another thread: the
+  // runs' waits end, but nothing on this thread is pumped by the clock.
+  bool ShutdownWhileTimePasses(uint32_t limitMs) {
+    std::atomic<bool> stop{false};
+    std::thread ticker([&] {
+      while (!stop) {
+        clock.Advance(20);
+        std::this_thread::yield();
+      }
+    });
+    const bool ended = workers->Shutdown(limitMs);
+    stop = true;
+    ticker.join();
+    return ended;
   }
   std::vector<String> HintLines() const {
     std::vector<String> lines;
@@ -308,10 +324,15 @@ TEST_F(AlarmWorkersTest, TheWindowsEndAnswersARunWaitingOnItAndTheRunChangesNoth
   }
   uploadTimer->SetEnabled(true);
   workers->timerFTPUploadTimer();
-  // Not pumped: the run has taken the queue and is on its way to, or
-  // already in, its first blocking message to this thread.
-  while (!Shared(&app::TGlobalVarsFields::UploadBusy)) std::this_thread::yield();
-  ASSERT_TRUE(workers->Shutdown(20000));
+  // The run's first message is answered; then nothing is pumped while it
+  // connects. Once it has written the client's first status text it is on
+  // its way to, or already in, the blocking message that tells it.
+  PumpUntil([this] { return !main->steps.empty(); });
+  while (Shared(&app::TGlobalVarsFields::FtpStatusText).empty()) std::this_thread::yield();
+  for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+  const size_t stepsBefore = main->steps.size();
+  ASSERT_TRUE(ShutdownWhileTimePasses(20000));
+  EXPECT_LE(main->steps.size(), stepsBefore + 1) << "only the message already on its way is handled";
   EXPECT_FALSE(workers->Upload().Busy());
   EXPECT_TRUE(workers->Host().Closed());
   // Closed before it stored anything: the picture waits in its folder for
@@ -338,13 +359,13 @@ TEST_F(AlarmWorkersTest, TheWindowsEndGivesUpOnARunStuckInTheNetworkAndWaitsAgai
   workers->timerSendEmailTimer();
   // The run is sending; the server never answers the message.
   PumpUntil([this] { return !main->steps.empty() && main->steps.back() == std::make_pair(app::WM_MAILSTATUS, 6); });
-  EXPECT_FALSE(workers->Shutdown(300)) << "the run is still on";
+  EXPECT_FALSE(ShutdownWhileTimePasses(300)) << "the run is still on";
   EXPECT_TRUE(workers->Mail().Busy());
   // The server goes; the run fails, after the window's end, and changes
   // nothing: mail stays on and the picture stays queued.
   const size_t stepsBefore = main->steps.size();
   server.server.Stop();
-  EXPECT_TRUE(workers->Shutdown(20000));
+  EXPECT_TRUE(ShutdownWhileTimePasses(20000));
   EXPECT_EQ(main->steps.size(), stepsBefore);
   EXPECT_TRUE(Shared(&app::TGlobalVarsFields::bSendEmail));
   EXPECT_TRUE(mailTimer->Enabled());
