@@ -99,6 +99,10 @@ public:
   // space), no new start is tried for this long.
   static constexpr uint32_t kRefusedStartPauseMs = 60'000;
 
+  // Pictures an earlier run left queued go out now rather than at the next
+  // alarm, each by its own action when that action is on.
+  void ResumeDelivery();
+
 private:
   // Interval helpers: settings may hold 0 or negative values, and a timer
   // of 0 ms would never fire.

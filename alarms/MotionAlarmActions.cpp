@@ -82,7 +82,9 @@ void TMotionAlarm::WritePictures(const String& stamp, String* picturePath, Strin
     }
   };
   if (g_.bSavePicture && write(g_.TodayAlarmPicturePath + name)) *picturePath = g_.TodayAlarmPicturePath + name;
-  if (g_.bSendEmail && write(MailQueueFolder(exe) + name)) {
+  // In the alarm-time mode the mail carries no pictures: a copy queued for
+  // it would never be sent nor removed, and would pile up on the disk.
+  if (g_.bSendEmail && g_.SendPictureOrOnlyHint && write(MailQueueFolder(exe) + name)) {
     std::lock_guard lock(g_.SharedLock);
     g_.MailQueue->Add(MailQueueFolder(exe) + name);
   }
@@ -90,6 +92,23 @@ void TMotionAlarm::WritePictures(const String& stamp, String* picturePath, Strin
     std::lock_guard lock(g_.SharedLock);
     g_.UploadQueue->Add(UploadQueueFolder(exe) + name);
     *uploadName = name;
+  }
+}
+
+void TMotionAlarm::ResumeDelivery() {
+  bool mail, upload;
+  {
+    std::lock_guard lock(g_.SharedLock);
+    mail = g_.bSendEmail && g_.SendPictureOrOnlyHint && g_.MailQueue && g_.MailQueue->Count() > 0;
+    upload = g_.bFTPUpload && g_.UploadQueue && g_.UploadQueue->Count() > 0;
+  }
+  if (mail) {
+    SetIntervalIfChanged(timers_.SendEmail, WholeSecondsToMs(g_.EmaiSendsAlternation));
+    timers_.SendEmail->SetEnabled(true);
+  }
+  if (upload) {
+    SetIntervalIfChanged(timers_.FTPUpload, g_.isContinuedUpload ? 100 : SecondsToMs(g_.FTPIntervalUploadTime));
+    timers_.FTPUpload->SetEnabled(true);
   }
 }
 

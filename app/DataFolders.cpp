@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "alarms/AlarmQueues.h"
+#include "alarms/AlarmWorkerHost.h"
 #include "platform/rtl/Clock.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/FilePaths.h"
@@ -18,7 +20,6 @@ namespace app {
 namespace {
 
 constexpr const char* kRootName = "VorixVideoCapture/";
-constexpr const char* kQueueFolders[] = {"SendMailtempFile/", "UploadTempFile/"};
 
 // A user folder as the desktop names it, or "" when the user has none: the
 // desktop reports an unset or disabled folder as the home folder.
@@ -129,10 +130,18 @@ bool CreateDataFolders(const TGlobalVarsFields& g, String* failed, String* reaso
   return ok;
 }
 
-void EmptyQueueFolders(const String& exeFolder) {
-  for (const char* name : kQueueFolders) {
-    String folder = IncludeBackslash(exeFolder) + name;
-    if (rtl::DirectoryExists(folder)) rtl::DeleteFolderTree(rtl::ExcludeTrailingPathDelimiter(folder));
+void RestoreAlarmQueues(TGlobalVars& g, const String& exeFolder) {
+  const String exe = IncludeBackslash(exeFolder);
+  std::lock_guard lock(g.SharedLock);
+  for (auto [list, folder] : {std::pair{&g.MailQueue, alarms::MailQueueFolder(exe)},
+                              std::pair{&g.UploadQueue, alarms::UploadQueueFolder(exe)}}) {
+    if (!*list) *list = std::make_unique<rtl::TStringList>();
+    rtl::TStringList& queue = **list;
+    for (const std::string& path : alarms::QueuedPictures(folder)) {
+      bool queued = false;
+      for (int32_t i = 0; i < queue.Count() && !queued; ++i) queued = queue.Get(i) == path;
+      if (!queued) queue.Add(path);
+    }
   }
 }
 

@@ -54,9 +54,11 @@ bool CreateDataFolders(const TGlobalVarsFields& g, String* failed = nullptr, Str
 // example "Not a directory" where a file stands in the way) when it is
 // still missing afterwards.
 bool MakeFolder(const String& folder, String* reason);
-// Deletes "SendMailtempFile/" and "UploadTempFile/" beside the executable
-// with everything in them; a folder that cannot be emptied stays.
-void EmptyQueueFolders(const String& exeFolder);
+// Rebuilds the mail and upload queues of `g` from the pictures left in
+// "SendMailtempFile/" and "UploadTempFile/" beside the executable, oldest
+// first, after what the queues already hold: pictures a stopped program
+// had not yet sent or uploaded go out after a restart.
+void RestoreAlarmQueues(TGlobalVars& g, const String& exeFolder);
 // Creates `g.LogPath` when it is missing.
 void CreateLogFolder(const TGlobalVarsFields& g);
 

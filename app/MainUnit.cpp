@@ -5,6 +5,7 @@
 #include "app/MainUnit.h"
 
 #include "alarms/MotionAlarm.h"
+#include "app/AlarmWorkers.h"
 #include "app/FormWaiting.h"
 #include "app/WorkerStatus.h"
 #include "app/frmErrorHint.h"
@@ -75,11 +76,15 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
   capture_ = std::make_unique<TMainCapture>(VidCap);
   workerStatus_ = std::make_unique<TWorkerStatus>(this, nullptr, timerSendEmail);
   BuildMotionAlarm();
+  BuildAlarmWorkers();
   OnCreate = [this](TObject* s) { FormCreate(s); };
   OnShow = [this](TObject* s) { FormShow(s); };
 }
 
 TfrmMain::~TfrmMain() {
+  // The mail and upload runs report to this window and use its timers:
+  // they end (or are let go) while all of it is still there.
+  EndAlarmWorkers(alarmWorkers_);
   // The capture component's threads call back into this window (the frame
   // overlay runs on every shown frame); it goes first, while the window is
   // still whole, rather than with the other owned components once only the

@@ -45,6 +45,7 @@ class TfrmMotionDetection;
 namespace app {
 
 class TWorkerStatus;
+class TAlarmWorkers;
 class TfrmHint;
 class TfrmWaiting;
 
@@ -342,6 +343,10 @@ public:
   TWorkerStatus* WorkerStatus() const { return workerStatus_.get(); }
   // The motion alarm: the motion events, the alarm timers and actions.
   alarms::TMotionAlarm* MotionAlarm() const { return motionAlarm_.get(); }
+  // The alarm mail and upload workers, started by their timers.
+  TAlarmWorkers* AlarmWorkers() const { return alarmWorkers_.get(); }
+  void timerSendEmailTimer(forms::TObject* Sender);
+  void timerFTPUploadTimer(forms::TObject* Sender);
 
   void Dispatch(forms::TMessage& message) override;
 
@@ -462,6 +467,8 @@ private:
   std::unique_ptr<alarms::TAlarmHost> alarmHost_;
   std::unique_ptr<alarms::TMotionAlarm> motionAlarm_;
   alarms::TfrmMotionDetection* motionDetectionWindow_ = nullptr;
+  void BuildAlarmWorkers();
+  std::unique_ptr<TAlarmWorkers> alarmWorkers_;
 };
 
 // The companion picture of a video: its full name with the last four

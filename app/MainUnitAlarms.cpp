@@ -4,6 +4,7 @@
 // hint window.
 #include "alarms/MotionAlarm.h"
 #include "alarms/MotionDetection.h"
+#include "app/AlarmWorkers.h"
 #include "app/MainUnit.h"
 #include "app/WorkerStatus.h"
 
@@ -86,6 +87,21 @@ void TfrmMain::btnMotinoDetectionSettingClick(TObject*) {
   } forget{motionDetectionWindow_};
   window->LoadFromSettings();
   window->ShowModal();
+}
+
+// The mail and upload timers start the workers' runs.
+void TfrmMain::BuildAlarmWorkers() {
+  alarmWorkers_ = std::make_unique<TAlarmWorkers>(this, timerSendEmail, timerFTPUpload);
+  timerSendEmail->OnTimer = [this](TObject* s) { timerSendEmailTimer(s); };
+  timerFTPUpload->OnTimer = [this](TObject* s) { timerFTPUploadTimer(s); };
+}
+
+void TfrmMain::timerSendEmailTimer(TObject*) {
+  if (alarmWorkers_) alarmWorkers_->timerSendEmailTimer();
+}
+
+void TfrmMain::timerFTPUploadTimer(TObject*) {
+  if (alarmWorkers_) alarmWorkers_->timerFTPUploadTimer();
 }
 
 }  // namespace app

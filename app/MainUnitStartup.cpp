@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "alarms/MotionAlarm.h"
+#include "app/AlarmWorkers.h"
 #include "app/DataFolders.h"
 #include "app/MainUnit.h"
 #include "app/ResStr.h"
@@ -92,7 +94,8 @@ void TfrmMain::FormCreate(TObject*) {
   RecordingFileName = g.TodayAlarmVideoPath;
   if (String failed, why; !CreateDataFolders(g, &failed, &why))
     NoteStartupProblem(FormatLanguageText(MSG_APPLICATION_FOLDERNOTCREATED, {failed, why}));
-  EmptyQueueFolders(ExeFolder);
+  RestoreAlarmQueues(g, ExeFolder);
+  if (motionAlarm_) motionAlarm_->ResumeDelivery();
   CreateLogFolder(g);
 
   VidCap->SetFrameGrabber(capture::fg_BothStreams);
@@ -197,6 +200,9 @@ void TfrmMain::UpdateTitle() {
 void TfrmMain::SaveAndStop() {
   if (shutDown_) return;
   shutDown_ = true;
+  // The mail and upload runs end first, while the windows they report to
+  // are all there, and change nothing of the record that is saved.
+  EndAlarmWorkers(alarmWorkers_);
   // A failure the user was not told of at start-up is told now, since what
   // was changed in this run is lost.
   if (String why; !SaveSettings(GlobalVars(), VidCap, &why) && !settingsProblemTold_) {

@@ -386,6 +386,9 @@
   X(IDS_MOTIONDETECTION_FTPCONNECTFAIL, "Failure to connect to the FTP server,\rplease check the FTP settings!") \
   X(IDS_MOTIONDETECTION_FTPUPLOADFAIL, "Upload Fail !") \
   X(IDS_MOTIONDETECTION_CONNECTSERVERFAIL, "Connecting mail server, please check mail settings!") \
+  X(IDS_MOTIONDETECTION_MAILDELETEFAIL, "Cannot delete the sent picture !") \
+  X(IDS_MOTIONDETECTION_FTPDELETEFAIL, "Cannot delete the uploaded picture !") \
+  X(IDS_MOTIONDETECTION_FTPFOLDERFAIL, "Cannot use the FTP folder !") \
   X(IDS_MOTIONDETECTION_LOG_DATETIME, "Time:") \
   X(IDS_MOTIONDETECTION_LOG_SENSITIVITY, "Sensitivity:") \
   X(IDS_MOTIONDETECTION_LOG_ALARMLINE, "Alarm Line:") \

@@ -117,13 +117,13 @@ TEST_F(AlarmActions, AnAlarmWritesItsPicturesQueuesAndLogInOrder) {
   RunAlarm();
   const std::string name = kStamp + ".jpg";
   EXPECT_EQ(FilesIn(g_.TodayAlarmPicturePath), std::vector<std::string>{name});
-  EXPECT_EQ(FilesIn(MailFolder()), std::vector<std::string>{name});
+  // The alarm-time mail carries no pictures, so none is queued for it.
+  EXPECT_TRUE(FilesIn(MailFolder()).empty());
   EXPECT_EQ(FilesIn(UploadFolder()), std::vector<std::string>{name});
   const std::string jpeg = ReadFile(g_.TodayAlarmPicturePath + name);
   ASSERT_GE(jpeg.size(), 3u);
   EXPECT_EQ(jpeg.substr(0, 3), "\xFF\xD8\xFF");
-  ASSERT_EQ(g_.MailQueue->Count(), 1);
-  EXPECT_EQ(g_.MailQueue->Strings(0), MailFolder() + name);
+  EXPECT_EQ(g_.MailQueue->Count(), 0);
   ASSERT_EQ(g_.UploadQueue->Count(), 1);
   EXPECT_EQ(g_.UploadQueue->Strings(0), UploadFolder() + name);
   ASSERT_EQ(g_.AlarmTimes->Count(), 1);
@@ -141,15 +141,59 @@ TEST_F(AlarmActions, AnAlarmWritesItsPicturesQueuesAndLogInOrder) {
   // The mail log keeps nothing unless asked to.
   EXPECT_EQ(g_.MailLogText, "");
 
-  // BMP, continued upload: 100 ms.
+  // BMP, pictures by mail, continued upload: 100 ms.
   g_.AlarmPictureSaveFormat = 0;
+  g_.SendPictureOrOnlyHint = true;
   g_.isContinuedUpload = true;
   clock_.Advance(2000);
   RunAlarm();
   EXPECT_EQ(FilesIn(g_.TodayAlarmPicturePath).size(), 2u);
   EXPECT_EQ(upload_->Interval(), 100u);
   const auto bmps = FilesIn(MailFolder());
+  ASSERT_EQ(bmps.size(), 1u);
   EXPECT_EQ(ReadFile(MailFolder() + bmps.back()).substr(0, 2), "BM");
+  ASSERT_EQ(g_.MailQueue->Count(), 1);
+  EXPECT_EQ(g_.MailQueue->Strings(0), MailFolder() + bmps.back());
+}
+
+// What an earlier run left queued goes out without waiting for an alarm,
+// each queue only by its own action and only when something waits in it.
+TEST_F(AlarmActions, QueuedPicturesResumeTheirDeliveryAtStartUp) {
+  struct Case {
+    bool sendEmail, pictures, upload;
+    int mailQueued, uploadQueued;
+    bool mailTimer, uploadTimer;
+  } cases[] = {
+      {true, true, true, 2, 1, true, true},
+      {true, true, true, 0, 0, false, false},
+      {false, true, false, 2, 1, false, false},
+      {true, false, true, 2, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sendEmail << c.pictures << c.upload << c.mailQueued << c.uploadQueued);
+    sendEmail_->SetEnabled(false);
+    upload_->SetEnabled(false);
+    g_.MailQueue->Clear();
+    g_.UploadQueue->Clear();
+    for (int i = 0; i < c.mailQueued; ++i) g_.MailQueue->Add(MailFolder() + std::to_string(i) + ".jpg");
+    for (int i = 0; i < c.uploadQueued; ++i) g_.UploadQueue->Add(UploadFolder() + std::to_string(i) + ".jpg");
+    g_.bSendEmail = c.sendEmail;
+    g_.SendPictureOrOnlyHint = c.pictures;
+    g_.bFTPUpload = c.upload;
+    g_.EmaiSendsAlternation = 0;
+    g_.isContinuedUpload = false;
+    g_.FTPIntervalUploadTime = 0;
+    Alarm().ResumeDelivery();
+    EXPECT_EQ(sendEmail_->Enabled(), c.mailTimer);
+    EXPECT_EQ(upload_->Enabled(), c.uploadTimer);
+    // Settings of 0 still give timers that fire.
+    if (c.mailTimer) {
+      EXPECT_EQ(sendEmail_->Interval(), 1000u);
+    }
+    if (c.uploadTimer) {
+      EXPECT_GE(upload_->Interval(), 1u);
+    }
+  }
 }
 
 TEST_F(AlarmActions, NoPictureSwitchMeansNoQueueFoldersAndNoNames) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "app/DataFolders.h"
 #include "app/tests/AppTestUtil.h"
 #include "platform/rtl/DateUtils.h"
@@ -85,20 +88,57 @@ TEST_F(DataRootTest, FolderTreeAndDailyAlarmFoldersAreCreated) {
   EXPECT_TRUE(IsDir(g.StoragePath + "AlarmImags/2009-3-8"));
 }
 
-TEST_F(DataRootTest, QueueFoldersAreEmptiedAndRemovedAtStartUp) {
-  apptest::WriteFile(exe_ + "SendMailtempFile/a.jpg", "x");
-  apptest::WriteFile(exe_ + "SendMailtempFile/sub/b.jpg", "y");
-  apptest::WriteFile(exe_ + "UploadTempFile/c.jpg", "z");
-  apptest::WriteFile(exe_ + "Log/AlarmLogFile.txt", "keep");
-  EmptyQueueFolders(exe_);
-  EXPECT_FALSE(std::filesystem::exists(exe_ + "SendMailtempFile"));
-  EXPECT_FALSE(std::filesystem::exists(exe_ + "UploadTempFile"));
-  EXPECT_EQ(apptest::ReadFile(exe_ + "Log/AlarmLogFile.txt"), "keep");
-  EmptyQueueFolders(exe_);  // nothing there: nothing happens
+// What rtl::TStringList holds, as plain lines.
+std::vector<std::string> Entries(const rtl::TStringList* list) {
+  std::vector<std::string> lines;
+  for (int32_t i = 0; list && i < list->Count(); ++i) lines.push_back(list->Get(i));
+  return lines;
+}
 
-  TGlobalVars g;
-  g.LogPath = exe_ + "Log2/";
-  CreateLogFolder(g);
+void SetAge(const std::string& path, int secondsAgo) {
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
+                                             std::chrono::seconds(secondsAgo));
+}
+
+TEST_F(DataRootTest, QueuesAreRebuiltFromTheQueueFoldersAtStartUp) {
+  const std::string mail = exe_ + "SendMailtempFile/", upload = exe_ + "UploadTempFile/";
+  // Names and ages disagree on the order: the age decides.
+  apptest::WriteFile(mail + "2026-12-11-10-0-9-1.jpg", "newest");
+  apptest::WriteFile(mail + "2026-12-11-10-0-10-1.jpg", "oldest");
+  apptest::WriteFile(mail + "sub/b.jpg", "a folder inside is no picture");
+  apptest::WriteFile(upload + "c.jpg", "z");
+  apptest::WriteFile(exe_ + "Log/AlarmLogFile.txt", "keep");
+  SetAge(mail + "2026-12-11-10-0-9-1.jpg", 10);
+  SetAge(mail + "2026-12-11-10-0-10-1.jpg", 20);
+
+  TGlobalVars g;  // a record whose queues were never made
+  RestoreAlarmQueues(g, exe_);
+  EXPECT_EQ(Entries(g.MailQueue.get()),
+            (std::vector<std::string>{mail + "2026-12-11-10-0-10-1.jpg", mail + "2026-12-11-10-0-9-1.jpg"}));
+  EXPECT_EQ(Entries(g.UploadQueue.get()), std::vector<std::string>{upload + "c.jpg"});
+  // Nothing is deleted: every picture waits for its run.
+  EXPECT_EQ(apptest::ReadFile(mail + "2026-12-11-10-0-9-1.jpg"), "newest");
+  EXPECT_EQ(apptest::ReadFile(upload + "c.jpg"), "z");
+  EXPECT_EQ(apptest::ReadFile(exe_ + "Log/AlarmLogFile.txt"), "keep");
+
+  // Entries already queued stay once and first; a second rebuild adds
+  // nothing; a picture gone from the folder is not brought back.
+  std::filesystem::remove(upload + "c.jpg");
+  apptest::WriteFile(upload + "d.jpg", "d");
+  RestoreAlarmQueues(g, exe_);
+  EXPECT_EQ(Entries(g.MailQueue.get()).size(), 2u);
+  EXPECT_EQ(Entries(g.UploadQueue.get()), (std::vector<std::string>{upload + "c.jpg", upload + "d.jpg"}));
+
+  // Without the folders the queues are empty lists.
+  TGlobalVars fresh;
+  RestoreAlarmQueues(fresh, exe_ + "elsewhere/");
+  ASSERT_TRUE(fresh.MailQueue && fresh.UploadQueue);
+  EXPECT_EQ(fresh.MailQueue->Count(), 0);
+  EXPECT_EQ(fresh.UploadQueue->Count(), 0);
+
+  TGlobalVars logs;
+  logs.LogPath = exe_ + "Log2/";
+  CreateLogFolder(logs);
   EXPECT_TRUE(IsDir(exe_ + "Log2"));
 }
 
