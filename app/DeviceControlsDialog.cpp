@@ -1,6 +1,7 @@
 #include "app/DeviceControlsDialog.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace app {
 
@@ -54,7 +55,12 @@ void SetSliderRange(TVxSlider* slider, int32_t min, int32_t max) {
 TDeviceControlsDialog::TDeviceControlsDialog(TComponent* owner, TDeviceControlAccess access, const char* name,
                                              const char* groupName, const std::vector<TRowSpec>& rows)
     : TForm(owner), access_(std::move(access)) {
-  SetName(name);
+  // A new dialog opens per click under the same owner; each keeps a name
+  // of its own there, as the class library names a second instance.
+  String unique = name;
+  for (int n = 1; owner && owner->FindComponent(unique) && owner->FindComponent(unique) != this; ++n)
+    unique = String(name) + "_" + std::to_string(n);
+  SetName(unique);
   SetBorderStyle(bsDialog);
   SetPosition(poOwnerFormCenter);
   const int columns = static_cast<int>(rows.size());
