@@ -10,7 +10,7 @@ using controls::TVxSlider;
 
 namespace {
 
-constexpr int kColumnWidth = 56, kSliderHeight = 150, kGroupTop = 8;
+constexpr int kColumnWidth = 72, kSliderHeight = 150, kGroupTop = 8;
 
 }  // namespace
 

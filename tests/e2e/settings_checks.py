@@ -159,9 +159,11 @@ DEVICE_TUNER_TAB = (92, 16)
 DEVICE_CAMERA_BUTTON = (342, 320)
 DEVICE_VIDEO_BUTTON = (470, 320)
 DEVICE_SCAN_BUTTON = (337, 316)
+DEVICE_CHANNEL_LIST = (284, 42, 258, 250)   # left, top, width, height
 # The brightness slider's thumb at the middle of its travel, on the video
 # quality dialog (client coordinates), and how far below it to drag.
-BRIGHTNESS_THUMB = (42, 121)
+BRIGHTNESS_THUMB = (42, 119)
+QUALITY_AUTO = (18, 242)
 
 
 def ini_values(run):
@@ -179,6 +181,12 @@ def panel_luma(rows):
             total += 0.299 * r + 0.587 * g + 0.114 * b
             n += 1
     return total / n
+
+
+def dark_pixels(rows, client_rect):
+    left, top, width, height = client_rect
+    x0, y0 = left + FRAME[0], top + FRAME[1]
+    return sum(1 for y in range(y0, y0 + height) for x in range(x0, x0 + width) if sum(rows[y][x]) < 200)
 
 
 def check_capture_settings():
@@ -231,12 +239,22 @@ def check_device_settings():
             key(s, "Escape")
             vc.wait_gone(s, "Camera Setting", 10)
 
-            press(s, dgeo, DEVICE_VIDEO_BUTTON)
-            vq = s.wait_viewable(s.find_window("Video Quality", timeout=10))
-            qgeo = s.geometry(vq)
+            # The quality dialog's changes stay with the device whatever
+            # closes the dialogs; the picture is looked at with them closed.
+            def quality_dialog():
+                press(s, dgeo, DEVICE_VIDEO_BUTTON)
+                vq = s.wait_viewable(s.find_window("Video Quality", timeout=10))
+                return s.geometry(vq)
+
+            def close_dialogs():
+                key(s, "Escape")
+                vc.wait_gone(s, "Video Quality", 10)
+                key(s, "Escape")
+                vc.wait_gone(s, "Device Setting", 10)
+
+            qgeo = quality_dialog()
             vc.shot(s, "device-settings-quality", qgeo)
-            # Auto off, then the brightness thumb dragged down.
-            key(s, "alt+a")
+            press(s, qgeo, QUALITY_AUTO)
             x, y = at(qgeo, BRIGHTNESS_THUMB)
             s.xdotool("mousemove", x, y)
             s.xdotool("mousedown", "1")
@@ -244,22 +262,25 @@ def check_device_settings():
                 s.xdotool("mousemove", x, y + step * 8)
             s.xdotool("mouseup", "1")
             vc.shot(s, "device-settings-quality-moved", qgeo)
-            moved = []
+            close_dialogs()
 
             def changed():
-                moved[:] = [panel_luma(vc.shot(s, "device-settings-moved", geo))]
-                return abs(moved[0] - base) > 8, f"panel luma {moved[0]:.1f} against {base:.1f}"
+                now = panel_luma(vc.shot(s, "device-settings-moved", geo))
+                return abs(now - base) > 8, f"panel luma {now:.1f} against {base:.1f}"
             vc.wait_for("the picture after the brightness slider", changed, timeout=10)
+
+            vc.click(s, geo, DEVICE_SETTING_BUTTON)
+            dlg = s.wait_viewable(s.find_window("Device Setting", timeout=20))
+            dgeo = s.geometry(dlg)
+            qgeo = quality_dialog()
             key(s, "Return")  # Default
+            vc.shot(s, "device-settings-quality-default", qgeo)
+            close_dialogs()
 
             def back():
                 now = panel_luma(vc.shot(s, "device-settings-default", geo))
                 return abs(now - base) < 3, f"panel luma {now:.1f} against {base:.1f}"
             vc.wait_for("the picture after Default", back, timeout=10)
-            key(s, "Escape")
-            vc.wait_gone(s, "Video Quality", 10)
-            key(s, "Escape")
-            vc.wait_gone(s, "Device Setting", 10)
 
             # The TV mode: the tuner page and a scan.
             vc.click(s, geo, vc.START_PAGE_BUTTON)
@@ -273,8 +294,12 @@ def check_device_settings():
             press(s, dgeo, DEVICE_TUNER_TAB)
             empty = vc.shot(s, "device-settings-tuner", dgeo)
             press(s, dgeo, DEVICE_SCAN_BUTTON)
-            time.sleep(4)
-            vc.shot(s, "device-settings-scan", dgeo)
+            lines = []
+
+            def listed():
+                lines[:] = [dark_pixels(vc.shot(s, "device-settings-scan", dgeo), DEVICE_CHANNEL_LIST)]
+                return lines[0] > dark_pixels(empty, DEVICE_CHANNEL_LIST) + 600, f"{lines[0]} dark pixels in the list, {dark_pixels(empty, DEVICE_CHANNEL_LIST)} before"
+            vc.wait_for("the scanned channels in the list", listed, timeout=20)
             key(s, "Escape")
             vc.wait_gone(s, "Device Setting", 10)
             expect(process_alive(run.app.pid), "vorix ended")
