@@ -79,13 +79,22 @@ TfrmDeviceSetting::TfrmDeviceSetting(TComponent* owner, capture::TVidCap* vidCap
   btnCancel->SetCancel(true);
   btnCancel->SetModalResult(mrCancel);
 
+  if (vidCap_) vidCap_->FreeNotification(this);
   BuildGeneralPage();
   BuildTunerPage();
   pageDeviceSetting->SetActivePageIndex(0);
   FormCreate(this);
 }
 
-TfrmDeviceSetting::~TfrmDeviceSetting() { DetachTunerHandlers(); }
+TfrmDeviceSetting::~TfrmDeviceSetting() {
+  DetachTunerHandlers();
+  if (vidCap_) vidCap_->RemoveFreeNotification(this);
+}
+
+void TfrmDeviceSetting::Notification(TComponent* component, TOperation operation) {
+  TForm::Notification(component, operation);
+  if (operation == opRemove && component == vidCap_) vidCap_ = nullptr;
+}
 
 void TfrmDeviceSetting::BuildGeneralPage() {
   TDialogBuilder b(this);

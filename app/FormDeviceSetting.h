@@ -21,6 +21,8 @@ public:
   // The tuner handlers leave the capture control with the dialog, however
   // it closed: the control may report tunings long after.
   ~TfrmDeviceSetting() override;
+  // The capture control may go first when both share an owner.
+  void Notification(forms::TComponent* component, forms::TOperation operation) override;
 
   void LoadFromSettings();
   void SaveToSettings();

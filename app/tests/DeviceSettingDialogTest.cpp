@@ -279,6 +279,13 @@ TEST_F(DeviceSettingDialogTest, FreeingTheDialogLetsGoOfTheTunerEvents) {
   EXPECT_FALSE(vc->OnTVChannelSelected);
   EXPECT_FALSE(vc->OnTVChannelScanStarted);
   EXPECT_FALSE(vc->OnTVChannelScanCompleted);
+
+  // A control freed before the dialog is not reached by its end.
+  Open(mmTV);
+  delete vc;
+  vc = nullptr;
+  delete dialog;
+  dialog = nullptr;
 }
 
 // What OK writes from the tuner page, read back from the control and the
