@@ -369,21 +369,21 @@ TEST_F(CaptureSettingFromMainWindowTest, OkMovesTheStorageRootAndTheTimerFollows
 
 TEST_F(CaptureSettingFromMainWindowTest, EachModesButtonOpensItWithItsNativeFormatRule) {
   struct Case {
-    void (TfrmMain::*mode)(TObject*);
-    controls::TPbButton* TfrmMain::*button;
+    TAction* mode;
+    controls::TPbButton* button;
     bool native;
   };
   const Case cases[] = {
-      {&TfrmMain::ActionDVCaptureExecute, &TfrmMain::btnDVCaptureSetting, true},
-      {&TfrmMain::ActionTVTunerCaptureExecute, &TfrmMain::btnTVCaptureSetting, false},
-      {&TfrmMain::ActionOtherDeviceCaptureExecute, &TfrmMain::btnODCaptureSetting, false},
+      {main_->ActionDVCapture, main_->btnDVCaptureSetting, true},
+      {main_->ActionTVTunerCapture, main_->btnTVCaptureSetting, false},
+      {main_->ActionOtherDeviceCapture, main_->btnODCaptureSetting, false},
   };
   const std::string before = GlobalVars().StoragePath;
   for (const Case& c : cases) {
-    (main_->*c.mode)(main_);
+    c.mode->Execute();
     bool native = !c.native;
     RunDialog(
-        main_->*c.button, [&](TfrmCaptureSetting* d) { native = d->GroupBoxNativeFormat->Visible(); },
+        c.button, [&](TfrmCaptureSetting* d) { native = d->GroupBoxNativeFormat->Visible(); },
         win::VK_RETURN);
     EXPECT_EQ(native, c.native);
     EXPECT_EQ(GlobalVars().StoragePath, before) << "OK without browsing keeps the root";
