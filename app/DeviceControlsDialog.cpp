@@ -53,7 +53,7 @@ void SetSliderRange(TVxSlider* slider, int32_t min, int32_t max) {
 }
 
 TDeviceControlsDialog::TDeviceControlsDialog(TComponent* owner, TDeviceControlAccess access, const char* name,
-                                             const char* groupName, const std::vector<TRowSpec>& rows)
+                                             const char* groupName, const std::vector<TRowLayout>& rows)
     : TForm(owner), access_(std::move(access)) {
   // A new dialog opens per click under the same owner; each keeps a name
   // of its own there, as the class library names a second instance.
@@ -72,11 +72,11 @@ TDeviceControlsDialog::TDeviceControlsDialog(TComponent* owner, TDeviceControlAc
   TDialogBuilder b(this);
   Group = b.Group(this, groupName, "", 8, kGroupTop, groupWidth, groupHeight);
   for (int i = 0; i < columns; ++i) {
-    const TRowSpec& spec = rows[static_cast<size_t>(i)];
+    const TRowLayout& layout = rows[static_cast<size_t>(i)];
     const int x = 8 + i * kColumnWidth;
     TRow row{};
-    row.caption = b.Label(Group, spec.caption, "", x, 20);
-    row.slider = b.Slider(Group, spec.slider, x + 12, 38, 28, kSliderHeight, true);
+    row.caption = b.Label(Group, layout.caption, "", x, 20);
+    row.slider = b.Slider(Group, layout.slider, x + 12, 38, 28, kSliderHeight, true);
     // As the form is designed: a smooth 0..10 at its top value until the
     // device's range comes in.
     row.slider->SetOptions(controls::TSliderOptions{controls::soShowFocus, controls::soSmooth});
@@ -85,8 +85,8 @@ TDeviceControlsDialog::TDeviceControlsDialog(TComponent* owner, TDeviceControlAc
     row.slider->SetIncrement(1);
     row.slider->SetValue(10);
     row.slider->OnChange = [this](TObject* s) { SliderChange(s); };
-    row.percent = b.Label(Group, spec.percent, "", x + 10, 38 + kSliderHeight + 4);
-    row.index = spec.index;
+    row.percent = b.Label(Group, layout.percent, "", x + 10, 38 + kSliderHeight + 4);
+    row.index = layout.index;
     rows_.push_back(row);
   }
   const int buttonsTop = kGroupTop + groupHeight + 10;

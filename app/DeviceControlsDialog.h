@@ -37,7 +37,7 @@ void SetSliderRange(controls::TVxSlider* slider, int32_t min, int32_t max);
 class TDeviceControlsDialog : public forms::TForm {
 public:
   // One row of the dialog: which property a slider drives and its texts.
-  struct TRowSpec {
+  struct TRowLayout {
     const char* slider;
     const char* caption;
     const char* percent;
@@ -73,7 +73,7 @@ public:
 
 protected:
   TDeviceControlsDialog(forms::TComponent* owner, TDeviceControlAccess access, const char* name,
-                        const char* groupName, const std::vector<TRowSpec>& rows);
+                        const char* groupName, const std::vector<TRowLayout>& rows);
   // Captions of the rows, the group and the buttons, then hints on and
   // every change handler run once so labels and hints match the sliders.
   void ApplyTexts(const String& title, const String& group, const std::vector<String>& captions, const String& autoText,

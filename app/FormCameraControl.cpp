@@ -7,7 +7,7 @@ namespace app {
 namespace {
 
 // The camera-control property numbers the capture control takes.
-const std::vector<TDeviceControlsDialog::TRowSpec> kRows = {
+const std::vector<TDeviceControlsDialog::TRowLayout> kRows = {
     {"trkPan", "lblPan", "lblPanPercent", 0},
     {"trkTilt", "lblTilt", "lblTiltPercent", 1},
     {"trkRoll", "lblRoll", "lblRollPercent", 2},

@@ -9,7 +9,7 @@ namespace {
 // The picture-control property numbers the capture control takes: white
 // balance is 7 and gain 9 (6 and 8 are colour enable and backlight
 // compensation, which the dialog does not offer).
-const std::vector<TDeviceControlsDialog::TRowSpec> kRows = {
+const std::vector<TDeviceControlsDialog::TRowLayout> kRows = {
     {"trkBrightness", "lblBrightness", "lblBrightnessPercent", 0},
     {"trkContrast", "lblContrast", "lblContrastPercent", 1},
     {"trkHue", "lblHue", "lblHuePercent", 2},
