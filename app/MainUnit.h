@@ -308,6 +308,11 @@ public:
   void ActionPrintExecute(forms::TObject* Sender);
   // Every dragging handler: the borderless window moves with the pointer.
   void StartWindowDrag();
+  // The capture settings dialog of each capture mode's panel.
+  void btnDVCaptureSettingClick(forms::TObject* Sender);
+  void btnTVCaptureSettingClick(forms::TObject* Sender);
+  void btnODCaptureSettingClick(forms::TObject* Sender);
+  void OpenCaptureSettings();
 
   // ---- capture: recording, snapshots, tape commands, re-encoding ---------------
   // Starts a recording into the mode's album when none runs, else stops it.

@@ -52,6 +52,9 @@ void TfrmMain::BindCaptureEvents() {
   actShotFrame->OnExecute = [this](TObject* s) { actShotFrameExecute(s); };
   btnDVCommand->OnClick = [this](TObject* s) { btnDVCommandClick(s); };
   for (TMenuItem* item : mniDVCommands) item->OnClick = [this](TObject* s) { SendDVCommand(s); };
+  btnDVCaptureSetting->OnClick = [this](TObject* s) { btnDVCaptureSettingClick(s); };
+  btnTVCaptureSetting->OnClick = [this](TObject* s) { btnTVCaptureSettingClick(s); };
+  btnODCaptureSetting->OnClick = [this](TObject* s) { btnODCaptureSettingClick(s); };
   tmrAutoShotFrame->OnTimer = [this](TObject* s) { tmrAutoShotFrameTimer(s); };
   OnKeyDown = [this](TObject* s, uint16_t& key, TShiftState shift) { FormKeyDown(s, key, shift); };
   VidCap->OnRecordingStarted = [this](TObject* s, const String& f) { VidCapRecordingStarted(s, f); };

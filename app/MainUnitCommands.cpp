@@ -3,6 +3,8 @@
 // borderless window, and the openers of the settings dialogs.
 
 #include "app/MainUnit.h"
+#include "app/FormCaptureSetting.h"
+#include "app/FormDeviceSetting.h"
 #include "app/FormSetting.h"
 #include "app/frmAbout.h"
 #include "platform/rtl/Files.h"
@@ -60,16 +62,47 @@ void TfrmMain::ActionSettingsExecute(TObject*) {
   }
 }
 
-// The device settings dialog comes with its own form; until then the
-// command opens nothing.
-
-void TfrmMain::ActionDeviceSettingsExecute(TObject*) {}
+// The devices chosen in the dialog are in the component already; OK
+// writes the rest, with the capture stopped while the graph's settings
+// change, and the preview comes back with them.
+void TfrmMain::ActionDeviceSettingsExecute(TObject*) {
+  try {
+    std::unique_ptr<TfrmDeviceSetting> dialog(new TfrmDeviceSetting(this, VidCap, GlobalVars()));
+    dialog->LoadFromSettings();
+    if (dialog->ShowModal() == mrOk) {
+      capture_->Stop();
+      dialog->SaveToSettings();
+      capture_->StartPreview();
+    }
+  } catch (...) {
+  }
+}
 
 void TfrmMain::ActionPrintExecute(TObject*) {}
 
 void TfrmMain::StartWindowDrag() {
   win::ReleaseCapture();
   win::SendMessage(Handle(), win::WM_SYSCOMMAND, 61458, 0);
+}
+
+// The same dialog for each capture mode. OK moves the storage root to the
+// folder chosen (nothing when it is unchanged); whatever closed the dialog,
+// the timed snapshots follow the switch afterwards.
+void TfrmMain::btnDVCaptureSettingClick(TObject*) { OpenCaptureSettings(); }
+void TfrmMain::btnTVCaptureSettingClick(TObject*) { OpenCaptureSettings(); }
+void TfrmMain::btnODCaptureSettingClick(TObject*) { OpenCaptureSettings(); }
+
+void TfrmMain::OpenCaptureSettings() {
+  try {
+    std::unique_ptr<TfrmCaptureSetting> dialog(new TfrmCaptureSetting(this, VidCap, GlobalVars()));
+    dialog->LoadFromSettings();
+    if (dialog->ShowModal() == mrOk) {
+      dialog->SaveToSettings();
+      ChangeStorageRoot(dialog->txtStoragePath->Text());
+    }
+  } catch (...) {
+  }
+  UpdateAutoShotTimer();
 }
 
 }  // namespace app
