@@ -20,7 +20,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vorix_checks as vc  # noqa: E402
-from harness import XSession, expect, missing_tools, process_alive, run_check  # noqa: E402
+from harness import XSession, expect, process_alive  # noqa: E402
 
 SERVER_PYTHON = "/usr/bin/python3"
 
@@ -186,16 +186,7 @@ def check_alarm_delivery():
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__)
-        return 2
-    vc.PROGRAM = os.path.abspath(sys.argv[2])
-    vc.SHOTS = sys.argv[3] if len(sys.argv) > 3 else "."
-    os.makedirs(vc.SHOTS, exist_ok=True)
-    status = missing_tools(("Xvfb", "xdotool", "xwininfo", "import", "identify")) or servers_missing()
-    if status is not None:
-        return status
-    return run_check(globals(), sys.argv[1], ())
+    return vc.program_main(globals(), ("Xvfb", "xdotool", "xwininfo", "import", "identify"), servers_missing)
 
 
 if __name__ == "__main__":

@@ -16,7 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vorix_checks as vc  # noqa: E402
-from harness import CheckFailed, XSession, expect, missing_tools, process_alive  # noqa: E402
+from harness import XSession, expect, missing_tools, process_alive  # noqa: E402
 
 SETTINGS_BUTTON = (229, 60)        # the toolbar's Settings button (main window coordinates)
 # Places on the settings dialog, as client point + the frame (3) and caption (19).
@@ -309,25 +309,7 @@ def check_device_settings():
 
 
 def main():
-    if len(sys.argv) < 3:
-        print(__doc__)
-        return 2
-    vc.PROGRAM = os.path.abspath(sys.argv[2])
-    vc.SHOTS = sys.argv[3] if len(sys.argv) > 3 else "."
-    os.makedirs(vc.SHOTS, exist_ok=True)
-    status = missing_tools(("Xvfb", "xdotool", "xwininfo", "import"))
-    if status is not None:
-        return status
-    check = globals().get("check_" + sys.argv[1])
-    if not check:
-        print(f"no check {sys.argv[1]}")
-        return 2
-    try:
-        check()
-    except CheckFailed as e:
-        print(f"FAILED: {e}")
-        return 1
-    return 0
+    return vc.program_main(globals())
 
 
 if __name__ == "__main__":

@@ -19,7 +19,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import CheckFailed, XSession, expect, missing_tools, process_alive  # noqa: E402
+from harness import CheckFailed, XSession, expect, missing_tools, process_alive, run_check  # noqa: E402
 
 MAIN_TITLE = "Vorix Video Capture"
 SPLASH_TITLE = "Vorix Video Capture is starting"
@@ -340,27 +340,27 @@ def check_minimise_wm():
             run.close()
 
 
-def main():
+def program_main(namespace, tools=("Xvfb", "xdotool", "xwininfo", "import"), more_missing=None):
+    """The command line of a script of program checks: the check's name, the
+    program, the screenshot folder. `more_missing` says (77) when something
+    else the checks need is not installed."""
     global PROGRAM, SHOTS
     if len(sys.argv) < 3:
-        print(__doc__)
+        print(namespace.get("__doc__"))
         return 2
     PROGRAM = os.path.abspath(sys.argv[2])
     SHOTS = sys.argv[3] if len(sys.argv) > 3 else "."
     os.makedirs(SHOTS, exist_ok=True)
-    status = missing_tools(("Xvfb", "xdotool", "xwininfo", "import"))
+    status = missing_tools(tools)
+    if status is None and more_missing:
+        status = more_missing()
     if status is not None:
         return status
-    check = globals().get("check_" + sys.argv[1])
-    if not check:
-        print(f"no check {sys.argv[1]}")
-        return 2
-    try:
-        check()
-    except CheckFailed as e:
-        print(f"FAILED: {e}")
-        return 1
-    return 0
+    return run_check(namespace, sys.argv[1], ())
+
+
+def main():
+    return program_main(globals())
 
 
 # ---- what the user is told at start-up --------------------------------------
