@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "alarms/AlarmWorkerHost.h"
+#include "alarms/SendEmailTread.h"
 #include "app/DataFolders.h"
 #include "app/FormWaiting.h"
 #include "app/MailHandoff.h"
@@ -1056,18 +1057,7 @@ void TfrmMotionDetection::btnTestMailClick(TObject*) {
       message.AddAddressHeader("Cc", s.CCAddress);
       message.AddTextHeader("Subject", s.subject);
       message.SetBody(s.body);
-      net::TSmtpRequest r;
-      r.Host = s.SMTPHost;
-      r.Port = s.SMTPPort;
-      r.Authenticate = s.bSMTPIdentity;
-      r.UserName = s.UserName;
-      r.Password = s.Pasword;
-      const auto from = net::SplitAddressList(s.SendFromAddress);
-      if (!from.empty()) r.From = from.front();
-      for (const std::string* l : {&s.SendToAddress, &s.CCAddress, &s.BccAddress})
-        for (auto& a : net::SplitAddressList(*l)) r.Recipients.push_back(std::move(a));
-      r.ConnectTimeoutMs = s.ConnectTimeoutMs;
-      r.ResponseTimeoutMs = s.ResponseTimeoutMs;
+      net::TSmtpRequest r = SmtpRequestFor(s);
       r.OnConnected = [&post] {
         post(msConnected, 0);
         post(msSending, 0);

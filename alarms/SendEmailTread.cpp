@@ -37,6 +37,24 @@ std::string AlarmTimesText(const std::vector<std::string>& times, const std::str
   return t;
 }
 
+net::TSmtpRequest SmtpRequestFor(const TAlarmMailSettings& s) {
+  net::TSmtpRequest r;
+  r.Host = s.SMTPHost;
+  r.Port = s.SMTPPort;
+  r.Authenticate = s.bSMTPIdentity;
+  r.UserName = s.UserName;
+  r.Password = s.Pasword;
+  // The envelope sender is the first address; every listed recipient,
+  // copies and blind copies too, is one of the envelope's.
+  const auto from = net::SplitAddressList(s.SendFromAddress);
+  if (!from.empty()) r.From = from.front();
+  for (const std::string* list : {&s.SendToAddress, &s.CCAddress, &s.BccAddress})
+    for (auto& a : net::SplitAddressList(*list)) r.Recipients.push_back(std::move(a));
+  r.ConnectTimeoutMs = s.ConnectTimeoutMs;
+  r.ResponseTimeoutMs = s.ResponseTimeoutMs;
+  return r;
+}
+
 TSendEmailTread::~TSendEmailTread() { WaitForRuns(); }
 
 void TSendEmailTread::Start() {
@@ -148,18 +166,7 @@ bool TSendEmailTread::Deliver(const TAlarmMailSettings& s, const std::string& bo
     message.AddAttachment(std::move(a));
     attached.push_back(path);
   }
-  net::TSmtpRequest r;
-  r.Host = s.SMTPHost;
-  r.Port = s.SMTPPort;
-  r.Authenticate = s.bSMTPIdentity;
-  r.UserName = s.UserName;
-  r.Password = s.Pasword;
-  const auto from = net::SplitAddressList(s.SendFromAddress);
-  if (!from.empty()) r.From = from.front();
-  for (const std::string* list : {&s.SendToAddress, &s.CCAddress, &s.BccAddress})
-    for (auto& a : net::SplitAddressList(*list)) r.Recipients.push_back(std::move(a));
-  r.ConnectTimeoutMs = s.ConnectTimeoutMs;
-  r.ResponseTimeoutMs = s.ResponseTimeoutMs;
+  net::TSmtpRequest r = SmtpRequestFor(s);
   r.OnConnected = [this] {
     host_.MailStatus(5);
     rtl::Sleep(1000);

@@ -15,7 +15,14 @@
 #include "alarms/AlarmWorkerHost.h"
 #include "alarms/WorkerRuns.h"
 
+namespace net {
+struct TSmtpRequest;
+}  // namespace net
+
 namespace alarms {
+
+// The SMTP request for a mail by these settings, without its message.
+net::TSmtpRequest SmtpRequestFor(const TAlarmMailSettings& s);
 
 class TSendEmailTread {
 public:
