@@ -15,6 +15,7 @@
 #include "app/FormWaiting.h"
 #include "app/MailHandoff.h"
 #include "app/ResStr.h"
+#include "app/SettingsDialogKit.h"
 #include "app/ShellOpen.h"
 #include "app/WorkerStatus.h"
 #include "platform/forms/Dialogs.h"
@@ -201,62 +202,32 @@ void TfrmMotionDetection::MarkOnChange(TControl* control) {
 
 namespace {
 
+// The dialogs' common placing, in the calls this window's layout makes.
 TGroupBox* Group(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-  auto* g = new TGroupBox(owner);
-  g->SetName(name);
-  g->SetParent(parent);
-  g->SetBounds(x, y, w, h);
-  g->SetCaption("");
-  return g;
+  return app::TDialogBuilder(owner).Group(parent, name, "", x, y, w, h);
 }
 
 TLabel* Label(TComponent* owner, TWinControl* parent, const char* name, const String& caption, int x, int y) {
-  auto* l = new TLabel(owner);
-  l->SetName(name);
-  l->SetParent(parent);
-  l->SetLeft(x);
-  l->SetTop(y);
-  l->SetCaption(caption);
-  return l;
+  return app::TDialogBuilder(owner).Label(parent, name, caption, x, y);
 }
 
 TEdit* Edit(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w) {
-  auto* e = new TEdit(owner);
-  e->SetName(name);
-  e->SetParent(parent);
-  e->SetBounds(x, y, w, 21);
-  e->SetText("");
-  return e;
+  return app::TDialogBuilder(owner).Edit(parent, name, "", x, y, w);
 }
 
 TButton* Button(TComponent* owner, TWinControl* parent, const char* name, const String& caption, int x, int y,
                 int w) {
-  auto* b = new TButton(owner);
-  b->SetName(name);
-  b->SetParent(parent);
-  b->SetBounds(x, y, w, 25);
-  b->SetCaption(caption);
-  return b;
+  return app::TDialogBuilder(owner).Button(parent, name, caption, x, y, w, 25);
 }
 
 TRadioButton* Radio(TComponent* owner, TWinControl* parent, const char* name, const String& caption, int x, int y,
                     int w) {
-  auto* r = new TRadioButton(owner);
-  r->SetName(name);
-  r->SetParent(parent);
-  r->SetBounds(x, y, w, 17);
-  r->SetCaption(caption);
-  return r;
+  return app::TDialogBuilder(owner).Radio(parent, name, caption, x, y, w);
 }
 
 TCheckBox* Check(TComponent* owner, TWinControl* parent, const char* name, const String& caption, int x, int y,
                  int w) {
-  auto* c = new TCheckBox(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(x, y, w, 17);
-  c->SetCaption(caption);
-  return c;
+  return app::TDialogBuilder(owner).Check(parent, name, caption, x, y, w);
 }
 
 TPanel* Plain(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
