@@ -393,3 +393,107 @@ TEST_F(StdCtrlsTest, DialogIsFilledInAndClosedFromTheKeyboard) {
 }
 
 }  // namespace
+
+namespace {
+
+// An opaque label painted by its parent: whatever it leaves behind when its
+// text gets shorter or it moves must show the parent again, not old text.
+class LabelTraceTest : public FormsFixture {
+protected:
+  void SetUp() override {
+    FormsFixture::SetUp();
+    form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 400, 300);
+  }
+  // Screen pixels inside `was` but outside `now` (both in screen
+  // coordinates) that are not `background`.
+  static int Strays(const TRect& was, const TRect& now, win::COLORREF background) {
+    int n = 0;
+    for (int y = was.top; y < was.bottom; ++y)
+      for (int x = was.left; x < was.right; ++x) {
+        const bool inside = x >= now.left && x < now.right && y >= now.top && y < now.bottom;
+        if (!inside && win::GetScreenPixel(x, y) != background) ++n;
+      }
+    return n;
+  }
+  static int Dark(const TRect& r) {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x)
+      {
+        const win::COLORREF px = win::GetScreenPixel(x, y);
+        if ((px & 0xFF) + ((px >> 8) & 0xFF) + ((px >> 16) & 0xFF) < 300) ++n;
+      }
+    return n;
+  }
+  static TRect OnScreen(TControl* c) {
+    const TPoint o = c->ClientToScreen(Point(0, 0));
+    return Rect(o.x, o.y, o.x + c->Width(), o.y + c->Height());
+  }
+  TForm* form = nullptr;
+};
+
+TEST_F(LabelTraceTest, ShrinkingOrMovingOpaqueLabelShowsItsParentWhereItWas) {
+  const struct {
+    const char* what;
+    bool inGroup;
+    TColor groupColour;  // clNone: the group keeps its parent's colour
+    TAlignment alignment;
+    int moveBy;
+  } cases[] = {
+      {"on the form", false, clNone, taLeftJustify, 0},
+      {"on the form, right-aligned", false, clNone, taRightJustify, 0},
+      {"on the form, moved", false, clNone, taLeftJustify, 40},
+      {"in a group box", true, clNone, taLeftJustify, 0},
+      {"in a group box, right-aligned", true, clNone, taRightJustify, 0},
+      {"in a group box, moved", true, clNone, taLeftJustify, -30},
+      {"in a group box of its own colour", true, clWhite, taLeftJustify, 0},
+      {"in a group box of its own colour, moved", true, clWhite, taLeftJustify, 25},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    form->SetColor(clAqua);
+    TWinControl* parent = form;
+    TGroupBox* group = nullptr;
+    if (c.inGroup) {
+      group = new TGroupBox(form);
+      group->SetParent(form);
+      group->SetBounds(20, 20, 340, 200);
+      if (c.groupColour != clNone) group->SetColor(c.groupColour);
+      parent = group;
+    }
+    auto* label = new TLabel(form);
+    label->SetParent(parent);
+    // Wide enough that a right-aligned label shrinking to its text stays
+    // inside its parent.
+    label->SetBounds(60, 60, 250, 10);
+    label->SetAlignment(c.alignment);
+    label->Font()->SetColor(clBlack);
+    ASSERT_FALSE(label->Transparent());
+    form->Show();
+    label->SetCaption("-50% of a rather long text");
+    Pump();
+    const TRect was = OnScreen(label);
+    ASSERT_GT(was.right - was.left, 100);
+    ASSERT_GT(Dark(was), 20) << "the long text is on the screen";
+
+    label->SetCaption("0%");
+    if (c.moveBy) label->SetLeft(label->Left() + c.moveBy);
+    Pump();
+    const TRect now = OnScreen(label);
+    ASSERT_LT(now.right - now.left, 40);
+    const win::COLORREF background = ColorToRGB(parent->Color());
+    EXPECT_EQ(Strays(was, now, background), 0) << "old text left where the label no longer is";
+    EXPECT_GT(Dark(now), 5) << "the short text is drawn";
+    // The label fills all of itself with its colour, which is its parent's.
+    EXPECT_EQ(win::GetScreenPixel(now.right - 1, now.top), background);
+    EXPECT_EQ(win::GetScreenPixel(now.left, now.bottom - 1), background);
+
+    delete label;
+    delete group;
+    Pump();
+  }
+}
+
+}  // namespace
