@@ -271,10 +271,6 @@ void TfrmMotionDetection::BuildSensitivityPage() {
   }
   ImagAlarmLine->SetBounds(16, 28, 2, 30);
   lblMotionRati = Label(this, grpAlarmSensitivitySetting, "lblMotionRati", "", 16, 62);
-  // It moves with the level every few milliseconds; a transparent label
-  // has the places it left erased, an opaque one would leave its old
-  // texts standing beside it.
-  lblMotionRati->SetTransparent(true);
 
   grpAlarmLine = Group(this, grpAlarmSensitivitySetting, "grpAlarmLine", 16, 90, 460, 56);
   VxedtAlarmLine = MakeSpin(this, grpAlarmLine, "VxedtAlarmLine", 12, 22, 80, controls::vtInteger, 0, 1000, 1);

@@ -560,6 +560,25 @@ TEST_F(MotionDetectionTest, MeterFollowsTheLevelAndTheMarkerSitsAtTheLine) {
   EXPECT_NE(screen(meter, probeX, probeY), unlit) << "the first segments light up";
   EXPECT_EQ(screen(window->ImagAlarmLine, 0, meter->Height() / 2), win::RGB(255, 0, 0)) << "the marker shows";
 
+  // The level drops: the opaque level label moves left with a shorter
+  // text, and where it stood the group shows again, with no old digits.
+  forms::TLabel* label = window->lblMotionRati;
+  ASSERT_FALSE(label->Transparent());
+  const forms::TPoint was = label->ClientToScreen(forms::Point(0, 0));
+  const int wasW = label->Width(), wasH = label->Height();
+  g.MotionRatio = 500;
+  clock.Advance(10);
+  Pump();
+  EXPECT_EQ(label->Caption(), "5");
+  const forms::TPoint now = label->ClientToScreen(forms::Point(0, 0));
+  ASSERT_LE(now.x + label->Width(), was.x) << "the label left its old place entirely";
+  const win::COLORREF group = forms::ColorToRGB(window->grpAlarmSensitivitySetting->Color());
+  int strays = 0;
+  for (int y = was.y; y < was.y + wasH; ++y)
+    for (int x = was.x; x < was.x + wasW; ++x)
+      if (win::GetScreenPixel(x, y) != group) ++strays;
+  EXPECT_EQ(strays, 0) << "the old level's text is gone";
+
   // The line moves with its edit; 0 hides it.
   window->VxedtAlarmLine->SetText("800");
   EXPECT_EQ(window->ImagAlarmLine->Left(), meter->Left() + meter->Width() * 800 / 1000);

@@ -294,11 +294,22 @@ TEST_F(FcCheckBoxTest, HotTrackingRingFollowsTheMouse) {
   EXPECT_EQ(ScreenAt(box, g.x + 1, g.y + 1), window);
 }
 
-// A panel that shows its parent through itself.
+// A panel that shows its parent through itself: it erases with its
+// parent's drawing, as the classic look does not do that by style alone.
 class SeeThroughPanel : public forms::TCustomControl {
 public:
   explicit SeeThroughPanel(forms::TComponent* owner) : TCustomControl(owner) {
     SetControlStyle(ControlStyle() + forms::TControlStyle{forms::csAcceptsControls, forms::csParentBackground});
+  }
+
+protected:
+  void Dispatch(forms::TMessage& m) override {
+    if (m.Msg == win::WM_ERASEBKGND && m.WParam) {
+      forms::DrawParentBackground(this, reinterpret_cast<win::HDC>(m.WParam));
+      m.Result = 1;
+      return;
+    }
+    TCustomControl::Dispatch(m);
   }
 };
 

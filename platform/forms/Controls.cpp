@@ -311,7 +311,10 @@ void TControl::InvalidateControl(bool erase) {
   if (IsWindowed() || !parent_ || !parent_->HandleAllocated()) return;
   if (!visible_ && !erase) return;
   TRect r = BoundsRect();
-  InvalidateRect(parent_->Handle(), &r, erase && !controlStyle_.Contains(csOpaque) ? TRUE : FALSE);
+  // An opaque control covers its bounds itself, but only where it still is:
+  // a place it leaves (moved, shrunk, hidden, removed) has nothing left to
+  // paint it but the parent's background, so the caller's erase stands.
+  InvalidateRect(parent_->Handle(), &r, erase ? TRUE : FALSE);
 }
 
 void TControl::Invalidate() { InvalidateControl(!controlStyle_.Contains(csOpaque)); }

@@ -237,7 +237,8 @@ public:
   void Refresh() { Repaint(); }
   void BringToFront();
   void SendToBack();
-  // The control's part of the parent's window is marked for painting.
+  // The control's part of the parent's window is marked for painting;
+  // with `erase` the parent's background is painted there first.
   void InvalidateControl(bool erase);
 
   bool MouseCapture() const;

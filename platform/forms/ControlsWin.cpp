@@ -966,12 +966,12 @@ void TWinControl::WMEraseBkgnd(TMessage& m) {
     return;
   }
   if (!dc) return;
-  if (controlStyle_.Contains(csParentBackground) && !controlStyle_.Contains(csOpaque) && parent_) {
-    DrawParentBackground(this, dc);
-  } else {
-    RECT r = ClientRect();
-    FillRect(dc, &r, brush_->Handle());
-  }
+  // The classic look has no themed parents to show through: a control
+  // asking for its parent's background still erases with its own brush,
+  // so its colour (and the opaque children that share it) stays its own.
+  // A control that wants to be see-through draws its parent itself.
+  RECT r = ClientRect();
+  FillRect(dc, &r, brush_->Handle());
   m.Result = 1;
 }
 

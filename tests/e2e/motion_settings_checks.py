@@ -30,6 +30,8 @@ OK_BUTTON = (317, 463)
 ACTION_NODES = [(230, 35 + 17 * i) for i in range(7)]  # the alarm-mode tree's seven actions
 PAGES = ("picture", "email", "sound", "program", "record-video", "ftp", "log")
 ALARM_LINE = 500
+# The live level's text runs along the meter's bottom edge, a little below it.
+LEVEL_BAND = (METER[0] - 4, METER[1] + METER[3] + 4, METER[2] + 10, 14)
 
 
 def at(geo, client):
@@ -56,6 +58,15 @@ def lit_columns(rows):
                if x not in (marker, marker + 1) and client_pixel(rows, (x, y)) != (255, 255, 255))
 
 
+def level_text_span(rows):
+    """The columns between the first and the last dark pixel of the live
+    level's band, or 0 when the band holds no text."""
+    left, top, width, height = LEVEL_BAND
+    dark = [x for x in range(left, left + width) for y in range(top, top + height)
+            if sum(client_pixel(rows, (x, y))) < 300]
+    return max(dark) - min(dark) + 1 if dark else 0
+
+
 def check_motion_settings():
     """The motion settings button opens the window over the live preview; its
     meter moves with the box in front of the camera and the alarm-line marker
@@ -74,13 +85,20 @@ def check_motion_settings():
 
             # The meter follows the motion: its lit part changes from one
             # picture to the next while the box moves.
+            # The level's text moves and changes with it, leaving no older
+            # texts beside it: its band holds one short text at a time.
             counts = []
+            spans = []
 
             def moving():
                 rows = vc.shot(s, "motion-settings-meter", dgeo)
                 counts.append(lit_columns(rows))
+                spans.append(level_text_span(rows))
                 return len(set(counts)) >= 3 and max(counts) > 0, f"lit columns seen: {counts[-10:]}"
             vc.wait_for("the meter moving with the motion", moving, timeout=30)
+            expect(max(spans) > 0, "the live level's text never showed")
+            expect(max(spans) < 70, f"old level texts stay on the screen: dark spans {spans}")
+            print(f"level text spans: {spans}")
             rows = vc.shot(s, "motion-settings-sensitivity", dgeo)
             marker = (METER[0] + METER[2] * ALARM_LINE // 1000, METER[1] + METER[3] // 2)
             expect(client_pixel(rows, marker) == (255, 0, 0),

@@ -36,10 +36,23 @@ protected:
   }
 };
 
+// Asking for the parent's background by style alone does not make a
+// control see-through in the classic look; this panel erases with its
+// parent's drawing itself.
 class TransparentPanel : public TCustomControl {
 public:
   explicit TransparentPanel(TComponent* owner) : TCustomControl(owner) {
     SetControlStyle(ControlStyle() + TControlStyle{csAcceptsControls, csParentBackground});
+  }
+
+protected:
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == win::WM_ERASEBKGND && m.WParam) {
+      DrawParentBackground(this, reinterpret_cast<win::HDC>(m.WParam));
+      m.Result = 1;
+      return;
+    }
+    TCustomControl::Dispatch(m);
   }
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -390,6 +391,142 @@ TEST_F(StdCtrlsTest, DialogIsFilledInAndClosedFromTheKeyboard) {
   EXPECT_EQ(size->Text(), "Large");
   EXPECT_EQ(notes->Lines()->Count(), 2);
   EXPECT_EQ(notes->Lines()->Get(1), "b");
+}
+
+}  // namespace
+
+namespace {
+
+// An opaque label painted by its parent: whatever it leaves behind when its
+// text gets shorter, it moves, hides or goes must show the parent again,
+// not old text.
+class LabelTraceTest : public FormsFixture {
+protected:
+  void SetUp() override {
+    FormsFixture::SetUp();
+    form = new TForm(nullptr);
+    form->SetBorderStyle(bsNone);
+    form->SetBounds(100, 100, 400, 300);
+  }
+  // The form as it is on the screen, read once per look.
+  void Look() {
+    shot = win::CaptureWindow(form->Handle());
+    ASSERT_TRUE(shot);
+  }
+  win::COLORREF At(int x, int y) const {
+    const uint32_t p = shot->Pixel(x, y);
+    return win::RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+  // Pixels inside `was` but outside `now` (form coordinates) that are not
+  // `background`.
+  int Strays(const TRect& was, const TRect& now, win::COLORREF background) const {
+    int n = 0;
+    for (int y = was.top; y < was.bottom; ++y)
+      for (int x = was.left; x < was.right; ++x) {
+        const bool inside = x >= now.left && x < now.right && y >= now.top && y < now.bottom;
+        if (!inside && At(x, y) != background) ++n;
+      }
+    return n;
+  }
+  int Dark(const TRect& r) const {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) {
+        const win::COLORREF px = At(x, y);
+        if ((px & 0xFF) + ((px >> 8) & 0xFF) + ((px >> 16) & 0xFF) < 300) ++n;
+      }
+    return n;
+  }
+  TRect OnForm(TControl* c) const {
+    const TPoint o = form->ScreenToClient(c->ClientToScreen(Point(0, 0)));
+    return Rect(o.x, o.y, o.x + c->Width(), o.y + c->Height());
+  }
+  TForm* form = nullptr;
+  std::shared_ptr<win::Surface> shot;
+};
+
+TEST_F(LabelTraceTest, OpaqueLabelShowsItsParentWhereItNoLongerIs) {
+  enum Change { shrink, hide, remove };
+  const struct {
+    const char* what;
+    bool inGroup;
+    TColor groupColour;  // clNone: the group's own default colour
+    TAlignment alignment;
+    int moveBy;
+    Change change;
+  } cases[] = {
+      {"on the form", false, clNone, taLeftJustify, 0, shrink},
+      {"on the form, right-aligned", false, clNone, taRightJustify, 0, shrink},
+      {"on the form, moved", false, clNone, taLeftJustify, 40, shrink},
+      {"on the form, hidden", false, clNone, taLeftJustify, 0, hide},
+      {"on the form, taken off it", false, clNone, taLeftJustify, 0, remove},
+      {"in a group box", true, clNone, taLeftJustify, 0, shrink},
+      {"in a group box, right-aligned", true, clNone, taRightJustify, 0, shrink},
+      {"in a group box, moved", true, clNone, taLeftJustify, -30, shrink},
+      {"in a group box, hidden", true, clNone, taLeftJustify, 0, hide},
+      {"in a group box of its own colour", true, clWhite, taLeftJustify, 0, shrink},
+      {"in a group box of its own colour, moved", true, clWhite, taLeftJustify, 25, shrink},
+      {"in a group box of its own colour, taken off it", true, clWhite, taLeftJustify, 0, remove},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    form->SetColor(clAqua);
+    TWinControl* parent = form;
+    TGroupBox* group = nullptr;
+    if (c.inGroup) {
+      group = new TGroupBox(form);
+      group->SetParent(form);
+      group->SetBounds(20, 20, 340, 200);
+      if (c.groupColour != clNone) group->SetColor(c.groupColour);
+      parent = group;
+    }
+    auto* label = new TLabel(form);
+    label->SetParent(parent);
+    // Wide enough that a right-aligned label shrinking to its text stays
+    // inside its parent.
+    label->SetBounds(60, 60, 250, 10);
+    label->SetAlignment(c.alignment);
+    label->Font()->SetColor(clBlack);
+    ASSERT_FALSE(label->Transparent());
+    form->Show();
+    label->SetCaption("-50% of a rather long text");
+    Pump();
+    const TRect was = OnForm(label);
+    ASSERT_GT(was.right - was.left, 100);
+    Look();
+    ASSERT_GT(Dark(was), 20) << "the long text is on the screen";
+
+    TRect now{};
+    switch (c.change) {
+      case shrink:
+        label->SetCaption("0%");
+        if (c.moveBy) label->SetLeft(label->Left() + c.moveBy);
+        Pump();
+        now = OnForm(label);
+        ASSERT_LT(now.right - now.left, 40);
+        break;
+      case hide:
+        label->SetVisible(false);
+        break;
+      case remove:
+        label->SetParent(nullptr);
+        break;
+    }
+    Pump();
+    Look();
+    const win::COLORREF background = ColorToRGB(parent->Color());
+    EXPECT_EQ(Strays(was, now, background), 0) << "old text left where the label no longer is";
+    if (c.change == shrink) {
+      EXPECT_GT(Dark(now), 5) << "the short text is drawn";
+      // The label fills all of itself with its colour, which is its parent's.
+      EXPECT_EQ(At(now.right - 1, now.top), background);
+      EXPECT_EQ(At(now.left, now.bottom - 1), background);
+    }
+
+    delete label;
+    delete group;
+    Pump();
+  }
 }
 
 }  // namespace
