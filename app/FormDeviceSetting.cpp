@@ -44,14 +44,10 @@ String SelectedText(TComboBox* combo) {
 // the user's notation loses its last character, which is a change again,
 // until it is a number or empty.
 void FilterFloatEdit(TCustomEdit* edit) {
-  const String text = edit->Text();
-  double value = 0;
-  if (text.empty() || rtl::TryStrToFloat(text, value)) return;
-  size_t cut = text.size() - 1;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  const String shorter = text.substr(0, cut);
-  edit->SetText(shorter);
-  edit->SetSelStart(static_cast<int>(shorter.size()));
+  FilterEdit(edit, [](const String& text) {
+    double value = 0;
+    return rtl::TryStrToFloat(text, value);
+  });
 }
 
 }  // namespace

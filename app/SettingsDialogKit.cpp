@@ -11,9 +11,9 @@ bool IsIntegerText(const String& text) {
   return rtl::TryStrToInt(text, v);
 }
 
-bool FilterIntegerEdit(TCustomEdit* edit) {
+bool FilterEdit(TCustomEdit* edit, const std::function<bool(const String&)>& accepts) {
   const String text = edit->Text();
-  if (text.empty() || IsIntegerText(text)) return !text.empty();
+  if (text.empty() || accepts(text)) return !text.empty();
   // The last character, not the last byte: a typed letter may take several.
   size_t cut = text.size() - 1;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
@@ -22,6 +22,8 @@ bool FilterIntegerEdit(TCustomEdit* edit) {
   edit->SetSelStart(static_cast<int>(shorter.size()));
   return false;
 }
+
+bool FilterIntegerEdit(TCustomEdit* edit) { return FilterEdit(edit, IsIntegerText); }
 
 int32_t EditInt(const TCustomEdit* edit, int32_t fallback) { return rtl::StrToIntDef(edit->Text(), fallback); }
 

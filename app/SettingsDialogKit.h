@@ -24,6 +24,8 @@ bool IsIntegerText(const String& text);
 // this once more and characters go from the end until the text is an
 // integer or empty. Answers whether the text was an integer.
 bool FilterIntegerEdit(forms::TCustomEdit* edit);
+// The same rule for any text `accepts` takes.
+bool FilterEdit(forms::TCustomEdit* edit, const std::function<bool(const String&)>& accepts);
 
 // The edit's integer, `fallback` when its text is not one.
 int32_t EditInt(const forms::TCustomEdit* edit, int32_t fallback);
